@@ -1,0 +1,122 @@
+#include "cli/Command.h"
+
+#include <cstdio>
+#include <iostream>
+
+namespace fs::cli {
+
+namespace {
+std::map<std::string, Command>& Registry() {
+    static std::map<std::string, Command> registry;
+    return registry;
+}
+}  // namespace
+
+CommandRegistrar::CommandRegistrar(const char* name, const char* summary, int (*run)(const Args&)) {
+    Registry()[name] = Command{name, summary, run};
+}
+
+const std::map<std::string, Command>& Commands() { return Registry(); }
+
+bool ArgParser::Parse(const Args& args, size_t minPositionals, size_t maxPositionals, int* exitCode) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--help" || a == "-h") {
+            std::cout << usage_;
+            *exitCode = kExitOk;
+            return false;
+        }
+        if (a.size() > 2 && a.compare(0, 2, "--") == 0) {
+            std::string name = a, value;
+            bool hasValue = false;
+            if (size_t eq = a.find('='); eq != std::string::npos) {
+                name = a.substr(0, eq);
+                value = a.substr(eq + 1);
+                hasValue = true;
+            }
+            if (auto f = flags_.find(name); f != flags_.end() && !hasValue) {
+                f->second = true;
+                continue;
+            }
+            auto o = options_.find(name);
+            if (o == options_.end()) {
+                *exitCode = UsageError("unknown option " + name + "\n" + usage_);
+                return false;
+            }
+            if (!hasValue) {
+                if (i + 1 >= args.size()) {
+                    *exitCode = UsageError("option " + name + " needs a value\n" + usage_);
+                    return false;
+                }
+                value = args[++i];
+            }
+            o->second.push_back(value);
+            continue;
+        }
+        positionals_.push_back(a);
+    }
+    if (positionals_.size() < minPositionals || positionals_.size() > maxPositionals) {
+        *exitCode = UsageError("wrong number of arguments\n" + usage_);
+        return false;
+    }
+    return true;
+}
+
+bool ArgParser::Has(const std::string& flag) const {
+    auto f = flags_.find(flag);
+    return f != flags_.end() && f->second;
+}
+
+std::optional<std::string> ArgParser::Get(const std::string& option) const {
+    auto o = options_.find(option);
+    if (o == options_.end() || o->second.empty()) return std::nullopt;
+    return o->second.back();
+}
+
+const std::vector<std::string>& ArgParser::All(const std::string& option) const {
+    static const std::vector<std::string> none;
+    auto o = options_.find(option);
+    return o == options_.end() ? none : o->second;
+}
+
+bool ParseCliNumber(const std::string& text, int64_t* value) {
+    if (text.empty()) return false;
+    size_t i = 0;
+    bool neg = false;
+    if (text[0] == '-' || text[0] == '+') {
+        neg = text[0] == '-';
+        i = 1;
+    }
+    int base = 10;
+    if (text.size() > i + 1 && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+        base = 16;
+        i += 2;
+    }
+    if (i >= text.size()) return false;
+    uint64_t v = 0;
+    for (; i < text.size(); ++i) {
+        char c = text[i];
+        int d;
+        if (c >= '0' && c <= '9') d = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
+        else return false;
+        if (v > (UINT64_MAX - d) / base) return false;
+        v = v * base + d;
+    }
+    if (v > static_cast<uint64_t>(INT64_MAX)) return false;
+    *value = neg ? -static_cast<int64_t>(v) : static_cast<int64_t>(v);
+    return true;
+}
+
+int Fail(const std::string& message) {
+    std::cerr << "error: " << message << "\n";
+    return kExitFailed;
+}
+
+int UsageError(const std::string& message) {
+    std::cerr << "error: " << message << (message.empty() || message.back() == '\n' ? "" : "\n");
+    return kExitUsage;
+}
+
+}  // namespace fs::cli

@@ -1,0 +1,24 @@
+#include <iostream>
+
+#include "cli/Command.h"
+
+int main(int argc, char** argv) {
+    using namespace fs::cli;
+    Args args(argv + 1, argv + argc);
+    if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+        std::cout << FLASHSMITH_PRODUCT_NAME " " FLASHSMITH_VERSION
+                     " command-line front end\n\nusage: flashsmith-cli SUBCOMMAND [ARGS...]\n\n";
+        for (const auto& [name, cmd] : Commands())
+            std::cout << "  " << name << std::string(name.size() < 10 ? 10 - name.size() : 1, ' ')
+                      << cmd.summary << "\n";
+        std::cout << "\nEvery subcommand takes --help.\n";
+        return args.empty() ? kExitUsage : kExitOk;
+    }
+    if (args[0] == "--version") {
+        std::cout << FLASHSMITH_PRODUCT_NAME " " FLASHSMITH_VERSION "\n";
+        return kExitOk;
+    }
+    auto it = Commands().find(args[0]);
+    if (it == Commands().end()) return UsageError("unknown subcommand " + args[0]);
+    return it->second.run(Args(args.begin() + 1, args.end()));
+}

@@ -1,0 +1,78 @@
+#include "firmware/FileUtil.h"
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs {
+
+bool WriteFileAtomic(const std::string& path, const std::function<bool(std::FILE*)>& write,
+                     std::string* error) {
+    std::string tmp = path + ".tmp" + std::to_string(::getpid());
+    std::FILE* f = std::fopen(tmp.c_str(), "wb");
+    if (!f) {
+        if (error) *error = path + ": " + std::strerror(errno);
+        return false;
+    }
+    bool ok = write(f);
+    if (std::fflush(f) != 0 || std::ferror(f)) ok = false;
+    int savedErrno = errno;
+    if (std::fclose(f) != 0) ok = false;
+    if (ok && std::rename(tmp.c_str(), path.c_str()) != 0) {
+        savedErrno = errno;
+        ok = false;
+    }
+    if (!ok) {
+        std::remove(tmp.c_str());
+        if (error && error->empty())
+            *error = path + ": " + (savedErrno ? std::strerror(savedErrno) : "write failed");
+    }
+    return ok;
+}
+
+bool WriteFileAtomic(const std::string& path, std::string_view bytes, std::string* error) {
+    return WriteFileAtomic(
+        path,
+        [&](std::FILE* f) { return std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size(); },
+        error);
+}
+
+bool ReadWholeFile(const std::string& path, std::string& out, std::string* error) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        if (error) *error = path + ": " + std::strerror(errno);
+        return false;
+    }
+    out.clear();
+    char buf[1 << 16];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+    bool ok = !std::ferror(f);
+    std::fclose(f);
+    if (!ok && error) *error = path + ": read error";
+    return ok;
+}
+
+bool FileExists(const std::string& path) {
+    struct stat st{};
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+bool DirExists(const std::string& path) {
+    struct stat st{};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string BaseName(const std::string& path) {
+    size_t p = path.find_last_of('/');
+    return p == std::string::npos ? path : path.substr(p + 1);
+}
+
+std::string JoinPath(const std::string& dir, const std::string& name) {
+    if (dir.empty()) return name;
+    if (dir.back() == '/') return dir + name;
+    return dir + "/" + name;
+}
+
+}  // namespace fs

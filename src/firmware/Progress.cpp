@@ -1,0 +1,10 @@
+#include "firmware/Variables.h"
+
+namespace fs {
+
+ProgressSink& NullProgress() {
+    static ProgressSink sink;
+    return sink;
+}
+
+}  // namespace fs
