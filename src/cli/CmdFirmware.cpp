@@ -1,0 +1,266 @@
+// demo, identify, list and export: the firmware model from the command line.
+#include <iomanip>
+#include <iostream>
+#include <sstream>
+
+#include "cli/Command.h"
+#include "cli/Json.h"
+#include "cli/OpenImage.h"
+#include "editing/Export.h"
+#include "editing/ResourceList.h"
+#include "firmware/DemoFirmware.h"
+#include "firmware/FileUtil.h"
+#include "firmware/Firmware.h"
+#include "firmware/Other.h"
+#include "firmware/ProgramDir.h"
+
+namespace fs::cli {
+
+namespace {
+
+int RunDemo(const Args& args) {
+    ArgParser p("usage: flashsmith-cli demo DIR [--size N] [--lead N]\n"
+                "Writes DIR/demo.bin and DIR/Firmwares/<version>.sdf, a synthetic firmware.\n"
+                "  --size N   pad the image to N bytes in all\n"
+                "  --lead N   put N zero bytes before the firmware\n");
+    p.Option("--size").Option("--lead");
+    int rc;
+    if (!p.Parse(args, 1, 1, &rc)) return rc;
+    DemoOptions o;
+    if (auto s = p.Get("--size"); s && (!ParseCliNumber(*s, &o.Size) || o.Size < 0))
+        return UsageError("--size needs a number");
+    if (auto s = p.Get("--lead"); s && (!ParseCliNumber(*s, &o.Lead) || o.Lead < 0))
+        return UsageError("--lead needs a number");
+    DemoResult r;
+    std::string error;
+    if (!WriteDemoFirmware(p.Positionals()[0], o, &r, &error)) return Fail(error);
+    std::cout << r.ImagePath << "\n" << r.ProfilePath << "\n";
+    return kExitOk;
+}
+
+int RunIdentify(const Args& args) {
+    ArgParser p("usage: flashsmith-cli identify IMAGE [--firmwares DIR] [--json]\n"
+                "Finds the start offset, phone model, version and matching description files.\n");
+    p.Option("--firmwares").Flag("--json");
+    int rc;
+    if (!p.Parse(args, 1, 1, &rc)) return rc;
+    std::string error;
+    auto file = BinFile::Open(p.Positionals()[0], &error);
+    if (!file) return Fail(error);
+    ProgressSink& progress = TerminalProgress();
+    progress.SetRange(file->Size());
+    int64_t start = FindStartAddr(*file, progress);
+    std::string model = start >= 0 ? FindPhoneModel(*file, start, progress) : std::string();
+    bool identified = false;
+    for (char c : model) identified |= static_cast<unsigned char>(c) > ' ';
+    FoundVersion v;
+    std::vector<std::string> profiles;
+    if (identified) {
+        v = FindVersion(*file, model, start, progress);
+        const std::string dir = p.Get("--firmwares").value_or(DefaultProgramDir() + "Firmwares");
+        profiles = FindProfiles(dir, v.Version);
+    } else {
+        model.clear();
+    }
+    if (p.Has("--json")) {
+        JsonWriter j(std::cout);
+        j.BeginObject().Field("StartAddr", start).Field("PhoneModel", model).Field("Version", v.Version)
+            .Field("VersionAddr", v.Address).Key("Profiles").BeginArray();
+        for (const auto& n : profiles) j.Bytes(n);
+        j.EndArray().EndObject();
+        std::cout << "\n";
+    } else {
+        std::cout << "StartAddr:   " << start << (start >= 0 ? " (" + HexStr(static_cast<uint32_t>(start)) + ")" : "")
+                  << "\nPhoneModel:  " << model << "\nVersion:     " << v.Version << "\nVersionAddr: " << v.Address
+                  << (v.Address >= 0 ? " (" + HexStr(static_cast<uint32_t>(v.Address)) + ")" : "") << "\nProfiles:   ";
+        for (const auto& n : profiles) std::cout << " " << n;
+        std::cout << "\n";
+    }
+    return kExitOk;
+}
+
+void JsonState(const FirmwareState& st) {
+    JsonWriter j(std::cout);
+    const tFirmwareDescription& d = st.FirmwareDescription;
+    const tFirmware& f = st.Firmware;
+    j.BeginObject().Field("ProfilePath", st.ProfilePath);
+    j.Key("FirmwareDescription").BeginObject()
+        .Field("PhoneModel", d.PhoneModel).Field("Version", d.Version).Field("VersionAddr", d.VersionAddr)
+        .Field("Transparent", d.Transparent).Field("ImageTable", d.ImageTable).Field("SoundTable", d.SoundTable)
+        .Field("JavaTable", d.JavaTable).Field("LanguageTable1", d.LanguageTable1)
+        .Field("LanguageTable2", d.LanguageTable2).Field("SndTableLength", d.SndTableLength)
+        .Field("JavaTableLength", d.JavaTableLength).Field("LanguageCount", d.LanguageCount)
+        .Field("SndTableSizeOfs", d.SndTableSizeOfs).Field("SndTableVolOfs", d.SndTableVolOfs)
+        .Field("StartAddr", d.StartAddr).EndObject();
+    j.Key("Regions").BeginArray();
+    for (const auto& r : f.Regions)
+        j.BeginObject().Field("Start", r.Start).Field("Size", r.Size).Field("Used", r.Used).EndObject();
+    j.EndArray();
+    j.Key("Images").BeginArray();
+    for (const auto& e : f.Images)
+        j.BeginObject().Field("TempName", e.TempName).Field("Size", e.Size).Field("Address", e.Address)
+            .Field("Kind", e.Kind).Field("Width", e.Width).Field("Height", e.Height).Field("Link", e.Link)
+            .Field("ID", e.ID).Field("TranspColor", e.TranspColor).Field("Deleted", e.Deleted)
+            .Field("HasTransp", e.HasTransp).EndObject();
+    j.EndArray();
+    j.Key("Sounds").BeginArray();
+    for (const auto& e : f.Sounds)
+        j.BeginObject().Field("TempName", e.TempName).Field("Size", e.Size).Field("Address", e.Address)
+            .Field("Link", e.Link).Field("Deleted", e.Deleted).EndObject();
+    j.EndArray();
+    j.Key("JavaApps").BeginArray();
+    for (const auto& e : f.JavaApps)
+        j.BeginObject().Field("TempName", e.TempName).Field("Path", e.Path).Field("NewPath", e.NewPath)
+            .Field("Size", e.Size).Field("Address", e.Address).Field("Deleted", e.Deleted).EndObject();
+    j.EndArray();
+    auto headers = [&](const char* key, const std::vector<LanguageHeader>& hs) {
+        j.Key(key).BeginArray();
+        for (const auto& h : hs) j.BeginObject().Field("TableAddr", h.TableAddr).Field("Count", h.Count).EndObject();
+        j.EndArray();
+    };
+    headers("LangHeaders1", f.LangHeaders1);
+    headers("LangHeaders2", f.LangHeaders2);
+    auto strings = [&](const char* key, const std::vector<pStringType>& langs) {
+        j.Key(key).BeginArray();
+        for (const auto& list : langs) {
+            j.BeginArray();
+            for (const auto& s : list)
+                j.BeginObject().Field("Text", s.Text).Field("NewText", s.NewText).Field("Address", s.Address)
+                    .Field("Link", s.Link).Field("HomeLang", s.HomeLang).Field("Deleted", s.Deleted).EndObject();
+            j.EndArray();
+        }
+        j.EndArray();
+    };
+    strings("Strings1", f.Strings1);
+    strings("Strings2", f.Strings2);
+    j.Field("DeletedSoundCount", st.DeletedSoundCount).EndObject();
+    std::cout << "\n";
+}
+
+// Columns are counted in characters, not UTF-8 bytes.
+size_t DisplayWidth(const std::string& s) {
+    size_t n = 0;
+    for (unsigned char c : s) n += (c & 0xC0) != 0x80;
+    return n;
+}
+
+std::string PadRight(const std::string& s, size_t width) {
+    size_t w = DisplayWidth(s);
+    return w >= width ? s : s + std::string(width - w, ' ');
+}
+
+const char* ColourName(RowColour c) {
+    switch (c) {
+        case RowColour::Deleted: return "deleted";
+        case RowColour::Changed: return "changed";
+        case RowColour::Borrowed: return "borrowed";
+        case RowColour::Linked: return "linked";
+        default: return "";
+    }
+}
+
+void TextCategory(const FirmwareState& st, int32_t category, const std::string& title) {
+    const int32_t rows = RowCount(st, category);
+    std::cout << title << ": " << rows << (rows == 1 ? " entry" : " entries");
+    if (category < static_cast<int32_t>(st.Firmware.Regions.size())) {
+        const MemoryRegion& r = st.Firmware.Regions[category];
+        std::cout << ", region " << HexStr(r.Start) << " size " << r.Size << " used " << r.Used;
+    }
+    std::cout << "\n";
+    if (!rows) return;
+    std::vector<ListRow> list;
+    size_t width = 4;
+    for (int32_t i = 0; i < rows; ++i) {
+        list.push_back(MakeListRow(st, category, i));
+        if (category >= kCatFirstLanguage) list.back().Name = Utf8FromAnsi(list.back().Name);
+        width = std::max(width, DisplayWidth(list.back().Name));
+    }
+    width = std::min<size_t>(width, 48);
+    std::cout << "  " << PadRight("Name", width) << "  " << std::setw(8) << "Size" << "  ID\n";
+    for (const auto& row : list) {
+        std::cout << "  " << PadRight(row.Name, width) << "  " << std::setw(8) << row.Size << "  " << row.Id;
+        if (row.Colour != RowColour::Normal) std::cout << "  (" << ColourName(row.Colour) << ")";
+        std::cout << "\n";
+    }
+}
+
+}  // namespace
+
+void PrintListing(const FirmwareState& st, bool json) {
+    if (json) return JsonState(st);
+    const auto& d = st.FirmwareDescription;
+    std::cout << "Phone: " << d.PhoneModel << "\nFirmware: " << d.Version << "\nProfile: " << st.ProfilePath << "\n\n";
+    TextCategory(st, kCatImages, "Images");
+    std::cout << "\n";
+    TextCategory(st, kCatSounds, "Sounds");
+    std::cout << "\n";
+    TextCategory(st, kCatJava, "Java");
+    for (int table = 1; table <= 2; ++table) {
+        const auto& lists = table == 1 ? st.Firmware.Strings1 : st.Firmware.Strings2;
+        for (int32_t k = 0; k < static_cast<int32_t>(lists.size()); ++k) {
+            std::cout << "\n";
+            TextCategory(st, LanguageCategory(st, table, k),
+                         "Lang Table " + std::to_string(table) + " / Lang_" + std::to_string(k + 1));
+        }
+    }
+}
+
+namespace {
+
+int RunList(const Args& args) {
+    ArgParser p(std::string("usage: flashsmith-cli list IMAGE [--firmwares DIR] [--profile NAME | --sdf FILE] [--json]\n"
+                            "Opens the image and lists every category as the editor shows it.\n") +
+                kProfileOptionsUsage + "  --json            the whole model as one JSON object\n");
+    AddProfileOptions(p);
+    p.Flag("--json");
+    int rc;
+    if (!p.Parse(args, 1, 1, &rc)) return rc;
+    FirmwareState st;
+    if (int r = OpenImageForCli(p, p.Positionals()[0], st)) return r;
+    PrintListing(st, p.Has("--json"));
+    return kExitOk;
+}
+
+int RunExport(const Args& args) {
+    ArgParser p(std::string("usage: flashsmith-cli export IMAGE images|sounds|java INDEX|all DIR [--jpeg] [profile options]\n"
+                            "Writes the stored data of entries to files named as the editor's rows.\n") +
+                kProfileOptionsUsage + "  --jpeg            pictures as JPEG (quality 100) instead of 32-bit BMP\n");
+    AddProfileOptions(p);
+    p.Flag("--jpeg");
+    int rc;
+    if (!p.Parse(args, 4, 4, &rc)) return rc;
+    const auto& pos = p.Positionals();
+    int32_t category;
+    if (pos[1] == "images") category = kCatImages;
+    else if (pos[1] == "sounds") category = kCatSounds;
+    else if (pos[1] == "java") category = kCatJava;
+    else return UsageError("category must be images, sounds or java");
+    int64_t index = -1;
+    if (pos[2] != "all" && (!ParseCliNumber(pos[2], &index) || index < 0))
+        return UsageError("INDEX must be a number or all");
+    if (!DirExists(pos[3])) return Fail(pos[3] + ": no such folder");
+    FirmwareState st;
+    if (int r = OpenImageForCli(p, pos[0], st)) return r;
+    const int32_t rows = RowCount(st, category);
+    if (index >= rows) return Fail("no entry " + pos[2] + " among " + std::to_string(rows));
+    int failures = 0;
+    for (int32_t i = index < 0 ? 0 : static_cast<int32_t>(index); i < (index < 0 ? rows : index + 1); ++i) {
+        ExportResult r = ExportResource(st, category, i, pos[3], p.Has("--jpeg"));
+        if (r.Status == ExportStatus::Ok) {
+            std::cout << r.Path << "\n";
+        } else if (r.Status != ExportStatus::NothingToExport || index >= 0) {
+            std::cerr << "error: entry " << i << ": " << (r.Error.empty() ? "nothing to export" : r.Error) << "\n";
+            ++failures;
+        }
+    }
+    return failures ? kExitFailed : kExitOk;
+}
+
+CommandRegistrar demo("demo", "write the synthetic demo firmware and its description file", RunDemo);
+CommandRegistrar identify("identify", "find the start, model, version and profiles of an image", RunIdentify);
+CommandRegistrar list("list", "open an image and list its resources", RunList);
+CommandRegistrar exportCmd("export", "export pictures, sounds or Java files to a folder", RunExport);
+
+}  // namespace
+
+}  // namespace fs::cli

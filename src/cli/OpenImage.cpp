@@ -1,0 +1,100 @@
+#include "cli/OpenImage.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <iostream>
+#include <unistd.h>
+
+#include "firmware/FileUtil.h"
+#include "firmware/Firmware.h"
+#include "firmware/ProgramDir.h"
+
+namespace fs::cli {
+
+const char* const kProfileOptionsUsage =
+    "  --firmwares DIR   folder of description files (default: the program's Firmwares)\n"
+    "  --profile NAME    which of several description files to use\n"
+    "  --sdf FILE        skip identification and read this description file\n";
+
+void AddProfileOptions(ArgParser& parser) {
+    parser.Option("--firmwares").Option("--profile").Option("--sdf");
+}
+
+namespace {
+
+class TtyProgress : public ProgressSink {
+public:
+    TtyProgress() : tty_(::isatty(STDERR_FILENO) == 1) {}
+    ~TtyProgress() override {
+        if (drawn_) std::fputs("\r\033[K", stderr);
+    }
+    void SetRange(int64_t max) override { max_ = max > 0 ? max : 1; }
+    void SetPosition(int64_t pos) override { pos_ = pos; Draw(); }
+    void Step(int64_t n) override { pos_ += n; Draw(); }
+
+private:
+    void Draw() {
+        if (!tty_) return;
+        int pct = static_cast<int>(std::clamp<int64_t>(pos_ * 100 / max_, 0, 100));
+        if (pct == last_) return;
+        last_ = pct;
+        drawn_ = true;
+        std::fprintf(stderr, "\r[%-40s] %3d%%", std::string(static_cast<size_t>(pct * 40 / 100), '#').c_str(), pct);
+        std::fflush(stderr);
+    }
+    bool tty_;
+    bool drawn_ = false;
+    int64_t max_ = 1, pos_ = 0;
+    int last_ = -1;
+};
+
+}  // namespace
+
+ProgressSink& TerminalProgress() {
+    static TtyProgress progress;
+    return progress;
+}
+
+int OpenImageForCli(const ArgParser& parser, const std::string& image, FirmwareState& state) {
+    if (state.ProgramDir.empty()) {
+        state.ProgramDir = DefaultProgramDir();
+        state.TempDir = state.ProgramDir + "Temp/";
+    }
+    OpenOptions options;
+    options.FirmwaresDir = parser.Get("--firmwares").value_or(state.ProgramDir + "Firmwares");
+    options.SdfPath = parser.Get("--sdf").value_or("");
+    auto wanted = parser.Get("--profile");
+    bool several = false;
+    options.ChooseProfile = [&](const std::vector<std::string>& names) {
+        if (wanted) {
+            auto it = std::find(names.begin(), names.end(), *wanted);
+            if (it == names.end()) it = std::find(names.begin(), names.end(), *wanted + ".sdf");
+            if (it != names.end()) return static_cast<int>(it - names.begin());
+        }
+        several = true;
+        return -1;
+    };
+    if (!options.SdfPath.empty() && !FileExists(options.SdfPath))
+        return Fail(options.SdfPath + ": no such description file");
+    OpenResult r = OpenFirmware(state, image, options, TerminalProgress());
+    switch (r.Status) {
+        case OpenStatus::Ok: return kExitOk;
+        case OpenStatus::FileError: return Fail(r.Error);
+        case OpenStatus::NoModel: return Fail("not identified: no phone model in " + image);
+        case OpenStatus::NoProfile:
+            return Fail("no description file for version \"" + state.FirmwareDescription.Version + "\" in " +
+                        options.FirmwaresDir);
+        case OpenStatus::Cancelled: {
+            std::string names;
+            for (const auto& n : r.Profiles) names += "\n  " + n;
+            if (wanted && !several) return Fail("no profile " + *wanted);
+            if (wanted) return Fail("no profile named " + *wanted + "; the version has:" + names);
+            std::cerr << "error: several description files fit; choose one with --profile:" << names << "\n";
+            return kExitUsage;
+        }
+        case OpenStatus::TableError: return Fail(r.Error);
+    }
+    return kExitFailed;
+}
+
+}  // namespace fs::cli
