@@ -1,0 +1,156 @@
+#include "srecord/ReservedRegions.h"
+
+#include "srecord/S3Hex.h"
+
+namespace fs {
+
+namespace {
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+bool StartsWith0x(std::string_view s) {
+    return s.size() >= 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X');
+}
+
+bool Overlap(const tReservedRegion& a, const tReservedRegion& b) {
+    return a.Low <= b.High && b.Low <= a.High;
+}
+}  // namespace
+
+std::string HexAddress(uint32_t value) {
+    std::string s = "0x";
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        const auto b = static_cast<uint8_t>(value >> shift);
+        s += kHexPairs[b * 2];
+        s += kHexPairs[b * 2 + 1];
+    }
+    return s;
+}
+
+std::string FormatRegion(const tReservedRegion& region) {
+    return HexAddress(region.Low) + " - " + HexAddress(region.High);
+}
+
+int64_t ReadRegionNumber(std::string_view text) {
+    text = Trim(text);
+    int base = 10;
+    if (StartsWith0x(text)) {
+        base = 16;
+        text.remove_prefix(2);
+    }
+    if (text.empty()) return -1;
+    int64_t v = 0;
+    for (char c : text) {
+        const uint8_t d = kHexDigitValue[static_cast<uint8_t>(c)];
+        if (d >= base) return -1;
+        v = v * base + d;
+        if (v > 0xFFFFFFFFll) return -1;
+    }
+    return v;
+}
+
+ParsedRegion ParseRegion(std::string_view text) {
+    const size_t dash = text.find('-');
+    if (dash == std::string_view::npos) return {ReadRegionNumber(text), -1};
+    return {ReadRegionNumber(text.substr(0, dash)), ReadRegionNumber(text.substr(dash + 1))};
+}
+
+std::string RegionCheckText(RegionCheck check) {
+    switch (check) {
+        case RegionCheck::Ok: return "ok";
+        case RegionCheck::NoDash: return "a region is written as LOW - HIGH";
+        case RegionCheck::BadCharacter:
+            return "a region may hold only blanks, '-', digits, the letters A to F and x";
+        case RegionCheck::Unreadable: return "an end of the region is not a number";
+        case RegionCheck::LowNotBelowHigh: return "the low end must lie below the high end";
+        case RegionCheck::Overlaps: return "the region overlaps a listed region";
+        case RegionCheck::NoSelection: return "no region selected";
+    }
+    return "invalid region";
+}
+
+RegionCheckResult CheckRegionText(std::string_view text, const tReservedRegions& list,
+                                  int skipIndex) {
+    RegionCheckResult r;
+    bool dash = false;
+    for (char c : text) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        if (c == '-') dash = true;
+        else if (!(IsBlank(c) || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || c == 'X')) {
+            r.Status = RegionCheck::BadCharacter;
+            return r;
+        }
+    }
+    if (!dash) {
+        r.Status = RegionCheck::NoDash;
+        return r;
+    }
+    const ParsedRegion p = ParseRegion(text);
+    if (p.Low < 0 || p.High < 0) {
+        r.Status = RegionCheck::Unreadable;
+        return r;
+    }
+    if (p.Low >= p.High) {
+        r.Status = RegionCheck::LowNotBelowHigh;
+        return r;
+    }
+    r.Region = {static_cast<uint32_t>(p.Low), static_cast<uint32_t>(p.High)};
+    for (size_t i = 0; i < list.size(); ++i) {
+        if (static_cast<int>(i) != skipIndex && Overlap(r.Region, list[i])) {
+            r.Status = RegionCheck::Overlaps;
+            r.OverlapIndex = static_cast<int>(i);
+            return r;
+        }
+    }
+    return r;
+}
+
+RegionCheckResult AppendRegion(tReservedRegions& list, std::string_view text) {
+    RegionCheckResult r = CheckRegionText(text, list);
+    if (r.Status == RegionCheck::Ok) list.push_back(r.Region);
+    return r;
+}
+
+RegionCheckResult ReplaceRegion(tReservedRegions& list, int index, std::string_view text) {
+    if (index < 0 || static_cast<size_t>(index) >= list.size()) {
+        RegionCheckResult r;
+        r.Status = RegionCheck::NoSelection;
+        return r;
+    }
+    RegionCheckResult r = CheckRegionText(text, list, index);
+    if (r.Status == RegionCheck::Ok) list[static_cast<size_t>(index)] = r.Region;
+    return r;
+}
+
+RegionCheck DeleteRegion(tReservedRegions& list, int index) {
+    if (index < 0 || static_cast<size_t>(index) >= list.size()) return RegionCheck::NoSelection;
+    list.erase(list.begin() + index);
+    return RegionCheck::Ok;
+}
+
+BinRangeFields CheckBinRangeFields(std::string_view startText, std::string_view stopText,
+                                   bool part) {
+    BinRangeFields f;
+    f.StartText = std::string(startText);
+    int64_t start = ReadRegionNumber(startText);
+    if (start < 0) {
+        f.StartText = "0x00000000";
+        start = 0;
+    }
+    f.Start = static_cast<uint32_t>(start);
+    if (!StartsWith0x(Trim(f.StartText))) return f;
+    if (part) {
+        const int64_t stop = ReadRegionNumber(stopText);
+        if (!StartsWith0x(Trim(stopText)) || stop < 0 || start >= stop) return f;
+        f.Stop = static_cast<uint32_t>(stop);
+    }
+    f.Ok = true;
+    return f;
+}
+
+}  // namespace fs

@@ -1,0 +1,30 @@
+// Lookup tables for hexadecimal text: S-record files are megabytes of it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace fs {
+
+// "000102...FF": the two upper-case digits of byte b at [2 * b].
+inline constexpr std::array<char, 512> kHexPairs = [] {
+    std::array<char, 512> t{};
+    constexpr char digits[] = "0123456789ABCDEF";
+    for (int b = 0; b < 256; ++b) {
+        t[2 * b] = digits[b >> 4];
+        t[2 * b + 1] = digits[b & 15];
+    }
+    return t;
+}();
+
+// Value of a hexadecimal digit (either case), 0xFF for any other character.
+inline constexpr std::array<uint8_t, 256> kHexDigitValue = [] {
+    std::array<uint8_t, 256> t{};
+    for (auto& v : t) v = 0xFF;
+    for (int c = '0'; c <= '9'; ++c) t[c] = static_cast<uint8_t>(c - '0');
+    for (int c = 'A'; c <= 'F'; ++c) t[c] = static_cast<uint8_t>(c - 'A' + 10);
+    for (int c = 'a'; c <= 'f'; ++c) t[c] = static_cast<uint8_t>(c - 'a' + 10);
+    return t;
+}();
+
+}  // namespace fs
