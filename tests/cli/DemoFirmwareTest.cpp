@@ -1,0 +1,223 @@
+// The demo image opened through the core: every rule it is meant to exercise.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "CliRun.h"
+#include "editing/Export.h"
+#include "editing/ResourceList.h"
+#include "firmware/DemoFirmware.h"
+#include "firmware/FileUtil.h"
+#include "firmware/Firmware.h"
+#include "firmware/Images.h"
+#include "firmware/PictureFile.h"
+
+namespace {
+
+using fstest::ScratchDir;
+
+struct OpenedDemo {
+    ScratchDir dir{"demo"};
+    fs::DemoResult demo;
+    fs::FirmwareState st;
+    fs::OpenResult open;
+
+    explicit OpenedDemo(fs::DemoOptions options = {}) {
+        std::string error;
+        EXPECT_TRUE(fs::WriteDemoFirmware(dir.Str(), options, &demo, &error)) << error;
+        fs::OpenOptions o;
+        o.FirmwaresDir = dir / "Firmwares";
+        st.TempDir = dir / "Temp/";
+        open = fs::OpenFirmware(st, demo.ImagePath, o, fs::NullProgress());
+    }
+};
+
+TEST(DemoFirmware, IdentifiesAndParsesEveryTable) {
+    OpenedDemo d;
+    ASSERT_EQ(d.open.Status, fs::OpenStatus::Ok) << d.open.Error;
+    const auto& st = d.st;
+    EXPECT_TRUE(st.FirmwareLoaded);
+    EXPECT_EQ(st.FirmwareDescription.PhoneModel, "E250");
+    EXPECT_EQ(st.FirmwareDescription.Version, "E250XXJE1");
+    // the version found past its decoys is the one the description names
+    auto found = fs::FindVersion(*st.FirmwareFile, "E250", 0, fs::NullProgress());
+    EXPECT_EQ(found.Address, st.FirmwareDescription.VersionAddr);
+
+    const auto& im = st.Firmware.Images;
+    ASSERT_GE(im.size(), 12u);
+    for (int kind = 1; kind <= 4; ++kind)
+        EXPECT_TRUE(std::any_of(im.begin(), im.end(), [&](const fs::tImgType& e) { return e.Kind == kind; })) << kind;
+    EXPECT_TRUE(std::any_of(im.begin(), im.end(), [](const fs::tImgType& e) { return e.Width == 176 && e.Height == 220; }));
+    EXPECT_TRUE(std::any_of(im.begin(), im.end(), [](const fs::tImgType& e) { return e.Link >= 0 && e.Address == -1; }));
+    EXPECT_TRUE(std::any_of(im.begin(), im.end(), [](const fs::tImgType& e) { return e.ID >= 0; }));
+    for (size_t i = 0; i < im.size(); ++i)
+        if (im[i].Link < 0) {
+            EXPECT_GT(im[i].Size, 0) << i;
+        }
+
+    // an "09" picture shows the transparent colour
+    const uint32_t transparent = fs::SwapRedBlue(static_cast<uint32_t>(st.FirmwareDescription.Transparent));
+    bool seen = false;
+    for (size_t i = 0; i < im.size() && !seen; ++i) {
+        fs::Picture p;
+        if (im[i].Kind == fs::k09 && fs::DecodeStoredPicture(st, static_cast<int32_t>(i), p))
+            seen = std::count(p.Pixels.begin(), p.Pixels.end(), transparent) > 0;
+    }
+    EXPECT_TRUE(seen);
+
+    const auto& snd = st.Firmware.Sounds;
+    ASSERT_GE(snd.size(), 6u);
+    int shared = 0;
+    for (const auto& s : snd) {
+        shared += s.Link >= 0;
+        std::string_view data = st.FirmwareFile->View(s.Address, static_cast<size_t>(s.Size));
+        EXPECT_EQ(data.substr(0, 4), "MMMD");
+        EXPECT_NE(data.find("CNTI"), std::string_view::npos);
+    }
+    EXPECT_EQ(shared, 1);
+    EXPECT_GT(st.FirmwareDescription.SndTableLength, 8);
+
+    ASSERT_EQ(st.Firmware.JavaApps.size(), 2u);  // the entry outside E:\S100 is skipped
+    for (const auto& j : st.Firmware.JavaApps) EXPECT_EQ(j.Path.rfind("E:\\S100\\", 0), 0u) << j.Path;
+
+    ASSERT_EQ(st.FirmwareDescription.LanguageCount, 3);
+    ASSERT_EQ(st.Firmware.Strings1.size(), 3u);
+    ASSERT_EQ(st.Firmware.Strings2.size(), 3u);
+    int duplicates = 0, borrowedTable2 = 0, outside = 0;
+    for (const auto& list : st.Firmware.Strings1)
+        for (size_t i = 0; i < list.size(); ++i) {
+            duplicates += list[i].Link >= 0 && list[i].Link < static_cast<int32_t>(i) && list[i].HomeLang < 0;
+            outside += list[i].Link == -1 && list[i].HomeLang == -1 &&
+                       (list[i].Address < st.Firmware.Regions[3].Start ||
+                        list[i].Address > st.Firmware.Regions[8].Start + st.Firmware.Regions[8].Size);
+        }
+    for (const auto& list : st.Firmware.Strings2)
+        for (size_t i = 0; i < list.size(); ++i)
+            borrowedTable2 += list[i].HomeLang == 0 && list[i].Link == static_cast<int32_t>(i);
+    EXPECT_EQ(duplicates, 1);
+    EXPECT_GE(borrowedTable2, 1);
+    EXPECT_EQ(outside, 1);
+    // Cyrillic and accented texts are stored as UTF-8
+    EXPECT_EQ(st.Firmware.Strings1[2][0].Text, "\xD0\x9C\xD0\xB5\xD0\xBD\xD1\x8E");
+    EXPECT_EQ(st.Firmware.Strings1[1][4].Text, "Param\xC3\xA8tres");
+    // one language region has almost no room left
+    int nearlyFull = 0;
+    for (int r = 3; r < 9; ++r) {
+        const auto& region = st.Firmware.Regions[r];
+        const auto* list = fs::StringsOf(st, r);
+        uint32_t end = 0;
+        for (const auto& s : *list)
+            if (s.Address >= region.Start && s.Address < region.Start + region.Size)
+                end = std::max<uint32_t>(end, s.Address + static_cast<uint32_t>(s.Text.size()) + 1);
+        nearlyFull += region.Start + region.Size - end < 8;
+    }
+    EXPECT_EQ(nearlyFull, 1);
+}
+
+TEST(DemoFirmware, LeadMovesEveryOffsetAndLargeImagesAreSampled) {
+    OpenedDemo plain;
+    const int64_t lead = 1 << 20;
+    OpenedDemo moved(fs::DemoOptions{fs::kSampledImageSize + 4096, lead});
+    ASSERT_EQ(moved.open.Status, fs::OpenStatus::Ok) << moved.open.Error;
+    EXPECT_EQ(moved.st.FirmwareFile->Size(), fs::kSampledImageSize + 4096);
+    auto start = fs::FindStartAddr(*moved.st.FirmwareFile, fs::NullProgress());
+    EXPECT_EQ(start % 409664, 0);
+    EXPECT_GE(start, lead - 409664);
+    EXPECT_LT(start, lead + 409664);
+    const auto& a = plain.st.Firmware;
+    const auto& b = moved.st.Firmware;
+    ASSERT_EQ(a.Images.size(), b.Images.size());
+    for (size_t i = 0; i < a.Images.size(); ++i)
+        if (a.Images[i].Link < 0) {
+            EXPECT_EQ(b.Images[i].Address, a.Images[i].Address + lead);
+        }
+    EXPECT_EQ(b.Strings2[2][0].Address, a.Strings2[2][0].Address + lead);
+    EXPECT_EQ(b.Regions[4].Start, a.Regions[4].Start + lead);
+    EXPECT_EQ(b.Strings1[1][4].Text, a.Strings1[1][4].Text);
+}
+
+TEST(DemoFirmware, ListRowsNameSizeIdAndColour) {
+    OpenedDemo d;
+    ASSERT_TRUE(d.st.FirmwareLoaded);
+    auto& st = d.st;
+    auto row = fs::MakeListRow(st, fs::kCatImages, 0);
+    EXPECT_EQ(row.Name, "Image_1");
+    EXPECT_EQ(row.Id, std::to_string(st.Firmware.Images[0].ID + 1));
+    st.ImageIdNames.assign(10, {});
+    st.ImageIdNames[st.Firmware.Images[0].ID + 1].Name = "Smiley";
+    EXPECT_EQ(fs::MakeListRow(st, fs::kCatImages, 0).Name, "Smiley");
+    for (size_t i = 0; i < st.Firmware.Images.size(); ++i)
+        if (st.Firmware.Images[i].Link >= 0) {
+            EXPECT_EQ(fs::MakeListRow(st, fs::kCatImages, static_cast<int32_t>(i)).Colour, fs::RowColour::Linked);
+        }
+    st.Firmware.Sounds[1].Deleted = true;
+    row = fs::MakeListRow(st, fs::kCatSounds, 1);
+    EXPECT_EQ(row.Size, "0");
+    EXPECT_EQ(row.Colour, fs::RowColour::Deleted);
+    EXPECT_EQ(row.Name, "Sound_2");
+    EXPECT_EQ(fs::MakeListRow(st, fs::kCatJava, 1).Name, "E:\\S100\\Flashsmith_Snake_suite\\Snake.jar");
+    // a Cyrillic string shows in the 8-bit code page, its size in stored bytes + 1
+    row = fs::MakeListRow(st, fs::LanguageCategory(st, 1, 2), 0);
+    EXPECT_EQ(row.Name, "\xCC\xE5\xED\xFE");
+    EXPECT_EQ(row.Size, "9");
+    st.Firmware.Strings1[0][0].NewText = "\xC3\xA9";  // an edit to one two-byte character
+    row = fs::MakeListRow(st, fs::LanguageCategory(st, 1, 0), 0);
+    EXPECT_EQ(row.Size, "3");
+    EXPECT_EQ(row.Colour, fs::RowColour::Changed);
+    row = fs::MakeListRow(st, fs::LanguageCategory(st, 2, 0), 3);
+    EXPECT_EQ(row.Id, "3 0");
+    EXPECT_EQ(row.Colour, fs::RowColour::Borrowed);
+}
+
+TEST(DemoFirmware, ExportWritesStoredDataFollowingLinks) {
+    OpenedDemo d;
+    ASSERT_TRUE(d.st.FirmwareLoaded);
+    ScratchDir out("export");
+    const auto& im = d.st.Firmware.Images;
+    auto linked = std::find_if(im.begin(), im.end(), [](const fs::tImgType& e) { return e.Link >= 0; });
+    ASSERT_NE(linked, im.end());
+    const int32_t li = static_cast<int32_t>(linked - im.begin());
+    auto r = fs::ExportResource(d.st, fs::kCatImages, li, out.Str(), false);
+    ASSERT_EQ(r.Status, fs::ExportStatus::Ok) << r.Error;
+    EXPECT_EQ(r.Path, out / ("Image_" + std::to_string(li + 1) + ".bmp"));
+    auto first = fs::ExportResource(d.st, fs::kCatImages, linked->Link, out.Str(), false);
+    std::string a, b;
+    ASSERT_TRUE(fs::ReadWholeFile(r.Path, a, nullptr));
+    ASSERT_TRUE(fs::ReadWholeFile(first.Path, b, nullptr));
+    EXPECT_EQ(a, b);
+    fs::Picture back;
+    ASSERT_TRUE(fs::LoadBmp(r.Path, back, nullptr));
+    fs::Picture decoded;
+    ASSERT_TRUE(fs::DecodeStoredPicture(d.st, linked->Link, decoded));
+    EXPECT_EQ(back.Pixels, decoded.Pixels);
+
+    // replaced or deleted entries still export what the firmware holds
+    d.st.Firmware.Sounds[0].Deleted = true;
+    auto snd = fs::ExportResource(d.st, fs::kCatSounds, 0, out.Str(), false);
+    ASSERT_EQ(snd.Status, fs::ExportStatus::Ok);
+    EXPECT_EQ(snd.Path, out / "Sound_1.mmf");
+    std::string mmf;
+    ASSERT_TRUE(fs::ReadWholeFile(snd.Path, mmf, nullptr));
+    EXPECT_EQ(mmf, std::string(d.st.FirmwareFile->View(d.st.Firmware.Sounds[0].Address, d.st.Firmware.Sounds[0].Size)));
+
+    auto jar = fs::ExportResource(d.st, fs::kCatJava, 1, out.Str(), false);
+    ASSERT_EQ(jar.Status, fs::ExportStatus::Ok);
+    EXPECT_EQ(jar.Path, out / "Snake.jar");
+    auto jpg = fs::ExportResource(d.st, fs::kCatImages, 6, out.Str(), true);
+    ASSERT_EQ(jpg.Status, fs::ExportStatus::Ok) << jpg.Error;
+    fs::Picture photo;
+    ASSERT_TRUE(fs::LoadJpeg(jpg.Path, photo, nullptr));
+    EXPECT_EQ(photo.Width, 176);
+    EXPECT_EQ(photo.Height, 220);
+    EXPECT_EQ(fs::ExportResource(d.st, fs::LanguageCategory(d.st, 1, 0), 0, out.Str(), false).Status,
+              fs::ExportStatus::NothingToExport);
+}
+
+TEST(SafeFileName, NoFoldersFromFirmwareNames) {
+    EXPECT_EQ(fs::SafeFileName("../../etc/passwd", "x"), ".._.._etc_passwd");
+    EXPECT_EQ(fs::SafeFileName("..", "x"), "x");
+    EXPECT_EQ(fs::SafeFileName("", "x"), "x");
+    EXPECT_EQ(fs::SafeFileName("Snake.jar", "x"), "Snake.jar");
+}
+
+}  // namespace
