@@ -23,11 +23,13 @@ inline constexpr std::string_view kS3EndLine = "S705A002000058";
 inline constexpr size_t kS3BytesPerLine = 16;
 
 // A buffered sink for S-record text. Bound to a FILE* it flushes whenever the
-// buffer fills; without one it keeps all text in memory (Text()).
+// buffer fills and when destroyed (call Flush() to learn whether every write
+// succeeded); without one it keeps all text in memory (Text()).
 class S3Output {
 public:
     S3Output();
     explicit S3Output(std::FILE* file);
+    ~S3Output() { Flush(); }
     S3Output(const S3Output&) = delete;
     S3Output& operator=(const S3Output&) = delete;
 
