@@ -366,6 +366,14 @@ void TGmXmlNode::SetFromTag(std::string_view tag) {
     }
     name_.assign(GmXmlTrim(name));
 
+    // Every attribute has an "=": reserving for them saves the list's
+    // regrowth on the many small elements of a large patch.
+    size_t equals = 0;
+    for (const char* p = tag.data(); (p = static_cast<const char*>(std::memchr(p, '=', tag.data() + tag.size() - p)));
+         ++p)
+        ++equals;
+    if (equals) attributes_.Reserve(std::min<size_t>(equals, 64));
+
     std::string_view work = tag;
     while (work.find('=') != std::string_view::npos) {
         size_t blank = work.find(' ');
@@ -473,20 +481,19 @@ std::string TGmXML::Text() const {
 
 void TGmXML::SetText(std::string_view text) {
     std::string copy(text);
-    Read(copy);
+    Read(copy.data(), copy.size());
 }
 
-void TGmXML::Read(std::string& s) {
+void TGmXML::Read(char* data, size_t size) {
     // Line breaks are not content: drop every CR and LF.
     size_t w = 0;
-    for (size_t r = 0; r < s.size(); ++r) {
-        char c = s[r];
-        if (c != '\r' && c != '\n') s[w++] = c;
+    for (size_t r = 0; r < size; ++r) {
+        char c = data[r];
+        if (c != '\r' && c != '\n') data[w++] = c;
     }
-    s.resize(w);
 
     nodes_.Clear();
-    Tokenizer tokens(s);
+    Tokenizer tokens(std::string_view(data, w));
     Token prev, cur, next;
     bool hasPrev = false;
     bool hasCur = tokens.Next(cur);
@@ -526,18 +533,22 @@ void TGmXML::Read(std::string& s) {
     }
 }
 
-void TGmXML::LoadBytes(std::string bytes) {
-    if (bytes.empty()) return;
-    if (const void* nul = std::memchr(bytes.data(), 0, bytes.size()))
-        bytes.resize(static_cast<const char*>(nul) - bytes.data());
-    Read(bytes);
+void TGmXML::LoadBuffer(char* data, size_t size) {
+    if (size == 0) return;
+    if (const void* nul = std::memchr(data, 0, size)) size = static_cast<const char*>(nul) - data;
+    Read(data, size);
+}
+
+void TGmXML::LoadBytes(std::string_view bytes) {
+    std::string copy(bytes);
+    LoadBuffer(copy.data(), copy.size());
 }
 
 void TGmXML::LoadStream(std::istream& in) {
     std::string bytes;
     char buf[1 << 16];
     while (in.read(buf, sizeof buf) || in.gcount() > 0) bytes.append(buf, static_cast<size_t>(in.gcount()));
-    LoadBytes(std::move(bytes));
+    LoadBuffer(bytes.data(), bytes.size());
 }
 
 bool TGmXML::LoadFile(const std::string& path, std::string* error) {
@@ -546,35 +557,35 @@ bool TGmXML::LoadFile(const std::string& path, std::string* error) {
         if (error) *error = path + ": " + std::strerror(errno);
         return false;
     }
-    std::string bytes;
+    // One read into an uninitialised buffer sized from the file; growing only
+    // matters for pipes and for files that grow while being read.
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) bytes.reserve(static_cast<size_t>(st.st_size));
-    bool ok = true;
-    // One read for a regular file; the loop only matters for pipes and for
-    // files that grow while being read.
+    size_t capacity = 1 << 16;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+        capacity = static_cast<size_t>(st.st_size) + 4097;  // room to meet the end
+    std::unique_ptr<char[]> buf(new char[capacity]);
+    size_t size = 0;
+    int readErrno = 0;
     for (;;) {
-        if (bytes.capacity() - bytes.size() < 4096) bytes.reserve(bytes.capacity() * 2 + 65536);
-        size_t old = bytes.size();
-        size_t room = bytes.capacity() - old;
-        bytes.resize(old + room);
-        ssize_t n = ::read(fd, bytes.data() + old, room);
-        if (n < 0 && errno == EINTR) {
-            bytes.resize(old);
-            continue;
+        if (capacity - size < 4096) {
+            size_t grown = capacity * 2;
+            std::unique_ptr<char[]> bigger(new char[grown]);
+            std::memcpy(bigger.get(), buf.get(), size);
+            buf = std::move(bigger);
+            capacity = grown;
         }
-        if (n <= 0) {
-            bytes.resize(old);
-            if (n < 0) {
-                ok = false;
-                if (error) *error = path + ": " + std::strerror(errno);
-            }
-            break;
-        }
-        bytes.resize(old + static_cast<size_t>(n));
+        ssize_t n = ::read(fd, buf.get() + size, capacity - size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) readErrno = errno;
+        if (n <= 0) break;
+        size += static_cast<size_t>(n);
     }
     ::close(fd);
-    if (!ok) return false;
-    LoadBytes(std::move(bytes));
+    if (readErrno) {
+        if (error) *error = path + ": " + std::strerror(readErrno);
+        return false;
+    }
+    LoadBuffer(buf.get(), size);
     return true;
 }
 

@@ -60,6 +60,7 @@ public:
     TGmXmlAttribute& SetAttribute(std::string_view name, std::string_view value);
     TGmXmlAttribute* LastCreated() const { return last_; }
     void Clear();
+    void Reserve(size_t count) { items_.reserve(items_.size() + count); }
 
 private:
     friend class TGmXmlAttribute;
@@ -185,10 +186,13 @@ public:
     // cannot be read.
     bool LoadFile(const std::string& path, std::string* error);
     // As LoadStream on these bytes.
-    void LoadBytes(std::string bytes);
+    void LoadBytes(std::string_view bytes);
 
 private:
-    void Read(std::string& text);
+    // Reads the text in place: its line breaks are squeezed out first.
+    void Read(char* text, size_t size);
+    // LoadStream's rules on a buffer it may change.
+    void LoadBuffer(char* data, size_t size);
     bool Write(bool save, const std::function<bool(std::string_view)>& sink) const;
 
     TGmXmlNodeList nodes_;
