@@ -71,7 +71,7 @@ std::string Le16(uint32_t v) { return {char(v & 0xFF), char(v >> 8 & 0xFF)}; }
 std::string Le32(uint32_t v) { return Le16(v & 0xFFFF) + Le16(v >> 16); }
 
 // A bitmap file laid out by hand, for what ImageMagick does not write.
-struct BmpSpec {
+struct BmpLayout {
     uint32_t headerSize = 40;
     int32_t width = 1;
     int32_t height = 1;
@@ -83,7 +83,7 @@ struct BmpSpec {
     std::string data;
 };
 
-std::string MakeBmp(const BmpSpec& s) {
+std::string MakeBmp(const BmpLayout& s) {
     std::string info;
     if (s.headerSize == 12) {
         info = Le32(12) + Le16(uint32_t(s.width)) + Le16(uint32_t(s.height)) + Le16(1) + Le16(s.bpp);
@@ -254,7 +254,7 @@ fs::Picture MustLoad(const std::string& bytes) {
 }
 
 TEST(BmpLayouts, RowOrderFollowsTheSignOfTheHeight) {
-    BmpSpec s;
+    BmpLayout s;
     s.width = 3;
     s.height = 2;
     // first row in the file: red green blue; second: white black gray; 3 padding bytes each
@@ -269,7 +269,7 @@ TEST(BmpLayouts, RowOrderFollowsTheSignOfTheHeight) {
 }
 
 TEST(BmpLayouts, SixteenAndThirtyTwoBitMasks) {
-    BmpSpec s;
+    BmpLayout s;
     s.width = 4;
     s.bpp = 16;
     // No masks: 5-5-5, top bit unused.
@@ -301,7 +301,7 @@ TEST(BmpLayouts, SixteenAndThirtyTwoBitMasks) {
 }
 
 TEST(BmpLayouts, PalettesOfEveryDepth) {
-    BmpSpec s;
+    BmpLayout s;
     // 8 bits, a palette of two: index 5 lies past it and draws black.
     s.width = 3;
     s.bpp = 8;
@@ -339,7 +339,7 @@ TEST(BmpLayouts, PalettesOfEveryDepth) {
 const std::vector<uint32_t> kRlePalette = {0x111111, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF};
 
 TEST(BmpRle, Rle8EscapesRunsAndClipping) {
-    BmpSpec s;
+    BmpLayout s;
     s.width = 6;
     s.height = 4;
     s.bpp = 8;
@@ -367,7 +367,7 @@ TEST(BmpRle, Rle8EscapesRunsAndClipping) {
 }
 
 TEST(BmpRle, Rle4NibblesAndOddAbsoluteRuns) {
-    BmpSpec s;
+    BmpLayout s;
     s.width = 5;
     s.height = 2;
     s.bpp = 4;
@@ -383,7 +383,7 @@ TEST(BmpRle, Rle4NibblesAndOddAbsoluteRuns) {
 }
 
 TEST(BmpRle, WhereTheDataMayEnd) {
-    BmpSpec s;
+    BmpLayout s;
     s.width = 2;
     s.height = 2;
     s.bpp = 8;
@@ -406,11 +406,11 @@ TEST(BmpRle, WhereTheDataMayEnd) {
 }
 
 TEST(BmpHostile, RefusedWithAReasonAndOutputUntouched) {
-    BmpSpec good;
+    BmpLayout good;
     good.width = 2;
     good.data = Bytes({0, 0, 255, 0, 255, 0, 0, 0});
     auto with = [&](auto change) {
-        BmpSpec s = good;
+        BmpLayout s = good;
         change(s);
         return MakeBmp(s);
     };
@@ -427,21 +427,21 @@ TEST(BmpHostile, RefusedWithAReasonAndOutputUntouched) {
         {"not a bitmap", "PK" + ok.substr(2)},
         {"header cut", ok.substr(0, 30)},
         {"pixels cut", ok.substr(0, ok.size() - 4)},
-        {"header size 20", with([](BmpSpec& s) { s.headerSize = 20; })},
-        {"width 0", with([](BmpSpec& s) { s.width = 0; })},
-        {"width negative", with([](BmpSpec& s) { s.width = -2; })},
-        {"height 0", with([](BmpSpec& s) { s.height = 0; })},
-        {"height INT32_MIN", with([](BmpSpec& s) { s.height = INT32_MIN; })},
-        {"huge, data claimed", with([](BmpSpec& s) { s.width = 16384; s.height = 16384; })},
-        {"too wide", with([](BmpSpec& s) { s.width = 16385; })},
-        {"huge RLE", with([](BmpSpec& s) { s.width = s.height = 16384; s.bpp = 8; s.compression = 1; s.palette = {1}; s.data = Bytes({0, 1}); })},
-        {"depth 7", with([](BmpSpec& s) { s.bpp = 7; })},
-        {"RLE8 at 24 bits", with([](BmpSpec& s) { s.compression = 1; })},
-        {"PNG inside", with([](BmpSpec& s) { s.compression = 5; })},
-        {"bit fields at 24 bits", with([](BmpSpec& s) { s.compression = 3; s.masks = {0xFF, 0xFF00, 0xFF0000}; })},
-        {"all masks zero", with([](BmpSpec& s) { s.bpp = 16; s.compression = 3; s.masks = {0, 0, 0}; s.data = Bytes({1, 2, 3, 4}); })},
-        {"masks cut", with([](BmpSpec& s) { s.bpp = 16; s.compression = 3; s.masks = {0xF800}; s.data = ""; })},
-        {"no palette", with([](BmpSpec& s) { s.bpp = 8; s.data = Bytes({0, 1, 0, 0}); })},
+        {"header size 20", with([](BmpLayout& s) { s.headerSize = 20; })},
+        {"width 0", with([](BmpLayout& s) { s.width = 0; })},
+        {"width negative", with([](BmpLayout& s) { s.width = -2; })},
+        {"height 0", with([](BmpLayout& s) { s.height = 0; })},
+        {"height INT32_MIN", with([](BmpLayout& s) { s.height = INT32_MIN; })},
+        {"huge, data claimed", with([](BmpLayout& s) { s.width = 16384; s.height = 16384; })},
+        {"too wide", with([](BmpLayout& s) { s.width = 16385; })},
+        {"huge RLE", with([](BmpLayout& s) { s.width = s.height = 16384; s.bpp = 8; s.compression = 1; s.palette = {1}; s.data = Bytes({0, 1}); })},
+        {"depth 7", with([](BmpLayout& s) { s.bpp = 7; })},
+        {"RLE8 at 24 bits", with([](BmpLayout& s) { s.compression = 1; })},
+        {"PNG inside", with([](BmpLayout& s) { s.compression = 5; })},
+        {"bit fields at 24 bits", with([](BmpLayout& s) { s.compression = 3; s.masks = {0xFF, 0xFF00, 0xFF0000}; })},
+        {"all masks zero", with([](BmpLayout& s) { s.bpp = 16; s.compression = 3; s.masks = {0, 0, 0}; s.data = Bytes({1, 2, 3, 4}); })},
+        {"masks cut", with([](BmpLayout& s) { s.bpp = 16; s.compression = 3; s.masks = {0xF800}; s.data = ""; })},
+        {"no palette", with([](BmpLayout& s) { s.bpp = 8; s.data = Bytes({0, 1, 0, 0}); })},
         {"pixel offset past the end", offPastEnd},
         {"pixel offset inside the header", overlapping},
     };
@@ -477,7 +477,7 @@ void Mangle(const std::string& valid, int seed) {
 }
 
 TEST(BmpHostile, DamagedFilesNeverCrash) {
-    BmpSpec rle;
+    BmpLayout rle;
     rle.width = 6;
     rle.height = 4;
     rle.bpp = 8;
@@ -488,7 +488,7 @@ TEST(BmpHostile, DamagedFilesNeverCrash) {
     rle.bpp = 4;
     rle.compression = 2;
     Mangle(MakeBmp(rle), 2);
-    BmpSpec fields;
+    BmpLayout fields;
     fields.width = 3;
     fields.height = 2;
     fields.bpp = 16;
@@ -496,7 +496,7 @@ TEST(BmpHostile, DamagedFilesNeverCrash) {
     fields.masks = {0xF800, 0x07E0, 0x001F};
     fields.data = std::string(16, '\x5A');
     Mangle(MakeBmp(fields), 3);
-    BmpSpec pal;
+    BmpLayout pal;
     pal.width = 5;
     pal.height = 3;
     pal.bpp = 4;
