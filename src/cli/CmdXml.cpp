@@ -12,9 +12,10 @@ const char kUsage[] =
     "usage: flashsmith-cli xml format IN OUT\n"
     "\n"
     "Reads IN with the restricted XML reader of patch and settings files and\n"
-    "writes what it kept to OUT: declaration naming Windows-1251, two-blank\n"
-    "indentation, CR LF line ends. Text next to child elements, comments and\n"
-    "line breaks inside values are dropped, as when such a file is loaded.\n"
+    "writes the tree it built to OUT: declaration naming Windows-1251,\n"
+    "two-blank indentation, CR LF line ends. As when such a file is loaded,\n"
+    "only text that is an element's whole content is kept (trimmed), line\n"
+    "breaks vanish, and comments are taken for elements.\n"
     "OUT is replaced only once it is completely written; IN may equal OUT.\n";
 
 int RunFormat(const Args& args) {
