@@ -1,0 +1,48 @@
+// Patch application ("Open SPF"): a partial patch made for the open
+// firmware's version becomes pending edits of the open firmware, exactly as
+// if the user had made them. Applying a patch twice equals applying it once:
+// every entry's earlier pending edit is undone before an element is applied.
+#pragma once
+
+#include <string>
+
+#include "firmware/Variables.h"
+#include "patches/CreatePatch.h"
+#include "xml/GmXml.h"
+
+namespace fs {
+
+struct ApplyResourceResult {
+    bool Applied = false;  // false: the resource was ignored as a whole
+    int Elements = 0;      // data and meta elements that changed an entry
+    bool WriteFailed = false;
+    std::string Error;     // WriteFailed: the replacement file that could not be written
+};
+
+// Applies one "resource" element to the records; replacement files go to
+// TempDir (created when missing).
+ApplyResourceResult ApplyPatchResource(FirmwareState& state, const TGmXmlNode& resource);
+
+enum class OpenSpfStatus {
+    Applied,
+    NotLoaded,         // no firmware open
+    LoadError,         // the file cannot be read
+    NotPatch,          // no "patch" element of the format version
+    MissingInfo,       // "info" with "name", or its "author", is missing
+    OtherFirmware,     // no "patchdata", or one made for another version
+    WriteError,        // a replacement file could not be written
+};
+
+struct OpenSpfResult {
+    OpenSpfStatus Status = OpenSpfStatus::Applied;
+    PatchDetails Details;  // for the patch dialog's fields (Applied, WriteError)
+    int Resources = 0;     // resources applied
+    std::string Error;
+};
+
+// The whole Open SPF sequence on a file, or on a document already loaded.
+// Nothing is shown: a file that is no fitting partial patch changes nothing.
+OpenSpfResult OpenSpf(FirmwareState& state, const std::string& path);
+OpenSpfResult ApplyPatchDocument(FirmwareState& state, const TGmXML& doc);
+
+}  // namespace fs
