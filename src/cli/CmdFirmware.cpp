@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "cli/Command.h"
+#include "cli/EditScript.h"
 #include "cli/Json.h"
 #include "cli/OpenImage.h"
 #include "editing/Export.h"
@@ -209,16 +210,26 @@ namespace {
 
 int RunList(const Args& args) {
     ArgParser p(std::string("usage: flashsmith-cli list IMAGE [--firmwares DIR] [--profile NAME | --sdf FILE] [--json]\n"
-                            "Opens the image and lists every category as the editor shows it.\n") +
-                kProfileOptionsUsage + "  --json            the whole model as one JSON object\n");
+                            "                         [--edits SCRIPT [--temp DIR] [--keep-temp]]\n"
+                            "Opens the image and lists every category as the editor shows it; with --edits,\n"
+                            "as it stands after the script's pending edits.\n") +
+                kProfileOptionsUsage + "  --json            the whole model as one JSON object\n" + kEditOptionsUsage +
+                "\n" + kEditScriptSyntax +
+                "A line that changes nothing warns (\"warning: line N: ...\") and the run exits 1;\n"
+                "a malformed script exits 2 before any line runs.\n");
     AddProfileOptions(p);
+    AddEditOptions(p);
     p.Flag("--json");
     int rc;
     if (!p.Parse(args, 1, 1, &rc)) return rc;
     FirmwareState st;
     if (int r = OpenImageForCli(p, p.Positionals()[0], st)) return r;
+    RunTempDir temp;
+    bool ran;
+    const int edits = RunCliEdits(p, st, temp, &ran);
+    if (!ran || edits == kExitUsage) return edits;
     PrintListing(st, p.Has("--json"));
-    return kExitOk;
+    return edits;
 }
 
 int RunExport(const Args& args) {

@@ -1,0 +1,36 @@
+// Replacing a picture, a sound or a Java file with a file from disk. The
+// new data goes to a replacement file in TempDir; the entry records its name
+// and the region's Used follows. The firmware image is never written.
+//
+// aReplaceFileExecute -> ReplaceEntry (ReplacePicture / ReplaceSound /
+// ReplaceJava by category); lvFirmwareFilesDragOver -> DropAccepted.
+#pragma once
+
+#include <string>
+
+#include "editing/EditResult.h"
+#include "firmware/Picture.h"
+#include "firmware/Variables.h"
+
+namespace fs {
+
+// Pictures: ".bmp" or ".jpg" (any case), cropped to 320 x 320 from the top
+// left and encoded in the entry's format. RAW8 and unknown formats are refused.
+EditResult ReplacePicture(FirmwareState& state, int32_t index, const std::string& source);
+// Sounds: a file whose name ends in ".mmf" (any case), copied byte for byte.
+EditResult ReplaceSound(FirmwareState& state, int32_t index, const std::string& source);
+// Java: a ".jad" replaces the entry and its ".jad"/".jar" partner with the
+// chosen JAD and the JAR beside it; any other file replaces an entry of the
+// same extension alone.
+EditResult ReplaceJava(FirmwareState& state, int32_t index, const std::string& source);
+EditResult ReplaceEntry(FirmwareState& state, int32_t category, int32_t index, const std::string& source);
+
+// Whether a file dragged onto the list of a category may be dropped there.
+bool DropAccepted(int32_t category, const std::string& path);
+
+// WBMP band layout: one byte per column of each band of eight rows, bit k =
+// row k of the band, a set bit for black. A pixel is black when its luminance
+// (r*299 + g*587 + b*114) / 1000 is below 128.
+int32_t EncodeWbmp(const Picture& picture, int32_t width, int32_t height, std::string& out);
+
+}  // namespace fs

@@ -1,0 +1,42 @@
+// Replacement files in TempDir ("tmpImage_", "tmpSound_", "tmpJava_" plus
+// the entry's index): their names, the sizes they count in a region, the
+// picture header (width, height as u16 LE) and the reading of source files.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "editing/EditResult.h"
+#include "firmware/Variables.h"
+
+namespace fs {
+
+// "tmpImage_12" for picture 12; "" for a category without replacements.
+std::string ReplacementName(int32_t category, int32_t index);
+std::string TempPath(const FirmwareState& state, const std::string& name);
+// Creates TempDir (and its parents) when missing.
+bool EnsureTempDir(const FirmwareState& state, std::string* error);
+
+// Bytes a replacement counts in its region: pictures the file size less the
+// 4-byte header, sounds and Java the file size. -1 when the file is missing
+// or a picture file is shorter than its header.
+int64_t ReplacementDataSize(const FirmwareState& state, int32_t category, const std::string& tempName);
+
+// Width and height from the first four bytes; false when the file is missing
+// or shorter than that.
+bool ReadPictureHeader(const std::string& path, int32_t* width, int32_t* height);
+
+// Sources larger than this are refused: no region comes near it, and the
+// int32 region accounting must not overflow.
+inline constexpr int64_t kMaxSourceSize = 64 << 20;
+
+// Reads a user's file whole. Only regular files (not folders or devices).
+EditStatus ReadSourceFile(const std::string& path, std::string& bytes, std::string* detail);
+
+// The extension from the last '.', "" when a delimiter comes after it.
+// Host paths use "/", firmware paths "\\" and ":".
+std::string HostExtension(const std::string& path);
+std::string FirmwareExtension(const std::string& path);
+std::string AsciiUpper(std::string text);
+
+}  // namespace fs
