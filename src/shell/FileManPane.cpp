@@ -1,0 +1,188 @@
+#include "shell/FileManPane.h"
+
+#include <QDir>
+#include <QFileSystemModel>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QListView>
+#include <QMenu>
+#include <QMimeData>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QTreeView>
+
+namespace fs::shell {
+
+namespace {
+
+// Adds the pane's own marker to the usual file URLs of a drag.
+class LocalFilesModel : public QFileSystemModel {
+public:
+    using QFileSystemModel::QFileSystemModel;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override {
+        QMimeData* data = QFileSystemModel::mimeData(indexes);
+        for (const QModelIndex& i : indexes) {
+            if (i.column() != 0) continue;
+            data->setData(kLocalFileMime, filePath(i).toUtf8());
+            break;
+        }
+        return data;
+    }
+};
+
+}  // namespace
+
+TfrFileMan::TfrFileMan(QWidget* parent, bool styleMenu, bool multiSelect)
+    : QGroupBox("Computer Files", parent), styleMenu_(styleMenu) {
+    setObjectName("gbFileManager");
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
+    Splitter1 = new QSplitter(Qt::Horizontal, this);
+    layout->addWidget(Splitter1);
+
+    dirs_ = new QFileSystemModel(this);
+    dirs_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
+    dirs_->setRootPath("/");
+    ShellTreeView = new QTreeView(Splitter1);
+    ShellTreeView->setObjectName("ShellTreeView");
+    ShellTreeView->setModel(dirs_);
+    for (int c = 1; c < dirs_->columnCount(); ++c) ShellTreeView->hideColumn(c);
+    ShellTreeView->setHeaderHidden(true);
+    ShellTreeView->setContextMenuPolicy(Qt::CustomContextMenu);
+    // A right click selects, as a left one does.
+    connect(ShellTreeView, &QTreeView::customContextMenuRequested, this, [this](const QPoint& pos) {
+        QModelIndex i = ShellTreeView->indexAt(pos);
+        if (i.isValid()) ShellTreeView->setCurrentIndex(i);
+    });
+
+    files_ = new LocalFilesModel(this);
+    files_->setFilter(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::AllDirs);
+    files_->setRootPath(QDir::homePath());
+    listStack_ = new QStackedWidget(Splitter1);
+
+    ShellListView = new QTreeView(listStack_);
+    ShellListView->setObjectName("ShellListView");
+    ShellListView->setModel(files_);
+    ShellListView->setRootIsDecorated(false);
+    ShellListView->setItemsExpandable(false);
+    ShellListView->setSortingEnabled(true);
+    ShellListView->sortByColumn(0, Qt::AscendingOrder);
+    ShellListView->setAllColumnsShowFocus(true);
+    ShellListView->setSelectionBehavior(QAbstractItemView::SelectRows);
+    ShellListView->setDragEnabled(true);
+    ShellListView->setDragDropMode(QAbstractItemView::DragOnly);
+    ShellListView->header()->resizeSection(0, 160);
+
+    ShellListIcons = new QListView(listStack_);
+    ShellListIcons->setObjectName("ShellListIcons");
+    ShellListIcons->setModel(files_);
+    ShellListIcons->setSelectionModel(ShellListView->selectionModel());
+    ShellListIcons->setDragEnabled(true);
+    ShellListIcons->setDragDropMode(QAbstractItemView::DragOnly);
+    ShellListIcons->setMovement(QListView::Static);
+
+    for (QAbstractItemView* v : {static_cast<QAbstractItemView*>(ShellListView),
+                                  static_cast<QAbstractItemView*>(ShellListIcons)}) {
+        v->setSelectionMode(multiSelect ? QAbstractItemView::ExtendedSelection
+                                        : QAbstractItemView::SingleSelection);
+        v->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(v, &QAbstractItemView::customContextMenuRequested, this,
+                [this, v](const QPoint& pos) { pmFileMan->popup(v->viewport()->mapToGlobal(pos)); });
+        // Opening a folder in the list moves the tree along.
+        connect(v, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& i) {
+            if (files_->isDir(i)) SetFolder(files_->filePath(i));
+        });
+    }
+    listStack_->addWidget(ShellListView);
+    listStack_->addWidget(ShellListIcons);
+    Splitter1->setStretchFactor(0, 2);
+    Splitter1->setStretchFactor(1, 3);
+
+    pmFileMan = new QMenu(this);
+    const char* captions[] = {"Small Icons", "Icons", "List", "Table"};
+    const char* names[] = {"SmallIcons1", "Icons1", "List1", "able1"};
+    for (int tag = 1; tag <= 4; ++tag) {
+        QAction* a = pmFileMan->addAction(captions[tag - 1]);
+        a->setObjectName(names[tag - 1]);
+        a->setData(tag);
+        if (styleMenu_) connect(a, &QAction::triggered, this, [this, tag] { SetViewStyle(tag); });
+    }
+
+    connect(ShellTreeView->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this] { ShowFolderOfTree(); });
+    SetFolder(QDir::homePath());
+}
+
+void TfrFileMan::ShowFolderOfTree() {
+    const QString path = dirs_->filePath(ShellTreeView->currentIndex());
+    if (path.isEmpty()) return;
+    const QModelIndex root = files_->setRootPath(path);
+    ShellListView->setRootIndex(root);
+    ShellListIcons->setRootIndex(root);
+}
+
+QString TfrFileMan::CurrentFolder() const { return files_->rootPath(); }
+
+void TfrFileMan::SetFolder(const QString& path) {
+    const QModelIndex i = dirs_->index(path);
+    if (i.isValid()) {
+        ShellTreeView->setCurrentIndex(i);
+        ShellTreeView->scrollTo(i);
+    }
+    // The tree may not know the folder yet (hidden folders): show it anyway.
+    if (files_->rootPath() != path) {
+        const QModelIndex root = files_->setRootPath(path);
+        ShellListView->setRootIndex(root);
+        ShellListIcons->setRootIndex(root);
+    }
+}
+
+QString TfrFileMan::SelectedPath() const {
+    const QModelIndexList rows = ShellListView->selectionModel()->selectedIndexes();
+    for (const QModelIndex& i : rows)
+        if (i.column() == 0) return files_->filePath(i);
+    return {};
+}
+
+void TfrFileMan::SelectPath(const QString& path) {
+    const QModelIndex i = files_->index(path);
+    if (!i.isValid()) return;
+    ShellListView->selectionModel()->setCurrentIndex(
+        i, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+void TfrFileMan::SetViewStyle(int tag) {
+    style_ = tag;
+    switch (tag) {
+        case kSmallIcons:
+            ShellListIcons->setViewMode(QListView::ListMode);
+            ShellListIcons->setFlow(QListView::LeftToRight);
+            ShellListIcons->setWrapping(true);
+            ShellListIcons->setIconSize({16, 16});
+            ShellListIcons->setGridSize({});
+            listStack_->setCurrentWidget(ShellListIcons);
+            break;
+        case kIcons:
+            ShellListIcons->setViewMode(QListView::IconMode);
+            ShellListIcons->setIconSize({32, 32});
+            ShellListIcons->setGridSize({80, 64});
+            listStack_->setCurrentWidget(ShellListIcons);
+            break;
+        case kList:
+            ShellListIcons->setViewMode(QListView::ListMode);
+            ShellListIcons->setFlow(QListView::TopToBottom);
+            ShellListIcons->setWrapping(true);
+            ShellListIcons->setIconSize({16, 16});
+            ShellListIcons->setGridSize({});
+            listStack_->setCurrentWidget(ShellListIcons);
+            break;
+        default:
+            style_ = kReport;
+            listStack_->setCurrentWidget(ShellListView);
+            break;
+    }
+    ShellListIcons->setDragEnabled(true);  // setViewMode resets it
+    ShellListIcons->setMovement(QListView::Static);
+}
+
+}  // namespace fs::shell

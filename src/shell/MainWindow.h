@@ -1,0 +1,185 @@
+// The main window: five pages, the menus, the commands with their enabling
+// rules, the status bar with its progress bar, and the "Firmware Editor"
+// page's handlers that bind the tree, the list and the viewer to the editing
+// operations.
+#pragma once
+
+#include <QMainWindow>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "shell/SelectFolderDialog.h"
+#include "shell/ShellState.h"
+
+class QAction;
+class QActionGroup;
+class QCheckBox;
+class QLabel;
+class QListView;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QStackedWidget;
+class QTabWidget;
+class QTableView;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace fs::shell {
+
+class ResourceModel;
+class TAboutBox;
+class TfrFileMan;
+class TfrFViewer;
+class TfSavePatch;
+class TfSelProfile;
+class UserPrompts;
+
+class TfMain : public QMainWindow {
+    Q_OBJECT
+public:
+    TfMain(ShellState& state, UserPrompts& prompts, QWidget* parent = nullptr);
+    ~TfMain() override;
+
+    ShellState& State() { return state_; }
+    FirmwareState& Fw() { return state_.Fw; }
+
+    // --- commands -----------------------------------------------------------
+    // File > Open: asks for the image, then OpenFirmwareFile.
+    void FileOpen1Execute();
+    // The open sequence on a known path; false when the image was not opened.
+    bool OpenFirmwareFile(const QString& path);
+    void aReplaceFileExecute();
+    void aDeleteFileExecute();
+    void aRestoreFileExecute();
+    void bExportFileClick();
+    void bCreatePatchClick();
+    void aOpenSPFExecute();
+    // The enabling rules, run whenever the event loop is about to wait.
+    void UpdateActions();
+    // Panel 2: "Memory Size/Used: " + size + " / " + used of SelectedRegion.
+    void RegionDisplay();
+
+    // --- the "Firmware Editor" page -----------------------------------------
+    // Category of a tree node by its caption: 0 pictures, 1 sounds, 2 Java,
+    // a language's region, or -1.
+    int32_t CategoryOfNode(const QTreeWidgetItem* node) const;
+    // Selects a tree node by its caption path, e.g. "Images" or
+    // "Lang Table 1/Lang_2"; false when there is no such node.
+    bool SelectNode(const QString& path);
+    int SelectedRow() const;
+    void SelectRow(int row);
+    // Reruns the preview of the selected row (the row selection handler).
+    void lvFirmwareFilesSelectItem();
+    // Whether a drop of a file from the file browser pane is accepted at the
+    // list position, and the drop itself.
+    bool lvFirmwareFilesDragOver(const QString& path) const;
+    void lvFirmwareFilesDragDrop(int row);
+    // The list's view style: 1 small icons, 2 icons, 3 list, 4 table.
+    void SetListStyle(int tag);
+
+    // Hooks for the parts that arrive later (phone link, sound player) and
+    // for tests (opening documents and links).
+    std::function<void(const QString& path)> PlaySound;
+    std::function<void()> StopSound;
+    std::function<void()> ConnectPhone;
+    std::function<void(int timeOut)> TimeOutChanged;
+    std::function<void(const QString& path)> OpenDocument;
+
+    // --- controls (named as the rest of the program refers to them) ---------
+    QTabWidget* PageControl = nullptr;
+    QWidget* TabSheet1 = nullptr;
+    QWidget* TabSheet2 = nullptr;
+    QWidget* TabSheet3 = nullptr;
+    QWidget* TabSheet4 = nullptr;
+    QWidget* TabSheet5 = nullptr;
+    QTreeWidget* tvFirmwareSources = nullptr;
+    QTreeWidgetItem* nodeRoot = nullptr;
+    QTreeWidgetItem* nodeImages = nullptr;
+    QTreeWidgetItem* nodeSounds = nullptr;
+    QTreeWidgetItem* nodeJava = nullptr;
+    QTreeWidgetItem* nodeLang1 = nullptr;
+    QTreeWidgetItem* nodeLang2 = nullptr;
+    QTableView* lvFirmwareFiles = nullptr;
+    QListView* lvFirmwareIcons = nullptr;  // the same list in the icon and list styles
+    ResourceModel* FilesModel = nullptr;
+    QPushButton* bRestoreFile = nullptr;
+    QPushButton* bDeleteFile = nullptr;
+    QPushButton* bReplaceFile = nullptr;
+    QPushButton* bExportFile = nullptr;
+    QPushButton* bCreatePatch = nullptr;
+    QCheckBox* cbSwitchFileMan = nullptr;
+    TfrFViewer* frFwViewer = nullptr;
+    TfrFileMan* frEditor = nullptr;
+    QLabel* Panels[4] = {};
+    QProgressBar* pbStatusProgress = nullptr;
+
+    QAction* aReplaceFile = nullptr;
+    QAction* aDeleteFile = nullptr;
+    QAction* aRestoreFile = nullptr;
+    QAction* aDeleteLang = nullptr;
+    QAction* aRestoreLang = nullptr;
+    QAction* aOpenSPF = nullptr;
+    QAction* miFileOpen = nullptr;
+    QAction* miFileSave = nullptr;
+    QAction* miFileSaveAs = nullptr;
+    QAction* miFileExit = nullptr;
+    QAction* miAutoRefresh = nullptr;
+    QAction* miSaveImagesAsJpeg = nullptr;
+    QAction* miConnect = nullptr;
+    QAction* miDisconnect = nullptr;
+    QAction* miHelpAbout = nullptr;
+    QAction* miWhatsNew = nullptr;
+    QMenu* miPhoneCOMport = nullptr;
+    QActionGroup* ComPortGroup = nullptr;
+    QActionGroup* TimeOutGroup = nullptr;
+    QActionGroup* BaudRateGroup = nullptr;
+    QActionGroup* PlaySoundsGroup = nullptr;
+    QActionGroup* LanguageGroup = nullptr;
+    QMenu* pmFVEditSrc = nullptr;
+    QMenu* pmFirmwareSources = nullptr;
+
+    TAboutBox* AboutBox = nullptr;
+    TfSelProfile* fSelProfile = nullptr;
+    TfSavePatch* fSavePatch = nullptr;
+    TSelectFolderDialog SelectFolderDialog;
+
+    // The COM port menu for a list of present port numbers (built at start
+    // from the ports found).
+    void BuildComPortMenu(const std::vector<int>& ports);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void CreateMenus();
+    QWidget* CreateEditorPage();
+    void CreateStatusBar();
+    void PlaceProgressBar();
+    void PageChanged(int index);
+    void tvFirmwareSourcesChanging(QTreeWidgetItem* node);
+    void RebuildLanguageNodes();
+    void ResetCaption();
+    void EmptyTempDir();
+    bool eventFilterDrop(QObject* watched, QEvent* event);
+    void ApplyEditResultRows(int32_t category, const std::vector<int32_t>& rows);
+    // Viewer commands.
+    void FormatChange(int tag);
+    void SizeStep(bool width, int value);
+    void SizeEnter(bool width, const QString& text);
+    void TransparentClick(bool checked);
+    void ApplyPickedColour();
+    // Whether the viewer's command conditions hold: a loaded firmware, the
+    // node "Images" and a selected row.
+    bool ViewerTarget(bool needShowPic, int* index) const;
+
+    ShellState& state_;
+    UserPrompts& prompts_;
+    QStackedWidget* listStack_ = nullptr;
+    QStackedWidget* rightStack_ = nullptr;
+    bool suppressFill_ = false;  // while the language nodes are rebuilt
+};
+
+}  // namespace fs::shell

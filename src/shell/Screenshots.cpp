@@ -1,0 +1,72 @@
+#include "shell/Screenshots.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QThread>
+
+#include "shell/AboutBox.h"
+#include "shell/MainWindow.h"
+#include "shell/SavePatchDialog.h"
+
+namespace fs::shell {
+
+namespace {
+
+void Settle() {
+    for (int i = 0; i < 5; ++i) {
+        QCoreApplication::processEvents();
+        QThread::msleep(20);
+    }
+}
+
+bool Save(QWidget* w, const QString& dir, const QString& name) {
+    Settle();
+    return w->grab().save(QDir(dir).filePath(name), "PNG");
+}
+
+}  // namespace
+
+bool TakeScreenshots(TfMain& window, const QString& dir) {
+    QDir().mkpath(dir);
+    bool ok = true;
+    Settle();
+    if (window.SelectNode("Images")) {
+        // The largest picture of a firmware is usually a wallpaper; show it.
+        int best = 0;
+        const auto& images = window.Fw().Firmware.Images;
+        for (size_t i = 0; i < images.size(); ++i)
+            if (images[i].Width * images[i].Height > images[best].Width * images[best].Height) best = int(i);
+        window.SelectRow(best);
+    }
+    ok &= Save(&window, dir, "editor-pictures.png");
+    if (window.SelectNode("Sounds")) window.SelectRow(0);
+    ok &= Save(&window, dir, "editor-sounds.png");
+    if (window.SelectNode("Lang Table 1/Lang_1")) window.SelectRow(1);
+    ok &= Save(&window, dir, "editor-language.png");
+    window.cbSwitchFileMan->setChecked(true);
+    ok &= Save(&window, dir, "editor-files.png");
+    window.cbSwitchFileMan->setChecked(false);
+
+    TfSavePatch* d = window.fSavePatch;
+    d->lePatchName->setText("Brighter icons");
+    d->lePatchVersion->setText("1.0");
+    d->lePatchAutor->setText("flashsmith");
+    d->leAuthorEmail->setText("flashsmith@example.org");
+    d->mPatchAbout->setPlainText("New battery and signal icons.");
+    d->rbPatchPic->setChecked(true);
+    d->leFileName->setText(QDir(dir).filePath("icons.spf"));
+    d->show();
+    ok &= Save(d, dir, "patch-dialog.png");
+    d->hide();
+
+    window.AboutBox->show();
+    ok &= Save(window.AboutBox, dir, "about.png");
+    window.AboutBox->hide();
+    return ok;
+}
+
+}  // namespace fs::shell

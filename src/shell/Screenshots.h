@@ -1,0 +1,21 @@
+// Pictures of the windows for documentation and for checking the layout:
+// `flashsmith --screenshots DIR IMAGE` opens IMAGE, walks through the
+// editor and writes into DIR:
+//   editor-pictures.png   the picture list with a picture previewed
+//   editor-sounds.png     the sound list
+//   editor-language.png   the strings of the first language
+//   editor-files.png      the file browser pane instead of the viewer
+//   patch-dialog.png      "Save Patch as..." filled in
+//   about.png             the About box
+#pragma once
+
+#include <QString>
+
+namespace fs::shell {
+
+class TfMain;
+
+// False when a picture could not be written.
+bool TakeScreenshots(TfMain& window, const QString& dir);
+
+}  // namespace fs::shell

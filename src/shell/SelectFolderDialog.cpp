@@ -1,0 +1,17 @@
+#include "shell/SelectFolderDialog.h"
+
+#include <QFileInfo>
+
+#include "shell/UserPrompts.h"
+
+namespace fs::shell {
+
+bool TSelectFolderDialog::Execute() {
+    auto dir = prompts_.Folder(owner_, Title);
+    // Only folders of the file system are an answer.
+    if (!dir || dir->isEmpty() || !QFileInfo(*dir).isDir()) return false;
+    Directory = *dir;
+    return true;
+}
+
+}  // namespace fs::shell

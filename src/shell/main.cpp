@@ -1,0 +1,43 @@
+// flashsmith [IMAGE]: the editor's window, with IMAGE opened when given.
+// flashsmith --screenshots DIR [IMAGE]: grabs the windows into DIR as PNG
+// files and quits (see Screenshots.h).
+#include <QApplication>
+#include <QTimer>
+
+#include "shell/Icons.h"
+#include "shell/MainWindow.h"
+#include "shell/Screenshots.h"
+#include "shell/UserPrompts.h"
+#include "shell/Version.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(fs::shell::ProductName());
+    QApplication::setApplicationVersion(fs::shell::ProductVersion());
+    QApplication::setWindowIcon(fs::shell::AppIcon());
+
+    QStringList args = QApplication::arguments();
+    args.removeFirst();
+    QString screenshots;
+    if (args.size() >= 2 && args[0] == "--screenshots") {
+        screenshots = args[1];
+        args = args.mid(2);
+    }
+
+    fs::shell::ShellState state;
+    fs::shell::UserPrompts prompts;
+    fs::shell::TfMain window(state, prompts);
+    window.show();
+    if (!args.isEmpty()) window.OpenFirmwareFile(args[0]);
+    if (!screenshots.isEmpty()) {
+        int rc = 0;
+        QTimer::singleShot(0, [&] {
+            rc = fs::shell::TakeScreenshots(window, screenshots) ? 0 : 1;
+            window.close();
+            app.exit(rc);
+        });
+        app.exec();
+        return rc;
+    }
+    return app.exec();
+}
