@@ -343,6 +343,12 @@ JavaLayout LayoutJava(const FirmwareState& state) {
         cursor += static_cast<uint64_t>(size);
     }
     layout.End = cursor;
+    // Entries the editor does not take (outside "E:\S100") may follow in the
+    // image; left there they would point into the data laid out anew, so the
+    // table is closed by an empty entry unless one is there already.
+    const int64_t after = int64_t(uint32_t(state.FirmwareDescription.JavaTable)) + int64_t(layout.Table.size());
+    const std::string next = ImageBytesAt(*state.FirmwareFile, after, 1);
+    if (next[0] != '\0') layout.Table.append(static_cast<size_t>(len), '\0');
     return layout;
 }
 

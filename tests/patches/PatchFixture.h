@@ -6,11 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
+#include <sstream>
 #include <string>
 
 #include "firmware/DemoFirmware.h"
 #include "firmware/FileUtil.h"
 #include "firmware/Firmware.h"
+#include "patches/PatchFormat.h"
 #include "xml/XmlTestUtil.h"
 
 namespace fs {
@@ -117,6 +120,39 @@ inline void DeleteString(FirmwareState& st, int table, int lang, size_t i) {
     tStringType& s = StringAt(st, table, lang, i);
     st.Firmware.Regions[LangRegion(st, table, lang)].Used -= static_cast<int32_t>(s.Text.size()) + 1;
     s.Deleted = true;
+}
+
+// The data of S3 lines (checksums verified) by address; other lines are
+// collected in order into *others.
+inline std::map<uint32_t, std::string> S3Data(const std::string& text, std::vector<std::string>* others = nullptr) {
+    std::map<uint32_t, std::string> data;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::string bytes;
+        if (line.rfind("S3", 0) != 0 || !HexToBytes(line.substr(2), &bytes) || bytes.size() < 6) {
+            if (others) others->push_back(line);
+            continue;
+        }
+        unsigned sum = 0;
+        for (size_t i = 0; i + 1 < bytes.size(); ++i) sum += static_cast<unsigned char>(bytes[i]);
+        EXPECT_EQ(static_cast<unsigned char>(~sum), static_cast<unsigned char>(bytes.back())) << line;
+        EXPECT_EQ(static_cast<size_t>(static_cast<unsigned char>(bytes[0])), bytes.size() - 1) << line;
+        uint32_t address = 0;
+        for (int i = 1; i <= 4; ++i) address = address << 8 | static_cast<unsigned char>(bytes[i]);
+        data[address] = bytes.substr(5, bytes.size() - 6);
+    }
+    return data;
+}
+
+// The image with every S3 data line written into it.
+inline std::string Overlay(std::string image, const std::string& s3) {
+    for (const auto& [address, bytes] : S3Data(s3)) {
+        EXPECT_LE(address + bytes.size(), image.size());
+        if (address + bytes.size() <= image.size()) image.replace(address, bytes.size(), bytes);
+    }
+    return image;
 }
 
 }  // namespace fs
