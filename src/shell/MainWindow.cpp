@@ -294,12 +294,14 @@ void TfMain::CreateStatusBar() {
         panel->setObjectName("StatusPanel" + QString::number(i));
         panel->setFrameShape(QFrame::StyledPanel);
         panel->setFrameShadow(QFrame::Sunken);
-        panel->setFixedWidth(kPanelWidths[i]);
+        // At least the classic widths; a long figure widens its panel
+        // rather than being cut, the unused last panel gives way.
+        panel->setMinimumWidth(i < 3 ? kPanelWidths[i] : 0);
+        panel->setMaximumWidth(i < 3 ? QWIDGETSIZE_MAX : kPanelWidths[i]);
         panel->setContentsMargins(3, 0, 3, 0);
-        layout->addWidget(panel);
+        layout->addWidget(panel, i == 3 ? 1 : 0);
         Panels[i] = panel;
     }
-    layout->addStretch();
     bar->addWidget(strip, 1);
     pbStatusProgress = new QProgressBar(bar);
     pbStatusProgress->setObjectName("pbStatusProgress");
@@ -312,7 +314,8 @@ void TfMain::PlaceProgressBar() {
     // Over panels 1 and 2, from the right end of panel 0.
     QStatusBar* bar = statusBar();
     const QPoint left = Panels[0]->mapTo(bar, QPoint(Panels[0]->width(), 0));
-    pbStatusProgress->setGeometry(left.x(), 2, kPanelWidths[1] + kPanelWidths[2] + 2, bar->height() - 2);
+    const int width = Panels[2]->mapTo(bar, QPoint(Panels[2]->width(), 0)).x() - left.x();
+    pbStatusProgress->setGeometry(left.x(), 2, width, bar->height() - 2);
     pbStatusProgress->raise();
 }
 

@@ -1,0 +1,105 @@
+// A main window on the demo firmware in a scratch folder, with every
+// question to the user answered from a script.
+#pragma once
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QDir>
+#include <QEventLoop>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <deque>
+#include <gtest/gtest.h>
+#include <memory>
+
+#include "firmware/DemoFirmware.h"
+#include "shell/MainWindow.h"
+#include "shell/SavePatchDialog.h"
+#include "shell/UserPrompts.h"
+
+namespace fs::shell::test {
+
+struct Shown {
+    QString text, caption;
+};
+
+class ScriptedPrompts : public UserPrompts {
+public:
+    // OpenFile and SaveFile answers; an empty text (or none left) cancels.
+    std::deque<QString> Files;
+    std::deque<QString> Folders;
+    std::deque<int> Profiles;
+    std::vector<QStringList> ProfileQuestions;
+    std::vector<QString> Filters;
+    std::vector<Shown> Messages;
+
+    std::optional<QString> OpenFile(QWidget*, const QString& filter, const QString&) override {
+        Filters.push_back(filter);
+        return Next(Files);
+    }
+    std::optional<QString> SaveFile(QWidget*, const QString& filter, const QString&) override {
+        Filters.push_back(filter);
+        return Next(Files);
+    }
+    std::optional<QString> Folder(QWidget*, const QString&) override { return Next(Folders); }
+    int ChooseProfile(QWidget*, const QStringList& names) override {
+        ProfileQuestions.push_back(names);
+        if (Profiles.empty()) return -1;
+        int r = Profiles.front();
+        Profiles.pop_front();
+        return r;
+    }
+    void Message(QWidget*, const QString& text, const QString& caption) override {
+        Messages.push_back({text, caption});
+    }
+
+private:
+    static std::optional<QString> Next(std::deque<QString>& q) {
+        if (q.empty()) return std::nullopt;
+        const QString r = q.front();
+        q.pop_front();
+        if (r.isEmpty()) return std::nullopt;
+        return r;
+    }
+};
+
+// Lets the event loop run until it waits, which is when the enabling rules
+// are evaluated.
+inline void Idle(int ms = 30) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+class ShellTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(scratch.isValid());
+        std::string error;
+        ASSERT_TRUE(WriteDemoFirmware(Path("demo").toStdString(), {}, &demo, &error)) << error;
+        // The program's folder is apart from the image, whose description
+        // file lies beside it.
+        state.Fw.ProgramDir = Path("prog").toStdString() + "/";
+        window = std::make_unique<TfMain>(state, prompts);
+    }
+    void TearDown() override {
+        if (window) {
+            state.Conn.Connected = state.Conn.Busy = false;
+            window->close();
+        }
+    }
+
+    QString Path(const QString& name) const { return QDir(scratch.path()).filePath(name); }
+    QString Image() const { return QString::fromStdString(demo.ImagePath); }
+    void Open() { ASSERT_TRUE(window->OpenFirmwareFile(Image())); }
+
+    QTemporaryDir scratch;
+    DemoResult demo;
+    ShellState state;
+    ScriptedPrompts prompts;
+    std::unique_ptr<TfMain> window;
+};
+
+}  // namespace fs::shell::test
