@@ -64,14 +64,12 @@ int OpenImageForCli(const ArgParser& parser, const std::string& image, FirmwareS
     options.FirmwaresDir = parser.Get("--firmwares").value_or(state.ProgramDir + "Firmwares");
     options.SdfPath = parser.Get("--sdf").value_or("");
     auto wanted = parser.Get("--profile");
-    bool several = false;
     options.ChooseProfile = [&](const std::vector<std::string>& names) {
         if (wanted) {
             auto it = std::find(names.begin(), names.end(), *wanted);
             if (it == names.end()) it = std::find(names.begin(), names.end(), *wanted + ".sdf");
             if (it != names.end()) return static_cast<int>(it - names.begin());
         }
-        several = true;
         return -1;
     };
     if (!options.SdfPath.empty() && !FileExists(options.SdfPath))
@@ -87,7 +85,6 @@ int OpenImageForCli(const ArgParser& parser, const std::string& image, FirmwareS
         case OpenStatus::Cancelled: {
             std::string names;
             for (const auto& n : r.Profiles) names += "\n  " + n;
-            if (wanted && !several) return Fail("no profile " + *wanted);
             if (wanted) return Fail("no profile named " + *wanted + "; the version has:" + names);
             std::cerr << "error: several description files fit; choose one with --profile:" << names << "\n";
             return kExitUsage;
