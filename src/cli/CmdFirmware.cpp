@@ -7,6 +7,7 @@
 #include "cli/EditScript.h"
 #include "cli/Json.h"
 #include "cli/OpenImage.h"
+#include "editing/DeleteRestore.h"
 #include "editing/Export.h"
 #include "editing/ResourceList.h"
 #include "firmware/DemoFirmware.h"
@@ -165,7 +166,7 @@ void TextCategory(const FirmwareState& st, int32_t category, const std::string& 
     std::cout << title << ": " << rows << (rows == 1 ? " entry" : " entries");
     if (category < static_cast<int32_t>(st.Firmware.Regions.size())) {
         const MemoryRegion& r = st.Firmware.Regions[category];
-        std::cout << ", region " << HexStr(r.Start) << " size " << r.Size << " used " << r.Used;
+        std::cout << ", region " << HexStr(r.Start) << " size " << r.Size << " used " << DisplayedUsed(st, category);
     }
     std::cout << "\n";
     if (!rows) return;

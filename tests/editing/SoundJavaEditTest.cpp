@@ -35,10 +35,12 @@ TEST(SoundEdit, ReplaceDeleteRestoreAndTheDeletedSoundCount) {
     EXPECT_EQ(fs::DeleteEntry(d.st, fs::kCatSounds, 1).Status, EditStatus::NothingToDo);
     EXPECT_EQ(d.st.DeletedSoundCount, 1);
     EXPECT_EQ(d.Used(1), used - size);
+    EXPECT_EQ(fs::DisplayedUsed(d.st, 1), used - size + 157);
     EXPECT_EQ(fs::ReplaceSound(d.st, 1, upper).Status, EditStatus::EntryDeleted);
     ASSERT_EQ(fs::RestoreEntry(d.st, fs::kCatSounds, 1).Status, EditStatus::Ok);
     EXPECT_EQ(d.st.DeletedSoundCount, 0);
     EXPECT_EQ(d.Used(1), used);
+    EXPECT_EQ(fs::DisplayedUsed(d.st, 1), used);
 
     // restoring a replaced sound does not touch the count
     ASSERT_EQ(fs::ReplaceSound(d.st, 1, upper).Status, EditStatus::Ok);
