@@ -169,11 +169,13 @@ std::string ParseLine(const std::string& text, const std::string& folder, Line& 
     return error;
 }
 
-bool ReadScript(const std::string& path, std::vector<Line>& lines, std::ostream& err) {
+// kExitOk, kExitFailed when the file cannot be read, kExitUsage when a line
+// is malformed.
+int ReadScript(const std::string& path, std::vector<Line>& lines, std::ostream& err) {
     std::string bytes, error;
-    if (!ReadWholeFile(path, bytes, &error)) {
-        err << "error: " << error << "\n";
-        return false;
+    if (DirExists(path) || !ReadWholeFile(path, bytes, &error)) {
+        err << "error: " << (error.empty() ? path + ": not a file" : error) << "\n";
+        return kExitFailed;
     }
     const std::string folder = std::filesystem::path(path).parent_path().string();
     std::istringstream in(bytes);
@@ -193,7 +195,7 @@ bool ReadScript(const std::string& path, std::vector<Line>& lines, std::ostream&
         }
         lines.push_back(std::move(line));
     }
-    return ok;
+    return ok ? kExitOk : kExitUsage;
 }
 
 // A command's words without its free text, for messages.
@@ -259,7 +261,7 @@ const ApplyPatchHook& DefaultApplyPatchHook() { return HookSlot(); }
 
 int RunEditScript(FirmwareState& st, const std::string& scriptPath, const ApplyPatchHook& apply, std::ostream& err) {
     std::vector<Line> lines;
-    if (!ReadScript(scriptPath, lines, err)) return FileExists(scriptPath) ? kExitUsage : kExitFailed;
+    if (int rc = ReadScript(scriptPath, lines, err); rc != kExitOk) return rc;
     bool clean = true;
     for (const Line& line : lines) clean &= RunLine(st, line, apply, err);
     return clean ? kExitOk : kExitFailed;
@@ -285,6 +287,10 @@ bool RunTempDir::Prepare(const ArgParser& p, FirmwareState& st, std::string* err
     state_ = &st;
     keep_ = p.Has("--keep-temp");
     if (auto given = p.Get("--temp")) {
+        if (given->empty()) {
+            if (error) *error = "--temp needs a folder";
+            return false;
+        }
         dir_ = *given;
         st.TempDir = dir_.back() == '/' ? dir_ : dir_ + "/";
         return EnsureTempDir(st, error);
