@@ -203,7 +203,7 @@ std::string Head(const Line& line) {
     if (line.Kind == Op::String || line.Kind == Op::Replace || line.Kind == Op::Apply) {
         std::istringstream in(line.Source);
         std::string w, out;
-        const int words = line.Kind == Op::String ? 5 : line.Kind == Op::Replace ? 3 : 1;
+        const int words = line.Kind == Op::String ? 4 : line.Kind == Op::Replace ? 3 : 1;
         for (int i = 0; i < words && in >> w; ++i) out += (i ? " " : "") + w;
         return out;
     }

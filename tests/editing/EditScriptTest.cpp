@@ -121,10 +121,10 @@ TEST(EditScript, LinesThatChangeNothingWarnAndFailTheRun) {
     EXPECT_TRUE(Has(r.Err, "warning: line 3: restore images 3: nothing to change"));
     EXPECT_FALSE(Has(r.Err, "line 4:"));
     EXPECT_TRUE(Has(r.Err, "warning: line 5: replace images 0: the entry is already replaced"));
-    EXPECT_TRUE(Has(r.Err, "warning: line 6: string 1 0 5"));
+    EXPECT_TRUE(Has(r.Err, "warning: line 6: string 1 0 5: the entry shares"));
     EXPECT_TRUE(Has(r.Err, "error: line 7: replace sounds 0: the file cannot be read"));
     EXPECT_TRUE(Has(r.Err, "warning: line 8: delete images 77: no such entry (14 entries)"));
-    EXPECT_TRUE(Has(r.Err, "warning: line 9: string 1 9 0 x: no language 9"));
+    EXPECT_TRUE(Has(r.Err, "warning: line 9: string 1 9 0: no language 9"));
     EXPECT_TRUE(Has(r.Err, "warning: line 10: no-transparent 0: the picture has no transparent colour"));
     // the lines that worked still count
     EXPECT_TRUE(Has(r.Out, "\"TempName\":\"tmpImage_0\""));
