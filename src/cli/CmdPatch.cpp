@@ -1,10 +1,17 @@
 // flashsmith-cli patch: patch file (.spf) commands. Each verb is one function
 // in the table below.
+#include <algorithm>
 #include <iostream>
+#include <set>
 #include <sstream>
 
 #include "cli/Command.h"
+#include "cli/EditScript.h"
+#include "cli/OpenImage.h"
 #include "firmware/Other.h"
+#include "patches/ApplyPatch.h"
+#include "patches/CreatePatch.h"
+#include "patches/PatchExport.h"
 #include "patches/PatchReader.h"
 #include "xml/GmXml.h"
 
@@ -17,6 +24,10 @@ const char kUsage[] =
     "verbs:\n"
     "  show PATCH [--json]   name, version, group, description, authors,\n"
     "                        firmware and resources of a patch file\n"
+    "  create IMAGE OUT --kind img|snd|java|lng|none [--edits SCRIPT] [--full] ...\n"
+    "                        write the pending edits of one resource kind as a patch\n"
+    "  to-s3 PATCH OUT [--image IMAGE] [--resource N]...\n"
+    "                        export patch resources as a Motorola S-record file\n"
     "\n"
     "Every verb takes --help.\n";
 
@@ -158,6 +169,189 @@ int RunShow(const Args& args) {
     return kExitOk;
 }
 
+// --- create ------------------------------------------------------------------
+
+const char kCreateUsage[] =
+    "usage: flashsmith-cli patch create IMAGE OUT --kind img|snd|java|lng|none [--full]\n"
+    "                                   [--name T] [--patch-version T] [--about T]\n"
+    "                                   [--author T] [--email T] [--www T] [--icq T]\n"
+    "                                   [--edits SCRIPT [--temp DIR] [--keep-temp]]\n"
+    "                                   [profile options]\n"
+    "\n"
+    "Opens IMAGE, runs the edit script (if any) and writes the pending edits of\n"
+    "one resource kind into the patch file OUT: the kind's table laid out afresh\n"
+    "from the start of its region and every changed entry's bytes. \".spf\" is\n"
+    "appended unless OUT ends in it; the name written is printed. OUT is replaced\n"
+    "only by a complete new patch.\n"
+    "  --kind K          img pictures, snd sounds, java Java files, lng the strings of\n"
+    "                    every language, none no resource (info only)\n"
+    "  --full            a full patch: every entry's bytes, so that it can be\n"
+    "                    exported to S-records without the image\n"
+    "  --name, --patch-version, --about, --author, --email, --www, --icq\n"
+    "                    the patch's texts (UTF-8; stored as Windows-1251), at most\n"
+    "                    128, 12, 2048, 128, 128, 256 and 32 characters\n";
+
+struct TextOption {
+    const char* option;
+    std::string PatchDetails::*field;
+    size_t limit;
+};
+
+const TextOption kTextOptions[] = {
+    {"--name", &PatchDetails::Name, 128},     {"--patch-version", &PatchDetails::Version, 12},
+    {"--about", &PatchDetails::About, 2048},  {"--author", &PatchDetails::Author, 128},
+    {"--email", &PatchDetails::Email, 128},   {"--www", &PatchDetails::Www, 256},
+    {"--icq", &PatchDetails::Icq, 32},
+};
+
+int RunCreate(const Args& args) {
+    ArgParser parser(std::string(kCreateUsage) + kProfileOptionsUsage + kEditOptionsUsage + "\n" + kEditScriptSyntax +
+                     "Exit status 1 with \"error: Out of Memory!\" when a region is too small, and\n"
+                     "with \"error: Error while writing file!\" when OUT cannot be written.\n");
+    parser.Option("--kind").Flag("--full");
+    for (const TextOption& t : kTextOptions) parser.Option(t.option);
+    AddProfileOptions(parser);
+    AddEditOptions(parser);
+    int code = kExitOk;
+    if (!parser.Parse(args, 2, 2, &code)) return code;
+
+    CreatePatchOptions options;
+    const std::string kind = parser.Get("--kind").value_or("");
+    if (kind == "img") options.Kind = PatchKind::Pictures;
+    else if (kind == "snd") options.Kind = PatchKind::Sounds;
+    else if (kind == "java") options.Kind = PatchKind::Java;
+    else if (kind == "lng") options.Kind = PatchKind::Languages;
+    else if (kind == "none") options.Kind = PatchKind::None;
+    else return UsageError(kind.empty() ? "--kind is required" : "unknown --kind " + kind);
+    options.Full = parser.Has("--full");
+    for (const TextOption& t : kTextOptions) {
+        std::string text = parser.Get(t.option).value_or("");
+        // The memo joins its lines with CR LF.
+        std::string joined;
+        for (size_t i = 0; i < text.size(); ++i) {
+            if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) joined += '\r';
+            joined += text[i];
+        }
+        std::string ansi = AnsiFromUtf8(joined);
+        if (!joined.empty() && ansi.empty()) return UsageError(std::string(t.option) + ": not valid UTF-8");
+        if (ansi.size() > t.limit)
+            return UsageError(std::string(t.option) + ": at most " + std::to_string(t.limit) + " characters");
+        options.Details.*t.field = ansi;
+    }
+    options.FileName = parser.Positionals()[1];
+
+    FirmwareState state;
+    if (int r = OpenImageForCli(parser, parser.Positionals()[0], state)) return r;
+    RunTempDir temp;
+    bool ran = false;
+    const int edits = RunCliEdits(parser, state, temp, &ran);
+    if (!ran || edits == kExitUsage) return edits;
+    // A patch of a partly failed script would not be the patch asked for.
+    if (edits != kExitOk) return Fail("the edit script did not run cleanly; no patch written");
+
+    CreatePatchResult result = CreatePatch(state, options, TerminalProgress());
+    switch (result.Status) {
+        case CreatePatchStatus::Ok: std::cout << result.FileName << "\n"; return kExitOk;
+        case CreatePatchStatus::OutOfMemory: return Fail(CreatePatchStatusText(result.Status));
+        case CreatePatchStatus::WriteError:
+            return Fail(std::string(CreatePatchStatusText(result.Status)) + " (" + result.Error + ")");
+        case CreatePatchStatus::NotLoaded: break;
+    }
+    return Fail("no firmware is open");
+}
+
+// --- to-s3 -------------------------------------------------------------------
+
+const char kToS3Usage[] =
+    "usage: flashsmith-cli patch to-s3 PATCH OUT [--image IMAGE [profile options]]\n"
+    "                                  [--resource N]...\n"
+    "\n"
+    "Writes the resources of PATCH as a Motorola S-record file OUT: the fixed header\n"
+    "line, every block at its image offset as S3 lines, the fixed end line. Full\n"
+    "resources need nothing else; partial ones are completed with the unchanged\n"
+    "entries' bytes from IMAGE, which must be the firmware the patch was made for.\n"
+    "  --resource N      export resource N only (0-based, in document order across\n"
+    "                    every patchdata, as \"patch show\" lists them); repeatable;\n"
+    "                    default: every resource\n"
+    "Exit status 1 with \"error: No Selected Data!\" or \"error: Open Firmware!\" as\n"
+    "the patches page reports them.\n";
+
+int RunToS3(const Args& args) {
+    ArgParser parser(std::string(kToS3Usage) + kProfileOptionsUsage);
+    parser.Option("--image").Option("--resource");
+    AddProfileOptions(parser);
+    int code = kExitOk;
+    if (!parser.Parse(args, 2, 2, &code)) return code;
+    TGmXML doc;
+    std::string error;
+    if (!doc.LoadFile(parser.Positionals()[0], &error)) return Fail(error);
+    PatchReadOptions readOptions;
+    readOptions.includeBinary = true;
+    std::optional<PatchContents> patch = ReadPatch(doc, readOptions);
+    if (!patch) return Fail("not a patch file");
+    std::vector<const PatchResource*> all;
+    for (const PatchDataSection& s : patch->sections)
+        for (const PatchResource& r : s.resources) all.push_back(&r);
+
+    std::vector<const PatchResource*> selected;
+    if (parser.All("--resource").empty()) {
+        selected = all;
+    } else {
+        std::set<int64_t> wanted;  // document order, each once
+        for (const std::string& text : parser.All("--resource")) {
+            int64_t n = 0;
+            if (!ParseCliNumber(text, &n) || n < 0 || static_cast<uint64_t>(n) >= all.size())
+                return UsageError("--resource " + text + ": the patch has " + std::to_string(all.size()) +
+                                  " resources");
+            wanted.insert(n);
+        }
+        for (int64_t n : wanted) selected.push_back(all[static_cast<size_t>(n)]);
+    }
+
+    FirmwareState state;
+    if (auto image = parser.Get("--image")) {
+        if (int r = OpenImageForCli(parser, *image, state)) return r;
+        for (const PatchDataSection& s : patch->sections)
+            if (!PatchFitsFirmware(s, GmXmlTrim(state.FirmwareDescription.Version)))
+                std::cerr << "warning: the patch was made for firmware \"" << Shown(s.firmware) << "\", the image is \""
+                          << Shown(state.FirmwareDescription.Version) << "\"\n";
+    }
+    PatchExportResult result = ExportPatchToS3(selected, &state, parser.Positionals()[1], TerminalProgress());
+    switch (result.Status) {
+        case PatchExportStatus::Ok:
+            std::cout << parser.Positionals()[1] << ": " << result.Resources << " resources, " << result.DataBytes
+                      << " data bytes\n";
+            return kExitOk;
+        case PatchExportStatus::NoSelectedData:
+        case PatchExportStatus::OpenFirmware: return Fail(PatchExportStatusText(result.Status));
+        case PatchExportStatus::OutputFailed: return Fail(result.Error);
+    }
+    return kExitFailed;
+}
+
+// The edit scripts' "apply PATCH" lines run Open SPF.
+ApplyOutcome ApplyPatchFromScript(FirmwareState& state, const std::string& path) {
+    OpenSpfResult r = OpenSpf(state, path);
+    ApplyOutcome out;
+    switch (r.Status) {
+        case OpenSpfStatus::Applied:
+            out.Changed = r.Resources > 0;
+            if (!out.Changed) out.Message = "the patch holds no partial resource";
+            break;
+        case OpenSpfStatus::NotLoaded: out.Message = "no firmware is open"; break;
+        case OpenSpfStatus::LoadError: out.Failed = true, out.Message = r.Error; break;
+        case OpenSpfStatus::NotPatch: out.Message = "not a patch file"; break;
+        case OpenSpfStatus::MissingInfo: out.Message = "the patch has no info with a name and an author"; break;
+        case OpenSpfStatus::OtherFirmware: out.Message = "the patch is not made for this firmware version"; break;
+        case OpenSpfStatus::WriteError: out.Failed = true, out.Message = r.Error; break;
+    }
+    return out;
+}
+
+const struct RegisterApplyHook {
+    RegisterApplyHook() { SetDefaultApplyPatchHook(ApplyPatchFromScript); }
+} kRegisterApplyHook;
+
 struct Verb {
     const char* name;
     int (*run)(const Args&);
@@ -165,6 +359,8 @@ struct Verb {
 
 const Verb kVerbs[] = {
     {"show", RunShow},
+    {"create", RunCreate},
+    {"to-s3", RunToS3},
 };
 
 int RunPatch(const Args& args) {
@@ -178,7 +374,7 @@ int RunPatch(const Args& args) {
     return UsageError("unknown patch verb " + args[0] + "\n" + kUsage);
 }
 
-const CommandRegistrar kRegistrar("patch", "inspect patch files (.spf)", RunPatch);
+const CommandRegistrar kRegistrar("patch", "create, inspect and export patch files (.spf)", RunPatch);
 
 }  // namespace
 }  // namespace fs::cli

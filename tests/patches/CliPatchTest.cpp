@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "firmware/Firmware.h"
+#include "patches/PatchFixture.h"
 #include "patches/PatchTestData.h"
 #include "xml/XmlTestUtil.h"
 
@@ -69,6 +71,109 @@ TEST(CliPatchShow, RejectsFilesThatAreNoPatch) {
     EXPECT_EQ(RunCli("patch burn x", &out), 2);
     EXPECT_EQ(RunCli("patch show --help", &out), 0);
     EXPECT_NE(out.find("usage: flashsmith-cli patch show PATCH [--json]"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace fs
+
+namespace fs {
+namespace {
+
+class CliPatchCreate : public ::testing::Test {
+protected:
+    TempDir dir;
+    std::string cli = ShellQuote(CliPath());
+    std::string image, firmwares;
+    void SetUp() override {
+        ASSERT_EQ(RunCli("demo " + ShellQuote(dir.Path("d"))), 0);
+        image = ShellQuote(dir.Path("d/demo.bin"));
+        firmwares = " --firmwares " + ShellQuote(dir.Path("d/Firmwares"));
+    }
+    std::string Script(const std::string& name, const std::string& text) {
+        WriteFile(dir.Path(name), text);
+        return ShellQuote(dir.Path(name));
+    }
+};
+
+TEST_F(CliPatchCreate, EditsBecomeAPatchThatAppliesAndExportsAsSrecCatReadsIt) {
+    WriteFile(dir.Path("ring.mmf"), "MMMD-a new tone");
+    const std::string edits = Script("e.txt", "delete sounds 1\nreplace sounds 2 " + dir.Path("ring.mmf") + "\n");
+    std::string out;
+    ASSERT_EQ(RunCli("patch create " + image + " " + ShellQuote(dir.Path("p")) + " --kind snd --name Quiet --edits " +
+                         edits + firmwares, &out), 0) << out;
+    EXPECT_EQ(out, dir.Path("p.spf") + "\n");
+    ASSERT_EQ(RunCli("patch show " + ShellQuote(dir.Path("p.spf")), &out), 0);
+    EXPECT_NE(out.find("  0: type snd, convert part: 3 data, 2 meta"), std::string::npos) << out;
+
+    // "apply" in an edit script is Open SPF: the same edits, the same patch.
+    const std::string apply = Script("a.txt", "apply " + dir.Path("p.spf") + "\n");
+    ASSERT_EQ(RunCli("patch create " + image + " " + ShellQuote(dir.Path("q.spf")) + " --kind snd --name Quiet --edits " +
+                         apply + firmwares, &out), 0) << out;
+    EXPECT_EQ(ReadFile(dir.Path("q.spf")), ReadFile(dir.Path("p.spf")));
+
+    // A partial patch needs the image; with it, srec_cat reads the records.
+    const std::string s3 = ShellQuote(dir.Path("p.s3"));
+    EXPECT_EQ(RunCli("patch to-s3 " + ShellQuote(dir.Path("p.spf")) + " " + s3, &out), 1);
+    EXPECT_EQ(out, "error: Open Firmware!\n");
+    ASSERT_EQ(RunCli("patch to-s3 " + ShellQuote(dir.Path("p.spf")) + " " + s3 + " --image " + image + firmwares, &out), 0)
+        << out;
+    const std::string records = ReadFile(dir.Path("p.s3"));
+    EXPECT_EQ(records.rfind("S00600004844521B\r\n", 0), 0u);
+    EXPECT_EQ(records.substr(records.size() - 16), "S705A002000058\r\n");
+    if (RunCommand("command -v srec_cat") != 0) GTEST_SKIP() << "srec_cat not available";
+    ASSERT_EQ(RunCommand("srec_cat " + image + " -binary -exclude -within " + s3 + " " + s3 + " -o " +
+                         ShellQuote(dir.Path("merged.bin")) + " -binary", &out), 0) << out;
+    EXPECT_EQ(ReadFile(dir.Path("merged.bin")), Overlay(ReadFile(dir.Path("d/demo.bin")), records));
+}
+
+TEST_F(CliPatchCreate, OutOfMemoryKeepsTheEarlierPatchAndUsageIsChecked) {
+    std::string out;
+    const std::string target = ShellQuote(dir.Path("l.spf"));
+    ASSERT_EQ(RunCli("patch create " + image + " " + target + " --kind lng" + firmwares, &out), 0) << out;
+    const std::string kept = ReadFile(dir.Path("l.spf"));
+    const std::string grow = Script("g.txt", "string 2 1 0 \"A much longer phone book title than fits\"\n");
+    EXPECT_EQ(RunCli("patch create " + image + " " + target + " --kind lng --edits " + grow + firmwares, &out), 1);
+    EXPECT_EQ(out, "error: Out of Memory!\n");
+    EXPECT_EQ(ReadFile(dir.Path("l.spf")), kept);
+
+    EXPECT_EQ(RunCli("patch create " + image + " " + target + firmwares, &out), 2);
+    EXPECT_EQ(RunCli("patch create " + image + " " + target + " --kind wav" + firmwares, &out), 2);
+    EXPECT_EQ(RunCli("patch create " + image + " " + target + " --kind none --patch-version 1234567890123" + firmwares,
+                     &out), 2);
+    EXPECT_EQ(RunCli("patch to-s3 " + target + " x.s3 --resource 6", &out), 2);
+}
+
+TEST_F(CliPatchCreate, FullPatchExportsWithoutImageAndResourcesCanBeChosen) {
+    std::string out;
+    const std::string full = ShellQuote(dir.Path("f.spf"));
+    ASSERT_EQ(RunCli("patch create " + image + " " + full + " --kind lng --full" + firmwares, &out), 0) << out;
+    const std::string s3 = ShellQuote(dir.Path("f.s3"));
+    ASSERT_EQ(RunCli("patch to-s3 " + full + " " + s3, &out), 0) << out;
+    const std::string all = ReadFile(dir.Path("f.s3"));
+    // Language 1 of table 2 alone (resource 4): its pointer table and strings.
+    ASSERT_EQ(RunCli("patch to-s3 " + full + " " + s3 + " --resource 4", &out), 0) << out;
+    EXPECT_EQ(out.find(dir.Path("f.s3") + ": 1 resources, "), 0u) << out;
+    const std::string one = ReadFile(dir.Path("f.s3"));
+    EXPECT_LT(one.size(), all.size());
+    EXPECT_EQ(S3Data(one).begin()->first, 0x93200u + 4 * 0x200);  // its pointer table comes first
+
+    // A full language patch of an unedited image packs the strings afresh;
+    // the image it makes reads the same texts.
+    WriteFile(dir.Path("d/packed.bin"), Overlay(ReadFile(dir.Path("d/demo.bin")), all));
+    FirmwareState before, after;
+    OpenOptions o;
+    o.SdfPath = dir.Path("d/Firmwares/E250XXJE1.sdf");
+    ASSERT_EQ(OpenFirmware(before, dir.Path("d/demo.bin"), o, NullProgress()).Status, OpenStatus::Ok);
+    ASSERT_EQ(OpenFirmware(after, dir.Path("d/packed.bin"), o, NullProgress()).Status, OpenStatus::Ok);
+    for (int t = 0; t < 2; ++t) {
+        const auto& x = t ? before.Firmware.Strings2 : before.Firmware.Strings1;
+        const auto& y = t ? after.Firmware.Strings2 : after.Firmware.Strings1;
+        ASSERT_EQ(x.size(), y.size());
+        for (size_t k = 0; k < x.size(); ++k)
+            for (size_t i = 0; i < x[k].size(); ++i) EXPECT_EQ(y[k][i].Text, x[k][i].Text) << t << k << i;
+    }
+    // The string that lay outside every region now lies in its language's.
+    EXPECT_NE(after.Firmware.Strings1[0][11].Address, before.Firmware.Strings1[0][11].Address);
 }
 
 }  // namespace
