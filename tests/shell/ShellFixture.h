@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <deque>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -44,8 +45,10 @@ public:
         return Next(Files);
     }
     std::optional<QString> Folder(QWidget*, const QString&) override { return Next(Folders); }
+    std::function<void()> WhileChoosing;  // looks at the window in mid-open
     int ChooseProfile(QWidget*, const QStringList& names) override {
         ProfileQuestions.push_back(names);
+        if (WhileChoosing) WhileChoosing();
         if (Profiles.empty()) return -1;
         int r = Profiles.front();
         Profiles.pop_front();
