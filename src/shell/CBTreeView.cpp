@@ -15,8 +15,10 @@ TCBTreeView::TCBTreeView(QWidget* parent) : QTreeWidget(parent) {
 }
 
 int TCBTreeView::StateIndex(const QTreeWidgetItem* item) {
-    if (!(item->flags() & Qt::ItemIsUserCheckable)) return 0;
-    return item->checkState(0) == Qt::Checked ? 2 : 1;
+    // A node without check state data shows no box.
+    const QVariant state = item->data(0, Qt::CheckStateRole);
+    if (!state.isValid()) return 0;
+    return state.toInt() == Qt::Checked ? 2 : 1;
 }
 
 void TCBTreeView::SetStateIndex(QTreeWidgetItem* item, int state) {
