@@ -71,7 +71,8 @@ TfrFileMan::TfrFileMan(QWidget* parent, bool styleMenu, bool multiSelect)
     ShellListView->setSelectionBehavior(QAbstractItemView::SelectRows);
     ShellListView->setDragEnabled(true);
     ShellListView->setDragDropMode(QAbstractItemView::DragOnly);
-    ShellListView->header()->resizeSection(0, 160);
+    ShellListView->header()->resizeSection(0, 150);
+    ShellListView->header()->resizeSection(1, 70);
 
     ShellListIcons = new QListView(listStack_);
     ShellListIcons->setObjectName("ShellListIcons");
@@ -95,8 +96,9 @@ TfrFileMan::TfrFileMan(QWidget* parent, bool styleMenu, bool multiSelect)
     }
     listStack_->addWidget(ShellListView);
     listStack_->addWidget(ShellListIcons);
-    Splitter1->setStretchFactor(0, 2);
-    Splitter1->setStretchFactor(1, 3);
+    Splitter1->setStretchFactor(0, 1);
+    Splitter1->setStretchFactor(1, 2);
+
 
     pmFileMan = new QMenu(this);
     const char* captions[] = {"Small Icons", "Icons", "List", "Table"};
@@ -111,6 +113,15 @@ TfrFileMan::TfrFileMan(QWidget* parent, bool styleMenu, bool multiSelect)
     connect(ShellTreeView->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this] { ShowFolderOfTree(); });
     SetFolder(QDir::homePath());
+}
+
+void TfrFileMan::showEvent(QShowEvent* e) {
+    QGroupBox::showEvent(e);
+    if (shown_) return;
+    shown_ = true;
+    // The files get the larger part: their names are what the user picks.
+    const int w = Splitter1->width();
+    Splitter1->setSizes({w * 2 / 5, w - w * 2 / 5});
 }
 
 void TfrFileMan::ShowFolderOfTree() {

@@ -39,7 +39,11 @@ public:
     QTreeView* ShellListView = nullptr;   // report style
     QMenu* pmFileMan = nullptr;
 
+protected:
+    void showEvent(QShowEvent* e) override;
+
 private:
+    bool shown_ = false;
     QFileSystemModel* dirs_ = nullptr;
     QFileSystemModel* files_ = nullptr;
     QStackedWidget* listStack_ = nullptr;

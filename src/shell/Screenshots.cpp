@@ -3,12 +3,14 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QThread>
 
 #include "shell/AboutBox.h"
+#include "shell/FileManPane.h"
 #include "shell/MainWindow.h"
 #include "shell/SavePatchDialog.h"
 
@@ -47,6 +49,7 @@ bool TakeScreenshots(TfMain& window, const QString& dir) {
     ok &= Save(&window, dir, "editor-sounds.png");
     if (window.SelectNode("Lang Table 1/Lang_1")) window.SelectRow(1);
     ok &= Save(&window, dir, "editor-language.png");
+    window.frEditor->SetFolder(QFileInfo(QString::fromStdString(window.Fw().FirmwarePath)).absolutePath());
     window.cbSwitchFileMan->setChecked(true);
     ok &= Save(&window, dir, "editor-files.png");
     window.cbSwitchFileMan->setChecked(false);
