@@ -1,5 +1,7 @@
 #include "editing/ResourceList.h"
 
+#include <algorithm>
+
 #include "firmware/FileUtil.h"
 #include "firmware/Other.h"
 
@@ -80,7 +82,7 @@ ListRow MakeListRow(const FirmwareState& st, int32_t category, int32_t index) {
     if (category == kCatImages) {
         const tImgType& e = st.Firmware.Images[index];
         row.Name = ImageRowName(st, index);
-        row.Size = std::to_string(e.Deleted ? 0 : !e.TempName.empty() ? TempSize(st, e.TempName) - 4 : e.Size);
+        row.Size = std::to_string(e.Deleted ? 0 : !e.TempName.empty() ? std::max<int64_t>(TempSize(st, e.TempName) - 4, 0) : e.Size);
         row.Id = std::to_string(e.ID + 1);
         row.Icon = 0;
         row.Colour = e.Deleted ? RowColour::Deleted
