@@ -12,6 +12,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QListView>
 #include <QMenu>
 #include <QMimeData>
@@ -358,6 +359,11 @@ void TfMain::FileOpen1Execute() {
 
 bool TfMain::OpenFirmwareFile(const QString& path) {
     FirmwareState& fw = state_.Fw;
+    // The searches let events through; a second open or a close in between
+    // would pull the image from under them.
+    if (opening_) return false;
+    opening_ = true;
+    menuBar()->setEnabled(false);
     fw.SelectedRegion = -1;
     fw.DeletedSoundCount = 0;
     ResetCaption();
@@ -390,7 +396,9 @@ bool TfMain::OpenFirmwareFile(const QString& path) {
         }
     }
     PageControl->setEnabled(true);
+    menuBar()->setEnabled(true);
     pbStatusProgress->hide();
+    opening_ = false;
     if (r.Status != OpenStatus::Ok) {
         // An unidentified image ends the open silently; read errors are told.
         if (r.Status == OpenStatus::FileError || r.Status == OpenStatus::TableError)

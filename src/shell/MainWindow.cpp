@@ -365,6 +365,10 @@ void TfMain::RegionDisplay() {
 }
 
 void TfMain::closeEvent(QCloseEvent* event) {
+    if (opening_) {
+        event->ignore();  // the open ends first
+        return;
+    }
     if (state_.Conn.Connected || state_.Conn.Busy) {
         prompts_.Message(this, "First Disconnect the Phone!", "Error!");
         event->ignore();

@@ -48,7 +48,8 @@ public:
     // --- commands -----------------------------------------------------------
     // File > Open: asks for the image, then OpenFirmwareFile.
     void FileOpen1Execute();
-    // The open sequence on a known path; false when the image was not opened.
+    // The open sequence on a known path; false when the image was not opened
+    // (also while another open is still running).
     bool OpenFirmwareFile(const QString& path);
     void aReplaceFileExecute();
     void aDeleteFileExecute();
@@ -180,6 +181,7 @@ private:
     QStackedWidget* listStack_ = nullptr;
     QStackedWidget* rightStack_ = nullptr;
     bool suppressFill_ = false;  // while the language nodes are rebuilt
+    bool opening_ = false;       // an open runs (and lets events through)
 };
 
 }  // namespace fs::shell

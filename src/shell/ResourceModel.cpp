@@ -3,6 +3,7 @@
 #include <QBrush>
 #include <QColor>
 
+#include "editing/StringEdit.h"
 #include "firmware/Other.h"
 #include "shell/Icons.h"
 
@@ -97,11 +98,9 @@ Qt::ItemFlags ResourceModel::flags(const QModelIndex& index) const {
     if (!index.isValid()) return Qt::NoItemFlags;
     Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
     // Only strings of their own (not duplicates or borrowed ones) are editable.
-    if (editable_ && index.column() == kName && category_ >= kCatFirstLanguage) {
-        const pStringType* list = StringsOf(state_, category_);
-        if (list && index.row() < static_cast<int>(list->size()) && (*list)[static_cast<size_t>(index.row())].Link == -1)
-            f |= Qt::ItemIsEditable;
-    }
+    if (editable_ && index.column() == kName && category_ >= kCatFirstLanguage &&
+        CanEditString(state_, category_, index.row()))
+        f |= Qt::ItemIsEditable;
     return f;
 }
 

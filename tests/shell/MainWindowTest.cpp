@@ -88,9 +88,12 @@ TEST_F(ShellTest, OptionsSetTimeOutBaudRateAndComPort) {
 TEST_F(ShellTest, TheOpenDisablesThePagesAndShowsProgressWhileItRuns) {
     const QString dir = QFileInfo(QString::fromStdString(demo.ProfilePath)).absolutePath();
     ASSERT_TRUE(QFile::copy(QString::fromStdString(demo.ProfilePath), dir + "/E250XXJE1_b.sdf"));
-    bool pagesEnabled = true, progressShown = false;
+    bool pagesEnabled = true, progressShown = false, menusEnabled = true, closed = true, reopened = true;
     int progress = -1, maximum = -1;
     prompts.WhileChoosing = [&] {
+        menusEnabled = window->menuBar()->isEnabled();
+        closed = window->close();
+        reopened = window->OpenFirmwareFile(Image());
         pagesEnabled = window->PageControl->isEnabled();
         progressShown = !window->pbStatusProgress->isHidden();
         progress = window->pbStatusProgress->value();
@@ -101,6 +104,12 @@ TEST_F(ShellTest, TheOpenDisablesThePagesAndShowsProgressWhileItRuns) {
     ASSERT_TRUE(window->OpenFirmwareFile(Image()));
     EXPECT_FALSE(pagesEnabled);
     EXPECT_TRUE(progressShown);
+    // Nothing may pull the image away while the searches run.
+    EXPECT_FALSE(menusEnabled);
+    EXPECT_FALSE(closed);
+    EXPECT_FALSE(reopened);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window->menuBar()->isEnabled());
     // Counted in bytes of the image (the version search adds one).
     EXPECT_GE(maximum, QFileInfo(Image()).size());
     EXPECT_LE(progress, maximum);
