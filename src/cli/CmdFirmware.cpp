@@ -53,8 +53,7 @@ int RunIdentify(const Args& args) {
     progress.SetRange(file->Size());
     int64_t start = FindStartAddr(*file, progress);
     std::string model = start >= 0 ? FindPhoneModel(*file, start, progress) : std::string();
-    bool identified = false;
-    for (char c : model) identified |= static_cast<unsigned char>(c) > ' ';
+    const bool identified = !TrimBlanks(model).empty();
     FoundVersion v;
     std::vector<std::string> profiles;
     if (identified) {

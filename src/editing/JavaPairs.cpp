@@ -1,11 +1,12 @@
 #include "editing/JavaPairs.h"
 
 #include "editing/TempFiles.h"
+#include "firmware/Other.h"
 
 namespace fs {
 
 bool IsJavaSuiteFile(const tJavaType& entry) {
-    const std::string upper = AsciiUpper(entry.Path);
+    const std::string upper = UpperAscii(entry.Path);
     return upper.find(".JAR") != std::string::npos || upper.find(".JAD") != std::string::npos;
 }
 

@@ -37,11 +37,11 @@ EditStatus WriteReplacement(const FirmwareState& st, const std::string& path, co
 std::string FindSibling(const std::string& base, const std::string& ext) {
     if (FileExists(base + ext)) return base + ext;
     const std::filesystem::path p(base + ext);
-    const std::string wanted = AsciiUpper(p.filename().string());
+    const std::string wanted = UpperAscii(p.filename().string());
     std::error_code ec;
     std::filesystem::path dir = p.parent_path().empty() ? std::filesystem::path(".") : p.parent_path();
     for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
-        if (AsciiUpper(it->path().filename().string()) == wanted && it->is_regular_file(ec))
+        if (UpperAscii(it->path().filename().string()) == wanted && it->is_regular_file(ec))
             return it->path().string();
     return {};
 }
@@ -76,7 +76,7 @@ EditResult ReplacePicture(FirmwareState& st, int32_t index, const std::string& s
     if (!e.TempName.empty()) return Outcome(kCatImages, EditStatus::AlreadyReplaced);
     if (e.Deleted) return Outcome(kCatImages, EditStatus::EntryDeleted);
     if (e.Kind != kRaw16 && e.Kind != kWbmp && e.Kind != k09) return Outcome(kCatImages, EditStatus::UnsupportedKind);
-    const std::string ext = AsciiUpper(HostExtension(source));
+    const std::string ext = UpperAscii(HostExtension(source));
     const bool bmp = ext.find("BMP") != std::string::npos;
     if (!bmp && ext.find("JPG") == std::string::npos) return Outcome(kCatImages, EditStatus::WrongFileType);
 
@@ -115,7 +115,7 @@ EditResult ReplaceSound(FirmwareState& st, int32_t index, const std::string& sou
     if (e.Link != -1) return Outcome(kCatSounds, EditStatus::Linked);
     if (!e.TempName.empty()) return Outcome(kCatSounds, EditStatus::AlreadyReplaced);
     if (e.Deleted) return Outcome(kCatSounds, EditStatus::EntryDeleted);
-    const std::string tail = AsciiUpper(source.size() >= 4 ? source.substr(source.size() - 4) : source);
+    const std::string tail = UpperAscii(source.size() >= 4 ? source.substr(source.size() - 4) : source);
     if (tail != ".MMF") return Outcome(kCatSounds, EditStatus::WrongFileType);
 
     std::string bytes, detail;
@@ -151,7 +151,7 @@ EditResult ReplaceJavaPair(FirmwareState& st, int32_t index, const std::string& 
     const std::string jarPath = FindSibling(base, ".jar");
     if (jarPath.empty()) return Outcome(kCatJava, EditStatus::NoJarBeside, base + ".jar");
 
-    const bool selectedIsJar = AsciiUpper(apps[index].Path).find(".JAR") != std::string::npos;
+    const bool selectedIsJar = UpperAscii(apps[index].Path).find(".JAR") != std::string::npos;
     const int32_t jarIndex = selectedIsJar ? index : partner;
     const int32_t jadIndex = selectedIsJar ? partner : index;
     // The partner may itself be replaced or deleted: take away what it
@@ -202,7 +202,7 @@ EditResult ReplaceJavaPair(FirmwareState& st, int32_t index, const std::string& 
 
 EditResult ReplaceJavaFile(FirmwareState& st, int32_t index, const std::string& source) {
     tJavaType& e = st.Firmware.JavaApps[index];
-    if (AsciiUpper(FirmwareExtension(e.Path)) != AsciiUpper(HostExtension(source)))
+    if (UpperAscii(FirmwareExtension(e.Path)) != UpperAscii(HostExtension(source)))
         return Outcome(kCatJava, EditStatus::WrongFileType);
     if (!e.TempName.empty()) return Outcome(kCatJava, EditStatus::AlreadyReplaced);
     if (e.Deleted) return Outcome(kCatJava, EditStatus::EntryDeleted);
@@ -225,7 +225,7 @@ EditResult ReplaceJavaFile(FirmwareState& st, int32_t index, const std::string& 
 EditResult ReplaceJava(FirmwareState& st, int32_t index, const std::string& source) {
     if (!st.FirmwareLoaded) return Outcome(kCatJava, EditStatus::NotLoaded);
     if (!ValidIndex(index, st.Firmware.JavaApps.size())) return Outcome(kCatJava, EditStatus::NoEntry);
-    if (AsciiUpper(HostExtension(source)).find(".JAD") != std::string::npos) return ReplaceJavaPair(st, index, source);
+    if (UpperAscii(HostExtension(source)).find(".JAD") != std::string::npos) return ReplaceJavaPair(st, index, source);
     return ReplaceJavaFile(st, index, source);
 }
 
@@ -239,7 +239,7 @@ EditResult ReplaceEntry(FirmwareState& st, int32_t category, int32_t index, cons
 }
 
 bool DropAccepted(int32_t category, const std::string& path) {
-    const std::string ext = AsciiUpper(HostExtension(path));
+    const std::string ext = UpperAscii(HostExtension(path));
     switch (category) {
         case kCatImages: return ext == ".BMP" || ext == ".JPG";
         case kCatSounds: return ext == ".MMF";

@@ -89,10 +89,4 @@ std::string ExtensionOf(const std::string& path, const char* delimiters) {
 std::string HostExtension(const std::string& path) { return ExtensionOf(path, "/"); }
 std::string FirmwareExtension(const std::string& path) { return ExtensionOf(path, "\\:"); }
 
-std::string AsciiUpper(std::string text) {
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-    return text;
-}
-
 }  // namespace fs

@@ -37,6 +37,5 @@ EditStatus ReadSourceFile(const std::string& path, std::string& bytes, std::stri
 // Host paths use "/", firmware paths "\\" and ":".
 std::string HostExtension(const std::string& path);
 std::string FirmwareExtension(const std::string& path);
-std::string AsciiUpper(std::string text);
 
 }  // namespace fs

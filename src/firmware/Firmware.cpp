@@ -142,12 +142,6 @@ void Need(const BinFile& f, int64_t offset, int64_t n, const char* what) {
                          " reads past the end of the file");
 }
 
-std::string UpperAscii(std::string s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-    return s;
-}
-
 void ParsePictures(FirmwareState& st, const IniFile& ini, ProgressSink& progress) {
     const BinFile& f = *st.FirmwareFile;
     auto& images = st.Firmware.Images;
@@ -369,10 +363,7 @@ OpenResult OpenFirmware(FirmwareState& st, const std::string& path, const OpenOp
         d.StartAddr = static_cast<int32_t>(start);
         if (start < 0) return end(OpenStatus::NoModel);
         d.PhoneModel = FindPhoneModel(f, start, progress);
-        std::string trimmed;
-        for (char c : d.PhoneModel)
-            if (static_cast<unsigned char>(c) > ' ') trimmed += c;
-        if (trimmed.empty()) return end(OpenStatus::NoModel);
+        if (TrimBlanks(d.PhoneModel).empty()) return end(OpenStatus::NoModel);
         FoundVersion v = FindVersion(f, d.PhoneModel, start, progress);
         d.Version = v.Version;
         d.VersionAddr = static_cast<int32_t>(v.Address);

@@ -205,7 +205,6 @@ std::string ReadTextLine(std::FILE* file) {
     return line;
 }
 
-namespace {
 std::string TrimBlanks(const std::string& s) {
     size_t b = 0, e = s.size();
     while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
@@ -217,7 +216,6 @@ std::string UpperAscii(std::string s) {
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
     return s;
 }
-}  // namespace
 
 std::string JadSuiteName(const std::string& jadPath, const std::string& jarPath) {
     std::FILE* jad = std::fopen(jadPath.c_str(), "rb");

@@ -34,6 +34,12 @@ int64_t CopyFileRange(std::FILE* source, std::FILE* target, int64_t sourceOffset
 std::string EscapeName(const std::string& text);
 std::string UnescapeName(const std::string& text);
 
+// ASCII letters only: firmware paths and keywords are compared this way
+// whatever the locale.
+std::string UpperAscii(std::string text);
+// Without leading and trailing blanks and control characters.
+std::string TrimBlanks(const std::string& text);
+
 // One line up to CR or LF (excluded); a CR LF / LF CR pair is consumed whole.
 std::string ReadTextLine(std::FILE* file);
 
