@@ -8,7 +8,8 @@
 // Any number may be attached to another device, e.g. the pseudo-terminal of
 // the phone simulator, through the environment variable FLASHSMITH_COMPORTS:
 // "COM5=/dev/pts/7;COM6=/tmp/phonesim.tty" (separated by ';' or ',').
-// An attached number counts as present when its path opens.
+// An attached number counts as present when its path opens. The mapping
+// itself lives in phonelink (the CLI needs it too); this adds the listing.
 #pragma once
 
 #include <string>
@@ -16,7 +17,7 @@
 
 namespace fs::shell {
 
-constexpr int kComPortCount = 64;
+constexpr int kComPortCount = 64;  // equals phonelink::kComPortCount
 
 // The device path of COM n (1..64), "" outside that range.
 std::string ComPortDevice(int n);
