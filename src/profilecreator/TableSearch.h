@@ -1,0 +1,44 @@
+// Heuristic searches for the resource tables of an image that has no
+// description file yet. Each search scans the memory-mapped image once (or
+// twice for sounds), keeps only candidate lists and decides by voting.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "firmware/BinFile.h"
+#include "firmware/Variables.h"
+
+namespace fs {
+
+// Offset of the picture table header, -1 when not found. width x height is
+// the phone's display size: full-screen pictures cluster inside the table.
+int32_t FindImageTable(const BinFile& file, int64_t start, int32_t width, int32_t height,
+                       ProgressSink& progress);
+
+// The entries of the picture table at table with a first guess of each
+// picture's format and size (ID -1, Link -1).
+std::vector<tImgType> ClassifyImages(const BinFile& file, int64_t start, int32_t table);
+
+struct FoundSoundTable {
+    int32_t Table = -1;
+    int32_t RecordLength = 0;
+    int32_t SizeOfs = 0;  // offset of the size field, set when found
+    int32_t VolOfs = 0;   // offset of the volume field, set for long records
+};
+FoundSoundTable FindSoundTable(const BinFile& file, int64_t start, ProgressSink& progress);
+
+struct FoundJavaTable {
+    int32_t Table = -1;
+    int32_t RecordLength = 0;
+};
+FoundJavaTable FindJavaTable(const BinFile& file, int64_t start, ProgressSink& progress);
+
+// Offsets of every language table (a run of at least three headers whose
+// string pointers all lie inside the image), in file order.
+std::vector<int32_t> FindLanguageTables(const BinFile& file, int64_t start, ProgressSink& progress);
+
+// Number of language headers at table.
+int32_t CountLanguages(const BinFile& file, int32_t table);
+
+}  // namespace fs
