@@ -192,6 +192,10 @@ PatchExportStatus Check(const std::vector<const PatchResource*>& selected, const
 
 }  // namespace
 
+PatchExportStatus CheckPatchExport(const std::vector<const PatchResource*>& selected, const FirmwareState* state) {
+    return Check(selected, state);
+}
+
 PatchExportResult ExportPatchToS3(const std::vector<const PatchResource*>& selected, const FirmwareState* state,
                                   S3Output& out, ProgressSink& progress) {
     PatchExportResult result;

@@ -43,6 +43,10 @@ enum class PatchExportStatus {
     OpenFirmware,    // no firmware open and a partial resource selected
     OutputFailed,    // the file could not be written; an earlier one is intact
 };
+// The checks made before asking for the output file: Ok, NoSelectedData or
+// OpenFirmware (the latter two only when no firmware is open).
+PatchExportStatus CheckPatchExport(const std::vector<const PatchResource*>& selected, const FirmwareState* state);
+
 // "No Selected Data!", "Open Firmware!", or "" for the others.
 const char* PatchExportStatusText(PatchExportStatus status);
 

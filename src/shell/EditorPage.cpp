@@ -41,6 +41,7 @@
 #include "shell/Icons.h"
 #include "shell/MainWindow.h"
 #include "shell/QtProgress.h"
+#include "shell/PatchesPage.h"
 #include "shell/ResourceModel.h"
 #include "shell/SavePatchDialog.h"
 #include "shell/UserPrompts.h"
@@ -399,6 +400,8 @@ bool TfMain::OpenFirmwareFile(const QString& path) {
     menuBar()->setEnabled(true);
     pbStatusProgress->hide();
     opening_ = false;
+    // The patch view was filtered for the image before; it starts empty.
+    frPatches->lvPatchesSelectItem(nullptr);
     if (r.Status != OpenStatus::Ok) {
         // An unidentified image ends the open silently; read errors are told.
         if (r.Status == OpenStatus::FileError || r.Status == OpenStatus::TableError)

@@ -24,7 +24,9 @@
 #include "firmware/ProgramDir.h"
 #include "shell/AboutBox.h"
 #include "shell/ComPorts.h"
+#include "shell/ConverterPage.h"
 #include "shell/Icons.h"
+#include "shell/PatchesPage.h"
 #include "shell/ResourceModel.h"
 #include "shell/SavePatchDialog.h"
 #include "shell/SelProfile.h"
@@ -44,6 +46,15 @@ QWidget* PlaceholderPage(const QString& caption) {
     label->setAlignment(Qt::AlignCenter);
     label->setEnabled(false);
     layout->addWidget(label);
+    return page;
+}
+
+// A page that holds one embedded view.
+QWidget* FramePage(QWidget* frame) {
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(frame);
     return page;
 }
 
@@ -85,8 +96,10 @@ TfMain::TfMain(ShellState& state, UserPrompts& prompts, QWidget* parent)
     PageControl->setObjectName("PageControl");
     TabSheet1 = CreateEditorPage();
     TabSheet2 = PlaceholderPage("Firmware Profile Creator");
-    TabSheet3 = PlaceholderPage("s3 Converter");
-    TabSheet4 = PlaceholderPage("Patches");
+    frConverter = new TfrConverter(prompts_);
+    TabSheet3 = FramePage(frConverter);
+    frPatches = new TfrPatche(fw, prompts_);
+    TabSheet4 = FramePage(frPatches);
     TabSheet5 = PlaceholderPage("File Manager");
     const char* sheetNames[] = {"TabSheet1", "TabSheet2", "TabSheet3", "TabSheet4", "TabSheet5"};
     QWidget* sheets[] = {TabSheet1, TabSheet2, TabSheet3, TabSheet4, TabSheet5};
@@ -346,6 +359,7 @@ void TfMain::UpdateActions() {
         aRestoreLang->setEnabled(text.startsWith("Lang_"));
     }
     aOpenSPF->setEnabled(state_.Fw.FirmwareLoaded);
+    frPatches->aApplyPatchesUpdate();
     miFileSave->setEnabled(false);
     miFileSaveAs->setEnabled(false);
     // The phone link arrives later; until then there is nothing to connect.
@@ -378,6 +392,7 @@ void TfMain::closeEvent(QCloseEvent* event) {
     FirmwareState& fw = state_.Fw;
     fw.FirmwareFile.reset();
     EmptyTempDir();
+    frPatches->Clear();
     ResetFirmware(fw);
     FilesModel->SetCategory(-1);
     event->accept();

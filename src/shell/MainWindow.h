@@ -30,6 +30,8 @@ namespace fs::shell {
 
 class ResourceModel;
 class TAboutBox;
+class TfrConverter;
+class TfrPatche;
 class TfrFileMan;
 class TfrFViewer;
 class TfSavePatch;
@@ -113,6 +115,8 @@ public:
     QCheckBox* cbSwitchFileMan = nullptr;
     TfrFViewer* frFwViewer = nullptr;
     TfrFileMan* frEditor = nullptr;
+    TfrConverter* frConverter = nullptr;
+    TfrPatche* frPatches = nullptr;
     QLabel* Panels[4] = {};
     QProgressBar* pbStatusProgress = nullptr;
 

@@ -1,0 +1,342 @@
+#include "shell/ConverterPage.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "srecord/S3Converter.h"
+#include "shell/QtProgress.h"
+#include "shell/UserPrompts.h"
+
+namespace fs::shell {
+
+namespace {
+
+std::string Local(const QString& path) { return QFile::encodeName(path).toStdString(); }
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+}  // namespace
+
+TfrConverter::TfrConverter(UserPrompts& prompts, QWidget* parent) : QWidget(parent), prompts_(prompts) {
+    setObjectName("frConverter");
+    auto button = [](const QString& text, const char* name, QWidget* owner) {
+        auto* b = new QPushButton(text, owner);
+        b->setObjectName(name);
+        return b;
+    };
+    auto fileRow = [](const QString& label, QLineEdit* edit, QPushButton* open) {
+        auto* row = new QHBoxLayout;
+        auto* l = new QLabel(label);
+        l->setBuddy(edit);
+        row->addWidget(l);
+        row->addWidget(edit, 1);
+        row->addWidget(open);
+        return row;
+    };
+
+    // --- S-record to binary ---
+    gbToBin = new QGroupBox("s3 to BIN Converting", this);
+    gbToBin->setObjectName("gbToBin");
+    BOpenS3 = button("Open s3", "BOpenS3", gbToBin);
+    leS3File = new QLineEdit(gbToBin);
+    leS3File->setObjectName("leS3File");
+    rbAll = new QRadioButton("All (with empty address)", gbToBin);
+    rbAll->setObjectName("rbAll");
+    rbAll->setChecked(true);
+    rbPart = new QRadioButton("Part (only with data)", gbToBin);
+    rbPart->setObjectName("rbPart");
+    cbWithFirstAddr = new QCheckBox("Start from first address with data", gbToBin);
+    cbWithFirstAddr->setObjectName("cbWithFirstAddr");
+    cbShowErrors = new QCheckBox("Don't show error messages", gbToBin);
+    cbShowErrors->setObjectName("cbShowErrors");
+    BSaveBin = button("Convert to BIN", "BSaveBin", gbToBin);
+    auto* toBin = new QVBoxLayout(gbToBin);
+    toBin->addLayout(fileRow("s3 File:", leS3File, BOpenS3));
+    auto* toBinModes = new QGridLayout;
+    toBinModes->addWidget(rbAll, 0, 0);
+    toBinModes->addWidget(cbWithFirstAddr, 0, 1);
+    toBinModes->addWidget(rbPart, 1, 0);
+    toBinModes->addWidget(cbShowErrors, 1, 1);
+    toBin->addLayout(toBinModes);
+    auto* toBinEnd = new QHBoxLayout;
+    toBinEnd->addStretch(1);
+    toBinEnd->addWidget(BSaveBin);
+    toBin->addLayout(toBinEnd);
+    // The first address with data only means something for a whole image.
+    connect(rbAll, &QRadioButton::toggled, cbWithFirstAddr, &QWidget::setEnabled);
+
+    // --- binary to S-record ---
+    gbBinToS3 = new QGroupBox("BIN to s3 Converting", this);
+    gbBinToS3->setObjectName("gbBinToS3");
+    bBinOpen = button("Open BIN", "bBinOpen", gbBinToS3);
+    leBinFile = new QLineEdit(gbBinToS3);
+    leBinFile->setObjectName("leBinFile");
+    rbBinFull = new QRadioButton("All Firmware", gbBinToS3);
+    rbBinFull->setObjectName("rbBinFull");
+    rbBinFull->setChecked(true);
+    rbBinPart = new QRadioButton("Part of Firmware", gbBinToS3);
+    rbBinPart->setObjectName("rbBinPart");
+    leBinStart = new QLineEdit("0x00000000", gbBinToS3);
+    leBinStart->setObjectName("leBinStart");
+    leBinEnd = new QLineEdit("0x00000000", gbBinToS3);
+    leBinEnd->setObjectName("leBinEnd");
+    for (QLineEdit* e : {leBinStart, leBinEnd}) {
+        e->setMaxLength(10);
+        e->setFixedWidth(e->fontMetrics().horizontalAdvance("0x00000000") + 16);
+    }
+    leBinEnd->setEnabled(false);
+    bBinConvert = button("Convert to s3", "bBinConvert", gbBinToS3);
+    auto* toS3 = new QVBoxLayout(gbBinToS3);
+    toS3->addLayout(fileRow("BIN File:", leBinFile, bBinOpen));
+    auto* range = new QGridLayout;
+    range->addWidget(rbBinFull, 0, 0);
+    range->addWidget(new QLabel("Start address(Hex): ", gbBinToS3), 0, 1);
+    range->addWidget(leBinStart, 0, 2);
+    range->addWidget(rbBinPart, 1, 0);
+    range->addWidget(new QLabel("Stop address(Hex): ", gbBinToS3), 1, 1);
+    range->addWidget(leBinEnd, 1, 2);
+    range->setColumnStretch(3, 1);
+    range->addWidget(bBinConvert, 1, 4);
+    toS3->addLayout(range);
+    connect(rbBinPart, &QRadioButton::toggled, this, &TfrConverter::rbBinPartClick);
+
+    // --- reserved regions ---
+    gbReservedRegions = new QGroupBox("Reserved Memory Regions", this);
+    gbReservedRegions->setObjectName("gbReservedRegions");
+    lbReserved = new QListWidget(gbReservedRegions);
+    lbReserved->setObjectName("lbReserved");
+    eReservedRegion = new QLineEdit(gbReservedRegions);
+    eReservedRegion->setObjectName("eReservedRegion");
+    eReservedRegion->setPlaceholderText("0x00000000 - 0x0000FFFF");
+    bRegAdd = button("Append Region", "bRegAdd", gbReservedRegions);
+    bRegReplace = button("Replace Region", "bRegReplace", gbReservedRegions);
+    bRegDel = button("Delete Region", "bRegDel", gbReservedRegions);
+    lRegionCheck = new QLabel(gbReservedRegions);
+    lRegionCheck->setObjectName("lRegionCheck");
+    lRegionCheck->setWordWrap(true);
+    QPalette warn = lRegionCheck->palette();
+    warn.setColor(QPalette::WindowText, QColor(192, 0, 0));
+    lRegionCheck->setPalette(warn);
+    auto* regions = new QVBoxLayout(gbReservedRegions);
+    regions->addWidget(lbReserved, 1);
+    regions->addWidget(eReservedRegion);
+    auto* regionButtons = new QHBoxLayout;
+    regionButtons->addWidget(bRegAdd);
+    regionButtons->addWidget(bRegReplace);
+    regionButtons->addWidget(bRegDel);
+    regions->addLayout(regionButtons);
+    regions->addWidget(lRegionCheck);
+    RebuildList(-1);
+
+    pbStatus = new QProgressBar(this);
+    pbStatus->setObjectName("pbStatus");
+    pbStatus->setTextVisible(false);
+    pbStatus->hide();
+    lResult = new QLabel(this);
+    lResult->setObjectName("lResult");
+    lResult->setWordWrap(true);
+    lResult->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    auto* leftColumn = new QVBoxLayout;
+    leftColumn->addWidget(gbToBin);
+    leftColumn->addWidget(gbBinToS3);
+    leftColumn->addWidget(lResult);
+    leftColumn->addStretch(1);
+    auto* layout = new QHBoxLayout(this);
+    layout->addLayout(leftColumn, 3);
+    layout->addWidget(gbReservedRegions, 2);
+
+    connect(BOpenS3, &QPushButton::clicked, this, &TfrConverter::BOpenS3Click);
+    connect(bBinOpen, &QPushButton::clicked, this, &TfrConverter::bBinOpenClick);
+    connect(BSaveBin, &QPushButton::clicked, this, &TfrConverter::BSaveBinClick);
+    connect(bBinConvert, &QPushButton::clicked, this, &TfrConverter::bBinConvertClick);
+    connect(bRegAdd, &QPushButton::clicked, this, &TfrConverter::bRegAddClick);
+    connect(bRegReplace, &QPushButton::clicked, this, &TfrConverter::bRegReplaceClick);
+    connect(bRegDel, &QPushButton::clicked, this, &TfrConverter::bRegDelClick);
+    connect(eReservedRegion, &QLineEdit::returnPressed, this, &TfrConverter::bRegAddClick);
+    // Clicks and the arrow keys alike.
+    connect(lbReserved, &QListWidget::currentRowChanged, this, &TfrConverter::lbReservedClick);
+    connect(lbReserved, &QListWidget::itemClicked, this, &TfrConverter::lbReservedClick);
+}
+
+// --- files ------------------------------------------------------------------
+
+void TfrConverter::BOpenS3Click() {
+    if (auto path = prompts_.OpenFile(this, "Motorola S-record files|*.s3;*.sre;", QString()))
+        leS3File->setText(*path);
+}
+
+void TfrConverter::bBinOpenClick() {
+    if (auto path = prompts_.OpenFile(this, "Firmware BIN files|*.bin", QString())) leBinFile->setText(*path);
+}
+
+void TfrConverter::StartProgress(QGroupBox* group) {
+    // The bar sits in the group of the running conversion.
+    auto* layout = static_cast<QVBoxLayout*>(group->layout());
+    layout->addWidget(pbStatus);
+    pbStatus->setValue(0);
+    pbStatus->show();
+    setEnabled(false);
+}
+
+void TfrConverter::EndProgress() {
+    pbStatus->hide();
+    setEnabled(true);
+}
+
+void TfrConverter::Report(const QString& summary, const QString& error, const QString& caption) {
+    lResult->setText(summary);
+    if (!error.isEmpty() && !cbShowErrors->isChecked()) prompts_.Message(this, error, caption);
+}
+
+void TfrConverter::BSaveBinClick() {
+    const QString input = leS3File->text();
+    if (!QFileInfo(input).isFile()) return;
+    const auto output = prompts_.SaveFile(this, "Firmware BIN files|*.bin", QString());
+    if (!output) return;
+    S3ReadOptions options;
+    options.Mode = rbAll->isChecked() ? S3ToBinMode::All : S3ToBinMode::Part;
+    options.FromFirstAddress = options.Mode == S3ToBinMode::All && cbWithFirstAddr->isChecked();
+    StartProgress(gbToBin);
+    S3ReadResult r;
+    {
+        QtProgress progress(pbStatus);
+        r = ReadS3File(Local(input), Local(*output), options, progress);
+    }
+    EndProgress();
+    if (r.Status != S3Status::Ok) {
+        Report("Nothing written: " + Q(r.Message), Q(r.Message), "Error!");
+        return;
+    }
+    QString summary = QString("%1: %2 bytes from %3 data line(s) in %4 run(s)")
+                          .arg(QFileInfo(*output).fileName())
+                          .arg(r.ImageSize)
+                          .arg(r.DataLines)
+                          .arg(r.Runs);
+    QString dropped;
+    if (r.DroppedLines > 0) {
+        dropped = QString("%1 S-record line(s) dropped (wrong checksum or bad digit)").arg(r.DroppedLines);
+        summary += "; " + dropped;
+    }
+    Report(summary, dropped, "Warning!");
+}
+
+void TfrConverter::rbBinPartClick() { leBinEnd->setEnabled(rbBinPart->isChecked()); }
+
+void TfrConverter::bBinConvertClick() {
+    const QString input = leBinFile->text();
+    if (!QFileInfo(input).isFile()) return;
+    const bool part = rbBinPart->isChecked();
+    const BinRangeFields f = CheckBinRangeFields(leBinStart->text().toStdString(), leBinEnd->text().toStdString(), part);
+    leBinStart->setText(Q(f.StartText));
+    if (!f.Ok) {
+        lResult->setText(part ? "Start and stop address are written with \"0x\", the start below the stop."
+                              : "The start address is written with \"0x\".");
+        return;
+    }
+    const auto output = prompts_.SaveFile(this, "Motorola S-record files|*.s3;*.sre;", QString());
+    if (!output) return;
+    S3WriteOptions options;
+    options.Mode = part ? BinToS3Mode::Part : BinToS3Mode::All;
+    options.Start = f.Start;
+    options.Stop = f.Stop;
+    options.Reserved = regions_;
+    StartProgress(gbBinToS3);
+    S3WriteResult r;
+    {
+        QtProgress progress(pbStatus);
+        r = WriteS3File(Local(input), Local(*output), options, progress);
+    }
+    EndProgress();
+    if (r.Status != S3Status::Ok) {
+        Report("Nothing written: " + Q(r.Message), Q(r.Message), "Error!");
+        return;
+    }
+    const QString name = QFileInfo(*output).fileName();
+    if (r.EmptyRange) {
+        Report(name + ": empty, the start lies at or past the end of the binary", QString(), QString());
+        return;
+    }
+    Report(QString("%1: %2 bytes in %3 block(s)").arg(name).arg(r.DataBytes).arg(r.Blocks), QString(), QString());
+}
+
+// --- reserved regions ---------------------------------------------------------
+
+int TfrConverter::SelectedRegion() const {
+    const int row = lbReserved->currentRow();
+    return row >= 1 && lbReserved->currentItem() && lbReserved->currentItem()->isSelected() ? row - 1 : -1;
+}
+
+void TfrConverter::RebuildList(int select) {
+    const QSignalBlocker block(lbReserved);
+    lbReserved->clear();
+    auto* heading = new QListWidgetItem(kHeading, lbReserved);
+    // The heading is never edited.
+    heading->setFlags(Qt::ItemIsEnabled);
+    QFont bold = heading->font();
+    bold.setBold(true);
+    heading->setFont(bold);
+    for (const tReservedRegion& r : regions_) lbReserved->addItem(Q(FormatRegion(r)));
+    if (select >= 0 && select < static_cast<int>(regions_.size())) lbReserved->setCurrentRow(select + 1);
+}
+
+void TfrConverter::ShowRegionCheck(const RegionCheckResult& r) {
+    if (r.Status == RegionCheck::Ok) {
+        lRegionCheck->clear();
+        return;
+    }
+    QString text = Q(RegionCheckText(r.Status));
+    if (r.Status == RegionCheck::Overlaps && r.OverlapIndex >= 0 && r.OverlapIndex < static_cast<int>(regions_.size()))
+        text += " (" + Q(FormatRegion(regions_[static_cast<size_t>(r.OverlapIndex)])) + ")";
+    lRegionCheck->setText(text);
+}
+
+RegionCheck TfrConverter::AppendRegionText(const QString& text) {
+    const RegionCheckResult r = AppendRegion(regions_, text.toUpper().toStdString());
+    ShowRegionCheck(r);
+    if (r.Status == RegionCheck::Ok) RebuildList(-1);
+    return r.Status;
+}
+
+void TfrConverter::SetReservedRegions(const tReservedRegions& regions) {
+    regions_.clear();
+    for (const tReservedRegion& r : regions) AppendRegion(regions_, FormatRegion(r));
+    lRegionCheck->clear();
+    RebuildList(-1);
+}
+
+void TfrConverter::bRegAddClick() { AppendRegionText(eReservedRegion->text()); }
+
+void TfrConverter::bRegReplaceClick() {
+    const int index = SelectedRegion();
+    if (index < 0) return;
+    const RegionCheckResult r = ReplaceRegion(regions_, index, eReservedRegion->text().toUpper().toStdString());
+    ShowRegionCheck(r);
+    if (r.Status == RegionCheck::Ok) RebuildList(index);
+}
+
+void TfrConverter::bRegDelClick() {
+    const int index = SelectedRegion();
+    if (index < 0 || DeleteRegion(regions_, index) != RegionCheck::Ok) return;
+    lRegionCheck->clear();
+    RebuildList(-1);
+    eReservedRegion->clear();
+}
+
+void TfrConverter::lbReservedClick() {
+    const int index = SelectedRegion();
+    eReservedRegion->setText(index < 0 ? QString() : lbReserved->item(index + 1)->text());
+}
+
+}  // namespace fs::shell

@@ -1,0 +1,309 @@
+#include "shell/PatchesPage.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTextEdit>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cctype>
+#include <deque>
+#include <functional>
+
+#include "firmware/Other.h"
+#include "patches/PatchExport.h"
+#include "patches/PatchReader.h"
+#include "shell/CBTreeView.h"
+#include "shell/QtProgress.h"
+#include "shell/UserPrompts.h"
+
+namespace fs::shell {
+
+namespace {
+
+constexpr int kElementRole = Qt::UserRole + 1;
+constexpr int kPathRole = Qt::UserRole + 2;
+
+// Patch texts are 8-bit Windows-1251.
+QString FromAnsi(const std::string& text) { return QString::fromStdString(Utf8FromAnsi(text)); }
+
+bool SameNoCase(std::string_view a, std::string_view b) {
+    return std::ranges::equal(a, b, [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+    });
+}
+
+}  // namespace
+
+TfrPatche::TfrPatche(FirmwareState& state, UserPrompts& prompts, QWidget* parent)
+    : QWidget(parent), state_(state), prompts_(prompts) {
+    setObjectName("frPatches");
+
+    lvPatches = new QTreeWidget(this);
+    lvPatches->setObjectName("lvPatches");
+    lvPatches->setRootIsDecorated(false);
+    lvPatches->setAllColumnsShowFocus(true);
+    lvPatches->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lvPatches->setSelectionMode(QAbstractItemView::SingleSelection);
+    lvPatches->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lvPatches->setAlternatingRowColors(true);
+    lvPatches->setHeaderLabels({"", "Patch Name", "Version", "Group", "Installed"});
+    const int widths[] = {22, 256, 60, 88, 56};
+    for (int i = 0; i < 5; ++i) lvPatches->setColumnWidth(i, widths[i]);
+    lvPatches->header()->setStretchLastSection(false);
+    lvPatches->header()->setSectionResizeMode(1, QHeaderView::Stretch);
+    connect(lvPatches, &QTreeWidget::itemSelectionChanged, this, [this] {
+        const auto rows = lvPatches->selectedItems();
+        lvPatchesSelectItem(rows.isEmpty() ? nullptr : rows.front());
+    });
+
+    auto button = [this](const QString& text, const char* name) {
+        auto* b = new QPushButton(text, this);
+        b->setObjectName(name);
+        return b;
+    };
+    // "&&" shows one ampersand.
+    bPatchOpen = button("Open && Append Patch", "bPatchOpen");
+    bPatchSel = button("Sel All", "bPatchSel");
+    bPatchUnSel = button("UnSel All", "bPatchUnSel");
+    aApplyPatches = new QAction("Apply Patch(es) to Opened Firmware", this);
+    aApplyPatches->setObjectName("aApplyPatches");
+    aCancelPatches = new QAction("Cancel Selected Patch(es)", this);
+    aCancelPatches->setObjectName("aCancelPatches");
+    bPatchApply = button(aApplyPatches->text(), "bPatchApply");
+    bPatchCancel = button(aCancelPatches->text(), "bPatchCancel");
+    // Patches are applied through File > Open SPF; these two only follow
+    // their enabling rule.
+    connect(bPatchApply, &QPushButton::clicked, aApplyPatches, &QAction::trigger);
+    connect(bPatchCancel, &QPushButton::clicked, aCancelPatches, &QAction::trigger);
+    connect(aApplyPatches, &QAction::changed, this, [this] { bPatchApply->setEnabled(aApplyPatches->isEnabled()); });
+    connect(aCancelPatches, &QAction::changed, this,
+            [this] { bPatchCancel->setEnabled(aCancelPatches->isEnabled()); });
+    CheckBox1 = new QCheckBox("View All Patches", this);
+    CheckBox1->setObjectName("CheckBox1");
+
+    reAboutPatch = new QTextEdit(this);
+    reAboutPatch->setObjectName("reAboutPatch");
+    reAboutPatch->setReadOnly(true);
+    reAboutPatch->setFrameShape(QFrame::NoFrame);
+    reAboutPatch->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    reAboutPatch->setFixedHeight(70);
+
+    tvSPFNodes = new TCBTreeView(this);
+    tvSPFNodes->setObjectName("tvSPFNodes");
+    tvSPFNodes->SetCheckToChilds = true;
+    tvSPFNodes->setEditTriggers(QAbstractItemView::NoEditTriggers);
+
+    cbViewAllData = new QCheckBox("View All Data in Patch", this);
+    cbViewAllData->setObjectName("cbViewAllData");
+    bSPFConvert = button("Save  to s3 File", "bSPFConvert");
+    pbStatus = new QProgressBar(this);
+    pbStatus->setObjectName("pbStatus");
+    pbStatus->setTextVisible(false);
+
+    // Left: the list with its buttons; right: the selected patch.
+    auto* left = new QWidget(this);
+    auto* leftLayout = new QVBoxLayout(left);
+    leftLayout->setContentsMargins(0, 0, 0, 0);
+    leftLayout->addWidget(lvPatches, 1);
+    auto* rowButtons = new QGridLayout;
+    rowButtons->addWidget(bPatchOpen, 0, 0);
+    rowButtons->addWidget(bPatchSel, 0, 1);
+    rowButtons->addWidget(bPatchUnSel, 0, 2);
+    rowButtons->addWidget(bPatchApply, 1, 0, 1, 2);
+    rowButtons->addWidget(bPatchCancel, 1, 2);
+    leftLayout->addLayout(rowButtons);
+    leftLayout->addWidget(CheckBox1);
+
+    auto* right = new QWidget(this);
+    auto* rightLayout = new QVBoxLayout(right);
+    rightLayout->setContentsMargins(0, 0, 0, 0);
+    rightLayout->addWidget(reAboutPatch);
+    rightLayout->addWidget(tvSPFNodes, 1);
+    rightLayout->addWidget(cbViewAllData);
+    auto* exportRow = new QHBoxLayout;
+    exportRow->addWidget(pbStatus, 1);
+    exportRow->addWidget(bSPFConvert);
+    rightLayout->addLayout(exportRow);
+
+    auto* split = new QSplitter(Qt::Horizontal, this);
+    split->addWidget(left);
+    split->addWidget(right);
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 2);
+    split->setChildrenCollapsible(false);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(split);
+
+    connect(bPatchOpen, &QPushButton::clicked, this, &TfrPatche::bPatchOpenClick);
+    connect(bPatchSel, &QPushButton::clicked, this, &TfrPatche::bPatchSelClick);
+    connect(bPatchUnSel, &QPushButton::clicked, this, &TfrPatche::bPatchUnSelClick);
+    connect(bSPFConvert, &QPushButton::clicked, this, &TfrPatche::bSPFConvertClick);
+    aApplyPatchesUpdate();
+}
+
+const TGmXmlNode* TfrPatche::NodeElement(const QTreeWidgetItem* node) {
+    return node ? reinterpret_cast<const TGmXmlNode*>(node->data(0, kElementRole).value<quintptr>()) : nullptr;
+}
+
+QString TfrPatche::RowPath(const QTreeWidgetItem* row) { return row ? row->data(0, kPathRole).toString() : QString(); }
+
+void TfrPatche::aApplyPatchesUpdate() {
+    aApplyPatches->setEnabled(state_.FirmwareLoaded);
+    aCancelPatches->setEnabled(state_.FirmwareLoaded);
+}
+
+void TfrPatche::bPatchOpenClick() {
+    const auto path = prompts_.OpenFile(this, "Samsung Patch Files|*.spf", QString());
+    if (path) AppendPatch(*path);
+}
+
+bool TfrPatche::AppendPatch(const QString& path) {
+    // A scratch document: xmlData keeps the selected patch the tree refers to.
+    TGmXML doc;
+    if (!doc.LoadFile(QFile::encodeName(path).toStdString(), nullptr)) return false;
+    const TGmXmlNode* patch = FindPatchElement(doc);
+    if (!patch) return false;
+    const PatchInfo info = ReadPatchInfo(*patch);
+    if (!info.node || !info.hasName) return false;
+    const QString name = FromAnsi(info.name), version = FromAnsi(info.version);
+    // Each name and version is listed once.
+    for (int i = 0; i < lvPatches->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* row = lvPatches->topLevelItem(i);
+        if (row->text(1) == name && row->text(2) == version) return false;
+    }
+    auto* row = new QTreeWidgetItem(QStringList{QString(), name, version, FromAnsi(info.group), QString()});
+    row->setFlags((row->flags() | Qt::ItemIsUserCheckable) & ~Qt::ItemIsEditable);
+    row->setCheckState(0, Qt::Unchecked);
+    row->setData(0, kPathRole, path);
+    row->setToolTip(1, path);
+    lvPatches->addTopLevelItem(row);
+    return true;
+}
+
+void TfrPatche::bPatchSelClick() {
+    for (int i = 0; i < lvPatches->topLevelItemCount(); ++i) lvPatches->topLevelItem(i)->setCheckState(0, Qt::Checked);
+}
+
+void TfrPatche::bPatchUnSelClick() {
+    for (int i = 0; i < lvPatches->topLevelItemCount(); ++i)
+        lvPatches->topLevelItem(i)->setCheckState(0, Qt::Unchecked);
+}
+
+void TfrPatche::Clear() {
+    tvSPFNodes->clear();
+    reAboutPatch->clear();
+    xmlData.Nodes().Clear();
+}
+
+void TfrPatche::lvPatchesSelectItem(QTreeWidgetItem* row) {
+    Clear();
+    if (!row) {
+        // Nothing is shown, so nothing stays selected: picking the same
+        // patch again shows it for the firmware now open.
+        const QSignalBlocker block(lvPatches);
+        lvPatches->clearSelection();
+        lvPatches->setCurrentItem(nullptr);
+        return;
+    }
+    const QString path = RowPath(row);
+    if (!QFileInfo(path).isFile()) return;
+    if (!xmlData.LoadFile(QFile::encodeName(path).toStdString(), nullptr)) return;
+    const TGmXmlNode* patch = FindPatchElement(xmlData);
+    if (!patch) return;
+    const PatchInfo info = ReadPatchInfo(*patch);
+    if (info.hasAbout) reAboutPatch->append(FromAnsi(info.description));
+    QStringList nicks;
+    for (const PatchAuthor& a : info.authors)
+        if (a.hasNick) nicks << FromAnsi(a.nick);
+    // A patch without authors shows "Autors".
+    const QString authors = nicks.isEmpty() ? QString("Autors") : "Autors: " + nicks.join(", ");
+    reAboutPatch->setTextColor(QColor(0, 128, 0));
+    reAboutPatch->append(authors);
+    reAboutPatch->setTextColor(palette().color(QPalette::Text));
+    FillTree();
+}
+
+void TfrPatche::FillTree() {
+    const TGmXmlNode* patch = FindPatchElement(xmlData);
+    if (!patch) return;
+    if (cbViewAllData->isChecked() || !state_.FirmwareLoaded) {
+        AddElementNode(*patch, nullptr);
+    } else {
+        // Only the parts made for the open firmware, as top-level nodes in
+        // document order.
+        for (const auto& child : patch->Children()) {
+            const TGmXmlAttribute* fw = child->Attributes().AttributeByName("firmware");
+            if (!fw || !SameNoCase(fw->Value(), state_.FirmwareDescription.Version)) continue;
+            for (const auto& element : child->Children()) AddElementNode(*element, nullptr);
+        }
+    }
+    tvSPFNodes->expandAll();
+    if (tvSPFNodes->topLevelItemCount() > 0) tvSPFNodes->scrollToTop();
+}
+
+void TfrPatche::AddElementNode(const TGmXmlNode& element, QTreeWidgetItem* parent) {
+    auto* node = new QTreeWidgetItem(QStringList{FromAnsi(element.OpenTagText())});
+    node->setData(0, kElementRole, QVariant::fromValue(reinterpret_cast<quintptr>(&element)));
+    node->setFlags(node->flags() & ~Qt::ItemIsEditable);
+    const TGmXmlNode* up = element.Parent();
+    const bool boxless = SameNoCase(element.Name(), "info") ||
+                         (up && (SameNoCase(up->Name(), "info") || SameNoCase(up->Name(), "resource") ||
+                                 SameNoCase(up->Name(), "binary")));
+    TCBTreeView::SetStateIndex(node, boxless ? 0 : 2);
+    if (parent) parent->addChild(node);
+    else tvSPFNodes->addTopLevelItem(node);
+    for (const auto& child : element.Children()) AddElementNode(*child, node);
+}
+
+void TfrPatche::bSPFConvertClick() {
+    const auto rows = lvPatches->selectedItems();
+    if (rows.isEmpty() || !QFileInfo(RowPath(rows.front())).isFile()) return;
+    setEnabled(false);
+    // Ticked resource and binary nodes, top to bottom, parents before children.
+    std::deque<PatchResource> resources;
+    std::vector<const PatchResource*> selected;
+    std::function<void(QTreeWidgetItem*)> walk = [&](QTreeWidgetItem* node) {
+        const TGmXmlNode* element = NodeElement(node);
+        if (element && TCBTreeView::Checked(node) &&
+            (SameNoCase(element->Name(), "resource") || SameNoCase(element->Name(), "binary"))) {
+            resources.push_back(ReadPatchResource(*element));
+            selected.push_back(&resources.back());
+        }
+        for (int i = 0; i < node->childCount(); ++i) walk(node->child(i));
+    };
+    for (int i = 0; i < tvSPFNodes->topLevelItemCount(); ++i) walk(tvSPFNodes->topLevelItem(i));
+
+    const PatchExportStatus check = CheckPatchExport(selected, &state_);
+    if (check != PatchExportStatus::Ok) {
+        prompts_.Message(this, PatchExportStatusText(check), "Error!");
+        setEnabled(true);
+        return;
+    }
+    const auto path = prompts_.SaveFile(this, "Motorola S-record files|*.s3;*.sre;", QString());
+    if (!path) {
+        setEnabled(true);
+        return;
+    }
+    pbStatus->setValue(0);
+    PatchExportResult r;
+    {
+        QtProgress progress(pbStatus);
+        r = ExportPatchToS3(selected, &state_, QFile::encodeName(*path).toStdString(), progress);
+    }
+    pbStatus->setValue(0);
+    setEnabled(true);
+    // A file that could not be written is said so; an earlier one is intact.
+    if (r.Status == PatchExportStatus::OutputFailed)
+        prompts_.Message(this, QString::fromStdString(r.Error), "Error!");
+}
+
+}  // namespace fs::shell
