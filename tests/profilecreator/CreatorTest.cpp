@@ -1,0 +1,269 @@
+// The profile creator end to end: searches, region estimate, description
+// file, and opening the image with the file it wrote.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "ProfileImage.h"
+#include "cli/CliRun.h"
+#include "firmware/DemoFirmware.h"
+#include "firmware/FileUtil.h"
+#include "firmware/Firmware.h"
+#include "profilecreator/ProfileCreator.h"
+#include "profilecreator/TableSearch.h"
+
+namespace {
+
+using fstest::ProfileImage;
+using fstest::ScratchDir;
+
+fs::ProfileSearchOptions All(int32_t w, int32_t h) {
+    fs::ProfileSearchOptions o;
+    o.SearchImages = o.SearchSounds = o.SearchJava = o.SearchLanguages = true;
+    o.DisplayWidth = w;
+    o.DisplayHeight = h;
+    return o;
+}
+
+struct Opened {
+    fs::FirmwareState st;
+    fs::OpenResult open;
+    Opened(const std::string& image, const std::string& sdf) {
+        fs::OpenOptions o;
+        o.SdfPath = sdf;
+        open = fs::OpenFirmware(st, image, o, fs::NullProgress());
+    }
+};
+
+// The same entries, field by field, in both opens.
+void ExpectSameTables(const fs::tFirmware& a, const fs::tFirmware& b) {
+    ASSERT_EQ(a.Images.size(), b.Images.size());
+    for (size_t i = 0; i < a.Images.size(); ++i) {
+        const auto &x = a.Images[i], &y = b.Images[i];
+        EXPECT_EQ(std::tie(x.Address, x.Size, x.Kind, x.Width, x.Height, x.Link),
+                  std::tie(y.Address, y.Size, y.Kind, y.Width, y.Height, y.Link)) << "picture " << i;
+    }
+    ASSERT_EQ(a.Sounds.size(), b.Sounds.size());
+    for (size_t i = 0; i < a.Sounds.size(); ++i)
+        EXPECT_EQ(std::tie(a.Sounds[i].Address, a.Sounds[i].Size, a.Sounds[i].Link),
+                  std::tie(b.Sounds[i].Address, b.Sounds[i].Size, b.Sounds[i].Link)) << "sound " << i;
+    ASSERT_EQ(a.JavaApps.size(), b.JavaApps.size());
+    for (size_t i = 0; i < a.JavaApps.size(); ++i)
+        EXPECT_EQ(std::tie(a.JavaApps[i].Path, a.JavaApps[i].Address, a.JavaApps[i].Size),
+                  std::tie(b.JavaApps[i].Path, b.JavaApps[i].Address, b.JavaApps[i].Size)) << "java " << i;
+    for (auto lists : {std::pair{&a.Strings1, &b.Strings1}, std::pair{&a.Strings2, &b.Strings2}}) {
+        ASSERT_EQ(lists.first->size(), lists.second->size());
+        for (size_t k = 0; k < lists.first->size(); ++k) {
+            const auto &x = (*lists.first)[k], &y = (*lists.second)[k];
+            ASSERT_EQ(x.size(), y.size());
+            for (size_t i = 0; i < x.size(); ++i)
+                EXPECT_EQ(std::tie(x[i].Text, x[i].Address, x[i].Link, x[i].HomeLang),
+                          std::tie(y[i].Text, y[i].Address, y[i].Link, y[i].HomeLang)) << k << "/" << i;
+        }
+    }
+}
+
+TEST(ProfileCreator, FindsEveryTableOfAFirmwareAndItsDescriptionOpensTheSame) {
+    ProfileImage pi;
+    ScratchDir dir("prof");
+    const std::string image = dir / "x480.bin", byHand = dir / "hand.sdf";
+    ASSERT_TRUE(fs::WriteFileAtomic(image, pi.img.Bytes(), nullptr));
+    ASSERT_TRUE(fs::WriteFileAtomic(byHand, pi.sdf, nullptr));
+    auto file = fs::BinFile::Open(image, nullptr);
+    ASSERT_TRUE(file);
+
+    fs::ProfileSearch s = fs::RunProfileSearch(*file, All(128, 160), fs::NullProgress());
+    ASSERT_EQ(s.Status, fs::ProfileSearchStatus::Ok);
+    EXPECT_EQ(s.PhoneModel, "X480");
+    EXPECT_EQ(s.Version, "X480XXAB1");
+    EXPECT_EQ(s.ImageTable, ProfileImage::kPictures);
+    ASSERT_EQ(s.FoundImages.size(), 6u);
+    std::vector<int32_t> kinds;
+    for (const auto& e : s.FoundImages) kinds.push_back(e.Kind);
+    EXPECT_EQ(kinds, (std::vector<int32_t>{fs::k09, fs::kRaw16, fs::kWbmp, fs::kRaw8, fs::kRaw16, fs::k09}));
+    // the last entry shares the first sound: the table still starts at entry 0
+    EXPECT_EQ(s.SoundTable, ProfileImage::kSounds);
+    EXPECT_EQ(s.SndTableLength, 12);
+    EXPECT_EQ(s.SndTableSizeOfs, 4);
+    EXPECT_EQ(s.SndTableVolOfs, 0);
+    EXPECT_EQ(s.JavaTable, ProfileImage::kJava);
+    EXPECT_EQ(s.JavaTableLength, 136);
+    EXPECT_EQ(s.LanguageTables, (std::vector<int32_t>{ProfileImage::kLang1, ProfileImage::kLang2}));
+    // the zero row after the table is no fourth language
+    EXPECT_EQ(s.LanguageCount, ProfileImage::kLangCount);
+
+    s.Transparent = 0x00FF00FF;
+    fs::EstimateRegions(*file, s);
+    EXPECT_EQ(s.Regions, pi.regions);
+
+    const std::string written = fs::FreeProfilePath(dir / "Firmwares", s.Version);
+    std::filesystem::create_directories(dir / "Firmwares");
+    std::string error;
+    ASSERT_TRUE(fs::WriteDescriptionFile(written, s, false, &error)) << error;
+    Opened mine(image, written), theirs(image, byHand);
+    ASSERT_EQ(mine.open.Status, fs::OpenStatus::Ok) << mine.open.Error;
+    ASSERT_EQ(theirs.open.Status, fs::OpenStatus::Ok) << theirs.open.Error;
+    ExpectSameTables(mine.st.Firmware, theirs.st.Firmware);
+    const auto &m = mine.st.FirmwareDescription, &t = theirs.st.FirmwareDescription;
+    EXPECT_EQ(std::tie(m.PhoneModel, m.Version, m.VersionAddr, m.ImageTable, m.SoundTable, m.JavaTable,
+                       m.LanguageTable1, m.LanguageTable2, m.SndTableLength, m.JavaTableLength, m.LanguageCount),
+              std::tie(t.PhoneModel, t.Version, t.VersionAddr, t.ImageTable, t.SoundTable, t.JavaTable,
+                       t.LanguageTable1, t.LanguageTable2, t.SndTableLength, t.JavaTableLength, t.LanguageCount));
+    EXPECT_EQ(m.Transparent, 0x00FF00FF);
+    for (size_t r = 0; r < 9; ++r)
+        EXPECT_EQ(std::tie(mine.st.Firmware.Regions[r].Start, mine.st.Firmware.Regions[r].Size),
+                  std::tie(theirs.st.Firmware.Regions[r].Start, theirs.st.Firmware.Regions[r].Size)) << r;
+
+    // Saving again never replaces the first file: the next name has "_0".
+    const std::string first = fs::FreeProfilePath(dir / "Firmwares", s.Version);
+    EXPECT_EQ(fs::BaseName(first), "X480XXAB1_0.sdf");
+    EXPECT_FALSE(fs::WriteDescriptionFile(written, s, false, &error));
+    EXPECT_NE(error.find("exists"), std::string::npos);
+}
+
+TEST(ProfileCreator, DemoImageTablesMatchItsDescription) {
+    ScratchDir dir("profdemo");
+    fs::DemoResult demo;
+    std::string error;
+    ASSERT_TRUE(fs::WriteDemoFirmware(dir.Str(), {}, &demo, &error)) << error;
+    auto file = fs::BinFile::Open(demo.ImagePath, nullptr);
+    ASSERT_TRUE(file);
+    fs::ProfileSearch s = fs::RunProfileSearch(*file, All(176, 220), fs::NullProgress());
+    ASSERT_EQ(s.Status, fs::ProfileSearchStatus::Ok);
+    fs::FirmwareState own;
+    fs::ReadDescription(own, demo.ProfilePath);
+    const auto& d = own.FirmwareDescription;
+    EXPECT_EQ(s.PhoneModel, d.PhoneModel);
+    EXPECT_EQ(s.Version, d.Version);
+    EXPECT_EQ(s.VersionAddr, d.VersionAddr);
+    EXPECT_EQ(s.SoundTable, d.SoundTable);
+    EXPECT_EQ(s.SndTableLength, d.SndTableLength);
+    // Tables the demo does not lay out as real firmware does are not found;
+    // whatever is found must be the demo's own table.
+    if (s.ImageTable != -1) {
+        EXPECT_EQ(s.ImageTable, d.ImageTable);
+    }
+    if (s.JavaTable != -1) {
+        EXPECT_EQ(s.JavaTable, d.JavaTable);
+        EXPECT_EQ(s.JavaTableLength, d.JavaTableLength);
+    }
+    if (!s.LanguageTables.empty()) {
+        EXPECT_EQ(s.LanguageTable1(), d.LanguageTable1);
+        EXPECT_EQ(s.LanguageTable2(), d.LanguageTable2);
+        EXPECT_EQ(s.LanguageCount, d.LanguageCount);
+    }
+    fs::EstimateRegions(*file, s);
+    const std::string written = dir / "found.sdf";
+    ASSERT_TRUE(fs::WriteDescriptionFile(written, s, false, &error)) << error;
+    Opened mine(demo.ImagePath, written), theirs(demo.ImagePath, demo.ProfilePath);
+    ASSERT_EQ(mine.open.Status, fs::OpenStatus::Ok) << mine.open.Error;
+    const auto &a = mine.st.Firmware.Sounds, &b = theirs.st.Firmware.Sounds;
+    ASSERT_EQ(a.size(), b.size());
+    for (size_t i = 0; i < a.size(); ++i)
+        EXPECT_EQ(std::tie(a[i].Address, a[i].Size, a[i].Link), std::tie(b[i].Address, b[i].Size, b[i].Link));
+    // the sound region runs from the first sound to the end of the last one
+    const auto& region = mine.st.Firmware.Regions[1];
+    EXPECT_EQ(region.Start, theirs.st.Firmware.Regions[1].Start);
+    int64_t end = 0;
+    for (const auto& e : b) end = std::max<int64_t>(end, int64_t(e.Address) + e.Size);
+    EXPECT_EQ(int64_t(region.Start) + region.Size, end);
+}
+
+TEST(ProfileCreator, DescriptionLayoutAndRefusals) {
+    fs::ProfileSearch s;
+    s.PhoneModel = "X480";
+    s.Version = "X480XXAB1";
+    s.FileSizeValue = 1000;
+    s.VersionAddr = 0x117;
+    s.StartAddr = 0x40;
+    s.ImagesSearched = s.SoundsSearched = s.JavaSearched = true;
+    s.ImageTable = -1;  // searched, nothing usable: no keys, no IMAGE sections
+    s.FoundImages.push_back({});
+    s.SoundTable = 0x300;
+    s.SndTableLength = 20;
+    s.SndTableSizeOfs = 4;
+    s.SndTableVolOfs = 17;
+    s.JavaTable = -1;
+    s.LanguageTables = {0x500};  // one table only: no language keys
+    s.LanguageCount = 3;
+    s.Transparent = 0xFF;
+    s.Regions = {{0, 0}, {0x1000, -16}, {0, 0}};
+    EXPECT_EQ(fs::DescriptionText(s),
+              "[FIRMWARE]\r\nPhoneModel=X480\r\nFileSize=1000\r\nVersion=X480XXAB1\r\nVersionAddr=0x00000117\r\n"
+              "\r\n[TABLES]\r\nSoundTable=0x00000300\r\nSndTableLength=20\r\nSndTableSizeOfs=4\r\n"
+              "SndTableVolOfs=17\r\nStartAddr=0x00000040\r\n"
+              "\r\n[REGIONS]\r\nRegion1=0x00000000\r\nRegion1Size=0\r\nRegion2=0x00001000\r\n"
+              "Region2Size=4294967280\r\nRegion3=0x00000000\r\nRegion3Size=0\r\n");
+    s.ImageTable = 0x200;
+    s.FoundImages[0].Kind = 3;
+    s.FoundImages[0].Width = 64;
+    s.FoundImages[0].Height = 20;
+    const std::string text = fs::DescriptionText(s);
+    EXPECT_NE(text.find("VersionAddr=0x00000117\r\nTransparent=0x000000FF\r\n\r\n[TABLES]\r\nImageTable=0x00000200\r\n"),
+              std::string::npos);
+    EXPECT_NE(text.find("\r\n[IMAGE1]\r\nType=3\r\nWidth=64\r\nHeight=20\r\nID=0\r\n"), std::string::npos);
+
+    ScratchDir dir("profsave");
+    std::string error;
+    ASSERT_TRUE(fs::WriteFileAtomic(dir / "keep.sdf", std::string("old"), nullptr));
+    EXPECT_FALSE(fs::WriteDescriptionFile(dir / "keep.sdf", s, false, &error));
+    std::string kept;
+    fs::ReadWholeFile(dir / "keep.sdf", kept, nullptr);
+    EXPECT_EQ(kept, "old");
+    EXPECT_TRUE(fs::WriteDescriptionFile(dir / "keep.sdf", s, true, &error)) << error;
+    s.JavaSearched = false;  // a save needs the picture, sound and Java searches
+    EXPECT_FALSE(fs::WriteDescriptionFile(dir / "new.sdf", s, false, &error));
+    EXPECT_FALSE(fs::FileExists(dir / "new.sdf"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Str()), {}), 1);  // no scratch left
+}
+
+TEST(ProfileCreator, ImageTypeDialogRows) {
+    std::vector<fs::tImgType> images(2);
+    images[0].Kind = 0;
+    images[0].Width = 128;
+    images[0].Height = 160;
+    images[1].ID = 4;
+    std::vector<fs::tResourceIDType> names(6);
+    names[5].Name = "Wallpaper";
+    auto row = fs::MakeFoundImageRow(images, 0, names);
+    EXPECT_EQ(std::tie(row.Name, row.Type, row.Dimension, row.Id),
+              std::tie("Image_1", "", "128 x 160", "0:Unknown ID"));
+    row = fs::MakeFoundImageRow(images, 1, names);
+    EXPECT_EQ(std::tie(row.Name, row.Type, row.Id), std::tie("Image_2", "09", "5:Wallpaper"));
+    EXPECT_STREQ(fs::RegionComment(2), "Region of Java Files");
+    EXPECT_STREQ(fs::RegionComment(7), "Region of Language");
+}
+
+// Truncated and scrambled images end every search without a crash or a
+// read outside the image.
+TEST(ProfileCreator, HostileImagesNeverCrash) {
+    ProfileImage pi;
+    const std::string& good = pi.img.Bytes();
+    std::mt19937 rng(7);
+    for (size_t cut = 0; cut < good.size(); cut += 797 + rng() % 512) {
+        auto file = fs::BinFile::FromBytes(good.substr(0, cut));
+        fs::ProfileSearch s = fs::RunProfileSearch(*file, All(128, 160), fs::NullProgress());
+        if (s.Status == fs::ProfileSearchStatus::Ok) fs::EstimateRegions(*file, s);
+        for (int32_t t : s.LanguageTables) EXPECT_LT(t, static_cast<int32_t>(cut));
+    }
+    for (int round = 0; round < 40; ++round) {
+        std::string bytes = good;
+        // overwrite table areas and data with noise, keeping the identification
+        for (int n = 0; n < 400; ++n) {
+            size_t at = 0x2000 + rng() % (bytes.size() - 0x2000);
+            bytes[at] = static_cast<char>(rng());
+        }
+        for (int n = 0; n < 20; ++n) {  // pointers to anywhere, huge counts
+            size_t at = 0x2000 + rng() % 0x6000;
+            uint32_t v = round % 2 ? static_cast<uint32_t>(rng()) : static_cast<uint32_t>(rng() % bytes.size());
+            for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>(v >> (8 * i));
+        }
+        auto file = fs::BinFile::FromBytes(bytes);
+        fs::ProfileSearch s = fs::RunProfileSearch(*file, All(128, 160), fs::NullProgress());
+        ASSERT_EQ(s.Status, fs::ProfileSearchStatus::Ok);
+        fs::EstimateRegions(*file, s);
+        for (const auto& r : s.Regions) EXPECT_LE(int64_t(r.Start), int64_t(bytes.size()));
+    }
+}
+
+}  // namespace
