@@ -1,0 +1,56 @@
+// flashsmith-cli profile create.
+#include <gtest/gtest.h>
+
+#include "ProfileImage.h"
+#include "cli/CliRun.h"
+#include "firmware/FileUtil.h"
+
+namespace {
+
+using fstest::RunCli;
+using fstest::ScratchDir;
+
+TEST(CliProfile, CreatesRefusesToOverwriteAndForces) {
+    ScratchDir dir("cliprof");
+    fstest::ProfileImage pi;
+    const std::string image = dir / "x480.bin", fw = dir / "Firmwares";
+    ASSERT_TRUE(fs::WriteFileAtomic(image, pi.img.Bytes(), nullptr));
+    std::filesystem::create_directories(fw);
+
+    auto r = RunCli({"profile", "create", image, "--firmwares", fw, "--display", "128x160", "--transparent", "0xFF00FF"});
+    ASSERT_EQ(r.Code, 0) << r.Err;
+    EXPECT_NE(r.Out.find("Table of Sounds:        0x00003000"), std::string::npos) << r.Out;
+    EXPECT_NE(r.Out.find("Profile saved to the file: X480XXAB1.sdf"), std::string::npos) << r.Out;
+    const std::string sdf = fs::JoinPath(fw, "X480XXAB1.sdf");
+    std::string first;
+    ASSERT_TRUE(fs::ReadWholeFile(sdf, first, nullptr));
+    EXPECT_NE(first.find("Transparent=0x00FF00FF"), std::string::npos);
+    EXPECT_NE(first.find("LanguageCount=3"), std::string::npos);
+
+    r = RunCli({"profile", "create", image, "--firmwares", fw, "--no-languages", "--json"});
+    EXPECT_EQ(r.Code, 1);
+    EXPECT_NE(r.Err.find("exists"), std::string::npos);
+    std::string kept;
+    fs::ReadWholeFile(sdf, kept, nullptr);
+    EXPECT_EQ(kept, first);
+
+    // without --display the common sizes are tried; 128 x 160 is among them
+    r = RunCli({"profile", "create", image, "--firmwares", fw, "--no-languages", "--json", "--force"});
+    ASSERT_EQ(r.Code, 0) << r.Err;
+    EXPECT_NE(r.Out.find("\"ImageTable\":8192,"), std::string::npos) << r.Out;
+    EXPECT_NE(r.Out.find("\"JavaTableLength\":136,"), std::string::npos);
+    fs::ReadWholeFile(sdf, kept, nullptr);
+    EXPECT_EQ(kept.find("LanguageTable1"), std::string::npos);
+    EXPECT_NE(kept.find("Region3Size="), std::string::npos);
+    EXPECT_EQ(kept.find("Region4="), std::string::npos);
+
+    EXPECT_EQ(RunCli({"profile", "create", image, "--display", "128"}).Code, 2);
+    EXPECT_EQ(RunCli({"profile", "create", image, "--out", "a", "--firmwares", fw}).Code, 2);
+    const std::string blank = dir / "blank.bin";
+    ASSERT_TRUE(fs::WriteFileAtomic(blank, std::string(4096, '\0'), nullptr));
+    r = RunCli({"profile", "create", blank, "--out", dir / "blank.sdf"});
+    EXPECT_EQ(r.Code, 1);
+    EXPECT_FALSE(fs::FileExists(dir / "blank.sdf"));
+}
+
+}  // namespace
