@@ -131,10 +131,10 @@ TfrConverter::TfrConverter(UserPrompts& prompts, QWidget* parent) : QWidget(pare
     auto* regions = new QVBoxLayout(gbReservedRegions);
     regions->addWidget(lbReserved, 1);
     regions->addWidget(eReservedRegion);
-    auto* regionButtons = new QHBoxLayout;
-    regionButtons->addWidget(bRegAdd);
-    regionButtons->addWidget(bRegReplace);
-    regionButtons->addWidget(bRegDel);
+    auto* regionButtons = new QGridLayout;
+    regionButtons->addWidget(bRegAdd, 0, 0);
+    regionButtons->addWidget(bRegReplace, 0, 1);
+    regionButtons->addWidget(bRegDel, 1, 1);
     regions->addLayout(regionButtons);
     regions->addWidget(lRegionCheck);
     RebuildList(-1);
@@ -154,8 +154,10 @@ TfrConverter::TfrConverter(UserPrompts& prompts, QWidget* parent) : QWidget(pare
     leftColumn->addWidget(lResult);
     leftColumn->addStretch(1);
     auto* layout = new QHBoxLayout(this);
-    layout->addLayout(leftColumn, 3);
-    layout->addWidget(gbReservedRegions, 2);
+    layout->addLayout(leftColumn, 1);
+    // The region texts are short: the list needs no more than this.
+    gbReservedRegions->setFixedWidth(290);
+    layout->addWidget(gbReservedRegions);
 
     connect(BOpenS3, &QPushButton::clicked, this, &TfrConverter::BOpenS3Click);
     connect(bBinOpen, &QPushButton::clicked, this, &TfrConverter::bBinOpenClick);
@@ -203,8 +205,12 @@ void TfrConverter::Report(const QString& summary, const QString& error, const QS
 void TfrConverter::BSaveBinClick() {
     const QString input = leS3File->text();
     if (!QFileInfo(input).isFile()) return;
-    const auto output = prompts_.SaveFile(this, "Firmware BIN files|*.bin", QString());
-    if (!output) return;
+    if (const auto output = prompts_.SaveFile(this, "Firmware BIN files|*.bin", QString())) ConvertS3ToBin(*output);
+}
+
+void TfrConverter::ConvertS3ToBin(const QString& output) {
+    const QString input = leS3File->text();
+    if (!QFileInfo(input).isFile()) return;
     S3ReadOptions options;
     options.Mode = rbAll->isChecked() ? S3ToBinMode::All : S3ToBinMode::Part;
     options.FromFirstAddress = options.Mode == S3ToBinMode::All && cbWithFirstAddr->isChecked();
@@ -212,7 +218,7 @@ void TfrConverter::BSaveBinClick() {
     S3ReadResult r;
     {
         QtProgress progress(pbStatus);
-        r = ReadS3File(Local(input), Local(*output), options, progress);
+        r = ReadS3File(Local(input), Local(output), options, progress);
     }
     EndProgress();
     if (r.Status != S3Status::Ok) {
@@ -220,7 +226,7 @@ void TfrConverter::BSaveBinClick() {
         return;
     }
     QString summary = QString("%1: %2 bytes from %3 data line(s) in %4 run(s)")
-                          .arg(QFileInfo(*output).fileName())
+                          .arg(QFileInfo(output).fileName())
                           .arg(r.ImageSize)
                           .arg(r.DataLines)
                           .arg(r.Runs);
@@ -245,8 +251,15 @@ void TfrConverter::bBinConvertClick() {
                               : "The start address is written with \"0x\".");
         return;
     }
-    const auto output = prompts_.SaveFile(this, "Motorola S-record files|*.s3;*.sre;", QString());
-    if (!output) return;
+    if (const auto output = prompts_.SaveFile(this, "Motorola S-record files|*.s3;*.sre;", QString()))
+        ConvertBinToS3(*output);
+}
+
+void TfrConverter::ConvertBinToS3(const QString& output) {
+    const QString input = leBinFile->text();
+    const bool part = rbBinPart->isChecked();
+    const BinRangeFields f = CheckBinRangeFields(leBinStart->text().toStdString(), leBinEnd->text().toStdString(), part);
+    if (!QFileInfo(input).isFile() || !f.Ok) return;
     S3WriteOptions options;
     options.Mode = part ? BinToS3Mode::Part : BinToS3Mode::All;
     options.Start = f.Start;
@@ -256,14 +269,14 @@ void TfrConverter::bBinConvertClick() {
     S3WriteResult r;
     {
         QtProgress progress(pbStatus);
-        r = WriteS3File(Local(input), Local(*output), options, progress);
+        r = WriteS3File(Local(input), Local(output), options, progress);
     }
     EndProgress();
     if (r.Status != S3Status::Ok) {
         Report("Nothing written: " + Q(r.Message), Q(r.Message), "Error!");
         return;
     }
-    const QString name = QFileInfo(*output).fileName();
+    const QString name = QFileInfo(output).fileName();
     if (r.EmptyRange) {
         Report(name + ": empty, the start lies at or past the end of the binary", QString(), QString());
         return;

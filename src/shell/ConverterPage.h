@@ -31,6 +31,9 @@ public:
     void BSaveBinClick();
     // Binary file (or a range of it) to S-record file.
     void bBinConvertClick();
+    // The two conversions once the output path is known.
+    void ConvertS3ToBin(const QString& output);
+    void ConvertBinToS3(const QString& output);
     void rbBinPartClick();
     void bRegAddClick();
     void bRegReplaceClick();

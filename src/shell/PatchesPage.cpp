@@ -108,6 +108,8 @@ TfrPatche::TfrPatche(FirmwareState& state, UserPrompts& prompts, QWidget* parent
     pbStatus = new QProgressBar(this);
     pbStatus->setObjectName("pbStatus");
     pbStatus->setTextVisible(false);
+    // Only an export shows it.
+    pbStatus->hide();
 
     // Left: the list with its buttons; right: the selected patch.
     auto* left = new QWidget(this);
@@ -128,17 +130,18 @@ TfrPatche::TfrPatche(FirmwareState& state, UserPrompts& prompts, QWidget* parent
     rightLayout->setContentsMargins(0, 0, 0, 0);
     rightLayout->addWidget(reAboutPatch);
     rightLayout->addWidget(tvSPFNodes, 1);
-    rightLayout->addWidget(cbViewAllData);
     auto* exportRow = new QHBoxLayout;
+    exportRow->addWidget(cbViewAllData);
     exportRow->addWidget(pbStatus, 1);
-    exportRow->addWidget(bSPFConvert);
+    exportRow->addWidget(bSPFConvert, 0, Qt::AlignRight);
     rightLayout->addLayout(exportRow);
 
     auto* split = new QSplitter(Qt::Horizontal, this);
     split->addWidget(left);
     split->addWidget(right);
-    split->setStretchFactor(0, 3);
-    split->setStretchFactor(1, 2);
+    split->setStretchFactor(0, 1);
+    split->setStretchFactor(1, 1);
+    split->setSizes({380, 380});
     split->setChildrenCollapsible(false);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(split);
@@ -294,12 +297,13 @@ void TfrPatche::bSPFConvertClick() {
         return;
     }
     pbStatus->setValue(0);
+    pbStatus->show();
     PatchExportResult r;
     {
         QtProgress progress(pbStatus);
         r = ExportPatchToS3(selected, &state_, QFile::encodeName(*path).toStdString(), progress);
     }
-    pbStatus->setValue(0);
+    pbStatus->hide();
     setEnabled(true);
     // A file that could not be written is said so; an earlier one is intact.
     if (r.Status == PatchExportStatus::OutputFailed)

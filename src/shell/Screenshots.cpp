@@ -7,11 +7,18 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QListWidget>
+#include <QTabWidget>
+#include <QTemporaryDir>
 #include <QThread>
+#include <QTreeWidget>
 
+#include "patches/CreatePatch.h"
 #include "shell/AboutBox.h"
+#include "shell/ConverterPage.h"
 #include "shell/FileManPane.h"
 #include "shell/MainWindow.h"
+#include "shell/PatchesPage.h"
 #include "shell/SavePatchDialog.h"
 
 namespace fs::shell {
@@ -53,6 +60,43 @@ bool TakeScreenshots(TfMain& window, const QString& dir) {
     window.cbSwitchFileMan->setChecked(true);
     ok &= Save(&window, dir, "editor-files.png");
     window.cbSwitchFileMan->setChecked(false);
+
+    // Patches made from the open image, listed; the language one shown.
+    QTemporaryDir scratch;
+    struct Made {
+        PatchKind kind;
+        const char *file, *name, *version, *about;
+    };
+    const Made made[] = {
+        {PatchKind::Pictures, "icons", "Brighter icons", "1.0", "New battery and signal icons."},
+        {PatchKind::Languages, "menus", "Menu texts", "1.1", "Shorter menu captions in every language."},
+    };
+    TfrPatche* patches = window.frPatches;
+    for (const Made& m : made) {
+        CreatePatchOptions o;
+        o.Kind = m.kind;
+        o.Details = {m.name, m.version, m.about, "flashsmith", "flashsmith@example.org", "", ""};
+        o.FileName = QDir(scratch.path()).filePath(m.file).toStdString();
+        const CreatePatchResult r = CreatePatch(window.Fw(), o, NullProgress());
+        if (r.Status == CreatePatchStatus::Ok) patches->AppendPatch(QString::fromStdString(r.FileName));
+    }
+    window.PageControl->setCurrentWidget(window.TabSheet4);
+    if (QTreeWidgetItem* last = patches->lvPatches->topLevelItem(patches->lvPatches->topLevelItemCount() - 1))
+        patches->lvPatches->setCurrentItem(last);
+    ok &= Save(&window, dir, "patches.png");
+
+    // The image to S-records with two reserved regions, ready to go back.
+    TfrConverter* c = window.frConverter;
+    c->AppendRegionText("0x00000000 - 0x0000FFFF");
+    c->AppendRegionText("0x80000-0x8FFFF");
+    c->leBinFile->setText(QString::fromStdString(window.Fw().FirmwarePath));
+    const QString s3 = QDir(scratch.path()).filePath("demo.s3");
+    c->ConvertBinToS3(s3);
+    c->leS3File->setText(s3);
+    c->lbReserved->setCurrentRow(2);
+    window.PageControl->setCurrentWidget(window.TabSheet3);
+    ok &= Save(&window, dir, "converter.png");
+    window.PageControl->setCurrentWidget(window.TabSheet1);
 
     TfSavePatch* d = window.fSavePatch;
     d->lePatchName->setText("Brighter icons");

@@ -5,6 +5,8 @@
 //   editor-sounds.png     the sound list
 //   editor-language.png   the strings of the first language
 //   editor-files.png      the file browser pane instead of the viewer
+//   patches.png           the patches page with two patches, one shown
+//   converter.png         the converter after an image went to S-records
 //   patch-dialog.png      "Save Patch as..." filled in
 //   about.png             the About box
 #pragma once
