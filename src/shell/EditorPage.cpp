@@ -637,9 +637,14 @@ void TfMain::aOpenSPFExecute() {
     FirmwareState& fw = state_.Fw;
     if (!fw.FirmwareLoaded) return;
     auto path = prompts_.OpenFile(this, "Samsung Patch Files|*.spf", QString());
-    if (!path) return;
-    const OpenSpfResult r = OpenSpf(fw, Local(*path));
-    if (r.Status != OpenSpfStatus::Applied && r.Status != OpenSpfStatus::WriteError) return;
+    if (path) ApplySpfFile(*path);
+}
+
+bool TfMain::ApplySpfFile(const QString& path) {
+    FirmwareState& fw = state_.Fw;
+    if (!fw.FirmwareLoaded) return false;
+    const OpenSpfResult r = OpenSpf(fw, Local(path));
+    if (r.Status != OpenSpfStatus::Applied && r.Status != OpenSpfStatus::WriteError) return false;
     fSavePatch->SetDetails(r.Details);
     if (r.Status == OpenSpfStatus::WriteError) prompts_.Message(this, Q(r.Error), ProductName());
     RegionDisplay();
@@ -647,6 +652,7 @@ void TfMain::aOpenSPFExecute() {
     tvFirmwareSources->setCurrentItem(nodeRoot);
     nodeRoot->setExpanded(true);
     tvFirmwareSourcesChanging(nodeRoot);
+    return r.Status == OpenSpfStatus::Applied;
 }
 
 // --- drops on the list ------------------------------------------------------------

@@ -100,6 +100,7 @@ TfMain::TfMain(ShellState& state, UserPrompts& prompts, QWidget* parent)
     TabSheet3 = FramePage(frConverter);
     frPatches = new TfrPatche(fw, prompts_);
     TabSheet4 = FramePage(frPatches);
+    frPatches->ApplyPatchFile = [this](const QString& path) { ApplySpfFile(path); };
     TabSheet5 = PlaceholderPage("File Manager");
     const char* sheetNames[] = {"TabSheet1", "TabSheet2", "TabSheet3", "TabSheet4", "TabSheet5"};
     QWidget* sheets[] = {TabSheet1, TabSheet2, TabSheet3, TabSheet4, TabSheet5};

@@ -59,6 +59,8 @@ public:
     void bExportFileClick();
     void bCreatePatchClick();
     void aOpenSPFExecute();
+    // Open SPF on a known patch file; false when it was not applied.
+    bool ApplySpfFile(const QString& path);
     // The enabling rules, run whenever the event loop is about to wait.
     void UpdateActions();
     // Panel 2: "Memory Size/Used: " + size + " / " + used of SelectedRegion.

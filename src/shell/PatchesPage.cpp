@@ -80,8 +80,10 @@ TfrPatche::TfrPatche(FirmwareState& state, UserPrompts& prompts, QWidget* parent
     aCancelPatches->setObjectName("aCancelPatches");
     bPatchApply = button(aApplyPatches->text(), "bPatchApply");
     bPatchCancel = button(aCancelPatches->text(), "bPatchCancel");
-    // Patches are applied through File > Open SPF; these two only follow
-    // their enabling rule.
+    // Applying goes through File > Open SPF, one ticked patch after the
+    // other. An applied patch cannot be taken back (restoring the entries
+    // does that), so cancelling only follows its enabling rule.
+    connect(aApplyPatches, &QAction::triggered, this, &TfrPatche::aApplyPatchesExecute);
     connect(bPatchApply, &QPushButton::clicked, aApplyPatches, &QAction::trigger);
     connect(bPatchCancel, &QPushButton::clicked, aCancelPatches, &QAction::trigger);
     connect(aApplyPatches, &QAction::changed, this, [this] { bPatchApply->setEnabled(aApplyPatches->isEnabled()); });
@@ -162,6 +164,14 @@ QString TfrPatche::RowPath(const QTreeWidgetItem* row) { return row ? row->data(
 void TfrPatche::aApplyPatchesUpdate() {
     aApplyPatches->setEnabled(state_.FirmwareLoaded);
     aCancelPatches->setEnabled(state_.FirmwareLoaded);
+}
+
+void TfrPatche::aApplyPatchesExecute() {
+    if (!state_.FirmwareLoaded || !ApplyPatchFile) return;
+    for (int i = 0; i < lvPatches->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* row = lvPatches->topLevelItem(i);
+        if (row->checkState(0) == Qt::Checked && QFileInfo(RowPath(row)).isFile()) ApplyPatchFile(RowPath(row));
+    }
 }
 
 void TfrPatche::bPatchOpenClick() {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
 #include <vector>
 
 #include "firmware/Variables.h"
@@ -39,6 +40,10 @@ public:
     void bPatchUnSelClick();
     // "Save  to s3 File": the ticked resources into an S-record file.
     void bSPFConvertClick();
+    // Applies the patch of every ticked row, top to bottom, through
+    // ApplyPatchFile (the main window's Open SPF).
+    void aApplyPatchesExecute();
+    std::function<void(const QString& path)> ApplyPatchFile;
     // Enables the apply and cancel commands while a firmware is open.
     void aApplyPatchesUpdate();
     // Empties the tree and the document (at close).

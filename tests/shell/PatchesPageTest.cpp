@@ -1,6 +1,7 @@
 // The "Patches" page on a patch made from the demo firmware: listing, the
 // element tree, and the export of ticked resources to S-records.
 #include <QFile>
+#include <QPushButton>
 #include <QTextEdit>
 #include <QTreeWidget>
 
@@ -116,6 +117,16 @@ TEST_F(PatchesPage, ATickedPartialResourceExportsTheNewTableAndEveryPictureAtIts
     ASSERT_TRUE(window->OpenFirmwareFile(Image()));
     EXPECT_EQ(page()->tvSPFNodes->topLevelItemCount(), 0);
     EXPECT_TRUE(page()->reAboutPatch->toPlainText().isEmpty());
+
+    // Applying the ticked row brings the replaced picture back.
+    ASSERT_TRUE(state.Fw.Firmware.Images[0].TempName.empty());
+    Idle();  // the enabling rules
+    ASSERT_TRUE(page()->bPatchApply->isEnabled());
+    page()->bPatchApply->click();
+    EXPECT_TRUE(state.Fw.Firmware.Images[0].TempName.empty());  // not ticked yet
+    page()->bPatchSel->click();
+    page()->bPatchApply->click();
+    EXPECT_FALSE(state.Fw.Firmware.Images[0].TempName.empty());
 }
 
 TEST_F(PatchesPage, WithoutAFirmwareTheWholeDocumentShowsAndTheExportNamesWhatIsMissing) {
@@ -147,6 +158,8 @@ TEST_F(PatchesPage, WithoutAFirmwareTheWholeDocumentShowsAndTheExportNamesWhatIs
     EXPECT_EQ(prompts.Filters.size(), asked);  // no file was asked for
     EXPECT_FALSE(QFile::exists(Path("out.s3")));
     EXPECT_TRUE(page()->isEnabled());
+    Idle();
+    EXPECT_FALSE(page()->bPatchApply->isEnabled());
 }
 
 }  // namespace
