@@ -244,7 +244,8 @@ void TfrConverter::bBinConvertClick() {
     const QString input = leBinFile->text();
     if (!QFileInfo(input).isFile()) return;
     const bool part = rbBinPart->isChecked();
-    const BinRangeFields f = CheckBinRangeFields(leBinStart->text().toStdString(), leBinEnd->text().toStdString(), part);
+    const BinRangeFields f =
+        CheckBinRangeFields(leBinStart->text().toStdString(), leBinEnd->text().toStdString(), part);
     leBinStart->setText(Q(f.StartText));
     if (!f.Ok) {
         lResult->setText(part ? "Start and stop address are written with \"0x\", the start below the stop."
@@ -258,7 +259,8 @@ void TfrConverter::bBinConvertClick() {
 void TfrConverter::ConvertBinToS3(const QString& output) {
     const QString input = leBinFile->text();
     const bool part = rbBinPart->isChecked();
-    const BinRangeFields f = CheckBinRangeFields(leBinStart->text().toStdString(), leBinEnd->text().toStdString(), part);
+    const BinRangeFields f =
+        CheckBinRangeFields(leBinStart->text().toStdString(), leBinEnd->text().toStdString(), part);
     if (!QFileInfo(input).isFile() || !f.Ok) return;
     S3WriteOptions options;
     options.Mode = part ? BinToS3Mode::Part : BinToS3Mode::All;
