@@ -33,13 +33,15 @@ ProfileSearch RunProfileSearch(const BinFile& file, const ProfileSearchOptions& 
     progress.SetPosition(0);
     progress.ProcessEvents();
 
-    r.PhoneModel = TrimBlanks(FindPhoneModel(file, start, progress));
+    const std::string model = FindPhoneModel(file, start, progress);
+    r.PhoneModel = TrimBlanks(model);
     if (r.PhoneModel.empty()) {
         r.Status = ProfileSearchStatus::NoModel;
         return r;
     }
-    // The version search looks for the model's leading characters as found.
-    const FoundVersion version = FindVersion(file, FindPhoneModel(file, start, NullProgress()), start, progress);
+    // The version is searched with the model as found, untrimmed, exactly as
+    // an open does: the file is named after the version the open will find.
+    const FoundVersion version = FindVersion(file, model, start, progress);
     if (version.Version.empty() || version.Address > INT32_MAX) {
         r.Status = ProfileSearchStatus::NoVersion;
         return r;
@@ -159,7 +161,12 @@ std::string Hex(int64_t v) { return HexStr(static_cast<uint32_t>(v)); }
 
 std::string DescriptionText(const ProfileSearch& s) {
     IniWriter ini;
-    ini.Set("FIRMWARE", "PhoneModel", s.PhoneModel);
+    // The model is four raw bytes of the image: a line break in it would
+    // start a line of its own in the file.
+    std::string model = s.PhoneModel;
+    for (char& c : model)
+        if (static_cast<unsigned char>(c) < 0x20) c = '?';
+    ini.Set("FIRMWARE", "PhoneModel", model);
     ini.Set("FIRMWARE", "FileSize", std::to_string(s.FileSizeValue));
     ini.Set("FIRMWARE", "Version", s.Version);
     ini.Set("FIRMWARE", "VersionAddr", Hex(s.VersionAddr));

@@ -202,6 +202,8 @@ TEST(ProfileCreator, DescriptionLayoutAndRefusals) {
     EXPECT_NE(text.find("VersionAddr=0x00000117\r\nTransparent=0x000000FF\r\n\r\n[TABLES]\r\nImageTable=0x00000200\r\n"),
               std::string::npos);
     EXPECT_NE(text.find("\r\n[IMAGE1]\r\nType=3\r\nWidth=64\r\nHeight=20\r\nID=0\r\n"), std::string::npos);
+    s.PhoneModel = "X\nA=";  // raw image bytes never start a line of their own
+    EXPECT_NE(fs::DescriptionText(s).find("PhoneModel=X?A=\r\n"), std::string::npos);
 
     ScratchDir dir("profsave");
     std::string error;
