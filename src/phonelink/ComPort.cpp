@@ -209,6 +209,7 @@ void TComPort::ReaderLoop() {
             mailbox_.emplace(buffer, static_cast<size_t>(n));
             notify = notifier_;
         }
+        mailCv_.notify_all();
         if (notify) notify();
         {
             std::unique_lock<std::mutex> lock(mailMutex_);

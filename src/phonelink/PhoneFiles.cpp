@@ -290,7 +290,9 @@ std::vector<FetchOutcome> PhoneSession::ReadJavaFromPhone(const std::vector<size
         SendCommand(kListReset, "");
         const std::string cmd = "AT+MELF=" + list[pos].Name + "\r";
         const std::string answer = SendCommand(cmd, ">");
-        if (CheckPhoneError(answer)) {
+        // No answer is no size: without this a time-out would overwrite the
+        // local file with an empty one.
+        if (answer.empty() || CheckPhoneError(answer)) {
             out.push_back(outcome);
             continue;
         }

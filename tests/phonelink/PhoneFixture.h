@@ -1,0 +1,74 @@
+// A simulated phone on a pseudo-terminal and a session connected to it.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "PhoneSim.h"
+#include "cli/CliRun.h"
+#include "phonelink/PhoneSession.h"
+
+namespace fstest {
+
+class RecordingEvents : public fs::phonelink::PhoneEvents {
+public:
+    void Warning(const std::string& text) override { Warnings.push_back(text); }
+    void Error(const std::string& text) override { Errors.push_back(text); }
+    void Status(int panel, const std::string& text) override { Panels[panel] = text; }
+    std::vector<std::string> Warnings, Errors;
+    std::string Panels[4];
+};
+
+class PhoneTest : public ::testing::Test {
+protected:
+    // Starts the simulator; Connect() is left to the test.
+    void StartSim(phonesim::Options options = {}) {
+        options.QuietMs = 40;
+        sim = std::make_unique<phonesim::PhoneSim>(options);
+        std::string error;
+        ASSERT_TRUE(sim->Start(&error)) << error;
+        conn.PortDevice = sim->SlavePath();
+        conn.TimeOut = 2000;
+        session = std::make_unique<fs::phonelink::PhoneSession>(conn, dir.Str(), &events);
+    }
+    void Connected(phonesim::Options options = {}) {
+        StartSim(options);
+        ASSERT_EQ(session->Connect(), fs::phonelink::ConnectResult::kConnected);
+    }
+    std::string Write(const std::string& name, const std::string& data) {
+        const std::string path = dir / name;
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        std::fwrite(data.data(), 1, data.size(), f);
+        std::fclose(f);
+        return path;
+    }
+    std::string LogText() { return Slurp(dir / "FileMan.log"); }
+    size_t CountCommands(const std::string& line) {
+        size_t n = 0;
+        for (const auto& c : sim->Commands()) n += c == line;
+        return n;
+    }
+    void TearDown() override {
+        session.reset();
+        if (sim) sim->Stop();
+    }
+
+    ScratchDir dir{"phone"};
+    fs::phonelink::tConnection conn;
+    RecordingEvents events;
+    std::unique_ptr<phonesim::PhoneSim> sim;
+    std::unique_ptr<fs::phonelink::PhoneSession> session;
+};
+
+inline std::string Pattern(size_t n, unsigned seed) {
+    std::string s(n, '\0');
+    for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>((i * 131 + seed * 17 + (i >> 7)) & 0xFF);
+    return s;
+}
+
+}  // namespace fstest
