@@ -93,6 +93,11 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     Label4 = new HoverLabel("Bug reports and patches are welcome.", Panel1);
     OKButton = new QPushButton("OK", Panel1);
     OKButton->setDefault(true);
+    // Language packs find the texts by these names.
+    for (auto [w, name] : {std::pair<QWidget*, const char*>{ProductName, "ProductName"}, {Version, "Version"},
+                           {Copyright, "Copyright"}, {Memo1, "Memo1"}, {Label1, "Label1"}, {Label2, "Label2"},
+                           {Label3, "Label3"}, {Label4, "Label4"}, {OKButton, "OKButton"}})
+        w->setObjectName(name);
 
     grid->addWidget(ProgramIcon, 0, 0, 3, 1, Qt::AlignTop);
     grid->addWidget(ProductName, 0, 1);

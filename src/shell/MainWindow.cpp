@@ -125,6 +125,10 @@ TfMain::TfMain(ShellState& state, UserPrompts& prompts, QWidget* parent)
     fSavePatch = new TfSavePatch(fw, prompts_, this);
 
     OpenDocument = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
+    // The library may report the end of a sound from its own thread.
+    Player.Post = [this](std::function<void()> f) { QMetaObject::invokeMethod(this, std::move(f), Qt::QueuedConnection); };
+    PlaySound = [this](const QString& path) { Player.Play(path.toStdString()); };
+    StopSound = [this] { Player.Stop(); };
 
     // Enabling rules run whenever the event loop runs dry, like an idle handler.
     if (auto* dispatcher = QAbstractEventDispatcher::instance())
@@ -168,7 +172,7 @@ void TfMain::CreateMenus() {
     miFileExit->setObjectName("miFileExit");
     SetHint(miFileExit, "Exit|Exit application");
 
-    QMenu* miOptions = bar->addMenu("Options");
+    miOptions = bar->addMenu("Options");
     miOptions->setObjectName("miOptions");
     QMenu* miFileManager = miOptions->addMenu("File Manager");
     miFileManager->setObjectName("miFileManager");
@@ -221,6 +225,7 @@ void TfMain::CreateMenus() {
         a->setData(tag);
         a->setCheckable(true);
         PlaySoundsGroup->addAction(a);
+        connect(a, &QAction::triggered, this, [this, tag] { SelectSoundLibrary(tag); });
     }
     miSaveImagesAsJpeg = miOptions->addAction("Save Images as Jpeg");
     miSaveImagesAsJpeg->setObjectName("miSaveImagesAsJpeg");
@@ -250,7 +255,7 @@ void TfMain::CreateMenus() {
     });
     miWhatsNew->setObjectName("miWhatsNew");
 
-    QMenu* miLanguage = bar->addMenu("Language");
+    miLanguage = bar->addMenu("Language");
     miLanguage->setObjectName("miLanguage");
     LanguageGroup = new QActionGroup(this);
     QAction* english = miLanguage->addAction("English");
@@ -258,6 +263,7 @@ void TfMain::CreateMenus() {
     english->setCheckable(true);
     english->setChecked(true);
     LanguageGroup->addAction(english);
+    connect(english, &QAction::triggered, this, [this, english] { LanguageClick(english); });
 
     aReplaceFile = new QAction("Replace File(s)", this);
     aReplaceFile->setObjectName("aReplaceFile");
@@ -390,6 +396,8 @@ void TfMain::closeEvent(QCloseEvent* event) {
         return;
     }
     if (StopSound) StopSound();
+    Player.Unload();
+    SaveSettings();
     FirmwareState& fw = state_.Fw;
     fw.FirmwareFile.reset();
     EmptyTempDir();

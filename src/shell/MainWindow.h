@@ -11,6 +11,7 @@
 
 #include "shell/SelectFolderDialog.h"
 #include "shell/ShellState.h"
+#include "shell/SoundPlayer.h"
 
 class QAction;
 class QActionGroup;
@@ -25,6 +26,10 @@ class QTabWidget;
 class QTableView;
 class QTreeWidget;
 class QTreeWidgetItem;
+
+namespace fs {
+class TGmXmlNode;
+}
 
 namespace fs::shell {
 
@@ -84,8 +89,26 @@ public:
     // The list's view style: 1 small icons, 2 icons, 3 list, 4 table.
     void SetListStyle(int tag);
 
-    // Hooks for the parts that arrive later (phone link, sound player) and
-    // for tests (opening documents and links).
+    // --- settings ("Mirel.ini" in ProgramDir) and language packs ----------
+    QString SettingsPath() const;
+    // Read on the first show: menus, reserved regions, geometry, image ID
+    // names, the language pack; then the Language menu is filled.
+    void LoadSettings();
+    // Written at close: menus, reserved regions, geometry. Elements this
+    // program does not know are kept.
+    void SaveSettings();
+    // The Language menu's items: English or a pack.
+    void LanguageClick(QAction* item);
+    // Applies a pack file (a name in ProgramDir) to every window.
+    void ApplyLanguageFile(const QString& fileName);
+    // "Play Sounds with": 1 ma3smwemu_gsm, 2 M5_EmuSmw5.
+    void SelectSoundLibrary(int tag);
+
+    // The sound preview; PlaySound and StopSound drive it unless replaced.
+    SoundPlayer Player;
+
+    // Hooks for the parts that arrive later (phone link) and for tests
+    // (opening documents and links).
     std::function<void(const QString& path)> PlaySound;
     std::function<void()> StopSound;
     std::function<void()> ConnectPhone;
@@ -138,6 +161,8 @@ public:
     QAction* miDisconnect = nullptr;
     QAction* miHelpAbout = nullptr;
     QAction* miWhatsNew = nullptr;
+    QMenu* miOptions = nullptr;
+    QMenu* miLanguage = nullptr;
     QMenu* miPhoneCOMport = nullptr;
     QActionGroup* ComPortGroup = nullptr;
     QActionGroup* TimeOutGroup = nullptr;
@@ -158,10 +183,15 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void CreateMenus();
+    void RestoreMenuState(fs::TGmXmlNode& options, QMenu* menu);
+    void StoreMenuState(QMenu* menu, fs::TGmXmlNode& options);
+    void FillLanguageMenu(const QString& current);
+    QList<QWidget*> Windows() const;
     QWidget* CreateEditorPage();
     void CreateStatusBar();
     void PlaceProgressBar();
@@ -188,6 +218,7 @@ private:
     QStackedWidget* rightStack_ = nullptr;
     bool suppressFill_ = false;  // while the language nodes are rebuilt
     bool opening_ = false;       // an open runs (and lets events through)
+    bool settingsLoaded_ = false;
 };
 
 }  // namespace fs::shell

@@ -1,5 +1,6 @@
 #include "shell/UserPrompts.h"
 
+#include <QDialog>
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -53,6 +54,11 @@ void UserPrompts::Message(QWidget* parent, const QString& text, const QString& c
     box.setText(text);
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();
+}
+
+void UserPrompts::ShowModal(QDialog* dialog) {
+    dialog->exec();
+    dialog->hide();
 }
 
 }  // namespace fs::shell

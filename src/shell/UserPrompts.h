@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <optional>
 
+class QDialog;
 class QWidget;
 
 namespace fs::shell {
@@ -23,6 +24,8 @@ public:
     // Index into names of the chosen profile, -1 when the choice is cancelled.
     virtual int ChooseProfile(QWidget* parent, const QStringList& names);
     virtual void Message(QWidget* parent, const QString& text, const QString& caption);
+    // Shows a dialog modally and hides it when it returns.
+    virtual void ShowModal(QDialog* dialog);
 
     // The dialog ChooseProfile shows; set by the main window that owns it.
     void SetProfileDialog(TfSelProfile* dialog) { profileDialog_ = dialog; }

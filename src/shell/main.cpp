@@ -10,6 +10,17 @@
 #include "shell/UserPrompts.h"
 #include "shell/Version.h"
 
+namespace {
+
+// Screenshots run unattended: the first-start About box must not wait for
+// a click.
+class UnattendedPrompts : public fs::shell::UserPrompts {
+public:
+    void ShowModal(QDialog*) override {}
+};
+
+}  // namespace
+
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(fs::shell::ProductName());
@@ -25,8 +36,9 @@ int main(int argc, char** argv) {
     }
 
     fs::shell::ShellState state;
-    fs::shell::UserPrompts prompts;
-    fs::shell::TfMain window(state, prompts);
+    fs::shell::UserPrompts interactive;
+    UnattendedPrompts unattended;
+    fs::shell::TfMain window(state, screenshots.isEmpty() ? interactive : unattended);
     window.show();
     if (!args.isEmpty()) window.OpenFirmwareFile(args[0]);
     if (!screenshots.isEmpty()) {

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QLabel>
 #include <QPushButton>
 #include <QDir>
@@ -57,6 +58,8 @@ public:
     void Message(QWidget*, const QString& text, const QString& caption) override {
         Messages.push_back({text, caption});
     }
+    std::vector<QString> Modals;  // object names of the dialogs shown
+    void ShowModal(QDialog* dialog) override { Modals.push_back(dialog->objectName()); }
 
 private:
     static std::optional<QString> Next(std::deque<QString>& q) {

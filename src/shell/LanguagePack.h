@@ -1,0 +1,28 @@
+// Language packs: INI files "*.lng" (Windows-1251) whose sections are named
+// after the windows and embedded views and whose keys are control names.
+// Applying a pack changes captions only; the first change of a control keeps
+// its built-in English text, so English can come back without a restart.
+#pragma once
+
+#include <QHash>
+#include <QString>
+
+#include "firmware/IniFile.h"
+
+class QWidget;
+
+namespace fs::shell {
+
+// Embedded views by the section names their texts are filed under.
+using ViewSections = QHash<const QWidget*, QString>;
+
+// Applies the pack to window (section = its object name; its caption under
+// its own key unless it is the main window) and, each under its own
+// section, to the views of views found inside it.
+void ApplyLanguagePack(QWidget* window, const fs::IniFile& pack, const ViewSections& views, bool mainWindow);
+
+// Puts back the built-in texts of every control below window that a pack
+// changed.
+void RestoreBuiltInTexts(QWidget* window);
+
+}  // namespace fs::shell

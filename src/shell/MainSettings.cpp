@@ -1,0 +1,212 @@
+// The main window's settings steps ("Mirel.ini"), the Language menu and the
+// choice of the sound library.
+#include <QAction>
+#include <QActionGroup>
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QShowEvent>
+
+#include "firmware/IniFile.h"
+#include "firmware/Other.h"
+#include "shell/AboutBox.h"
+#include "shell/ConverterPage.h"
+#include "shell/FileManPane.h"
+#include "shell/FirmwareViewer.h"
+#include "shell/LanguagePack.h"
+#include "shell/MainWindow.h"
+#include "shell/PatchesPage.h"
+#include "shell/SavePatchDialog.h"
+#include "shell/SelProfile.h"
+#include "shell/Settings.h"
+#include "shell/UserPrompts.h"
+#include "shell/Version.h"
+
+namespace fs::shell {
+
+namespace {
+
+bool IsRadio(const QAction* a) {
+    return a->isCheckable() && a->actionGroup() && a->actionGroup()->isExclusive();
+}
+
+std::string Std(const QString& s) { return s.toStdString(); }
+
+}  // namespace
+
+QString TfMain::SettingsPath() const { return QString::fromStdString(state_.Fw.ProgramDir) + kSettingsFile; }
+
+void TfMain::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (settingsLoaded_) return;
+    settingsLoaded_ = true;
+    LoadSettings();
+}
+
+QList<QWidget*> TfMain::Windows() const {
+    return {const_cast<TfMain*>(this), AboutBox, fSelProfile, fSavePatch};
+}
+
+void TfMain::LoadSettings() {
+    TGmXML doc;
+    bool aboutShown = false;
+    if (QFileInfo::exists(SettingsPath())) {
+        doc.LoadFile(Std(SettingsPath()), nullptr);
+    } else {
+        prompts_.ShowModal(AboutBox);
+        aboutShown = true;
+    }
+    TGmXmlNode& options = FindOrAddTop(doc, "Options");
+    const TGmXmlAttribute* installed = options.Attributes().AttributeByName("installed");
+    if (!installed || installed->Value() != "1") {
+        options.Attributes().SetAttribute("installed", "1");
+        if (!aboutShown) prompts_.ShowModal(AboutBox);
+    }
+    RestoreMenuState(options, miOptions);
+
+    const TGmXmlNode* regions = options.Children().NodeByName("ReservedRegions");
+    for (const std::string& text : SplitRegionTexts(regions ? regions->Value() : std::string())) {
+        frConverter->eReservedRegion->setText(QString::fromStdString(Utf8FromAnsi(text)));
+        frConverter->bRegAddClick();
+    }
+
+    const TGmXmlNode* geometry = options.Children().NodeByName("WindowState");
+    if (const auto g = ParseWindowState(geometry ? geometry->Value() : std::string())) {
+        resize(g->Width, height());
+        resize(width(), g->Height);
+        move(g->Left, y());
+        move(x(), g->Top);
+    }
+
+    const TGmXmlNode* language = options.Children().NodeByName("Language");
+    const QString pack = language ? QString::fromStdString(Utf8FromAnsi(language->Value())) : QString();
+
+    state_.Fw.ImageIdNames = ReadImageIdNames(options.Children().NodeByName("imageID"));
+
+    std::string error;
+    if (!doc.SaveFile(Std(SettingsPath()), &error)) prompts_.Message(this, QString::fromStdString(error), "Error!");
+
+    if (!pack.isEmpty() && QFileInfo(QDir(QString::fromStdString(state_.Fw.ProgramDir)).filePath(pack)).isFile())
+        ApplyLanguageFile(pack);
+    FillLanguageMenu(pack);
+}
+
+void TfMain::SaveSettings() {
+    TGmXML doc;
+    if (QFileInfo::exists(SettingsPath()))
+        doc.LoadFile(Std(SettingsPath()), nullptr);
+    else
+        prompts_.ShowModal(AboutBox);
+    TGmXmlNode& options = FindOrAddTop(doc, "Options");
+    StoreMenuState(miOptions, options);
+
+    std::string regions;
+    for (int i = 1; i < frConverter->lbReserved->count(); ++i)
+        regions += AnsiFromUtf8(Std(frConverter->lbReserved->item(i)->text())) + ";";
+    FindOrAddChild(options, "ReservedRegions").SetValue(regions);
+    FindOrAddChild(options, "WindowState").SetValue(FormatWindowState({width(), height(), x(), y()}));
+
+    std::string error;
+    if (!doc.SaveFile(Std(SettingsPath()), &error)) prompts_.Message(this, QString::fromStdString(error), "Error!");
+}
+
+void TfMain::RestoreMenuState(TGmXmlNode& options, QMenu* menu) {
+    for (QAction* a : menu->actions()) {
+        if (a->isSeparator()) continue;
+        if (a->menu()) {
+            RestoreMenuState(options, a->menu());
+        } else if (IsRadio(a)) {
+            const TGmXmlNode* group = options.Children().NodeByName(Std(menu->objectName()));
+            const TGmXmlAttribute* val = group ? group->Attributes().AttributeByName("val") : nullptr;
+            if (val && val->Value() == Std(a->objectName())) {
+                a->trigger();
+                return;
+            }
+        } else if (const TGmXmlNode* item = options.Children().NodeByName(Std(a->objectName()))) {
+            const TGmXmlAttribute* val = item->Attributes().AttributeByName("val");
+            bool ok = false;
+            const int n = val ? QString::fromStdString(val->Value()).trimmed().toInt(&ok) : -1;
+            if (ok && n >= 0) a->setChecked(n == 1);
+        }
+    }
+}
+
+void TfMain::StoreMenuState(QMenu* menu, TGmXmlNode& options) {
+    for (QAction* a : menu->actions()) {
+        if (a->isSeparator()) continue;
+        if (a->menu() && !a->menu()->actions().isEmpty()) {
+            StoreMenuState(a->menu(), options);
+        } else if (IsRadio(a)) {
+            if (!a->isChecked()) continue;
+            FindOrAddChild(options, Std(menu->objectName())).Attributes().SetAttribute("val", Std(a->objectName()));
+            return;
+        } else {
+            // An empty submenu (no COM port found) is stored like a check item.
+            const QString name = a->menu() ? a->menu()->objectName() : a->objectName();
+            FindOrAddChild(options, Std(name)).Attributes().SetAttribute("val", a->isChecked() ? "1" : "0");
+        }
+    }
+}
+
+void TfMain::FillLanguageMenu(const QString& current) {
+    const QDir dir(QString::fromStdString(state_.Fw.ProgramDir));
+    for (const QFileInfo& f : dir.entryInfoList({"*.lng"}, QDir::Files, QDir::Name)) {
+        const QString caption =
+            QString::fromStdString(PackLanguageName(IniFile::Load(Std(f.absoluteFilePath()))));
+        if (caption.isEmpty()) continue;
+        QAction* item = miLanguage->addAction(caption);
+        item->setObjectName(f.fileName().section('.', 0, 0));
+        // The whole file name, so a name with more dots finds its own file.
+        item->setData(f.fileName());
+        item->setCheckable(true);
+        item->setChecked(f.fileName() == current);
+        LanguageGroup->addAction(item);
+        connect(item, &QAction::triggered, this, [this, item] { LanguageClick(item); });
+    }
+}
+
+void TfMain::ApplyLanguageFile(const QString& fileName) {
+    const IniFile pack =
+        IniFile::Load(Std(QDir(QString::fromStdString(state_.Fw.ProgramDir)).filePath(fileName)));
+    ViewSections views;
+    views.insert(frEditor, "frEditor");
+    views.insert(frFwViewer, "frFwViewer");
+    views.insert(frConverter, "frConverter");
+    views.insert(frPatches, "frPatches");
+    for (QWidget* w : Windows()) ApplyLanguagePack(w, pack, views, w == this);
+}
+
+void TfMain::LanguageClick(QAction* item) {
+    if (!QFileInfo::exists(SettingsPath())) return;
+    TGmXML doc;
+    doc.LoadFile(Std(SettingsPath()), nullptr);
+    TGmXmlNode& language = FindOrAddChild(FindOrAddTop(doc, "Options"), "Language");
+    if (item->objectName().compare("miEnglishLang", Qt::CaseInsensitive) == 0) {
+        language.SetValue("");
+        for (QWidget* w : Windows()) RestoreBuiltInTexts(w);
+    } else {
+        const QString file = item->data().toString();
+        language.SetValue(AnsiFromUtf8(Std(file)));
+        if (QFileInfo(QDir(QString::fromStdString(state_.Fw.ProgramDir)).filePath(file)).isFile()) {
+            // A pack translates what it names; the rest stays English.
+            for (QWidget* w : Windows()) RestoreBuiltInTexts(w);
+            ApplyLanguageFile(file);
+        }
+    }
+    item->setChecked(true);
+    std::string error;
+    if (!doc.SaveFile(Std(SettingsPath()), &error)) prompts_.Message(this, QString::fromStdString(error), "Error!");
+}
+
+void TfMain::SelectSoundLibrary(int tag) {
+    if (QAction* item = PlaySoundsGroup->actions().value(tag - 1)) item->setChecked(true);
+    Player.Unload();
+    if (tag < 1 || tag > 2) return;
+    const QString path = QString::fromStdString(state_.Fw.ProgramDir) + kSoundLibraryFiles[tag - 1];
+    if (!QFileInfo(path).isFile()) return;
+    if (!Player.SelectLibrary(Std(path))) prompts_.Message(this, kSoundLibraryError, "");
+}
+
+}  // namespace fs::shell
