@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "firmware/Other.h"
 #include "shell/QtProgress.h"
@@ -107,7 +108,9 @@ TfrProfileCreator::TfrProfileCreator(FirmwareState& fw, UserPrompts& prompts, QW
     lvMemoryRegions->setObjectName("lvMemoryRegions");
     lvMemoryRegions->setRootIsDecorated(false);
     lvMemoryRegions->setHeaderLabels({"Start Addr", "Length", "Type", "Comment"});
-    const int widths[] = {80, 80, 40, 200};
+    // At least wide enough for a whole address in this font.
+    const int address = lvMemoryRegions->fontMetrics().horizontalAdvance("0x00000000") + 16;
+    const int widths[] = {std::max(80, address), std::max(80, address), 40, 200};
     for (int i = 0; i < 4; ++i) lvMemoryRegions->setColumnWidth(i, widths[i]);
     leRegStartAddr = edit("leRegStartAddr", false);
     leRegLength = edit("leRegLength", false);

@@ -39,7 +39,9 @@ TfSelImageType::TfSelImageType(UserPrompts& prompts, QWidget* parent) : QDialog(
     lvImages = new QTableWidget(0, 4, this);
     lvImages->setObjectName("lvImages");
     lvImages->setHorizontalHeaderLabels({"Name", "Type", "Dimension", "Image ID"});
-    const int widths[] = {80, 60, 66, 130};
+    // At least wide enough for the heading and a large size in this font.
+    const int dimension = lvImages->fontMetrics().horizontalAdvance("Dimension") + 16;
+    const int widths[] = {80, 60, std::max(66, dimension), 130};
     for (int i = 0; i < 4; ++i) lvImages->setColumnWidth(i, widths[i]);
     lvImages->verticalHeader()->hide();
     lvImages->verticalHeader()->setDefaultSectionSize(lvImages->fontMetrics().height() + 4);
@@ -48,7 +50,7 @@ TfSelImageType::TfSelImageType(UserPrompts& prompts, QWidget* parent) : QDialog(
     lvImages->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lvImages->setShowGrid(true);
     lvImages->setSortingEnabled(false);
-    lvImages->setMinimumWidth(80 + 60 + 66 + 130 + 24);
+    lvImages->setMinimumWidth(widths[0] + widths[1] + widths[2] + widths[3] + 24);
 
     auto* pImage = new QFrame(this);
     pImage->setObjectName("pImage");

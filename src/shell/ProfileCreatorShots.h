@@ -1,0 +1,23 @@
+// Pictures of the profile creator for the `--screenshots` mode: a search of
+// an image on the page with the image type dialog grabbed while it is up.
+#pragma once
+
+#include <QString>
+
+#include "firmware/Variables.h"
+
+class QWidget;
+
+namespace fs::shell {
+
+class TfrProfileCreator;
+
+// Searches the open image of fw (all four tables, display width x height)
+// on page and writes image-types.png (the dialog: during the search when the
+// picture table is found, otherwise on the pictures of the open image) and
+// profile-creator.png (grabbed from window, which shows the page). False
+// when a picture could not be written. Nothing is saved into "Firmwares".
+bool ShootProfileCreator(TfrProfileCreator& page, QWidget& window, const FirmwareState& fw, int width, int height,
+                         const QString& dir);
+
+}  // namespace fs::shell
