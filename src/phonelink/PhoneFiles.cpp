@@ -1,5 +1,6 @@
 // The phone's stored files: lists, sending, deleting and reading Java
 // applications, as sequences of the session's exchanges.
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <zlib.h>
@@ -290,16 +291,28 @@ std::vector<FetchOutcome> PhoneSession::ReadJavaFromPhone(const std::vector<size
         SendCommand(kListReset, "");
         const std::string cmd = "AT+MELF=" + list[pos].Name + "\r";
         const std::string answer = SendCommand(cmd, ">");
-        // No answer is no size: without this a time-out would overwrite the
+        if (CheckPhoneError(answer)) {
+            out.push_back(outcome);
+            continue;
+        }
+        // The size stands next to the '>' (before it, or after it in the
+        // same piece). An answer without them (a time-out, or one that ended
+        // on a late "OK") gives no size: taking it as 0 would overwrite the
         // local file with an empty one.
-        if (answer.empty() || CheckPhoneError(answer)) {
+        const std::string a = CleanAnswer(answer, cmd);
+        const size_t gt = a.find('>');
+        std::string sizeText;
+        if (gt != std::string::npos) {
+            size_t digits = gt;
+            while (digits > 0 && std::isdigit(static_cast<unsigned char>(a[digits - 1]))) --digits;
+            sizeText = digits < gt ? a.substr(digits, gt - digits) : a.substr(gt + 1);
+        }
+        if (sizeText.empty() || (sizeText != "0" && StrToIntDef0(sizeText) <= 0)) {
             out.push_back(outcome);
             continue;
         }
         outcome.LocalPath = JoinPath(folder, SafeLocalName(shown));
-        std::string a = CleanAnswer(answer, cmd);
-        if (size_t p = a.find('>'); p != std::string::npos) a.erase(p, 1);
-        const int64_t length = std::max<int32_t>(0, StrToIntDef0(a));
+        const int64_t length = StrToIntDef0(sizeText);
         progress.SetRange(length + 1);
         progress.SetPosition(0);
         std::string rest;

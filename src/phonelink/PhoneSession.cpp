@@ -140,6 +140,14 @@ bool PhoneSession::Wait(const std::function<bool()>& done) {
     }
 }
 
+void PhoneSession::DropStale() {
+    // Bytes that arrived before the request went out (the late end of an
+    // earlier answer) cannot answer it; left in, they would end its wait.
+    while (conn_.Port && conn_.Port->DeliverPending()) {
+    }
+    rxCount_ = 0;
+}
+
 bool PhoneSession::CommandDone(std::string_view terminator) const {
     if (rxCount_ == 0) return false;
     const std::string_view a(rx_.data(), rxCount_);
@@ -150,7 +158,7 @@ bool PhoneSession::CommandDone(std::string_view terminator) const {
 
 std::string PhoneSession::SendCommand(std::string_view command, std::string_view terminator) {
     if (!conn_.Port) return {};
-    rxCount_ = 0;
+    DropStale();
     if (!command.empty()) conn_.Port->Write(command);
     const bool ok = Wait([&] { return CommandDone(terminator); });
     std::string a = Received();
@@ -163,7 +171,7 @@ std::string PhoneSession::SendCommand(std::string_view command, std::string_view
 
 std::string PhoneSession::SendBlock(std::string_view data, std::string_view terminator) {
     if (!conn_.Port) return {};
-    rxCount_ = 0;
+    DropStale();
     if (!data.empty()) conn_.Port->Write(data);
     const bool ok = Wait([&] { return CommandDone(terminator); });
     std::string a = Received();

@@ -143,6 +143,7 @@ private:
     // True when done() held before TimeOut ran out.
     bool Wait(const std::function<bool()>& done);
     bool CommandDone(std::string_view terminator) const;
+    void DropStale();
     void Pump(std::chrono::milliseconds slice);
     std::string Received() const { return std::string(rx_.data(), rxCount_); }
     void ReleasePort();
