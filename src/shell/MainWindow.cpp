@@ -1,5 +1,7 @@
 // The window itself: creation, menus, status bar, pages and the close
 // sequence. The "Firmware Editor" handlers live in EditorPage.cpp.
+#include "shell/ProfileCreatorPage.h"
+#include "shell/SelImageTypeDialog.h"
 #include "shell/MainWindow.h"
 
 #include <QAbstractEventDispatcher>
@@ -95,7 +97,8 @@ TfMain::TfMain(ShellState& state, UserPrompts& prompts, QWidget* parent)
     PageControl = new QTabWidget(this);
     PageControl->setObjectName("PageControl");
     TabSheet1 = CreateEditorPage();
-    TabSheet2 = PlaceholderPage("Firmware Profile Creator");
+    frProfileCreator = new TfrProfileCreator(fw, prompts_);
+    TabSheet2 = FramePage(frProfileCreator);
     frConverter = new TfrConverter(prompts_);
     TabSheet3 = FramePage(frConverter);
     frPatches = new TfrPatche(fw, prompts_);
@@ -123,6 +126,8 @@ TfMain::TfMain(ShellState& state, UserPrompts& prompts, QWidget* parent)
     fSelProfile = new TfSelProfile(this);
     prompts_.SetProfileDialog(fSelProfile);
     fSavePatch = new TfSavePatch(fw, prompts_, this);
+    fSelImageType = new TfSelImageType(prompts_, this);
+    frProfileCreator->SetImageTypeDialog(fSelImageType);
 
     OpenDocument = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
     // The library may report the end of a sound from its own thread.

@@ -40,6 +40,8 @@ class TfrPatche;
 class TfrFileMan;
 class TfrFViewer;
 class TfSavePatch;
+class TfrProfileCreator;
+class TfSelImageType;
 class TfSelProfile;
 class UserPrompts;
 
@@ -175,6 +177,8 @@ public:
     TAboutBox* AboutBox = nullptr;
     TfSelProfile* fSelProfile = nullptr;
     TfSavePatch* fSavePatch = nullptr;
+    TfSelImageType* fSelImageType = nullptr;
+    TfrProfileCreator* frProfileCreator = nullptr;
     TSelectFolderDialog SelectFolderDialog;
 
     // The COM port menu for a list of present port numbers (built at start

@@ -15,6 +15,7 @@
 
 #include "patches/CreatePatch.h"
 #include "shell/AboutBox.h"
+#include "shell/ProfileCreatorShots.h"
 #include "shell/ConverterPage.h"
 #include "shell/FileManPane.h"
 #include "shell/MainWindow.h"
@@ -110,6 +111,9 @@ bool TakeScreenshots(TfMain& window, const QString& dir) {
     ok &= Save(d, dir, "patch-dialog.png");
     d->hide();
 
+    window.PageControl->setCurrentWidget(window.TabSheet2);
+    ok &= ShootProfileCreator(*window.frProfileCreator, window, window.Fw(), 176, 220, dir);
+    window.PageControl->setCurrentWidget(window.TabSheet1);
     window.AboutBox->show();
     ok &= Save(window.AboutBox, dir, "about.png");
     window.AboutBox->hide();

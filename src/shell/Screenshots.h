@@ -8,6 +8,8 @@
 //   patches.png           the patches page with two patches, one shown
 //   converter.png         the converter after an image went to S-records
 //   patch-dialog.png      "Save Patch as..." filled in
+//   profile-creator.png   the profile creator after a search of the open image
+//   image-types.png       "Select Type of Images" on the found pictures
 //   about.png             the About box
 #pragma once
 
