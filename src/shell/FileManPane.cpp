@@ -1,6 +1,7 @@
 #include "shell/FileManPane.h"
 
 #include <QDir>
+#include <algorithm>
 #include <QFileSystemModel>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -160,6 +161,31 @@ void TfrFileMan::SelectPath(const QString& path) {
     if (!i.isValid()) return;
     ShellListView->selectionModel()->setCurrentIndex(
         i, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+QStringList TfrFileMan::SelectedPaths() const {
+    QModelIndexList rows = ShellListView->selectionModel()->selectedRows(0);
+    std::sort(rows.begin(), rows.end(), [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+    QStringList out;
+    for (const QModelIndex& i : rows) out << files_->filePath(i);
+    return out;
+}
+
+void TfrFileMan::AddToSelection(const QString& path) {
+    const QModelIndex i = files_->index(path);
+    if (i.isValid()) ShellListView->selectionModel()->select(i, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+void TfrFileMan::Deselect(const QString& path) {
+    const QModelIndex i = files_->index(path);
+    if (i.isValid())
+        ShellListView->selectionModel()->select(i, QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
+}
+
+QString TfrFileMan::SelectedFolder() const {
+    const QModelIndex i = ShellTreeView->currentIndex();
+    // A folder the tree does not show (hidden) is still the list's folder.
+    return i.isValid() ? dirs_->filePath(i) : files_->rootPath();
 }
 
 void TfrFileMan::SetViewStyle(int tag) {

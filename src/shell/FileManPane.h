@@ -29,6 +29,13 @@ public:
     // Full path of the list's selected item ("" when none).
     QString SelectedPath() const;
     void SelectPath(const QString& path);
+    // Every selected item of the list, in the list's order; adding to the
+    // selection and taking an item out of it.
+    QStringList SelectedPaths() const;
+    void AddToSelection(const QString& path);
+    void Deselect(const QString& path);
+    // The folder chosen in the tree ("" when none).
+    QString SelectedFolder() const;
 
     enum ViewStyle { kSmallIcons = 1, kIcons = 2, kList = 3, kReport = 4 };
     void SetViewStyle(int tag);

@@ -29,6 +29,7 @@
 #include "shell/ConverterPage.h"
 #include "shell/Icons.h"
 #include "shell/PatchesPage.h"
+#include "shell/PhoneFileManView.h"
 #include "shell/ResourceModel.h"
 #include "shell/SavePatchDialog.h"
 #include "shell/SelProfile.h"
@@ -40,16 +41,6 @@ namespace fs::shell {
 namespace {
 
 constexpr int kPanelWidths[4] = {180, 180, 220, 180};
-
-QWidget* PlaceholderPage(const QString& caption) {
-    auto* page = new QWidget;
-    auto* layout = new QVBoxLayout(page);
-    auto* label = new QLabel(caption, page);
-    label->setAlignment(Qt::AlignCenter);
-    label->setEnabled(false);
-    layout->addWidget(label);
-    return page;
-}
 
 // A page that holds one embedded view.
 QWidget* FramePage(QWidget* frame) {
@@ -104,7 +95,10 @@ TfMain::TfMain(ShellState& state, UserPrompts& prompts, QWidget* parent)
     frPatches = new TfrPatche(fw, prompts_);
     TabSheet4 = FramePage(frPatches);
     frPatches->ApplyPatchFile = [this](const QString& path) { ApplySpfFile(path); };
-    TabSheet5 = PlaceholderPage("File Manager");
+    frPhoneFileMan = new TfrPhoneFileMan(state_.Conn, prompts_, fw.ProgramDir, fw.TempDir);
+    frPhoneFileMan->AutoRefresh = [this] { return miAutoRefresh->isChecked(); };
+    TabSheet5 = FramePage(frPhoneFileMan);
+    ConnectPhone = [this] { frPhoneFileMan->aConnect->trigger(); };
     const char* sheetNames[] = {"TabSheet1", "TabSheet2", "TabSheet3", "TabSheet4", "TabSheet5"};
     QWidget* sheets[] = {TabSheet1, TabSheet2, TabSheet3, TabSheet4, TabSheet5};
     const char* captions[] = {"Firmware Editor", "Firmware Profile Creator", "s3 Converter", "Patches",
@@ -245,6 +239,7 @@ void TfMain::CreateMenus() {
     connect(miConnect, &QAction::triggered, this, [this] {
         if (ConnectPhone) ConnectPhone();
     });
+    connect(miDisconnect, &QAction::triggered, this, [this] { frPhoneFileMan->aDisconnect->trigger(); });
 
     QMenu* miHelp = bar->addMenu("&Help");
     miHelp->setObjectName("miHelp");
@@ -374,7 +369,6 @@ void TfMain::UpdateActions() {
     frPatches->aApplyPatchesUpdate();
     miFileSave->setEnabled(false);
     miFileSaveAs->setEnabled(false);
-    // The phone link arrives later; until then there is nothing to connect.
     miConnect->setEnabled(static_cast<bool>(ConnectPhone) && !state_.Conn.Connected);
     miDisconnect->setEnabled(state_.Conn.Connected);
 }

@@ -37,6 +37,7 @@ class ResourceModel;
 class TAboutBox;
 class TfrConverter;
 class TfrPatche;
+class TfrPhoneFileMan;
 class TfrFileMan;
 class TfrFViewer;
 class TfSavePatch;
@@ -109,8 +110,8 @@ public:
     // The sound preview; PlaySound and StopSound drive it unless replaced.
     SoundPlayer Player;
 
-    // Hooks for the parts that arrive later (phone link) and for tests
-    // (opening documents and links).
+    // Hooks that tests replace: the page change's connect (the phone view's
+    // aConnect), the time-out items, opening documents and links.
     std::function<void(const QString& path)> PlaySound;
     std::function<void()> StopSound;
     std::function<void()> ConnectPhone;
@@ -144,6 +145,7 @@ public:
     TfrFileMan* frEditor = nullptr;
     TfrConverter* frConverter = nullptr;
     TfrPatche* frPatches = nullptr;
+    TfrPhoneFileMan* frPhoneFileMan = nullptr;
     QLabel* Panels[4] = {};
     QProgressBar* pbStatusProgress = nullptr;
 

@@ -56,6 +56,15 @@ void UserPrompts::Message(QWidget* parent, const QString& text, const QString& c
     box.exec();
 }
 
+void UserPrompts::Warning(QWidget* parent, const QString& text, const QString& caption) {
+    QMessageBox box(parent);
+    box.setIcon(QMessageBox::Warning);
+    box.setWindowTitle(caption);
+    box.setText(text);
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+}
+
 void UserPrompts::ShowModal(QDialog* dialog) {
     dialog->exec();
     dialog->hide();

@@ -24,6 +24,8 @@ public:
     // Index into names of the chosen profile, -1 when the choice is cancelled.
     virtual int ChooseProfile(QWidget* parent, const QStringList& names);
     virtual void Message(QWidget* parent, const QString& text, const QString& caption);
+    // The same with a warning icon (a phone's refusal).
+    virtual void Warning(QWidget* parent, const QString& text, const QString& caption);
     // Shows a dialog modally and hides it when it returns.
     virtual void ShowModal(QDialog* dialog);
 

@@ -58,6 +58,9 @@ public:
     void Message(QWidget*, const QString& text, const QString& caption) override {
         Messages.push_back({text, caption});
     }
+    void Warning(QWidget*, const QString& text, const QString& caption) override {
+        Messages.push_back({text, caption});
+    }
     std::vector<QString> Modals;  // object names of the dialogs shown
     void ShowModal(QDialog* dialog) override { Modals.push_back(dialog->objectName()); }
 
