@@ -109,6 +109,7 @@ TfrPhoneFileMan::TfrPhoneFileMan(ConnectionState& connection, UserPrompts& promp
     tvPhoneDir->setObjectName("tvPhoneDir");
     tvPhoneDir->setHeaderHidden(true);
     tvPhoneDir->setRootIsDecorated(false);
+    tvPhoneDir->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     nodeMyPhone = new QTreeWidgetItem(tvPhoneDir, {"My Phone"});
     nodeMyPhone->setIcon(0, ResourceIcon(kIconFirmware));
     const struct {
@@ -133,8 +134,11 @@ TfrPhoneFileMan::TfrPhoneFileMan(ConnectionState& connection, UserPrompts& promp
     table->verticalHeader()->hide();
     table->horizontalHeader()->setSectionsClickable(false);
     table->horizontalHeader()->setHighlightSections(false);
-    table->horizontalHeader()->setStretchLastSection(true);
+    // Names take what the figures leave, rather than being cut at 90 pixels.
+    table->horizontalHeader()->setStretchLastSection(false);
+    table->horizontalHeader()->setMinimumSectionSize(40);
     table->setColumnWidth(0, 90);
+    table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
     table->setColumnWidth(1, 60);
     table->setColumnWidth(2, 64);
     table->setWordWrap(false);
@@ -157,8 +161,10 @@ TfrPhoneFileMan::TfrPhoneFileMan(ConnectionState& connection, UserPrompts& promp
     listStack_->addWidget(lvPhoneIcons);
     connect(table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { lvPhoneFilesSelectItem(); });
-    inner->setStretchFactor(0, 2);
-    inner->setStretchFactor(1, 3);
+    // The tree holds four short captions; the names in the list need the room.
+    inner->setStretchFactor(0, 0);
+    inner->setStretchFactor(1, 1);
+    inner->setSizes({100, 280});
 
     pFirmwareSources = new QWidget(gbMyPhone);
     pFirmwareSources->setObjectName("pFirmwareSources");

@@ -40,7 +40,7 @@ bool Save(QWidget* w, const QString& dir, const QString& name) {
 
 }  // namespace
 
-bool TakeScreenshots(TfMain& window, const QString& dir) {
+bool TakeScreenshots(TfMain& window, const QString& dir, const std::function<bool(TfMain&, const QString&)>& more) {
     QDir().mkpath(dir);
     bool ok = true;
     Settle();
@@ -117,6 +117,7 @@ bool TakeScreenshots(TfMain& window, const QString& dir) {
     window.AboutBox->show();
     ok &= Save(window.AboutBox, dir, "about.png");
     window.AboutBox->hide();
+    if (more) ok &= more(window, dir);
     return ok;
 }
 

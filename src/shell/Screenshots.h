@@ -11,15 +11,20 @@
 //   profile-creator.png   the profile creator after a search of the open image
 //   image-types.png       "Select Type of Images" on the found pictures
 //   about.png             the About box
+//   phone-manager.png     the phone file manager connected to a simulated phone
+//                         (taken by `more`, which the executable supplies)
 #pragma once
 
 #include <QString>
+#include <functional>
 
 namespace fs::shell {
 
 class TfMain;
 
 // False when a picture could not be written.
-bool TakeScreenshots(TfMain& window, const QString& dir);
+// more: further pictures, run last.
+bool TakeScreenshots(TfMain& window, const QString& dir,
+                     const std::function<bool(TfMain&, const QString&)>& more = {});
 
 }  // namespace fs::shell

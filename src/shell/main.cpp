@@ -6,6 +6,7 @@
 
 #include "shell/Icons.h"
 #include "shell/MainWindow.h"
+#include "shell/PhoneShots.h"
 #include "shell/Screenshots.h"
 #include "shell/UserPrompts.h"
 #include "shell/Version.h"
@@ -44,7 +45,7 @@ int main(int argc, char** argv) {
     if (!screenshots.isEmpty()) {
         int rc = 0;
         QTimer::singleShot(0, [&] {
-            rc = fs::shell::TakeScreenshots(window, screenshots) ? 0 : 1;
+            rc = fs::shell::TakeScreenshots(window, screenshots, fs::shell::ShootPhoneView) ? 0 : 1;
             window.close();
             app.exit(rc);
         });

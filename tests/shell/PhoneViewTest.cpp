@@ -83,7 +83,13 @@ TEST_F(PhoneViewTest, ConnectListSendDeleteFetchAndDisconnect) {
     EXPECT_FALSE(window->miConnect->isEnabled());
     EXPECT_TRUE(window->miDisconnect->isEnabled());
 
+    // "My Phone" only resets the phone; Reload List there reads nothing.
     view->SelectNode("My Phone");
+    EXPECT_EQ(view->RowCount(), 0);
+    EXPECT_EQ(Panel(3), "Memory: 0Kb / 0Kb");
+    const size_t before = sim->Commands().size();
+    view->bReloadList->click();
+    EXPECT_EQ(sim->Commands().size(), before);
     view->SelectNode("Sounds");
     ASSERT_EQ(view->RowCount(), 1);
     EXPECT_EQ(view->Row(0), (QStringList{"Ring", "700", "1"}));

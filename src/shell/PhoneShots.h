@@ -1,0 +1,16 @@
+// The phone file manager for the screenshot mode, connected to a simulated
+// phone run in-process. Built into the executable only: the simulator is no
+// part of the windows' library.
+#pragma once
+
+#include <QString>
+
+namespace fs::shell {
+
+class TfMain;
+
+// Writes phone-manager.png into dir; false when the simulator cannot start
+// or the picture cannot be written.
+bool ShootPhoneView(TfMain& window, const QString& dir);
+
+}  // namespace fs::shell
