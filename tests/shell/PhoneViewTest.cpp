@@ -170,6 +170,31 @@ TEST_F(PhoneViewTest, ConnectListSendDeleteFetchAndDisconnect) {
     EXPECT_TRUE(window->close());
 }
 
+TEST_F(PhoneViewTest, DisconnectWaitsWhileAFileIsSent) {
+    StartSim({});
+    window->PageControl->setCurrentIndex(4);
+    ASSERT_TRUE(state.Conn.Connected);
+    view->SelectNode("Sounds");
+    view->cbBlockSize->setCurrentText("128");
+    const QByteArray data = Bytes(1280, 5);
+    const QString path = Write("local/Long.mmf", data);
+    view->frFileMan->SetFolder(Path("local"));
+    Idle(200);
+    view->frFileMan->AddToSelection(path);
+    // The menu stays usable while the view waits for the phone.
+    bool disabled = false;
+    QTimer::singleShot(100, [&] {
+        disabled = !view->isEnabled();
+        window->miDisconnect->trigger();
+    });
+    view->aDownload->trigger();
+    EXPECT_TRUE(disabled);
+    EXPECT_TRUE(state.Conn.Connected);
+    EXPECT_TRUE(view->isEnabled());
+    ASSERT_EQ(sim->Slots(1).size(), 1u);
+    EXPECT_EQ(QByteArray::fromStdString(sim->Slots(1)[0].Data), data);
+}
+
 TEST_F(PhoneViewTest, ASilentPhoneLeavesTheViewDisconnectedAndSaysWhy) {
     phonesim::Options o;
     o.mode = phonesim::Mode::kSilent;
