@@ -211,7 +211,7 @@ void PhoneSim::Handle(const std::string& bytes) {
     }
 }
 
-void PhoneSim::FinishBlock(bool whole) {
+void PhoneSim::FinishBlock(bool whole, const char* prompt) {
     unacked_ = 0;
     if (!whole) {
         Send(rxKind_ == 3 ? ">>" : "\r\n>");
@@ -222,12 +222,16 @@ void PhoneSim::FinishBlock(bool whole) {
         const uLong crc = crc32(crc32(0L, Z_NULL, 0), reinterpret_cast<const Bytef*>(rxFile_.Data.data()),
                                 static_cast<uInt>(rxFile_.Data.size()));
         if (static_cast<uint32_t>(crc) != rxCrc_) {
+            if (prompt) Send(prompt);
             Reply("+CME ERROR: 101");
             return;
         }
     }
     AddFile(rxKind_, std::move(rxFile_));
     rxFile_ = {};
+    // An empty file is stored before its prompt goes out: the sender has
+    // nothing more to send and may look at the store right after the prompt.
+    if (prompt) Send(prompt);
     Ok();
 }
 
@@ -346,9 +350,12 @@ void PhoneSim::HandleLine(const std::string& line) {
         rxSize_ = size;
         rxCrc_ = static_cast<uint32_t>(crc);
         unacked_ = 0;
-        Send("\r\n>");
-        if (size == 0) FinishBlock(true);
-        else state_ = State::kReceiving;
+        if (size == 0) {
+            FinishBlock(true, "\r\n>");
+        } else {
+            Send("\r\n>");
+            state_ = State::kReceiving;
+        }
     } else if (head == "AT+MELP=" && f.size() == 2) {
         const int64_t size = Number(f[1]);
         {
@@ -373,9 +380,12 @@ void PhoneSim::HandleLine(const std::string& line) {
         rxFile_ = File{f[0], {}, 0};
         rxSize_ = size;
         unacked_ = 0;
-        Send(">>");
-        if (size == 0) FinishBlock(true);
-        else state_ = State::kReceiving;
+        if (size == 0) {
+            FinishBlock(true, ">>");
+        } else {
+            Send(">>");
+            state_ = State::kReceiving;
+        }
     } else if (head == "AT+IMGC=" || head == "AT+MELF=") {
         const std::string name = line.substr(eq + 1);
         std::lock_guard<std::mutex> lock(mutex_);

@@ -70,7 +70,7 @@ private:
     void Send(const std::string& bytes);
     void Reply(const std::string& text) { Send("\r\n" + text + "\r\n"); }
     void Ok() { Send("\r\nOK\r\n"); }
-    void FinishBlock(bool whole);
+    void FinishBlock(bool whole, const char* prompt = nullptr);
     int64_t UsedLocked() const;
 
     Options opt_;
