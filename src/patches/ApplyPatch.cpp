@@ -228,6 +228,17 @@ private:
     ApplyResourceResult& result_;
 };
 
+// True when entry t is neither deleted nor a link.
+bool LinkTargetUsable(const FirmwareState& state, PatchResourceType type, const pStringType* strings, size_t t) {
+    const auto usable = [](const auto& e) { return !e.Deleted && e.Link < 0; };
+    switch (type) {
+        case PatchResourceType::Img: return usable(state.Firmware.Images[t]);
+        case PatchResourceType::Snd: return usable(state.Firmware.Sounds[t]);
+        case PatchResourceType::Lng: return usable((*strings)[t]);
+        default: return false;
+    }
+}
+
 }  // namespace
 
 ApplyResourceResult ApplyPatchResource(FirmwareState& state, const TGmXmlNode& node) {
@@ -271,12 +282,19 @@ ApplyResourceResult ApplyPatchResource(FirmwareState& state, const TGmXmlNode& n
         const size_t index = static_cast<size_t>(c.number - 1);
         if (c.kind == Change::Link) {
             if (r.type == PatchResourceType::Java) continue;
-            // A link must name another entry of the table (or, for a string
-            // of another language's region, an existing language).
+            // A link must name another entry of the table that has data of
+            // its own: one that is deleted or a link itself leaves nothing to
+            // share. A string of another language's region names an entry of
+            // an existing language.
             const bool borrowed = r.type == PatchResourceType::Lng && c.linkTbl >= 0;
-            if (borrowed ? c.linkTbl >= languages
-                         : static_cast<uint64_t>(c.linkTo) >= count || static_cast<size_t>(c.linkTo) == index)
-                continue;
+            if (borrowed) {
+                if (c.linkTbl >= languages || static_cast<uint64_t>(c.linkTbl) >= fw.Strings1.size() ||
+                    static_cast<uint64_t>(c.linkTo) >= fw.Strings1[static_cast<size_t>(c.linkTbl)].size())
+                    continue;
+            } else {
+                if (static_cast<uint64_t>(c.linkTo) >= count || static_cast<size_t>(c.linkTo) == index) continue;
+                if (!LinkTargetUsable(state, r.type, strings, static_cast<size_t>(c.linkTo))) continue;
+            }
         }
         switch (r.type) {
             case PatchResourceType::Img: apply.Picture(index, c, table); break;

@@ -51,6 +51,21 @@ bool Fits(const MemoryRegion& region, int64_t used, uint64_t end) {
     return end <= uint64_t(region.Start) + uint64_t(std::max<int32_t>(region.Size, 0));
 }
 
+// The entry that link i finally shares, following links to links (which
+// only a state built by other means has) at most once per entry. -1 when
+// the chain leaves the list or runs in a circle.
+template <typename List, typename IsLink>
+int64_t LinkEnd(const List& list, size_t i, IsLink isLink) {
+    size_t t = i;
+    for (size_t hops = 0; hops <= list.size(); ++hops) {
+        if (!isLink(list[t])) return static_cast<int64_t>(t);
+        const int64_t next = list[t].Link;
+        if (next < 0 || static_cast<uint64_t>(next) >= list.size()) return -1;
+        t = static_cast<size_t>(next);
+    }
+    return -1;
+}
+
 const char* TypeText(PatchKind kind) {
     switch (kind) {
         case PatchKind::Pictures: return "img";
@@ -259,14 +274,14 @@ ImageLayout LayoutImages(const FirmwareState& state) {
         }
     }
     layout.End = cursor;
+    for (size_t i = 0; i < images.size(); ++i)
+        if (images[i].Deleted) layout.Slots[i] = {1, start};
+    // Links last, once every slot they may share is final.
+    const auto isLink = [](const tImgType& e) { return !e.Deleted && e.Link >= 0; };
     for (size_t i = 0; i < images.size(); ++i) {
-        const tImgType& img = images[i];
-        if (img.Deleted) {
-            layout.Slots[i] = {1, start};
-        } else if (img.Link >= 0) {
-            layout.Slots[i] = static_cast<size_t>(img.Link) < images.size() ? layout.Slots[img.Link]
-                                                                             : ImageSlot{1, start};
-        }
+        if (!isLink(images[i])) continue;
+        const int64_t t = LinkEnd(images, i, isLink);
+        layout.Slots[i] = t >= 0 ? layout.Slots[static_cast<size_t>(t)] : ImageSlot{1, start};
     }
     return layout;
 }
@@ -309,15 +324,19 @@ SoundLayout LayoutSounds(const FirmwareState& state) {
     }
     layout.End = cursor;
     for (size_t i = 0; i < sounds.size(); ++i) {
-        const tSndType& s = sounds[i];
-        if (s.Deleted) {
-            PutU32(layout.Table, i * len, placeholder);
-            PutU32(layout.Table, i * len + sizeOfs, kPlaceholderSize);
-        } else if (s.Link >= 0 && static_cast<size_t>(s.Link) < sounds.size()) {
-            const size_t from = static_cast<size_t>(s.Link) * len;
-            PutU32(layout.Table, i * len, GetU32(layout.Table, from));
-            PutU32(layout.Table, i * len + sizeOfs, GetU32(layout.Table, from + sizeOfs));
-        }
+        if (!sounds[i].Deleted) continue;
+        PutU32(layout.Table, i * len, placeholder);
+        PutU32(layout.Table, i * len + sizeOfs, kPlaceholderSize);
+    }
+    // Links last, once every entry they may share is final.
+    const auto isLink = [](const tSndType& e) { return !e.Deleted && e.Link >= 0; };
+    for (size_t i = 0; i < sounds.size(); ++i) {
+        if (!isLink(sounds[i])) continue;
+        const int64_t t = LinkEnd(sounds, i, isLink);
+        if (t < 0) continue;
+        const size_t from = static_cast<size_t>(t) * len;
+        PutU32(layout.Table, i * len, GetU32(layout.Table, from));
+        PutU32(layout.Table, i * len + sizeOfs, GetU32(layout.Table, from + sizeOfs));
     }
     return layout;
 }
@@ -382,13 +401,14 @@ std::vector<StringLayout> LayoutStrings(const FirmwareState& state, int table) {
             cursor += length + 1;
         }
         l.End = cursor;
+        for (size_t i = 0; i < list.size(); ++i)
+            if (list[i].Deleted) l.Addresses[i] = l.HasFirstEnd ? l.FirstEnd : 0;
+        // Links last, once every address they may share is final.
+        const auto isLink = [](const tStringType& e) { return !e.Deleted && e.Link >= 0 && e.HomeLang < 0; };
         for (size_t i = 0; i < list.size(); ++i) {
-            const tStringType& s = list[i];
-            if (s.Deleted)
-                l.Addresses[i] = l.HasFirstEnd ? l.FirstEnd : 0;
-            else if (s.Link >= 0 && s.HomeLang < 0 && static_cast<size_t>(s.Link) < list.size() &&
-                     static_cast<size_t>(s.Link) != i)
-                l.Addresses[i] = l.Addresses[s.Link];
+            if (!isLink(list[i])) continue;
+            const int64_t t = LinkEnd(list, i, isLink);
+            if (t >= 0) l.Addresses[i] = l.Addresses[static_cast<size_t>(t)];
         }
     }
     return layouts;

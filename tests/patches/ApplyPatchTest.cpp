@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "patches/ApplyPatch.h"
+#include "patches/CreatePatch.h"
 #include "patches/PatchFixture.h"
 #include "patches/PatchFormat.h"
 
@@ -137,6 +138,65 @@ TEST_F(ApplyPatch, StringDataStopsAtTheFirstZeroAndAnEmptyTextIsNoEdit) {
     ASSERT_EQ(Apply(st, text).Status, OpenSpfStatus::Applied);
     EXPECT_EQ(Snapshot(st), once);
     EXPECT_EQ(st.Firmware.Regions[r0].Used, expected);
+}
+
+TEST_F(ApplyPatch, ALinkSharesOnlyOwnDataAndTheNextPatchGivesItItsTargetsFinalPlace) {
+    ASSERT_EQ(st.Firmware.Images[12].Link, 0);
+    const tStringType s0 = StringAt(st, 2, 0, 0);
+    // Refused: links to a link, to an entry deleted before, and borrowed
+    // strings naming no entry of the home language (-1 once cut to 32 bits).
+    // Taken: forward links to entries deleted later in the same patch.
+    ASSERT_EQ(Apply(st, Patch("<resource type=\"img\" convert=\"part\">"
+                              "<meta type=\"link\" number=\"2\" id=\"0\" linkto=\"12\" />"
+                              "<meta type=\"deleted\" number=\"4\" id=\"0\" />"
+                              "<meta type=\"link\" number=\"3\" id=\"0\" linkto=\"3\" />"
+                              "<meta type=\"link\" number=\"6\" id=\"0\" linkto=\"7\" />"
+                              "<meta type=\"deleted\" number=\"8\" id=\"0\" /></resource>"
+                              "<resource type=\"snd\" convert=\"part\">"
+                              "<meta type=\"link\" number=\"1\" id=\"0\" linkto=\"2\" />"
+                              "<meta type=\"deleted\" number=\"2\" id=\"0\" />"
+                              "<meta type=\"deleted\" number=\"3\" id=\"0\" /></resource>"
+                              "<resource type=\"lng\" convert=\"part\" table=\"1\" number=\"1\">"
+                              "<meta type=\"link\" number=\"1\" id=\"0\" linkto=\"2\" />"
+                              "<meta type=\"deleted\" number=\"3\" id=\"0\" /></resource>"
+                              "<resource type=\"lng\" convert=\"part\" table=\"2\" number=\"1\">"
+                              "<meta type=\"link\" number=\"1\" id=\"0\" linkto=\"4294967295\" linktbl=\"0\" />"
+                              "<meta type=\"link\" number=\"1\" id=\"0\" linkto=\"99999\" linktbl=\"0\" />"
+                              "</resource>"))
+                  .Status,
+              OpenSpfStatus::Applied);
+    const auto& images = st.Firmware.Images;
+    EXPECT_EQ(images[1].Link, -1);
+    EXPECT_EQ(images[2].Link, -1);
+    EXPECT_EQ(images[5].Link, 7);
+    EXPECT_EQ(StringAt(st, 2, 0, 0).Link, s0.Link);
+    EXPECT_EQ(StringAt(st, 2, 0, 0).HomeLang, s0.HomeLang);
+
+    // Each link gets its target's final place, whatever their order; a table
+    // entry of size 0 would end the phone's picture table.
+    ImageLayout img = LayoutImages(st);
+    for (size_t i = 0; i < img.Slots.size(); ++i) EXPECT_NE(img.Slots[i].Header, 0u) << i;
+    EXPECT_EQ(img.Slots[5].Header, img.Slots[7].Header);
+    EXPECT_EQ(img.Slots[5].Address, img.Slots[7].Address);
+    SoundLayout snd = LayoutSounds(st);
+    const size_t len = static_cast<size_t>(SoundEntryLength(st.FirmwareDescription));
+    // Address and size of the placeholder, which the first deleted sound has.
+    EXPECT_EQ(snd.Table.substr(0, 8), snd.Table.substr(len, 8));
+    EXPECT_EQ(snd.Table.substr(2 * len, 8), snd.Table.substr(len, 8));
+    std::vector<StringLayout> lng = LayoutStrings(st, 1);
+    EXPECT_EQ(lng[0].Addresses[0], lng[0].Addresses[2]);
+    EXPECT_EQ(lng[0].Addresses[2], lng[0].FirstEnd);
+
+    // Chains and circles made by other means end at data or at "deleted".
+    st.Firmware.Images[1].Link = 2;
+    st.Firmware.Images[2].Link = 9;
+    st.Firmware.Images[10].Link = 11;
+    st.Firmware.Images[11].Link = 10;
+    img = LayoutImages(st);
+    EXPECT_EQ(img.Slots[1].Address, img.Slots[9].Address);
+    EXPECT_EQ(img.Slots[1].Header, img.Slots[9].Header);
+    EXPECT_EQ(img.Slots[10].Header, 1u);
+    EXPECT_EQ(img.Slots[11].Header, 1u);
 }
 
 TEST_F(ApplyPatch, UnfitOrUnusablePatchesChangeNothing) {
