@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "firmware/Images.h"
@@ -218,38 +220,75 @@ FoundJavaTable FindJavaTable(const BinFile& file, int64_t start, ProgressSink& p
     return result;
 }
 
+namespace {
+
+// Answers "does every word at t, t + 4, ..., t + 4(n - 1) lie strictly between
+// start and the image end?" in constant time, so checking a header costs the
+// same however many pointers it has. One bit per byte offset says whether the
+// word there is out of range; offsets are grouped by their remainder mod 4 so
+// a header's pointers are consecutive bits, and a count of set bits before
+// every 64-bit block turns any range into two lookups.
+class PointerRanges {
+public:
+    PointerRanges(const uint8_t* d, int64_t size, int64_t start) {
+        for (int r = 0; r < 4; ++r) {
+            const int64_t words = size - r >= 4 ? (size - r - 4) / 4 + 1 : 0;
+            bits_[r].assign(static_cast<size_t>(words / 64 + 1), 0);
+            for (int64_t j = 0; j < words; ++j) {
+                const int64_t v = I32At(d + r + 4 * j);
+                if (v <= start || v >= size) bits_[r][static_cast<size_t>(j >> 6)] |= uint64_t{1} << (j & 63);
+            }
+            before_[r].assign(bits_[r].size() + 1, 0);
+            for (size_t w = 0; w < bits_[r].size(); ++w)
+                before_[r][w + 1] = before_[r][w] + static_cast<uint64_t>(std::popcount(bits_[r][w]));
+        }
+    }
+    // The caller has checked that the n words lie inside the image.
+    bool AllInside(int64_t t, int64_t n) const {
+        const int r = static_cast<int>(t % 4);
+        const int64_t j = t / 4;
+        return BadBefore(r, j + n) == BadBefore(r, j);
+    }
+
+private:
+    uint64_t BadBefore(int r, int64_t j) const {
+        const size_t w = static_cast<size_t>(j >> 6);
+        const uint64_t mask = (uint64_t{1} << (j & 63)) - 1;
+        return before_[r][w] + static_cast<uint64_t>(std::popcount(bits_[r][w] & mask));
+    }
+    std::array<std::vector<uint64_t>, 4> bits_, before_;
+};
+
+}  // namespace
+
 std::vector<int32_t> FindLanguageTables(const BinFile& file, int64_t start, ProgressSink& progress) {
     std::vector<int32_t> tables;
     const int64_t size = file.Size();
     if (start < 0 || size < 12) return tables;
     const uint8_t* d = file.Data();
-    struct Header {
-        int64_t table;
-        int64_t count;
-    };
-    std::vector<Header> run;
-    int64_t runStart = 0;
-    auto valid = [&] {
-        for (const Header& h : run) {
-            if (!file.Has(h.table, h.count * 4)) return false;
-            for (int64_t i = 0; i < h.count; ++i) {
-                const int64_t v = I32At(d + h.table + 4 * i);
-                if (v <= start || v >= size) return false;
-            }
-        }
-        return true;
-    };
+    // Built on the first header only: most scans never need it.
+    std::optional<PointerRanges> ranges;
+    // Headers are judged one by one as they are read, so a run of them that
+    // spans the whole image costs no more than reading it.
+    int64_t runLength = 0, runStart = 0;
+    bool runValid = true;
     progress.SetPosition(0);
     ScanPositions(start, size - 11, progress, [&](int64_t p) {
         const int64_t a = I32At(d + p), n = I32At(d + p + 4), z = I32At(d + p + 8);
         if (a >= start && a < size && n >= 256 && n <= 16382 && z == 0) {
-            if (run.empty()) runStart = p;
-            run.push_back({a, n});
+            if (runLength++ == 0) {
+                runStart = p;
+                runValid = true;
+            }
+            if (runValid) {
+                if (!ranges) ranges.emplace(d, size, start);
+                runValid = file.Has(a, n * 4) && ranges->AllInside(a, n);
+            }
             return p + 12;
         }
-        if (!run.empty()) {
-            if (run.size() >= 3 && runStart <= INT32_MAX && valid()) tables.push_back(static_cast<int32_t>(runStart));
-            run.clear();
+        if (runLength > 0) {
+            if (runLength >= 3 && runStart <= INT32_MAX && runValid) tables.push_back(static_cast<int32_t>(runStart));
+            runLength = 0;
         }
         return p + 1;
     });

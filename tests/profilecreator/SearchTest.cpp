@@ -101,6 +101,21 @@ TEST(FindLanguageTables, RunsOfThreeValidHeadersOnly) {
     EXPECT_EQ(fs::CountLanguages(*img.File(), 0x200), 3);
 }
 
+TEST(FindLanguageTables, ImageLongRunOfHeadersSharingOneFullTableIsCheckedOnce) {
+    // Every header names the same 16382-pointer table: checking each header
+    // by reading its pointers would take billions of reads on 4 MiB.
+    const size_t size = 4 << 20, table = 0x1001, count = 16382;  // an odd table offset
+    ImageBytes img(size);
+    for (size_t i = 0; i < count; ++i) img.U32(table + 4 * i, 0x20);
+    img.U32(table + 4 * count, 0xFFFFFFFF);  // the word just past the table is no pointer
+    // Three headers one word further on take in that word: never a table.
+    for (size_t k = 0; k < 3; ++k) img.U32(0x11000 + 12 * k, table + 4).U32(0x11004 + 12 * k, count);
+    size_t at = 0x11100;
+    for (; at + 12 + 64 <= size; at += 12) img.U32(at, table).U32(at + 4, count);
+    EXPECT_EQ(fs::FindLanguageTables(*img.File(), 0, NullProgress()), (std::vector<int32_t>{0x11100}));
+    EXPECT_EQ(fs::CountLanguages(*img.File(), 0x11100), static_cast<int32_t>((at - 0x11100) / 12));
+}
+
 TEST(LanguageRegions, LaterBlockOnlyAndShortRegionsSuppressAll) {
     ImageBytes img(0x20000);
     Languages(img, 0x200, 3, 256, 0x10000);  // 2560 bytes each, shared
