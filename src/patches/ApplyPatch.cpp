@@ -1,8 +1,9 @@
 #include "patches/ApplyPatch.h"
 
 #include <cstdio>
-#include <sys/stat.h>
 
+#include "editing/ResourceList.h"
+#include "editing/TempFiles.h"
 #include "firmware/FileUtil.h"
 #include "firmware/Other.h"
 #include "patches/PatchReader.h"
@@ -10,14 +11,6 @@
 namespace fs {
 
 namespace {
-
-MemoryRegion& RegionRef(FirmwareState& state, int32_t index) {
-    static MemoryRegion scratch;  // a language past the 64 regions keeps no accounting
-    auto& regions = state.Firmware.Regions;
-    if (index >= 0 && static_cast<size_t>(index) < regions.size()) return regions[index];
-    scratch = {};
-    return scratch;
-}
 
 // One usable data or meta element, its checks done.
 struct Change {
@@ -60,9 +53,8 @@ public:
     Applier(FirmwareState& state, ApplyResourceResult& result) : st_(state), result_(result) {}
 
     bool WriteTemp(const std::string& name, const std::string& bytes) {
-        ::mkdir(st_.TempDir.c_str(), 0777);
         std::string error;
-        if (WriteFileAtomic(JoinPath(st_.TempDir, name), bytes, &error)) return true;
+        if (EnsureTempDir(st_, &error) && WriteFileAtomic(TempPath(st_, name), bytes, &error)) return true;
         result_.WriteFailed = true;
         result_.Error = error;
         return false;
@@ -71,7 +63,7 @@ public:
     // the file is gone (its space is then not known to give back).
     int64_t DropTemp(std::string& tempName) {
         if (tempName.empty()) return -1;
-        const std::string path = JoinPath(st_.TempDir, tempName);
+        const std::string path = TempPath(st_, tempName);
         const int64_t size = FileSizeOf(path);
         std::remove(path.c_str());
         tempName.clear();
@@ -80,13 +72,13 @@ public:
 
     void Picture(size_t index, const Change& c, const std::string& table) {
         tImgType& img = st_.Firmware.Images[index];
-        MemoryRegion& region = RegionRef(st_, 0);
+        const int32_t region = kCatImages;
         const int64_t old = DropTemp(img.TempName);
-        if (old >= 0) region.Used += img.Size - static_cast<int32_t>(old - 4);
+        if (old >= 0) AddUsed(st_, region, img.Size - (old - 4));
         img.HasTransp = false;
         const bool counted = !img.Deleted && img.Link < 0;
         if (c.kind == Change::Link) {
-            if (counted) region.Used -= img.Size;
+            if (counted) AddUsed(st_, region, -int64_t(img.Size));
             img.Deleted = false;
             img.Link = static_cast<int32_t>(c.linkTo);
             return;
@@ -102,11 +94,11 @@ public:
                 file[2] = static_cast<char>(img.Height);
                 file[3] = static_cast<char>(img.Height >> 8);
             }
-            const std::string name = "tmpImage_" + std::to_string(index);
+            const std::string name = ReplacementName(kCatImages, static_cast<int32_t>(index));
             if (!WriteTemp(name, file + c.to)) return;
             img.TempName = name;
-            if (counted) region.Used -= img.Size;
-            region.Used += static_cast<int32_t>(c.to.size());
+            if (counted) AddUsed(st_, region, -int64_t(img.Size));
+            AddUsed(st_, region, static_cast<int64_t>(c.to.size()));
             if (c.meta && !c.meta->Value().empty()) {
                 img.TranspColor = static_cast<int32_t>(
                     ReadPatchInt(c.meta->Value()).value_or(st_.FirmwareDescription.Transparent));
@@ -114,7 +106,7 @@ public:
             }
             img.Deleted = false;
         } else {
-            if (counted) region.Used -= img.Size;
+            if (counted) AddUsed(st_, region, -int64_t(img.Size));
             img.Deleted = true;
         }
         // A former link takes the data it shared as its own, so that
@@ -129,34 +121,34 @@ public:
 
     void Sound(size_t index, const Change& c) {
         tSndType& s = st_.Firmware.Sounds[index];
-        MemoryRegion& region = RegionRef(st_, 1);
+        const int32_t region = kCatSounds;
         const bool hadTemp = !s.TempName.empty();
         const int64_t old = DropTemp(s.TempName);
-        if (old >= 0) region.Used += s.Size - static_cast<int32_t>(old);
+        if (old >= 0) AddUsed(st_, region, s.Size - old);
         if (!hadTemp && s.Deleted) --st_.DeletedSoundCount;
         const bool counted = !s.Deleted && s.Link < 0;
         switch (c.kind) {
             case Change::Deleted:
-                if (counted) region.Used -= s.Size;
+                if (counted) AddUsed(st_, region, -int64_t(s.Size));
                 ++st_.DeletedSoundCount;
                 s.Deleted = true;
                 s.Link = -1;
                 break;
             case Change::Link:
-                if (counted) region.Used -= s.Size;
+                if (counted) AddUsed(st_, region, -int64_t(s.Size));
                 s.Link = static_cast<int32_t>(c.linkTo);
                 s.Deleted = false;
                 break;
             case Change::Data: {
-                const std::string name = "tmpSound_" + std::to_string(index);
+                const std::string name = ReplacementName(kCatSounds, static_cast<int32_t>(index));
                 if (!WriteTemp(name, c.to)) {
                     // Leave the sound as the undo left it, counted and whole.
                     if (s.Deleted) ++st_.DeletedSoundCount;
                     return;
                 }
                 s.TempName = name;
-                if (counted) region.Used -= s.Size;
-                region.Used += static_cast<int32_t>(c.to.size());
+                if (counted) AddUsed(st_, region, -int64_t(s.Size));
+                AddUsed(st_, region, static_cast<int64_t>(c.to.size()));
                 s.Deleted = false;
                 s.Link = -1;
                 break;
@@ -166,15 +158,15 @@ public:
 
     void Java(size_t index, const Change& c, const std::string& table) {
         tJavaType& j = st_.Firmware.JavaApps[index];
-        MemoryRegion& region = RegionRef(st_, 2);
+        const int32_t region = kCatJava;
         const int64_t old = DropTemp(j.TempName);
-        if (old >= 0) region.Used += j.Size - static_cast<int32_t>(old);
+        if (old >= 0) AddUsed(st_, region, j.Size - old);
         if (c.kind == Change::Deleted) {
-            if (!j.Deleted) region.Used -= j.Size;
+            if (!j.Deleted) AddUsed(st_, region, -int64_t(j.Size));
             j.Deleted = true;
             return;
         }
-        const std::string name = "tmpJava_" + std::to_string(index);
+        const std::string name = ReplacementName(kCatJava, static_cast<int32_t>(index));
         if (!WriteTemp(name, c.to)) return;
         j.TempName = name;
         const int32_t len = st_.FirmwareDescription.JavaTableLength;
@@ -186,20 +178,19 @@ public:
         } else {
             j.NewPath = j.Path;  // no table element yet: the path stays
         }
-        if (!j.Deleted) region.Used -= j.Size;
-        region.Used += static_cast<int32_t>(c.to.size());
+        if (!j.Deleted) AddUsed(st_, region, -int64_t(j.Size));
+        AddUsed(st_, region, static_cast<int64_t>(c.to.size()));
         j.Deleted = false;
     }
 
-    void String(pStringType& list, size_t index, int32_t regionIndex, const Change& c) {
+    void String(pStringType& list, size_t index, int32_t region, const Change& c) {
         tStringType& s = list[index];
-        MemoryRegion& region = RegionRef(st_, regionIndex);
-        const auto stored = [](const std::string& t) { return static_cast<int32_t>(t.size()) + 1; };
+        const auto stored = [](const std::string& t) { return static_cast<int64_t>(t.size()) + 1; };
         if (!s.NewText.empty()) {
-            region.Used += stored(s.Text) - stored(s.NewText);
+            AddUsed(st_, region, stored(s.Text) - stored(s.NewText));
             s.NewText.clear();
         }
-        if (!s.Deleted && s.Link < 0) region.Used -= stored(s.Text);
+        if (!s.Deleted && s.Link < 0) AddUsed(st_, region, -stored(s.Text));
         switch (c.kind) {
             case Change::Deleted:
                 s.Deleted = true;
@@ -215,7 +206,7 @@ public:
                 s.NewText = c.to.substr(0, c.to.find('\0'));
                 // An empty text is no edit: the string keeps its own text
                 // and is counted with it.
-                region.Used += stored(s.NewText.empty() ? s.Text : s.NewText);
+                AddUsed(st_, region, stored(s.NewText.empty() ? s.Text : s.NewText));
                 s.Deleted = false;
                 s.Link = -1;
                 s.HomeLang = -1;

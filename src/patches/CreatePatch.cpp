@@ -5,6 +5,8 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "editing/ResourceList.h"
+#include "editing/TempFiles.h"
 #include "firmware/FileUtil.h"
 #include "firmware/Other.h"
 #include "patches/PatchFormat.h"
@@ -25,13 +27,9 @@ uint32_t GetU32(std::string_view bytes, size_t at) {
     return v;
 }
 
-std::string ReplacementPath(const FirmwareState& state, const std::string& tempName) {
-    return JoinPath(state.TempDir, tempName);
-}
-
 // A replacement file's bytes from offset skip on; false when unreadable.
 bool ReadReplacement(const FirmwareState& state, const std::string& tempName, size_t skip, std::string& out) {
-    if (!ReadWholeFile(ReplacementPath(state, tempName), out, nullptr)) return false;
+    if (!ReadWholeFile(TempPath(state, tempName), out, nullptr)) return false;
     out.erase(0, std::min(skip, out.size()));
     return true;
 }
@@ -239,7 +237,7 @@ std::string PatchFileName(const std::string& typed) {
 
 int64_t ReplacementSize(const FirmwareState& state, const std::string& tempName) {
     if (tempName.empty()) return -1;
-    return FileSizeOf(ReplacementPath(state, tempName));
+    return FileSizeOf(TempPath(state, tempName));
 }
 
 std::string ImageBytesAt(const BinFile& file, int64_t offset, size_t n) {
@@ -264,8 +262,8 @@ ImageLayout LayoutImages(const FirmwareState& state) {
         slot.Address = static_cast<uint32_t>(cursor);
         std::string head;
         // A replacement shorter than its 4-byte size header holds no picture.
-        if (ReplacementSize(state, img.TempName) >= 4 && ReadReplacement(state, img.TempName, 0, head) &&
-            head.size() >= 4) {
+        if (ReplacementDataSize(state, kCatImages, img.TempName) >= 0 &&
+            ReadReplacement(state, img.TempName, 0, head) && head.size() >= 4) {
             slot.Header = GetU32(head, 0);
             cursor += head.size() - 4;
         } else {
@@ -315,7 +313,7 @@ SoundLayout LayoutSounds(const FirmwareState& state) {
         } else if (s.Link >= 0) {
             continue;
         } else {
-            int64_t replacement = ReplacementSize(state, s.TempName);
+            int64_t replacement = ReplacementDataSize(state, kCatSounds, s.TempName);
             size = replacement >= 0 ? replacement : std::max<int32_t>(s.Size, 0);
         }
         PutU32(layout.Table, i * len, static_cast<uint32_t>(cursor));
@@ -351,7 +349,7 @@ JavaLayout LayoutJava(const FirmwareState& state) {
     uint64_t cursor = RegionAt(state, 2).Start;
     for (size_t i = 0; i < apps.size(); ++i) {
         const tJavaType& j = apps[i];
-        const int64_t replacement = ReplacementSize(state, j.TempName);
+        const int64_t replacement = ReplacementDataSize(state, kCatJava, j.TempName);
         // An empty path would end the table for every reader.
         const std::string& path = replacement >= 0 && !j.NewPath.empty() ? j.NewPath : j.Path;
         int64_t size = j.Deleted ? 0 : replacement >= 0 ? replacement : std::max<int32_t>(j.Size, 0);

@@ -199,6 +199,23 @@ TEST_F(ApplyPatch, ALinkSharesOnlyOwnDataAndTheNextPatchGivesItItsTargetsFinalPl
     EXPECT_EQ(img.Slots[11].Header, 1u);
 }
 
+TEST_F(ApplyPatch, RegionAccountingStopsAtTheInt32RangeAndTheTempFolderIsMadeWithItsParents) {
+    const std::string text = Patch("<resource type=\"snd\" convert=\"part\">"
+                                   "<data offset=\"0\" number=\"4\" id=\"0\" from=\"000000\" to=\"0A0B0C\" /></resource>");
+    st.Firmware.Sounds[3].Deleted = true;  // not counted: its data only adds
+    ++st.DeletedSoundCount;
+    st.Firmware.Regions[1].Used = INT32_MAX - 1;
+    st.TempDir = dir.Path("not/yet/there") + "/";
+    ASSERT_EQ(Apply(st, text).Status, OpenSpfStatus::Applied);
+    EXPECT_EQ(st.Firmware.Regions[1].Used, INT32_MAX);
+    EXPECT_EQ(ReadFile(st.TempDir + "tmpSound_3"), "\x0A\x0B\x0C");
+    st.Firmware.Regions[1].Used = INT32_MIN + 1;
+    ASSERT_EQ(Apply(st, Patch("<resource type=\"snd\" convert=\"part\">"
+                              "<meta type=\"deleted\" number=\"1\" id=\"0\" /></resource>")).Status,
+              OpenSpfStatus::Applied);
+    EXPECT_EQ(st.Firmware.Regions[1].Used, INT32_MIN);
+}
+
 TEST_F(ApplyPatch, UnfitOrUnusablePatchesChangeNothing) {
     const std::string before = Snapshot(st);
     const std::string snd = "<resource type=\"snd\" convert=\"part\"><meta type=\"deleted\" number=\"1\" id=\"0\" />"
