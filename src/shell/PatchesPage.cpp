@@ -263,7 +263,7 @@ void TfrPatche::FillTree() {
     if (tvSPFNodes->topLevelItemCount() > 0) tvSPFNodes->scrollToTop();
 }
 
-void TfrPatche::AddElementNode(const TGmXmlNode& element, QTreeWidgetItem* parent) {
+void TfrPatche::AddElementNode(const TGmXmlNode& element, QTreeWidgetItem* parent, int depth) {
     auto* node = new QTreeWidgetItem(QStringList{FromAnsi(element.OpenTagText())});
     node->setData(0, kElementRole, QVariant::fromValue(reinterpret_cast<quintptr>(&element)));
     node->setFlags(node->flags() & ~Qt::ItemIsEditable);
@@ -274,7 +274,11 @@ void TfrPatche::AddElementNode(const TGmXmlNode& element, QTreeWidgetItem* paren
     TCBTreeView::SetStateIndex(node, boxless ? 0 : 2);
     if (parent) parent->addChild(node);
     else tvSPFNodes->addTopLevelItem(node);
-    for (const auto& child : element.Children()) AddElementNode(*child, node);
+    // What a patch holds lies a few levels deep; deeper elements are not
+    // shown, which keeps every walk over the tree shallow however deeply a
+    // file nests.
+    if (depth >= kMaxTreeDepth) return;
+    for (const auto& child : element.Children()) AddElementNode(*child, node, depth + 1);
 }
 
 void TfrPatche::bSPFConvertClick() {

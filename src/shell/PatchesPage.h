@@ -72,7 +72,9 @@ public:
 
 private:
     void FillTree();
-    void AddElementNode(const TGmXmlNode& element, QTreeWidgetItem* parent);
+    // Levels of the element tree shown, the top level being 1.
+    static constexpr int kMaxTreeDepth = 16;
+    void AddElementNode(const TGmXmlNode& element, QTreeWidgetItem* parent, int depth = 1);
 
     FirmwareState& state_;
     UserPrompts& prompts_;

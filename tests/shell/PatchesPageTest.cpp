@@ -162,5 +162,34 @@ TEST_F(PatchesPage, WithoutAFirmwareTheWholeDocumentShowsAndTheExportNamesWhatIs
     EXPECT_FALSE(page()->bPatchApply->isEnabled());
 }
 
+TEST_F(PatchesPage, AVeryDeeplyNestedPatchIsListedAndShownOnlyAFewLevelsDown) {
+    // No firmware is open, so the whole document shows from the patch down.
+    const int levels = 200000;
+    QByteArray xml = "<patch version=\"1.0a\"><info name=\"Deep\" version=\"1\"/><patchdata firmware=\"X\">";
+    xml += QByteArray("<resource>").repeated(levels) + QByteArray("</resource>").repeated(levels);
+    xml += "</patchdata></patch>";
+    QFile f(Path("deep.spf"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(xml);
+    f.close();
+    List(Path("deep.spf"));
+    ASSERT_EQ(page()->lvPatches->topLevelItemCount(), 1);
+    Select(0);
+    ASSERT_EQ(page()->tvSPFNodes->topLevelItemCount(), 1);
+    int depth = 1;
+    for (QTreeWidgetItem* node = Top(0); node->childCount() > 0; node = node->child(node->childCount() - 1)) ++depth;
+    EXPECT_GE(depth, 4);
+    EXPECT_LE(depth, 64);
+    // Unticking and exporting walk the whole tree.
+    page()->tvSPFNodes->ToggleState(Top(0));
+    page()->bSPFConvertClick();
+    ASSERT_EQ(prompts.Messages.size(), 1u);
+    EXPECT_EQ(prompts.Messages[0].text, "No Selected Data!");
+    // Selecting again replaces the tree.
+    page()->lvPatches->setCurrentItem(nullptr);
+    Select(0);
+    EXPECT_EQ(page()->tvSPFNodes->topLevelItemCount(), 1);
+}
+
 }  // namespace
 }  // namespace fs::shell::test
