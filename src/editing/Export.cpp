@@ -30,9 +30,19 @@ bool DecodeStoredPicture(const FirmwareState& st, int32_t index, Picture& out) {
 
 namespace {
 
+// Export names come from the firmware's own tables; the image being edited
+// must never be replaced by one of its resources.
+bool RefuseOpenImage(const FirmwareState& st, ExportResult& r) {
+    if (!SameFile(r.Path, st.FirmwarePath)) return false;
+    r.Status = ExportStatus::WriteFailed;
+    r.Error = r.Path + ": is the open firmware image";
+    return true;
+}
+
 ExportResult CopyOut(const FirmwareState& st, int64_t address, int32_t size, const std::string& path) {
     ExportResult r;
     r.Path = path;
+    if (RefuseOpenImage(st, r)) return r;
     std::string_view data = st.FirmwareFile->View(address, static_cast<size_t>(size));
     if (static_cast<int64_t>(data.size()) != size) {
         r.Status = ExportStatus::NothingToExport;
@@ -57,6 +67,7 @@ ExportResult ExportResource(const FirmwareState& st, int32_t category, int32_t i
         Picture pic;
         const std::string name = SafeFileName(ImageRowName(st, index), "Image_" + std::to_string(index + 1));
         r.Path = JoinPath(folder, name + (asJpeg ? ".jpg" : ".bmp"));
+        if (RefuseOpenImage(st, r)) return r;
         if (!DecodeStoredPicture(st, index, pic)) {
             r.Status = ExportStatus::DecodeFailed;
             r.Error = "the picture cannot be decoded";

@@ -1,7 +1,9 @@
 #include "firmware/FileUtil.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,10 +11,24 @@ namespace fs {
 
 bool WriteFileAtomic(const std::string& path, const std::function<bool(std::FILE*)>& write,
                      std::string* error) {
-    std::string tmp = path + ".tmp" + std::to_string(::getpid());
-    std::FILE* f = std::fopen(tmp.c_str(), "wb");
+    // A fresh name every time, created exclusively: never follows a link
+    // planted at a guessable name, never shares a file with another write
+    // to the same target from this process.
+    static std::atomic<unsigned> counter{0};
+    std::string tmp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        tmp = path + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
+        fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    std::FILE* f = fd >= 0 ? ::fdopen(fd, "wb") : nullptr;
     if (!f) {
         if (error) *error = path + ": " + std::strerror(errno);
+        if (fd >= 0) {
+            ::close(fd);
+            std::remove(tmp.c_str());
+        }
         return false;
     }
     bool ok = write(f);
@@ -52,6 +68,12 @@ bool ReadWholeFile(const std::string& path, std::string& out, std::string* error
     std::fclose(f);
     if (!ok && error) *error = path + ": read error";
     return ok;
+}
+
+bool SameFile(const std::string& path, const std::string& image) {
+    struct stat a{}, b{};
+    if (path.empty() || image.empty() || ::stat(path.c_str(), &a) != 0 || ::stat(image.c_str(), &b) != 0) return false;
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 bool FileExists(const std::string& path) {

@@ -16,6 +16,10 @@ bool WriteFileAtomic(const std::string& path, const std::function<bool(std::FILE
                      std::string* error);
 bool WriteFileAtomic(const std::string& path, std::string_view bytes, std::string* error);
 
+// True when path names the same file as the one open as image (same device
+// and inode), so a writer can refuse to replace the image being edited.
+bool SameFile(const std::string& path, const std::string& image);
+
 bool ReadWholeFile(const std::string& path, std::string& out, std::string* error);
 bool FileExists(const std::string& path);
 bool DirExists(const std::string& path);

@@ -127,6 +127,11 @@ int32_t PictureSize(const BinFile& file, const tImgType& image) {
 
 namespace {
 
+// Region totals of forged tables can exceed 32 bits; they saturate.
+int32_t ClampToInt32(int64_t v) {
+    return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+}
+
 class TableError {
 public:
     explicit TableError(std::string what) : what_(std::move(what)) {}
@@ -159,7 +164,7 @@ void ParsePictures(FirmwareState& st, const IniFile& ini, ProgressSink& progress
         img.Address = static_cast<int32_t>(f.U32(pos + 4));
         const std::string section = "IMAGE" + std::to_string(n);
         img.Kind = ini.Int32(section, "Type", 4);
-        img.ID = ini.Int32(section, "ID", 0) - 1;
+        img.ID = static_cast<int32_t>(std::max<int64_t>(int64_t(ini.Int32(section, "ID", 0)) - 1, INT32_MIN));
         int32_t ow = ini.Int32(section, "Width", -1), oh = ini.Int32(section, "Height", -1);
         if (ow >= 0 && oh >= 0) {
             img.Width = ow;
@@ -178,7 +183,7 @@ void ParsePictures(FirmwareState& st, const IniFile& ini, ProgressSink& progress
         images.push_back(std::move(img));
         if ((n & 255) == 0) progress.ProcessEvents();
     }
-    st.Firmware.Regions[0].Used = static_cast<int32_t>(total);
+    st.Firmware.Regions[0].Used = ClampToInt32(total);
 }
 
 void ParseSounds(FirmwareState& st) {
@@ -204,7 +209,7 @@ void ParseSounds(FirmwareState& st) {
         else total += s.Size;
         sounds.push_back(std::move(s));
     }
-    st.Firmware.Regions[1].Used = static_cast<int32_t>(total);
+    st.Firmware.Regions[1].Used = ClampToInt32(total);
 }
 
 void ParseJava(FirmwareState& st) {
@@ -225,7 +230,7 @@ void ParseJava(FirmwareState& st) {
         total += j.Size;
         st.Firmware.JavaApps.push_back(std::move(j));
     }
-    st.Firmware.Regions[2].Used = static_cast<int32_t>(total);
+    st.Firmware.Regions[2].Used = ClampToInt32(total);
 }
 
 void ParseLanguages(FirmwareState& st, uint32_t tableAddr, std::vector<LanguageHeader>& headers,

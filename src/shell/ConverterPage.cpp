@@ -1,5 +1,7 @@
 #include "shell/ConverterPage.h"
 
+#include "firmware/FileUtil.h"
+
 #include <QCheckBox>
 #include <QFile>
 #include <QFileInfo>
@@ -202,6 +204,13 @@ void TfrConverter::Report(const QString& summary, const QString& error, const QS
     if (!error.isEmpty() && !cbShowErrors->isChecked()) prompts_.Message(this, error, caption);
 }
 
+bool TfrConverter::WouldReplaceOpenImage(const QString& output) {
+    if (!OpenImagePath || !SameFile(Local(output), OpenImagePath())) return false;
+    Report("Nothing written: " + output + " is the open firmware image",
+           output + " is the open firmware image and is never written.", "Error!");
+    return true;
+}
+
 void TfrConverter::BSaveBinClick() {
     const QString input = leS3File->text();
     if (!QFileInfo(input).isFile()) return;
@@ -211,6 +220,7 @@ void TfrConverter::BSaveBinClick() {
 void TfrConverter::ConvertS3ToBin(const QString& output) {
     const QString input = leS3File->text();
     if (!QFileInfo(input).isFile()) return;
+    if (WouldReplaceOpenImage(output)) return;
     S3ReadOptions options;
     options.Mode = rbAll->isChecked() ? S3ToBinMode::All : S3ToBinMode::Part;
     options.FromFirstAddress = options.Mode == S3ToBinMode::All && cbWithFirstAddr->isChecked();
@@ -262,6 +272,7 @@ void TfrConverter::ConvertBinToS3(const QString& output) {
     const BinRangeFields f =
         CheckBinRangeFields(leBinStart->text().toStdString(), leBinEnd->text().toStdString(), part);
     if (!QFileInfo(input).isFile() || !f.Ok) return;
+    if (WouldReplaceOpenImage(output)) return;
     S3WriteOptions options;
     options.Mode = part ? BinToS3Mode::Part : BinToS3Mode::All;
     options.Start = f.Start;

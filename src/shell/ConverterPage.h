@@ -3,6 +3,9 @@
 // leaves out. It works on files only, never on the open firmware.
 #pragma once
 
+#include <functional>
+#include <string>
+
 #include <QWidget>
 
 #include "srecord/ReservedRegions.h"
@@ -24,6 +27,9 @@ class TfrConverter : public QWidget {
     Q_OBJECT
 public:
     TfrConverter(UserPrompts& prompts, QWidget* parent = nullptr);
+    // The path of the firmware image open in the editor, which no conversion
+    // may write over (empty when none is open).
+    std::function<std::string()> OpenImagePath;
 
     void BOpenS3Click();
     void bBinOpenClick();
@@ -81,6 +87,7 @@ public:
     static constexpr const char* kHeading = "Reserved Memory Regions:";
 
 private:
+    bool WouldReplaceOpenImage(const QString& output);
     void ShowRegionCheck(const RegionCheckResult& r);
     void RebuildList(int select);
     // Index into regions_ of the selected list item; -1 for the heading or none.

@@ -91,6 +91,7 @@ TfMain::TfMain(ShellState& state, UserPrompts& prompts, QWidget* parent)
     frProfileCreator = new TfrProfileCreator(fw, prompts_);
     TabSheet2 = FramePage(frProfileCreator);
     frConverter = new TfrConverter(prompts_);
+    frConverter->OpenImagePath = [this] { return Fw().FirmwarePath; };
     TabSheet3 = FramePage(frConverter);
     frPatches = new TfrPatche(fw, prompts_);
     TabSheet4 = FramePage(frPatches);

@@ -1,5 +1,6 @@
 #include "srecord/ReservedRegions.h"
 
+#include "firmware/Other.h"
 #include "srecord/S3Hex.h"
 
 namespace fs {
@@ -22,15 +23,7 @@ bool Overlap(const tReservedRegion& a, const tReservedRegion& b) {
 }
 }  // namespace
 
-std::string HexAddress(uint32_t value) {
-    std::string s = "0x";
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        const auto b = static_cast<uint8_t>(value >> shift);
-        s += kHexPairs[b * 2];
-        s += kHexPairs[b * 2 + 1];
-    }
-    return s;
-}
+std::string HexAddress(uint32_t value) { return HexStr(value); }
 
 std::string FormatRegion(const tReservedRegion& region) {
     return HexAddress(region.Low) + " - " + HexAddress(region.High);

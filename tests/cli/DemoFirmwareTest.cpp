@@ -10,6 +10,7 @@
 #include "firmware/FileUtil.h"
 #include "firmware/Firmware.h"
 #include "firmware/Images.h"
+#include "firmware/Other.h"
 #include "firmware/PictureFile.h"
 
 namespace {
@@ -211,6 +212,27 @@ TEST(DemoFirmware, ExportWritesStoredDataFollowingLinks) {
     EXPECT_EQ(photo.Height, 220);
     EXPECT_EQ(fs::ExportResource(d.st, fs::LanguageCategory(d.st, 1, 0), 0, out.Str(), false).Status,
               fs::ExportStatus::NothingToExport);
+}
+
+TEST(DemoFirmware, ExportNeverReplacesTheOpenImage) {
+    // An image that happens to carry the name of one of its own Java files.
+    ScratchDir dir("selfexport");
+    fs::DemoResult demo;
+    std::string error;
+    ASSERT_TRUE(fs::WriteDemoFirmware(dir.Str(), {}, &demo, &error)) << error;
+    const std::string image = dir / "Snake.jar";
+    ASSERT_EQ(std::rename(demo.ImagePath.c_str(), image.c_str()), 0);
+    fs::FirmwareState st;
+    fs::OpenOptions o;
+    o.FirmwaresDir = dir / "Firmwares";
+    ASSERT_EQ(fs::OpenFirmware(st, image, o, fs::NullProgress()).Status, fs::OpenStatus::Ok);
+    const int64_t size = st.FirmwareFile->Size();
+    auto r = fs::ExportResource(st, fs::kCatJava, 1, dir.Str(), false);
+    EXPECT_EQ(r.Status, fs::ExportStatus::WriteFailed);
+    EXPECT_NE(r.Error.find("open firmware image"), std::string::npos);
+    EXPECT_EQ(fs::FileSizeOf(image), size);
+    EXPECT_TRUE(fs::SameFile(image, st.FirmwarePath));
+    EXPECT_FALSE(fs::SameFile(dir / "Firmwares", st.FirmwarePath));
 }
 
 TEST(SafeFileName, NoFoldersFromFirmwareNames) {
