@@ -17,6 +17,22 @@
 
 namespace fs::shell {
 
+void AddSizeEdit(QWidget* owner, QHBoxLayout* row, const char* label, const char* name, const char* udName,
+                 QLineEdit*& edit, UpDown*& ud) {
+    auto* l = new QLabel(label, owner);
+    edit = new QLineEdit("1", owner);
+    edit->setObjectName(name);
+    edit->setMaxLength(3);
+    edit->setFixedWidth(40);
+    l->setBuddy(edit);
+    ud = new UpDown(1, 320, owner);
+    ud->setObjectName(udName);
+    row->addWidget(l);
+    row->addWidget(edit);
+    row->addWidget(ud);
+    row->addSpacing(8);
+}
+
 // --- PictureView ----------------------------------------------------------
 
 PictureView::PictureView(QWidget* parent) : QWidget(parent) {
@@ -223,18 +239,7 @@ TfrFViewer::TfrFViewer(QWidget* parent) : QGroupBox("Extended Firmware Viewer", 
     auto* sizes = new QHBoxLayout;
     auto sizeEdit = [&](const char* label, const char* name, const char* udName, QLineEdit*& edit, UpDown*& ud,
                         bool width) {
-        auto* l = new QLabel(label, this);
-        edit = new QLineEdit("1", this);
-        edit->setObjectName(name);
-        edit->setMaxLength(3);
-        edit->setFixedWidth(40);
-        l->setBuddy(edit);
-        ud = new UpDown(1, 320, this);
-        ud->setObjectName(udName);
-        sizes->addWidget(l);
-        sizes->addWidget(edit);
-        sizes->addWidget(ud);
-        sizes->addSpacing(8);
+        AddSizeEdit(this, sizes, label, name, udName, edit, ud);
         QLineEdit* e = edit;
         connect(e, &QLineEdit::textEdited, this, [e] { SetSizeColour(e, Qt::red); });
         e->installEventFilter(new EnterFilter(e, [this, e, width] { emit sizeEntered(width, e->text()); }));

@@ -9,6 +9,7 @@
 #include "firmware/Picture.h"
 
 class QCheckBox;
+class QHBoxLayout;
 class QLineEdit;
 class QRadioButton;
 class QToolButton;
@@ -68,6 +69,11 @@ signals:
 private:
     int min_, max_, position_;
 };
+
+// A labelled picture-side edit (up to three digits) with its up-down buttons
+// for 1 to 320, added to row; the viewer and the image type dialog share it.
+void AddSizeEdit(QWidget* owner, QHBoxLayout* row, const char* label, const char* name, const char* udName,
+                 QLineEdit*& edit, UpDown*& ud);
 
 // The rounded swatch of the picked colour.
 class ColourSwatch : public QWidget {

@@ -84,18 +84,7 @@ TfSelImageType::TfSelImageType(UserPrompts& prompts, QWidget* parent) : QDialog(
     auto* sizes = new QHBoxLayout;
     auto sizeEdit = [&](const char* label, const char* name, const char* udName, QLineEdit*& edit, UpDown*& ud,
                         bool width) {
-        auto* l = new QLabel(label, this);
-        edit = new QLineEdit("1", this);
-        edit->setObjectName(name);
-        edit->setMaxLength(3);
-        edit->setFixedWidth(40);
-        l->setBuddy(edit);
-        ud = new UpDown(1, 320, this);
-        ud->setObjectName(udName);
-        sizes->addWidget(l);
-        sizes->addWidget(edit);
-        sizes->addWidget(ud);
-        sizes->addSpacing(8);
+        AddSizeEdit(this, sizes, label, name, udName, edit, ud);
         QLineEdit* e = edit;
         connect(ud, &UpDown::changing, this, [e](int v) { e->setText(QString::number(v)); });
         connect(e, &QLineEdit::textChanged, this, [this, width] { ImageSizeChange(width); });
