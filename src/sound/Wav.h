@@ -1,0 +1,16 @@
+// WAV output of rendered sound: 16-bit PCM, stereo, little-endian.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "sound/Smaf.h"
+
+namespace fs::sound {
+
+// The bytes of a canonical 44-byte-header WAV file.
+std::vector<uint8_t> WavBytes(const RenderedSound& sound);
+// Writes the WAV atomically (a failure leaves any previous file untouched).
+bool WriteWav(const std::string& path, const RenderedSound& sound, std::string* error);
+
+}  // namespace fs::sound
