@@ -7,6 +7,7 @@
 #include "cli/EditScript.h"
 #include "cli/Json.h"
 #include "cli/OpenImage.h"
+#include "cli/SoundOut.h"
 #include "editing/DeleteRestore.h"
 #include "editing/Export.h"
 #include "editing/ResourceList.h"
@@ -233,11 +234,14 @@ int RunList(const Args& args) {
 }
 
 int RunExport(const Args& args) {
-    ArgParser p(std::string("usage: flashsmith-cli export IMAGE images|sounds|java INDEX|all DIR [--jpeg] [profile options]\n"
+    ArgParser p(std::string("usage: flashsmith-cli export IMAGE images|sounds|java INDEX|all DIR [--jpeg] [--wav|--wav-only] "
+                            "[profile options]\n"
                             "Writes the stored data of entries to files named as the editor's rows.\n") +
-                kProfileOptionsUsage + "  --jpeg            pictures as JPEG (quality 100) instead of 32-bit BMP\n");
+                kProfileOptionsUsage + "  --jpeg            pictures as JPEG (quality 100) instead of 32-bit BMP\n"
+                "  --wav             sounds also rendered to WAV (48 kHz, 16-bit stereo) beside the .mmf\n"
+                "  --wav-only        sounds rendered to WAV instead of the .mmf\n");
     AddProfileOptions(p);
-    p.Flag("--jpeg");
+    p.Flag("--jpeg").Flag("--wav").Flag("--wav-only");
     int rc;
     if (!p.Parse(args, 4, 4, &rc)) return rc;
     const auto& pos = p.Positionals();
@@ -254,8 +258,20 @@ int RunExport(const Args& args) {
     if (int r = OpenImageForCli(p, pos[0], st)) return r;
     const int32_t rows = RowCount(st, category);
     if (index >= rows) return Fail("no entry " + pos[2] + " among " + std::to_string(rows));
+    const bool wavOnly = p.Has("--wav-only"), wav = wavOnly || p.Has("--wav");
+    if (wav && category != kCatSounds) return UsageError("--wav and --wav-only apply to sounds");
     int failures = 0;
     for (int32_t i = index < 0 ? 0 : static_cast<int32_t>(index); i < (index < 0 ? rows : index + 1); ++i) {
+        if (wav) {
+            ExportResult w = ExportSoundAsWav(st, i, pos[3]);
+            if (w.Status == ExportStatus::Ok) {
+                std::cout << w.Path << "\n";
+            } else if (w.Status != ExportStatus::NothingToExport || index >= 0) {
+                std::cerr << "error: entry " << i << ": " << (w.Error.empty() ? "nothing to export" : w.Error) << "\n";
+                ++failures;
+            }
+            if (wavOnly || w.Status == ExportStatus::NothingToExport) continue;
+        }
         ExportResult r = ExportResource(st, category, i, pos[3], p.Has("--jpeg"));
         if (r.Status == ExportStatus::Ok) {
             std::cout << r.Path << "\n";

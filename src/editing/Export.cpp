@@ -15,6 +15,8 @@ std::string SafeFileName(const std::string& name, const std::string& fallback) {
     return out;
 }
 
+std::string SoundExportStem(int32_t index) { return "Sound_" + std::to_string(index + 1); }
+
 bool DecodeStoredPicture(const FirmwareState& st, int32_t index, Picture& out) {
     const auto& images = st.Firmware.Images;
     if (!st.FirmwareFile || index < 0 || index >= static_cast<int32_t>(images.size())) return false;
@@ -84,7 +86,7 @@ ExportResult ExportResource(const FirmwareState& st, int32_t category, int32_t i
             return r;
         }
         return CopyOut(st, s.Address, s.Size,
-                       JoinPath(folder, "Sound_" + std::to_string(index + 1) + ".mmf"));
+                       JoinPath(folder, SoundExportStem(index) + ".mmf"));
     }
     const tJavaType& j = st.Firmware.JavaApps[index];
     if (j.Size == 0) {

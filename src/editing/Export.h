@@ -27,6 +27,9 @@ ExportResult ExportResource(const FirmwareState& state, int32_t category, int32_
 // picture of the entry's own size; false when nothing can be decoded.
 bool DecodeStoredPicture(const FirmwareState& state, int32_t index, Picture& out);
 
+// "Sound_" + (index + 1): the file name of an exported sound, without extension.
+std::string SoundExportStem(int32_t index);
+
 // A row or table name made safe as one file name: no folder separators, no
 // "." or "..".
 std::string SafeFileName(const std::string& name, const std::string& fallback);

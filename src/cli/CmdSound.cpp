@@ -1,0 +1,137 @@
+// flashsmith-cli sound: the built-in SMAF engine from the command line.
+#include <cstdio>
+#include <iostream>
+
+#include "cli/Command.h"
+#include "cli/Json.h"
+#include "cli/SoundOut.h"
+#include "firmware/FileUtil.h"
+#include "sound/Smaf.h"
+
+namespace fs::cli {
+
+namespace {
+
+using namespace fs::sound;
+
+const char kUsage[] =
+    "usage: flashsmith-cli sound info FILE... [--json]\n"
+    "       flashsmith-cli sound render FILE OUT.wav [--rate N]\n"
+    "\n"
+    "Reads and plays SMAF ringtones (.mmf) with the built-in engine: FM synthesis for\n"
+    "score tracks, ADPCM for audio tracks; no vendor library is needed.\n"
+    "info: format, tracks, voices, length, title, artist, copyright and CRC state of\n"
+    "  each file (--json: an array of objects with file, ok, error, format, tracks,\n"
+    "  voices, lengthMs, title, artist, copyright, crc, warnings). The length is that\n"
+    "  of the whole sequence. Exit 1 when any file could not be read.\n"
+    "render: writes the whole sequence and the release of its last notes as a 16-bit\n"
+    "  stereo WAV; --rate N sets the sampling rate (8000 to 192000, default 48000).\n"
+    "  Rendering stops at 10 minutes.\n";
+
+std::string Seconds(uint32_t ms) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%u.%03u s", ms / 1000, ms % 1000);
+    return text;
+}
+
+std::string TrackText(const TrackInfo& t) {
+    std::string s = std::string(TrackKindName(t.kind)) + " " + std::to_string(t.number);
+    if (t.kind != TrackKind::Other)
+        s += " (" + std::to_string(t.channels) + (t.channels == 1 ? " channel)" : " channels)");
+    return s;
+}
+
+void PrintInfo(const std::string& file, const SmafInfo& info) {
+    std::cout << file << "\n  format:    " << FormatName(info.format) << "\n  tracks:    ";
+    for (size_t i = 0; i < info.tracks.size(); ++i) std::cout << (i ? ", " : "") << TrackText(info.tracks[i]);
+    std::cout << "\n  voices:    " << info.voices << "\n  length:    " << Seconds(info.lengthMs)
+              << "\n  title:     " << info.title << "\n  artist:    " << info.artist
+              << "\n  copyright: " << info.copyright << "\n  CRC:       " << CrcName(info.crc) << "\n";
+    for (const auto& w : info.warnings) std::cout << "  warning:   " << w << "\n";
+}
+
+void JsonInfo(JsonWriter& j, const std::string& file, const std::optional<SmafInfo>& info, const std::string& error) {
+    j.BeginObject().Field("file", file).Field("ok", info.has_value());
+    if (!info) {
+        j.Field("error", error).EndObject();
+        return;
+    }
+    j.Field("format", std::string(FormatName(info->format))).Key("tracks").BeginArray();
+    for (const auto& t : info->tracks)
+        j.BeginObject()
+            .Field("kind", std::string(TrackKindName(t.kind)))
+            .Field("number", t.number)
+            .Field("channels", t.channels)
+            .EndObject();
+    j.EndArray()
+        .Field("voices", info->voices)
+        .Field("lengthMs", info->lengthMs)
+        .Field("title", info->title)
+        .Field("artist", info->artist)
+        .Field("copyright", info->copyright)
+        .Field("crc", std::string(CrcName(info->crc)))
+        .Key("warnings")
+        .BeginArray();
+    for (const auto& w : info->warnings) j.Bytes(w);
+    j.EndArray().EndObject();
+}
+
+int RunInfo(const ArgParser& p) {
+    const bool json = p.Has("--json");
+    int rc = kExitOk;
+    JsonWriter j(std::cout);
+    if (json) j.BeginArray();
+    for (size_t i = 1; i < p.Positionals().size(); ++i) {
+        const std::string& file = p.Positionals()[i];
+        std::string bytes, error;
+        std::optional<SmafInfo> info;
+        if (ReadWholeFile(file, bytes, &error))
+            info = ReadSmafInfo({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, &error);
+        if (!info) rc = kExitFailed;
+        if (json) JsonInfo(j, file, info, error);
+        else if (info) PrintInfo(file, *info);
+        else std::cerr << "error: " << file << ": " << error << "\n";
+    }
+    if (json) {
+        j.EndArray();
+        std::cout << "\n";
+    }
+    return rc;
+}
+
+int RunRender(const ArgParser& p) {
+    const auto& pos = p.Positionals();
+    if (pos.size() != 3) return UsageError("render takes FILE and OUT.wav\n" + p.Usage());
+    RenderOptions options;
+    if (auto rate = p.Get("--rate")) {
+        int64_t v;
+        if (!ParseCliNumber(*rate, &v) || v < 8000 || v > 192000)
+            return UsageError("--rate must be a number from 8000 to 192000");
+        options.sampleRate = static_cast<int>(v);
+    }
+    std::string bytes, error;
+    if (!ReadWholeFile(pos[1], bytes, &error)) return Fail(pos[1] + ": " + error);
+    if (!RenderSmafToWav(bytes, options, pos[2], &error)) return Fail(pos[1] + ": " + error);
+    std::cout << pos[2] << "\n";
+    return kExitOk;
+}
+
+int RunSound(const Args& args) {
+    ArgParser p(kUsage);
+    p.Flag("--json").Option("--rate");
+    int rc;
+    if (!p.Parse(args, 1, SIZE_MAX, &rc)) return rc;
+    const std::string& action = p.Positionals()[0];
+    if (action == "info") {
+        if (p.Positionals().size() < 2) return UsageError("name at least one file\n" + p.Usage());
+        return RunInfo(p);
+    }
+    if (action == "render") return RunRender(p);
+    return UsageError("unknown sound command " + action + "\n" + p.Usage());
+}
+
+CommandRegistrar reg("sound", "read and render SMAF ringtones: info, render", RunSound);
+
+}  // namespace
+
+}  // namespace fs::cli

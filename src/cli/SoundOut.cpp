@@ -1,0 +1,46 @@
+#include "cli/SoundOut.h"
+
+#include <iostream>
+
+#include "firmware/FileUtil.h"
+#include "sound/Wav.h"
+
+namespace fs::cli {
+
+bool RenderSmafToWav(std::string_view smaf, const sound::RenderOptions& options, const std::string& wavPath,
+                     std::string* error) {
+    auto sound = sound::RenderSmaf({reinterpret_cast<const uint8_t*>(smaf.data()), smaf.size()}, options, error);
+    if (!sound) return false;
+    for (const auto& w : sound->warnings) std::cerr << "warning: " << w << "\n";
+    return sound::WriteWav(wavPath, *sound, error);
+}
+
+ExportResult ExportSoundAsWav(const FirmwareState& st, int32_t index, const std::string& folder) {
+    ExportResult r;
+    if (!st.FirmwareLoaded || !st.FirmwareFile || index < 0 ||
+        index >= static_cast<int32_t>(st.Firmware.Sounds.size()) || st.Firmware.Sounds[index].Size == 0) {
+        r.Status = ExportStatus::NothingToExport;
+        return r;
+    }
+    const tSndType& s = st.Firmware.Sounds[index];
+    r.Path = JoinPath(folder, SoundExportStem(index) + ".wav");
+    if (SameFile(r.Path, st.FirmwarePath)) {
+        r.Status = ExportStatus::WriteFailed;
+        r.Error = r.Path + ": is the open firmware image";
+        return r;
+    }
+    const std::string_view data = st.FirmwareFile->View(s.Address, static_cast<size_t>(s.Size));
+    if (static_cast<int64_t>(data.size()) != s.Size) {
+        r.Status = ExportStatus::NothingToExport;
+        r.Error = "the data lies past the end of the image";
+        return r;
+    }
+    std::string error;
+    if (!RenderSmafToWav(data, sound::RenderOptions{}, r.Path, &error)) {
+        r.Status = ExportStatus::DecodeFailed;
+        r.Error = error;
+    }
+    return r;
+}
+
+}  // namespace fs::cli

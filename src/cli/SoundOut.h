@@ -1,0 +1,20 @@
+// Rendering a SMAF file to a WAV file, shared by "sound render" and
+// "export sounds --wav": warnings go to stderr.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "editing/Export.h"
+#include "firmware/Variables.h"
+#include "sound/Smaf.h"
+
+namespace fs::cli {
+
+bool RenderSmafToWav(std::string_view smaf, const sound::RenderOptions& options, const std::string& wavPath,
+                     std::string* error);
+
+// Renders the stored data of sound entry index to folder/Sound_<n>.wav.
+ExportResult ExportSoundAsWav(const FirmwareState& state, int32_t index, const std::string& folder);
+
+}  // namespace fs::cli

@@ -1,0 +1,133 @@
+#include "sound/WaveDecode.h"
+
+#include <cstring>
+#include <memory>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/error.h>
+}
+
+namespace fs::sound {
+
+namespace {
+
+struct CodecDeleter {
+    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
+};
+struct PacketDeleter {
+    void operator()(AVPacket* p) const { av_packet_free(&p); }
+};
+struct FrameDeleter {
+    void operator()(AVFrame* f) const { av_frame_free(&f); }
+};
+
+std::string AvError(int code) {
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(code, text, sizeof text);
+    return text;
+}
+
+// Appends a decoded frame as interleaved 16-bit samples.
+bool TakeFrame(const AVFrame* frame, int channels, std::vector<int16_t>& out) {
+    const int n = frame->nb_samples;
+    if (frame->format == AV_SAMPLE_FMT_S16) {
+        const auto* s = reinterpret_cast<const int16_t*>(frame->data[0]);
+        out.insert(out.end(), s, s + static_cast<size_t>(n) * static_cast<size_t>(channels));
+        return true;
+    }
+    if (frame->format == AV_SAMPLE_FMT_S16P) {
+        for (int i = 0; i < n; ++i)
+            for (int c = 0; c < channels; ++c) out.push_back(reinterpret_cast<const int16_t*>(frame->data[c])[i]);
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::optional<std::vector<int16_t>> DecodeYamahaAdpcm(Bytes data, int channels, int sampleRate, std::string* error) {
+    std::vector<int16_t> out;
+    if (data.empty()) return out;
+    if (channels < 1 || channels > 2 || data.size() > (1u << 30)) {
+        *error = "unsupported ADPCM wave";
+        return std::nullopt;
+    }
+    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_ADPCM_YAMAHA);
+    if (!codec) {
+        *error = "FFmpeg has no Yamaha ADPCM decoder";
+        return std::nullopt;
+    }
+    std::unique_ptr<AVCodecContext, CodecDeleter> ctx(avcodec_alloc_context3(codec));
+    std::unique_ptr<AVPacket, PacketDeleter> packet(av_packet_alloc());
+    std::unique_ptr<AVFrame, FrameDeleter> frame(av_frame_alloc());
+    if (!ctx || !packet || !frame) {
+        *error = "out of memory";
+        return std::nullopt;
+    }
+    ctx->sample_rate = sampleRate > 0 ? sampleRate : 8000;
+    av_channel_layout_default(&ctx->ch_layout, channels);
+    if (int rc = avcodec_open2(ctx.get(), codec, nullptr); rc < 0) {
+        *error = "cannot open the ADPCM decoder: " + AvError(rc);
+        return std::nullopt;
+    }
+    if (int rc = av_new_packet(packet.get(), static_cast<int>(data.size())); rc < 0) {
+        *error = "out of memory";
+        return std::nullopt;
+    }
+    std::memcpy(packet->data, data.data(), data.size());
+    out.reserve(data.size() * 2);
+    for (AVPacket* p : {packet.get(), static_cast<AVPacket*>(nullptr)}) {
+        if (int rc = avcodec_send_packet(ctx.get(), p); rc < 0 && rc != AVERROR_EOF) {
+            *error = "ADPCM decoding failed: " + AvError(rc);
+            return std::nullopt;
+        }
+        for (;;) {
+            const int rc = avcodec_receive_frame(ctx.get(), frame.get());
+            if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF) break;
+            if (rc < 0) {
+                *error = "ADPCM decoding failed: " + AvError(rc);
+                return std::nullopt;
+            }
+            if (!TakeFrame(frame.get(), channels, out)) {
+                *error = "unexpected sample format from the ADPCM decoder";
+                return std::nullopt;
+            }
+            av_frame_unref(frame.get());
+        }
+    }
+    return out;
+}
+
+std::optional<std::vector<int16_t>> DecodeWave(const WaveData& wave, std::string* error) {
+    switch (wave.coding) {
+        case WaveCoding::Adpcm:
+            if (wave.bits != 4) break;
+            return DecodeYamahaAdpcm(wave.data, wave.channels, wave.rate, error);
+        case WaveCoding::SignedPcm:
+        case WaveCoding::OffsetPcm: {
+            const bool offset = wave.coding == WaveCoding::OffsetPcm;
+            std::vector<int16_t> out;
+            if (wave.bits == 8) {
+                for (uint8_t b : wave.data)
+                    out.push_back(static_cast<int16_t>((offset ? b - 128 : static_cast<int8_t>(b)) * 256));
+                return out;
+            }
+            if (wave.bits == 16) {
+                // Big-endian like the rest of the format.
+                for (size_t i = 0; i + 1 < wave.data.size(); i += 2) {
+                    const uint16_t v = static_cast<uint16_t>((wave.data[i] << 8) | wave.data[i + 1]);
+                    out.push_back(static_cast<int16_t>(offset ? v ^ 0x8000 : v));
+                }
+                return out;
+            }
+            break;
+        }
+        default: break;
+    }
+    *error = "wave " + std::to_string(wave.number) + " is stored in a format that is not played";
+    return std::nullopt;
+}
+
+}  // namespace fs::sound
