@@ -120,6 +120,8 @@ void FmNote::Start(const FmVoice& voice, double pitchKey, int sampleRate) {
     lfoStep_ = kLfoHz[voice.lfo & 3] / static_cast<float>(fs);
     released_ = false;
     done_ = false;
+    lastBend_ = 0;
+    bendFactor_ = 1;
     const double boFactor = std::exp2(1 - (voice.bo & 3));
     for (int i = 0; i < 4; ++i) {
         Op& o = ops_[i];
@@ -208,50 +210,68 @@ void FmNote::AdvanceEnvelope(Op& o, int n) {
 
 template <int Alg>
 void FmNote::RenderAlg(float* out, int n, const float* g0, const float* dg) {
-    Op& A = ops_[0];
-    Op& B = ops_[1];
-    Op& C = ops_[2];
-    Op& D = ops_[3];
+    // The operator state lives in locals for the loop: the output buffer is
+    // float too, so the compiler could not keep struct members in registers.
+    constexpr bool kFourOps = Alg >= 2;
+    constexpr bool kFeedback3 = Alg == 2 || Alg == 5;
+    const float* ta = ops_[0].table;
+    const float* tb = ops_[1].table;
+    const float* tc = ops_[2].table;
+    const float* td = ops_[3].table;
+    uint32_t pa = ops_[0].phase, pb = ops_[1].phase, pc = ops_[2].phase, pd = ops_[3].phase;
+    const uint32_t ia = ops_[0].inc, ib = ops_[1].inc, ic = ops_[2].inc, id = ops_[3].inc;
     float ga = g0[0], gb = g0[1], gc = g0[2], gd = g0[3];
-    auto run = [](Op& o, uint32_t mod, float g) {
-        const float y = o.table[(o.phase + mod) >> (32 - kTableBits)] * g;
-        o.phase += o.inc;
-        return y;
-    };
-    auto fb = [](const Op& o) { return ModPhase(o.fbK * 0.5f * (o.y1 + o.y2)); };
+    const float da = dg[0], db = dg[1], dc = dg[2], dd = dg[3];
+    const float ka = ops_[0].fbK * 0.5f, kc = ops_[2].fbK * 0.5f;
+    float a1 = ops_[0].y1, a2 = ops_[0].y2, c1 = ops_[2].y1, c2 = ops_[2].y2;
+    constexpr int kShift = 32 - kTableBits;
     auto mod = [](float y) { return ModPhase(4.f * y); };
     for (int i = 0; i < n; ++i) {
-        const float a = run(A, fb(A), ga);
-        A.y2 = A.y1;
-        A.y1 = a;
+        const float a = ta[(pa + ModPhase(ka * (a1 + a2))) >> kShift] * ga;
+        a2 = a1;
+        a1 = a;
         float s;
         if constexpr (Alg == 0) {
-            s = run(B, mod(a), gb);
+            s = tb[(pb + mod(a)) >> kShift] * gb;
         } else if constexpr (Alg == 1) {
-            s = a + run(B, 0, gb);
+            s = a + tb[pb >> kShift] * gb;
         } else {
-            const float b = run(B, Alg == 4 || Alg == 5 ? mod(a) : 0, gb);
+            const float b = tb[(pb + (Alg == 4 || Alg == 5 ? mod(a) : 0u)) >> kShift] * gb;
             float c;
-            if constexpr (Alg == 2 || Alg == 5) {
-                c = run(C, fb(C), gc);
-                C.y2 = C.y1;
-                C.y1 = c;
+            if constexpr (kFeedback3) {
+                c = tc[(pc + ModPhase(kc * (c1 + c2))) >> kShift] * gc;
+                c2 = c1;
+                c1 = c;
             } else {
-                c = run(C, mod(b), gc);
+                c = tc[(pc + mod(b)) >> kShift] * gc;
             }
-            if constexpr (Alg == 2) s = a + b + c + run(D, 0, gd);
-            else if constexpr (Alg == 3) s = run(D, mod(a + c), gd);
-            else if constexpr (Alg == 4) s = run(D, mod(c), gd);
-            else if constexpr (Alg == 5) s = b + run(D, mod(c), gd);
-            else if constexpr (Alg == 6) s = a + run(D, mod(c), gd);
-            else s = a + c + run(D, 0, gd);
+            if constexpr (Alg == 2) s = a + b + c + td[pd >> kShift] * gd;
+            else if constexpr (Alg == 3) s = td[(pd + mod(a + c)) >> kShift] * gd;
+            else if constexpr (Alg == 4) s = td[(pd + mod(c)) >> kShift] * gd;
+            else if constexpr (Alg == 5) s = b + td[(pd + mod(c)) >> kShift] * gd;
+            else if constexpr (Alg == 6) s = a + td[(pd + mod(c)) >> kShift] * gd;
+            else s = a + c + td[pd >> kShift] * gd;
         }
         out[i] = s;
-        ga += dg[0];
-        gb += dg[1];
-        gc += dg[2];
-        gd += dg[3];
+        pa += ia;
+        pb += ib;
+        ga += da;
+        gb += db;
+        if constexpr (kFourOps) {
+            pc += ic;
+            pd += id;
+            gc += dc;
+            gd += dd;
+        }
     }
+    ops_[0].phase = pa;
+    ops_[1].phase = pb;
+    ops_[2].phase = pc;
+    ops_[3].phase = pd;
+    ops_[0].y1 = a1;
+    ops_[0].y2 = a2;
+    ops_[2].y1 = c1;
+    ops_[2].y2 = c2;
 }
 
 void FmNote::Render(float* out, int n, double bendSemitones, int modulation) {
@@ -262,7 +282,11 @@ void FmNote::Render(float* out, int n, double bendSemitones, int modulation) {
     const float tri = lfoPhase_ < 0.5f ? 4 * lfoPhase_ - 1 : 3 - 4 * lfoPhase_;
     lfoPhase_ += lfoStep_ * static_cast<float>(n);
     lfoPhase_ -= std::floor(lfoPhase_);
-    const double bend = std::exp2(bendSemitones / 12.0);
+    if (bendSemitones != lastBend_) {
+        lastBend_ = bendSemitones;
+        bendFactor_ = std::exp2(bendSemitones / 12.0);
+    }
+    const double bend = bendFactor_;
     const float vibDepth = 1.f + 7.f * static_cast<float>(modulation) / 127.f;
     float g0[4] = {0, 0, 0, 0}, dg[4] = {0, 0, 0, 0};
     int sounding = 0;

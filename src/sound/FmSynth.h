@@ -53,6 +53,7 @@ private:
     int opCount_ = 2;
     int alg_ = 0;
     float lfoPhase_ = 0, lfoStep_ = 0;
+    double lastBend_ = 0, bendFactor_ = 1;
     bool released_ = false;
     bool done_ = true;
     int carriers_ = 0;  // bit mask

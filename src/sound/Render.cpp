@@ -16,7 +16,7 @@ namespace fs::sound {
 
 namespace {
 
-constexpr int kBlock = 32;
+constexpr int kBlock = FmNote::kMaxBlock;
 constexpr int kVoices = 32;
 constexpr float kFmGain = 0.25f * 32768.f;  // about -12 dB of headroom for FM
 constexpr float kDrumGain = 0.35f * 32768.f;
@@ -27,13 +27,19 @@ float Law(int v) {
     return x * x;
 }
 
-// Centre (64) leaves both sides at full level.
-void PanGains(int p, float& left, float& right) {
-    constexpr double kHalfPi = 1.57079632679489661923;
-    p = std::clamp(p, 0, 127);
-    left = p <= 64 ? 1.f : static_cast<float>(std::cos(kHalfPi * (p - 64) / 63.0));
-    right = p >= 64 ? 1.f : static_cast<float>(std::sin(kHalfPi * p / 64.0));
-}
+// Left and right gains by pan position; centre (64) leaves both sides at
+// full level.
+struct PanTable {
+    float left[128], right[128];
+    PanTable() {
+        constexpr double kHalfPi = 1.57079632679489661923;
+        for (int p = 0; p < 128; ++p) {
+            left[p] = p <= 64 ? 1.f : static_cast<float>(std::cos(kHalfPi * (p - 64) / 63.0));
+            right[p] = p >= 64 ? 1.f : static_cast<float>(std::sin(kHalfPi * p / 64.0));
+        }
+    }
+};
+const PanTable kPan;
 
 struct Channel {
     int program = 0, bankMsb = 0, bankLsb = 0, hpsBank = 0, octave = 0;
@@ -107,7 +113,9 @@ public:
                          [](const TimedEvent& a, const TimedEvent& b) { return a.ms < b.ms; });
 
         const uint64_t seqEnd = ToSamples(song_.info.lengthMs);
-        out_.samples.reserve(2 * static_cast<size_t>(std::min(cap_, seqEnd + static_cast<uint64_t>(rate_))));
+        // Room for the sequence and the longest tail, so the buffer never
+        // grows by doubling.
+        out_.samples.reserve(2 * static_cast<size_t>(std::min(cap_, seqEnd + ToSamples(kTailMs))));
         bool cut = false;
         for (const auto& te : events) {
             const uint64_t at = ToSamples(te.ms);
@@ -177,11 +185,9 @@ private:
         for (auto& v : voices_) {
             if (v.kind == Kind::Free) continue;
             const Channel& c = channels_[v.slot][v.channel];
-            float gl, gr;
-            PanGains(c.pan + v.panOffset, gl, gr);
+            const int pan = std::clamp(c.pan + v.panOffset, 0, 127);
             const float g = v.gain * Law(c.volume) * Law(c.expression) * master_;
-            gl *= g;
-            gr *= g;
+            const float gl = kPan.left[pan] * g, gr = kPan.right[pan] * g;
             if (v.lastL < 0) {
                 v.lastL = gl;
                 v.lastR = gr;

@@ -1,6 +1,7 @@
 #include "sound/Wav.h"
 
-#include <string_view>
+#include <algorithm>
+#include <cstdio>
 
 #include "firmware/FileUtil.h"
 
@@ -18,13 +19,11 @@ void Put32(std::vector<uint8_t>& out, uint32_t v) {
 void PutId(std::vector<uint8_t>& out, const char* id) {
     for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(id[i]));
 }
-}  // namespace
 
-std::vector<uint8_t> WavBytes(const RenderedSound& sound) {
+std::vector<uint8_t> Header(const RenderedSound& sound) {
     const uint32_t dataBytes = static_cast<uint32_t>(sound.samples.size() * 2);
     const uint32_t rate = static_cast<uint32_t>(sound.sampleRate);
     std::vector<uint8_t> out;
-    out.reserve(44 + dataBytes);
     PutId(out, "RIFF");
     Put32(out, 36 + dataBytes);
     PutId(out, "WAVE");
@@ -38,14 +37,31 @@ std::vector<uint8_t> WavBytes(const RenderedSound& sound) {
     Put16(out, 16);
     PutId(out, "data");
     Put32(out, dataBytes);
-    for (int16_t s : sound.samples) Put16(out, static_cast<uint16_t>(s));
     return out;
 }
+}  // namespace
 
 bool WriteWav(const std::string& path, const RenderedSound& sound, std::string* error) {
-    const std::vector<uint8_t> bytes = WavBytes(sound);
-    return WriteFileAtomic(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
-                           error);
+    if (sound.samples.size() > (UINT32_MAX - 36) / 2) {
+        *error = "the sound is too long for a WAV file";
+        return false;
+    }
+    // Written in pieces, so that memory stays at the size of the samples.
+    return WriteFileAtomic(
+        path,
+        [&](std::FILE* f) {
+            const std::vector<uint8_t> header = Header(sound);
+            if (std::fwrite(header.data(), 1, header.size(), f) != header.size()) return false;
+            std::vector<uint8_t> piece;
+            for (size_t i = 0; i < sound.samples.size(); i += 32768) {
+                piece.clear();
+                const size_t end = std::min(sound.samples.size(), i + 32768);
+                for (size_t k = i; k < end; ++k) Put16(piece, static_cast<uint16_t>(sound.samples[k]));
+                if (std::fwrite(piece.data(), 1, piece.size(), f) != piece.size()) return false;
+            }
+            return true;
+        },
+        error);
 }
 
 }  // namespace fs::sound

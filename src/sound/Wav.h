@@ -8,9 +8,7 @@
 
 namespace fs::sound {
 
-// The bytes of a canonical 44-byte-header WAV file.
-std::vector<uint8_t> WavBytes(const RenderedSound& sound);
-// Writes the WAV atomically (a failure leaves any previous file untouched).
+// Writes a canonical 44-byte-header WAV atomically (a failure leaves any previous file untouched).
 bool WriteWav(const std::string& path, const RenderedSound& sound, std::string* error);
 
 }  // namespace fs::sound
