@@ -277,3 +277,77 @@ TEST(RenderTest, UnreadableInputIsAnError) {
     EXPECT_FALSE(RenderSmaf(HandyPhoneA4(), RenderOptions{1000, 1000}, &error));
     EXPECT_NE(error.find("sample rate"), std::string::npos);
 }
+
+namespace {
+
+double Rms(const std::vector<double>& x) {
+    double s = 0;
+    for (double v : x) s += v * v;
+    return x.empty() ? 0 : std::sqrt(s / static_cast<double>(x.size()));
+}
+
+ByteVec SineSetupMobile() {
+    const ByteVec two = MobileTwoNotes();
+    return ByteVec(two.begin() + 57, two.begin() + 57 + 33);
+}
+
+}  // namespace
+
+TEST(SequencerTest, HandyPhoneChannelsAreMonophonicMobileOnesAreNot) {
+    const ByteVec a4 = HandyPhoneA4();
+    const ByteVec hpsVoice(a4.begin() + 43, a4.begin() + 64);
+    // A4 for 1 s; at 0.5 s E5 (octave 3, note 4) for 0.4 s.
+    ByteVec hps = {0x00, 0x29, 0x80, 0x7A, 0x7D, 0x34, 0x64, 0x7D, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x00};
+    RenderedSound mono = Render(HpsScore(hps, hpsVoice));
+    Spectrum late(Side(mono, 0, 0.6, 0.9), 48000);
+    EXPECT_NEAR(late.PeakHz(50, 5000), 659.26, 3.3);
+    EXPECT_LT(late.Level(440), late.Level(659.26) / 1000);
+
+    ByteVec ms = {0x00, 0xB0, 0x00, 0x7C, 0x00, 0xB0, 0x20, 0x00, 0x00, 0xC0, 0x00,
+                  0x00, 0x90, 0x45, 0x7F, 0x81, 0x7A,
+                  0x7D, 0x90, 0x4C, 0x7F, 0x64,
+                  0x7D, 0xFF, 0x2F, 0x00};
+    RenderedSound poly = Render(MobileScore(2, SineSetupMobile(), ms));
+    Spectrum both(Side(poly, 0, 0.6, 0.9), 48000);
+    EXPECT_NEAR(20 * std::log10(both.Level(440) / both.Level(659.26)), 0, 1.0);
+}
+
+TEST(SequencerTest, HoldPedalKeepsNotesUntilItIsReleased) {
+    // A4 with a 0.2 s gate under the hold pedal, released at 0.6 s; the
+    // sequence runs to 1 s.
+    ByteVec ms = {0x00, 0xB0, 0x00, 0x7C, 0x00, 0xC0, 0x00, 0x00, 0xB0, 0x40, 0x7F,
+                  0x00, 0x90, 0x45, 0x7F, 0x32,
+                  0x81, 0x16, 0xB0, 0x40, 0x00,
+                  0x64, 0xFF, 0x2F, 0x00};
+    RenderedSound s = Render(MobileScore(2, SineSetupMobile(), ms));
+    EXPECT_EQ(s.info.lengthMs, 1000u);
+    EXPECT_GT(Rms(Side(s, 0, 0.3, 0.55)), 1000);
+    EXPECT_EQ(Peak(Side(s, 0, 0.61)), 0);
+    auto [start, end] = SoundingSpan(s);
+    EXPECT_NEAR(end, 600, 5);
+}
+
+TEST(SequencerTest, Ma7ReachesTheUpperChannelsAndRunningStatusIsTolerated) {
+    // MA-7: 0xB0 = bank 1, control change, channel 16; 0xC0 program; 0x90
+    // note with velocity on channel 16.
+    ByteVec ma7 = {0x00, 0xB0, 0x00, 0x7C, 0x00, 0xC0, 0x00, 0x00, 0x90, 0x45, 0x7F, 0x81, 0x7A,
+                   0x81, 0x7A, 0xFF, 0x2F, 0x00};
+    ByteVec body = {0x03, 0x00, 0x02, 0x02};
+    body.resize(body.size() + 32, 0);
+    ByteVec setup = SineSetupMobile();
+    Append(body, Chunk("Mtsu", setup));
+    Append(body, Chunk("Mtsq", ma7));
+    RenderedSound s = Render(MakeSmaf({Contents(0x38), ChunkN("MTR", 7, body)}));
+    EXPECT_EQ(s.info.format, SmafFormat::MA7);
+    EXPECT_NEAR(Spectrum(Side(s, 0, 0.1, 0.9), 48000).PeakHz(50, 5000), 440.0, 2.2);
+
+    // Mobile Standard: the second note repeats the status byte of the first.
+    ByteVec ms = {0x00, 0xB0, 0x00, 0x7C, 0x00, 0xC0, 0x00,
+                  0x00, 0x90, 0x45, 0x7F, 0x81, 0x7A,
+                  0x00, 0x4C, 0x7F, 0x81, 0x7A,
+                  0x81, 0x7A, 0xFF, 0x2F, 0x00};
+    RenderedSound r = Render(MobileScore(2, SineSetupMobile(), ms));
+    Spectrum sp(Side(r, 0, 0.1, 0.9), 48000);
+    EXPECT_GT(sp.Level(659.26), sp.Level(440) / 2);
+    EXPECT_EQ(r.info.tracks[0].channels, 1);
+}
