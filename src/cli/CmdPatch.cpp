@@ -1,6 +1,7 @@
 // flashsmith-cli patch: patch file (.spf) commands. Each verb is one function
 // in the table below.
 #include <algorithm>
+#include <cstdint>
 #include <iostream>
 #include <set>
 #include <sstream>
@@ -13,6 +14,7 @@
 #include "patches/CreatePatch.h"
 #include "patches/PatchExport.h"
 #include "patches/PatchReader.h"
+#include "patches/PatchStatus.h"
 #include "xml/GmXml.h"
 
 namespace fs::cli {
@@ -28,6 +30,8 @@ const char kUsage[] =
     "                        write the pending edits of one resource kind as a patch\n"
     "  to-s3 PATCH OUT [--image IMAGE] [--resource N]...\n"
     "                        export patch resources as a Motorola S-record file\n"
+    "  status PATCH... --image IMAGE [--json]\n"
+    "                        whether each patch is already in the image\n"
     "\n"
     "Every verb takes --help.\n";
 
@@ -329,6 +333,68 @@ int RunToS3(const Args& args) {
     return kExitFailed;
 }
 
+// --- status ------------------------------------------------------------------
+
+const char kStatusUsage[] =
+    "usage: flashsmith-cli patch status PATCH... --image IMAGE [profile options] [--json]\n"
+    "\n"
+    "Tells for each patch whether it is already in IMAGE: \"Yes\" when every data\n"
+    "element's new bytes (\"to\") lie at its offset, \"Partly\" when some do, \"No\"\n"
+    "otherwise, with the counts of data elements and bytes in place. Only the parts\n"
+    "made for the image's firmware version are compared (every part when none is).\n"
+    "Exit status 0 whatever the answers; 1 when a PATCH is no patch file.\n";
+
+int RunStatus(const Args& args) {
+    ArgParser parser(std::string(kStatusUsage) + kProfileOptionsUsage);
+    parser.Option("--image").Flag("--json");
+    AddProfileOptions(parser);
+    int code = kExitOk;
+    if (!parser.Parse(args, 1, SIZE_MAX, &code)) return code;
+    const auto image = parser.Get("--image");
+    if (!image) return UsageError("--image is required");
+    FirmwareState state;
+    if (int r = OpenImageForCli(parser, *image, state)) return r;
+    const std::string version(GmXmlTrim(state.FirmwareDescription.Version));
+    const bool json = parser.Has("--json");
+    std::ostringstream out;
+    int failed = 0;
+    bool firstJson = true;
+    if (json) out << "[";
+    for (const std::string& path : parser.Positionals()) {
+        TGmXML doc;
+        std::string error;
+        std::optional<PatchContents> patch;
+        if (doc.LoadFile(path, &error)) {
+            patch = ReadPatch(doc);
+            if (!patch) error = path + ": not a patch file";
+        }
+        if (!patch) {
+            std::cerr << "error: " << error << "\n";
+            ++failed;
+            continue;
+        }
+        const PatchStatus st = GetPatchStatus(*patch, *state.FirmwareFile, version);
+        const char* installed = PatchInstalledText(st.Installed);
+        if (json) {
+            out << (firstJson ? "" : ",") << "\n  {\"patch\": " << JsonString(path)
+                << ", \"name\": " << JsonString(patch->info.name) << ", \"version\": " << JsonString(patch->info.version)
+                << ", \"firmware\": " << JsonString(FirstFirmware(*patch)) << ", \"fits\": " << (st.Fits ? "true" : "false")
+                << ", \"installed\": \"" << installed << "\", \"elements\": " << st.Elements
+                << ", \"matchingElements\": " << st.MatchingElements << ", \"bytes\": " << st.Bytes
+                << ", \"matchingBytes\": " << st.MatchingBytes << "}";
+            firstJson = false;
+        } else {
+            out << path << ": " << installed << " (" << st.MatchingElements << " of " << st.Elements
+                << " data elements, " << st.MatchingBytes << " of " << st.Bytes << " bytes)";
+            if (!st.Fits) out << ", made for firmware \"" << Shown(FirstFirmware(*patch)) << "\"";
+            out << "\n";
+        }
+    }
+    if (json) out << (firstJson ? "]\n" : "\n]\n");
+    std::cout << out.str();
+    return failed ? kExitFailed : kExitOk;
+}
+
 // The edit scripts' "apply PATCH" lines run Open SPF.
 ApplyOutcome ApplyPatchFromScript(FirmwareState& state, const std::string& path) {
     OpenSpfResult r = OpenSpf(state, path);
@@ -361,6 +427,7 @@ const Verb kVerbs[] = {
     {"show", RunShow},
     {"create", RunCreate},
     {"to-s3", RunToS3},
+    {"status", RunStatus},
 };
 
 int RunPatch(const Args& args) {

@@ -12,7 +12,8 @@
 namespace fs::cli {
 
 const char* const kProfileOptionsUsage =
-    "  --firmwares DIR   folder of description files (default: the program's Firmwares)\n"
+    "  --firmwares DIR   folder of description files (default: the program's Firmwares);\n"
+    "                    a \"Firmwares\" folder beside the image is asked when it has none\n"
     "  --profile NAME    which of several description files to use\n"
     "  --sdf FILE        skip identification and read this description file\n";
 
@@ -81,7 +82,7 @@ int OpenImageForCli(const ArgParser& parser, const std::string& image, FirmwareS
         case OpenStatus::NoModel: return Fail("not identified: no phone model in " + image);
         case OpenStatus::NoProfile:
             return Fail("no description file for version \"" + state.FirmwareDescription.Version + "\" in " +
-                        options.FirmwaresDir);
+                        options.FirmwaresDir + (r.BesideDir.empty() ? "" : " nor in " + r.BesideDir));
         case OpenStatus::Cancelled: {
             std::string names;
             for (const auto& n : r.Profiles) names += "\n  " + n;

@@ -2,40 +2,47 @@
 
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs {
 
 std::unique_ptr<BinFile> BinFile::Open(const std::string& path, std::string* error) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (error) *error = path + ": " + std::strerror(errno);
+    auto fail = [&](const std::string& why) {
+        if (error) *error = path + ": " + why;
         return nullptr;
-    }
+    };
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return fail(std::strerror(errno));
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
     struct stat st{};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        if (error) *error = path + ": not a regular file";
-        ::close(fd);
-        return nullptr;
-    }
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return fail("not a regular file");
+    if (static_cast<uint64_t>(st.st_size) > kMaxSize)
+        return fail("too large (" + std::to_string(st.st_size) + " bytes; at most " + std::to_string(kMaxSize) +
+                    " are read)");
     std::unique_ptr<BinFile> f(new BinFile());
     f->path_ = path;
     f->size_ = st.st_size;
-    if (st.st_size > 0) {
-        void* m = ::mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
-        if (m == MAP_FAILED) {
-            if (error) *error = path + ": " + std::strerror(errno);
-            ::close(fd);
-            return nullptr;
-        }
-        ::madvise(m, static_cast<size_t>(st.st_size), MADV_SEQUENTIAL);
-        f->map_ = m;
-        f->data_ = static_cast<const uint8_t*>(m);
+    const size_t size = static_cast<size_t>(st.st_size);
+    try {
+        f->owned_.resize(size);
+    } catch (const std::bad_alloc&) {
+        return fail("not enough memory to read " + std::to_string(size) + " bytes");
     }
-    ::close(fd);
+    for (size_t done = 0; done < size;) {
+        const ssize_t n = ::pread(fd, f->owned_.data() + done, size - done, static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return fail(std::strerror(errno));
+        // Another program cut the file while it was read.
+        if (n == 0) return fail("the file shrank to " + std::to_string(done) + " bytes while it was read");
+        done += static_cast<size_t>(n);
+    }
+    f->data_ = reinterpret_cast<const uint8_t*>(f->owned_.data());
     return f;
 }
 
@@ -47,9 +54,7 @@ std::unique_ptr<BinFile> BinFile::FromBytes(std::string bytes) {
     return f;
 }
 
-BinFile::~BinFile() {
-    if (map_) ::munmap(map_, static_cast<size_t>(size_));
-}
+BinFile::~BinFile() = default;
 
 size_t BinFile::Read(int64_t offset, void* dst, size_t n) const {
     if (offset < 0 || offset >= size_) return 0;

@@ -1,5 +1,8 @@
-// A read-only view of a whole file, mapped into memory: images are tens of
-// megabytes and every scan over them must be a plain memory walk.
+// A read-only copy of a whole file in memory: images are tens of megabytes
+// and every scan over them must be a plain memory walk. The bytes are read
+// at open rather than mapped, so another program that cuts or rewrites the
+// file later cannot pull pages from under a scan (a mapped file would end
+// the program with SIGBUS); the program keeps working on the file as opened.
 #pragma once
 
 #include <cstddef>
@@ -12,11 +15,14 @@ namespace fs {
 
 class BinFile {
 public:
-    // Opens read-only; on failure returns nullptr-like empty object with
-    // Error() set. Never writes to the file.
+    // Reads the file whole; on failure returns null with *error set (a file
+    // over kMaxSize, or one that shrinks while it is read, fails). Never
+    // writes to the file.
     static std::unique_ptr<BinFile> Open(const std::string& path, std::string* error);
     // A file made from bytes in memory (tests, decoded replacement data).
     static std::unique_ptr<BinFile> FromBytes(std::string bytes);
+
+    static constexpr uint64_t kMaxSize = uint64_t(1) << 30;
 
     ~BinFile();
     BinFile(const BinFile&) = delete;
@@ -41,7 +47,6 @@ private:
     BinFile() = default;
     const uint8_t* data_ = nullptr;
     int64_t size_ = 0;
-    void* map_ = nullptr;
     std::string owned_;
     std::string path_;
 };

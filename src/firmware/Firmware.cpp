@@ -342,6 +342,12 @@ void ResetFirmware(FirmwareState& st) {
     st.ProfilePath.clear();
 }
 
+std::string BesideFirmwaresDir(const std::string& imagePath) {
+    const size_t slash = imagePath.rfind('/');
+    if (slash == std::string::npos) return "Firmwares";
+    return JoinPath(imagePath.substr(0, slash + 1), "Firmwares");
+}
+
 OpenResult OpenFirmware(FirmwareState& st, const std::string& path, const OpenOptions& options,
                         ProgressSink& progress) {
     OpenResult result;
@@ -372,7 +378,18 @@ OpenResult OpenFirmware(FirmwareState& st, const std::string& path, const OpenOp
         FoundVersion v = FindVersion(f, d.PhoneModel, start, progress);
         d.Version = v.Version;
         d.VersionAddr = static_cast<int32_t>(v.Address);
-        result.Profiles = FindProfiles(options.FirmwaresDir, d.Version);
+        result.FirmwaresDir = options.FirmwaresDir;
+        result.Profiles = FindProfiles(result.FirmwaresDir, d.Version);
+        // Description files may also travel with the image, in a "Firmwares"
+        // folder beside it; the given folder is asked first.
+        if (result.Profiles.empty()) {
+            const std::string beside = BesideFirmwaresDir(path);
+            if (DirExists(beside) && !SameFile(beside, options.FirmwaresDir)) {
+                result.BesideDir = beside;
+                result.Profiles = FindProfiles(beside, d.Version);
+                if (!result.Profiles.empty()) result.FirmwaresDir = beside;
+            }
+        }
         if (result.Profiles.empty()) return end(OpenStatus::NoProfile);
         size_t chosen = 0;
         if (result.Profiles.size() > 1) {
@@ -381,7 +398,7 @@ OpenResult OpenFirmware(FirmwareState& st, const std::string& path, const OpenOp
                 return end(OpenStatus::Cancelled);
             chosen = static_cast<size_t>(pick);
         }
-        profile = JoinPath(options.FirmwaresDir, result.Profiles[chosen]);
+        profile = JoinPath(result.FirmwaresDir, result.Profiles[chosen]);
     }
     IniFile ini = IniFile::Load(profile);
     ReadDescription(st, ini);

@@ -52,7 +52,9 @@ enum class OpenStatus {
     TableError,     // a table reads past the end of the file
 };
 struct OpenOptions {
-    std::string FirmwaresDir;  // where FindProfiles looks
+    // Where FindProfiles looks first; when it has nothing for the version,
+    // the "Firmwares" folder beside the image is asked too.
+    std::string FirmwaresDir;
     std::string SdfPath;       // when set: skip identification, read this file
     // Picks one of several profile names; returns its index or -1.
     std::function<int(const std::vector<std::string>&)> ChooseProfile;
@@ -61,7 +63,11 @@ struct OpenResult {
     OpenStatus Status = OpenStatus::Ok;
     std::string Error;
     std::vector<std::string> Profiles;  // names found by FindProfiles
+    std::string FirmwaresDir;           // the folder the profiles were found in
+    std::string BesideDir;              // the image's own "Firmwares", when it was asked
 };
+// The "Firmwares" folder beside an image.
+std::string BesideFirmwaresDir(const std::string& imagePath);
 OpenResult OpenFirmware(FirmwareState& state, const std::string& path, const OpenOptions& options,
                         ProgressSink& progress);
 

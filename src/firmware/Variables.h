@@ -104,7 +104,9 @@ struct tResourceIDType {
 struct FirmwareState {
     tFirmwareDescription FirmwareDescription;
     tFirmware Firmware;
-    std::unique_ptr<BinFile> FirmwareFile;
+    // Shared so that a background reader keeps the bytes it works on when
+    // another image is opened.
+    std::shared_ptr<BinFile> FirmwareFile;
     std::string FirmwarePath;  // host path of the open image
     std::string ProfilePath;   // description file the open used
     bool FirmwareLoaded = false;

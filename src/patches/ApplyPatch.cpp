@@ -259,6 +259,10 @@ ApplyResourceResult ApplyPatchResource(FirmwareState& state, const TGmXmlNode& n
         case PatchResourceType::Unknown: return result;
     }
     result.Applied = true;
+    result.Category = r.type == PatchResourceType::Img    ? kCatImages
+                      : r.type == PatchResourceType::Snd  ? kCatSounds
+                      : r.type == PatchResourceType::Java ? kCatJava
+                                                          : region;
     Applier apply(state, result);
     std::string table;  // "to" of the table element, once applied
     for (const PatchElement& e : r.elements) {
@@ -296,6 +300,7 @@ ApplyResourceResult ApplyPatchResource(FirmwareState& state, const TGmXmlNode& n
         }
         if (result.WriteFailed) return result;
         ++result.Elements;
+        result.Rows.push_back(static_cast<int32_t>(index));
     }
     return result;
 }
@@ -339,6 +344,7 @@ OpenSpfResult ApplyPatchDocument(FirmwareState& state, const TGmXML& doc) {
     for (const auto& child : patchData->Children()) {
         if (child->Name() != spf::kResource) continue;
         ApplyResourceResult r = ApplyPatchResource(state, *child);
+        for (int32_t row : r.Rows) result.Changed.emplace_back(r.Category, row);
         if (r.WriteFailed) {
             result.Status = OpenSpfStatus::WriteError;
             result.Error = r.Error;

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "firmware/Variables.h"
 #include "patches/CreatePatch.h"
@@ -15,6 +17,8 @@ namespace fs {
 struct ApplyResourceResult {
     bool Applied = false;  // false: the resource was ignored as a whole
     int Elements = 0;      // data and meta elements that changed an entry
+    int32_t Category = -1;       // the resource's category (region)
+    std::vector<int32_t> Rows;   // the entries changed, in order (repeats possible)
     bool WriteFailed = false;
     std::string Error;     // WriteFailed: the replacement file that could not be written
 };
@@ -38,6 +42,8 @@ struct OpenSpfResult {
     PatchDetails Details;  // for the patch dialog's fields (Applied, WriteError)
     int Resources = 0;     // resources applied
     std::string Error;
+    // Every entry an element changed: category and index.
+    std::vector<std::pair<int32_t, int32_t>> Changed;
 };
 
 // The whole Open SPF sequence on a file, or on a document already loaded.

@@ -35,6 +35,7 @@
 #include "firmware/Firmware.h"
 #include "firmware/Images.h"
 #include "firmware/Other.h"
+#include "patches/AppliedPatches.h"
 #include "patches/ApplyPatch.h"
 #include "shell/FileManPane.h"
 #include "shell/FirmwareViewer.h"
@@ -385,23 +386,14 @@ bool TfMain::OpenFirmwareFile(const QString& path) {
         return prompts_.ChooseProfile(this, list);
     };
     const std::string image = Local(path);
-    OpenResult r = OpenFirmware(fw, image, options, progress);
-    // Description files may also travel with the image, in a "Firmwares"
-    // folder beside it; the program's own folder is asked first.
-    if (r.Status == OpenStatus::NoProfile) {
-        const QString beside = QFileInfo(path).absolutePath() + "/Firmwares";
-        const QString own = QFileInfo(Q(options.FirmwaresDir)).canonicalFilePath();
-        if (QFileInfo(beside).isDir() && QFileInfo(beside).canonicalFilePath() != own) {
-            options.FirmwaresDir = Local(beside);
-            r = OpenFirmware(fw, image, options, progress);
-        }
-    }
+    const OpenResult r = OpenFirmware(fw, image, options, progress);
     PageControl->setEnabled(true);
     menuBar()->setEnabled(true);
     pbStatusProgress->hide();
     opening_ = false;
     // The patch view was filtered for the image before; it starts empty.
     frPatches->lvPatchesSelectItem(nullptr);
+    frPatches->FirmwareChanged();
     if (r.Status != OpenStatus::Ok) {
         // An unidentified image ends the open silently; read errors are told.
         if (r.Status == OpenStatus::FileError || r.Status == OpenStatus::TableError)
@@ -640,10 +632,10 @@ void TfMain::aOpenSPFExecute() {
     if (path) ApplySpfFile(*path);
 }
 
-bool TfMain::ApplySpfFile(const QString& path) {
+bool TfMain::ApplySpfFile(const QString& path, AppliedPatches* journal) {
     FirmwareState& fw = state_.Fw;
     if (!fw.FirmwareLoaded) return false;
-    const OpenSpfResult r = OpenSpf(fw, Local(path));
+    const OpenSpfResult r = journal ? journal->Apply(fw, Local(path)) : OpenSpf(fw, Local(path));
     if (r.Status != OpenSpfStatus::Applied && r.Status != OpenSpfStatus::WriteError) return false;
     fSavePatch->SetDetails(r.Details);
     if (r.Status == OpenSpfStatus::WriteError) prompts_.Message(this, Q(r.Error), ProductName());

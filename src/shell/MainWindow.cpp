@@ -95,7 +95,15 @@ TfMain::TfMain(ShellState& state, UserPrompts& prompts, QWidget* parent)
     TabSheet3 = FramePage(frConverter);
     frPatches = new TfrPatche(fw, prompts_);
     TabSheet4 = FramePage(frPatches);
-    frPatches->ApplyPatchFile = [this](const QString& path) { ApplySpfFile(path); };
+    frPatches->ApplyPatchFile = [this](const QString& path) { ApplySpfFile(path, &frPatches->Journal); };
+    // Working out "Installed" for a long list shows in the free panel.
+    frPatches->InstalledProgress = [this](int done, int total) {
+        if (Panels[3]) Panels[3]->setText(done < total ? QString("Installed: %1 / %2").arg(done).arg(total) : QString());
+    };
+    frPatches->AfterCancel = [this] {
+        RegionDisplay();
+        tvFirmwareSourcesChanging(tvFirmwareSources->currentItem());
+    };
     frPhoneFileMan = new TfrPhoneFileMan(state_.Conn, prompts_, fw.ProgramDir, fw.TempDir);
     frPhoneFileMan->AutoRefresh = [this] { return miAutoRefresh->isChecked(); };
     TabSheet5 = FramePage(frPhoneFileMan);

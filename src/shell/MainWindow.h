@@ -28,6 +28,7 @@ class QTreeWidget;
 class QTreeWidgetItem;
 
 namespace fs {
+class AppliedPatches;
 class TGmXmlNode;
 }
 
@@ -68,7 +69,7 @@ public:
     void bCreatePatchClick();
     void aOpenSPFExecute();
     // Open SPF on a known patch file; false when it was not applied.
-    bool ApplySpfFile(const QString& path);
+    bool ApplySpfFile(const QString& path, AppliedPatches* journal = nullptr);
     // The enabling rules, run whenever the event loop is about to wait.
     void UpdateActions();
     // Panel 2: "Memory Size/Used: " + size + " / " + used of SelectedRegion.

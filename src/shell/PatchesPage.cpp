@@ -11,9 +11,11 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QTextEdit>
+#include <QThread>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <deque>
 #include <functional>
@@ -21,6 +23,7 @@
 #include "firmware/Other.h"
 #include "patches/PatchExport.h"
 #include "patches/PatchReader.h"
+#include "patches/PatchStatus.h"
 #include "shell/CBTreeView.h"
 #include "shell/QtProgress.h"
 #include "shell/UserPrompts.h"
@@ -31,6 +34,8 @@ namespace {
 
 constexpr int kElementRole = Qt::UserRole + 1;
 constexpr int kPathRole = Qt::UserRole + 2;
+constexpr int kFirmwaresRole = Qt::UserRole + 3;  // the "firmware" of every part
+constexpr int kInstalledColumn = 4;
 
 // Patch texts are 8-bit Windows-1251.
 QString FromAnsi(const std::string& text) { return QString::fromStdString(Utf8FromAnsi(text)); }
@@ -81,9 +86,9 @@ TfrPatche::TfrPatche(FirmwareState& state, UserPrompts& prompts, QWidget* parent
     bPatchApply = button(aApplyPatches->text(), "bPatchApply");
     bPatchCancel = button(aCancelPatches->text(), "bPatchCancel");
     // Applying goes through File > Open SPF, one ticked patch after the
-    // other. An applied patch cannot be taken back (restoring the entries
-    // does that), so cancelling only follows its enabling rule.
+    // other; cancelling takes back what those applications brought.
     connect(aApplyPatches, &QAction::triggered, this, &TfrPatche::aApplyPatchesExecute);
+    connect(aCancelPatches, &QAction::triggered, this, &TfrPatche::aCancelPatchesExecute);
     connect(bPatchApply, &QPushButton::clicked, aApplyPatches, &QAction::trigger);
     connect(bPatchCancel, &QPushButton::clicked, aCancelPatches, &QAction::trigger);
     connect(aApplyPatches, &QAction::changed, this, [this] { bPatchApply->setEnabled(aApplyPatches->isEnabled()); });
@@ -91,6 +96,7 @@ TfrPatche::TfrPatche(FirmwareState& state, UserPrompts& prompts, QWidget* parent
             [this] { bPatchCancel->setEnabled(aCancelPatches->isEnabled()); });
     CheckBox1 = new QCheckBox("View All Patches", this);
     CheckBox1->setObjectName("CheckBox1");
+    connect(CheckBox1, &QCheckBox::toggled, this, &TfrPatche::UpdateRows);
 
     reAboutPatch = new QTextEdit(this);
     reAboutPatch->setObjectName("reAboutPatch");
@@ -170,8 +176,125 @@ void TfrPatche::aApplyPatchesExecute() {
     if (!state_.FirmwareLoaded || !ApplyPatchFile) return;
     for (int i = 0; i < lvPatches->topLevelItemCount(); ++i) {
         const QTreeWidgetItem* row = lvPatches->topLevelItem(i);
-        if (row->checkState(0) == Qt::Checked && QFileInfo(RowPath(row)).isFile()) ApplyPatchFile(RowPath(row));
+        if (row->checkState(0) == Qt::Checked && RowFits(row) && QFileInfo(RowPath(row)).isFile())
+            ApplyPatchFile(RowPath(row));
     }
+}
+
+void TfrPatche::aCancelPatchesExecute() {
+    if (!state_.FirmwareLoaded) return;
+    std::vector<std::string> paths;
+    for (int i = 0; i < lvPatches->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* row = lvPatches->topLevelItem(i);
+        if (row->checkState(0) == Qt::Checked) paths.push_back(QFile::encodeName(RowPath(row)).toStdString());
+    }
+    if (Journal.Cancel(state_, paths).Patches > 0 && AfterCancel) AfterCancel();
+}
+
+bool TfrPatche::RowFits(const QTreeWidgetItem* row) const {
+    if (!state_.FirmwareLoaded) return true;
+    const QString version = QString::fromStdString(std::string(GmXmlTrim(state_.FirmwareDescription.Version)));
+    for (const QString& fw : row->data(0, kFirmwaresRole).toStringList())
+        if (fw.compare(version, Qt::CaseInsensitive) == 0) return true;
+    return false;
+}
+
+void TfrPatche::UpdateRows() {
+    const QColor grey = palette().color(QPalette::Disabled, QPalette::Text);
+    for (int i = 0; i < lvPatches->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* row = lvPatches->topLevelItem(i);
+        const bool fits = RowFits(row);
+        row->setHidden(!fits && !CheckBox1->isChecked());
+        // Another firmware's patch is shown, greyed, but cannot be ticked.
+        Qt::ItemFlags flags = row->flags();
+        if (fits) flags |= Qt::ItemIsUserCheckable;
+        else flags &= ~Qt::ItemIsUserCheckable;
+        if (!fits) row->setCheckState(0, Qt::Unchecked);
+        row->setFlags(flags);
+        const QString firmware = "Firmware: " + row->data(0, kFirmwaresRole).toStringList().join(", ");
+        for (int c = 0; c < lvPatches->columnCount(); ++c) {
+            row->setData(c, Qt::ForegroundRole, fits ? QVariant() : QVariant(grey));
+            row->setToolTip(c, fits ? QString() : firmware);
+        }
+        row->setToolTip(1, fits ? RowPath(row) : RowPath(row) + "\n" + firmware);
+    }
+}
+
+struct TfrPatche::Worker {
+    QThread* thread = nullptr;
+    std::atomic<bool> cancel{false};
+};
+
+TfrPatche::~TfrPatche() {
+    // The workers post to this page: they end before it does.
+    const auto workers = workers_;
+    for (const auto& w : workers) w->cancel = true;
+    for (const auto& w : workers) {
+        w->thread->wait();
+        delete w->thread;
+    }
+}
+
+bool TfrPatche::InstalledPending() const { return installedPending_; }
+
+void TfrPatche::FirmwareChanged() {
+    Journal.Reset(state_);
+    UpdateRows();
+    RefreshInstalled();
+}
+
+void TfrPatche::RefreshInstalled() {
+    // Results of an earlier run are for another image: dropped.
+    ++installedGeneration_;
+    for (const auto& w : workers_) w->cancel = true;
+    std::vector<std::pair<int, QString>> jobs;
+    for (int i = 0; i < lvPatches->topLevelItemCount(); ++i) {
+        lvPatches->topLevelItem(i)->setText(kInstalledColumn, QString());
+        jobs.emplace_back(i, RowPath(lvPatches->topLevelItem(i)));
+    }
+    installedPending_ = false;
+    if (!state_.FirmwareLoaded || !state_.FirmwareFile || jobs.empty()) {
+        if (InstalledProgress) InstalledProgress(0, 0);
+        return;
+    }
+    installedPending_ = true;
+    if (InstalledProgress) InstalledProgress(0, static_cast<int>(jobs.size()));
+    auto worker = std::make_shared<Worker>();
+    Worker* w = worker.get();
+    const std::shared_ptr<const BinFile> image = state_.FirmwareFile;
+    const std::string version(GmXmlTrim(state_.FirmwareDescription.Version));
+    const quint64 generation = installedGeneration_;
+    const int total = static_cast<int>(jobs.size());
+    w->thread = QThread::create([this, w, image, version, generation, jobs, total] {
+        int done = 0;
+        for (const auto& [row, path] : jobs) {
+            if (w->cancel) return;
+            QString text;
+            TGmXML doc;
+            if (doc.LoadFile(QFile::encodeName(path).toStdString(), nullptr))
+                if (const auto patch = ReadPatch(doc))
+                    text = PatchInstalledText(GetPatchStatus(*patch, *image, version).Installed);
+            ++done;
+            QMetaObject::invokeMethod(
+                this, [this, generation, row, text, done, total] { InstalledResult(generation, row, text, done, total); },
+                Qt::QueuedConnection);
+        }
+    });
+    connect(w->thread, &QThread::finished, this, [this, w] {
+        const auto it = std::find_if(workers_.begin(), workers_.end(), [w](const auto& p) { return p.get() == w; });
+        if (it == workers_.end()) return;
+        w->thread->deleteLater();
+        workers_.erase(it);
+    });
+    workers_.push_back(worker);
+    w->thread->start();
+}
+
+void TfrPatche::InstalledResult(quint64 generation, int row, const QString& text, int done, int total) {
+    if (generation != installedGeneration_) return;
+    if (QTreeWidgetItem* item = lvPatches->topLevelItem(row)) item->setText(kInstalledColumn, text);
+    if (done == total) installedPending_ = false;
+    if (InstalledProgress) InstalledProgress(done, total);
 }
 
 void TfrPatche::bPatchOpenClick() {
@@ -197,13 +320,20 @@ bool TfrPatche::AppendPatch(const QString& path) {
     row->setFlags((row->flags() | Qt::ItemIsUserCheckable) & ~Qt::ItemIsEditable);
     row->setCheckState(0, Qt::Unchecked);
     row->setData(0, kPathRole, path);
-    row->setToolTip(1, path);
+    QStringList firmwares;
+    if (const auto contents = ReadPatch(doc))
+        for (const PatchDataSection& section : contents->sections)
+            if (section.hasFirmware) firmwares << FromAnsi(std::string(GmXmlTrim(section.firmware)));
+    row->setData(0, kFirmwaresRole, firmwares);
     lvPatches->addTopLevelItem(row);
+    UpdateRows();
+    RefreshInstalled();
     return true;
 }
 
 void TfrPatche::bPatchSelClick() {
-    for (int i = 0; i < lvPatches->topLevelItemCount(); ++i) lvPatches->topLevelItem(i)->setCheckState(0, Qt::Checked);
+    for (int i = 0; i < lvPatches->topLevelItemCount(); ++i)
+        if (RowFits(lvPatches->topLevelItem(i))) lvPatches->topLevelItem(i)->setCheckState(0, Qt::Checked);
 }
 
 void TfrPatche::bPatchUnSelClick() {
@@ -251,12 +381,17 @@ void TfrPatche::FillTree() {
     if (cbViewAllData->isChecked() || !state_.FirmwareLoaded) {
         AddElementNode(*patch, nullptr);
     } else {
-        // Only the parts made for the open firmware, as top-level nodes in
-        // document order.
+        // Only the parts made for the open firmware. Each top-level node goes
+        // in front, so the first matching part shows last element first; a
+        // further matching part hangs under the top node of that moment.
+        // The export walks this tree, so it also fixes the export's order.
+        bool first = true;
         for (const auto& child : patch->Children()) {
             const TGmXmlAttribute* fw = child->Attributes().AttributeByName("firmware");
             if (!fw || !SameNoCase(fw->Value(), state_.FirmwareDescription.Version)) continue;
-            for (const auto& element : child->Children()) AddElementNode(*element, nullptr);
+            QTreeWidgetItem* under = first ? nullptr : tvSPFNodes->topLevelItem(0);
+            for (const auto& element : child->Children()) AddElementNode(*element, under, under ? 2 : 1);
+            first = false;
         }
     }
     tvSPFNodes->expandAll();
@@ -273,7 +408,7 @@ void TfrPatche::AddElementNode(const TGmXmlNode& element, QTreeWidgetItem* paren
                                  SameNoCase(up->Name(), "binary")));
     TCBTreeView::SetStateIndex(node, boxless ? 0 : 2);
     if (parent) parent->addChild(node);
-    else tvSPFNodes->addTopLevelItem(node);
+    else tvSPFNodes->insertTopLevelItem(0, node);
     // What a patch holds lies a few levels deep; deeper elements are not
     // shown, which keeps every walk over the tree shallow however deeply a
     // file nests.

@@ -5,14 +5,17 @@
 
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "firmware/Variables.h"
+#include "patches/AppliedPatches.h"
 #include "xml/GmXml.h"
 
 class QAction;
 class QCheckBox;
 class QProgressBar;
+class QThread;
 class QPushButton;
 class QTextEdit;
 class QTreeWidget;
@@ -27,6 +30,7 @@ class TfrPatche : public QWidget {
     Q_OBJECT
 public:
     TfrPatche(FirmwareState& state, UserPrompts& prompts, QWidget* parent = nullptr);
+    ~TfrPatche() override;
 
     // "Open && Append Patch": asks for a file, then AppendPatch.
     void bPatchOpenClick();
@@ -40,10 +44,30 @@ public:
     void bPatchUnSelClick();
     // "Save  to s3 File": the ticked resources into an S-record file.
     void bSPFConvertClick();
-    // Applies the patch of every ticked row, top to bottom, through
-    // ApplyPatchFile (the main window's Open SPF).
+    // Applies the patch of every ticked row made for the open firmware, top
+    // to bottom, through ApplyPatchFile (the main window's Open SPF), which
+    // records it in Journal.
     void aApplyPatchesExecute();
     std::function<void(const QString& path)> ApplyPatchFile;
+    // Takes back the edits the ticked rows' patches brought with Apply
+    // Patch(es), newest first; AfterCancel then shows the new state.
+    void aCancelPatchesExecute();
+    std::function<void()> AfterCancel;
+    AppliedPatches Journal;
+    // After an image was opened (or failed to open): forgets the applied
+    // patches, shows the rows made for it and works out "Installed".
+    void FirmwareChanged();
+    // Shows or greys the rows by the open firmware ("View All Patches").
+    void UpdateRows();
+    // Fills the "Installed" column in the background; InstalledProgress
+    // tells how far it is (done == total when finished).
+    void RefreshInstalled();
+    std::function<void(int done, int total)> InstalledProgress;
+    // True while "Installed" is being worked out.
+    bool InstalledPending() const;
+    // Whether a row's patch has a part made for the open firmware (true
+    // without one).
+    bool RowFits(const QTreeWidgetItem* row) const;
     // Enables the apply and cancel commands while a firmware is open.
     void aApplyPatchesUpdate();
     // Empties the tree and the document (at close).
@@ -76,8 +100,14 @@ private:
     static constexpr int kMaxTreeDepth = 16;
     void AddElementNode(const TGmXmlNode& element, QTreeWidgetItem* parent, int depth = 1);
 
+    void InstalledResult(quint64 generation, int row, const QString& text, int done, int total);
+
     FirmwareState& state_;
     UserPrompts& prompts_;
+    quint64 installedGeneration_ = 0;
+    bool installedPending_ = false;
+    struct Worker;
+    std::vector<std::shared_ptr<Worker>> workers_;
 };
 
 }  // namespace fs::shell

@@ -17,7 +17,7 @@ namespace fs {
 enum class S3Status {
     Ok,
     InputUnreadable,  // missing, not a regular file, or unreadable
-    InputEmpty,       // an empty S-record file gives no output at all
+    NoData,           // no good data line (an empty or foreign file): no output at all
     OutputFailed,     // the output could not be created or written
     ImageTooLarge,    // the binary image would exceed kMaxBinaryImage bytes
     AddressOverflow,  // a binary byte would need an address above 0xFFFFFFFF
@@ -46,11 +46,13 @@ struct S3ReadResult {
     uint64_t Runs = 0;           // runs of contiguous addresses
     uint64_t DataBytes = 0;      // data bytes written
     uint64_t ImageSize = 0;      // size of the binary image
-    uint32_t LowestAddress = 0;  // lowest address holding data (0 without data)
-    uint64_t HighestEnd = 0;     // one past the highest address holding data
+    uint32_t LowestAddress = 0;  // lowest address of a data line, dropped ones included
+    uint64_t HighestEnd = 0;     // one past the highest address of a data line
 };
 
-// S-record file to binary file. The output is written under a temporary name
+// S-record file to binary file. Every data line takes the room its address
+// and count give, dropped lines included, so a bad line never moves the
+// lines after it. The output is written under a temporary name
 // and renamed when complete; on failure no output file is left.
 S3ReadResult ReadS3File(const std::string& s3Path, const std::string& binPath,
                         const S3ReadOptions& options, ProgressSink& progress);

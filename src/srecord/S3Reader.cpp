@@ -3,6 +3,7 @@
 // anything is written), the second writes each good line at its position.
 #include <algorithm>
 #include <cstring>
+#include <unistd.h>
 #include <vector>
 
 #include "firmware/BinFile.h"
@@ -16,15 +17,18 @@ namespace {
 
 // Progress is reported (and events processed) every this many input bytes.
 constexpr size_t kProgressEvery = size_t(1) << 20;
-// The most data bytes one line can carry (an S1 line of count 0xFF); a dropped
-// line may have held that many, which bounds the hole it can leave in a run.
+// The most data bytes one line can carry (an S1 line of count 0xFF): the room
+// a dropped line may have held when not even its count can be read.
 constexpr uint64_t kMaxLineData = 0xFF - 2 - 1;
 
-enum class LineKind { Data, Bad, Other, Stop };
+// Data: a good line. Dropped: a data line that is not written (wrong checksum,
+// bad digit, cut short) but whose count and address read, so its place and
+// room are known. Unplaced: a data line whose count or address does not read.
+enum class LineKind { Data, Dropped, Unplaced, Other };
 
 struct DataLine {
     uint32_t Address = 0;
-    size_t Length = 0;
+    size_t Length = 0;  // data bytes; for an unplaced line the most it can have held
     const uint8_t* Data = nullptr;
     uint8_t Raw[256];  // count bytes: address, data, checksum
 };
@@ -35,29 +39,32 @@ LineKind ParseLine(const char* p, size_t n, DataLine& line) {
     const size_t addrBytes = static_cast<size_t>(p[1] - '0') + 1;
     const auto* h = reinterpret_cast<const uint8_t*>(p + 2);
     const size_t hexChars = n - 2;
-    if (hexChars < 2) return LineKind::Bad;
+    line.Length = kMaxLineData;
+    if (hexChars < 2) return LineKind::Unplaced;
     const uint8_t ch = kHexDigitValue[h[0]], cl = kHexDigitValue[h[1]];
-    if ((ch | cl) & 0xF0) return LineKind::Bad;
+    if ((ch | cl) & 0xF0) return LineKind::Unplaced;
     const size_t count = static_cast<size_t>(ch << 4 | cl);
-    if (count < addrBytes + 1 || hexChars < 2 + 2 * count) return LineKind::Bad;
+    if (count < addrBytes + 1) return LineKind::Unplaced;
+    line.Length = count - addrBytes - 1;
     h += 2;
+    const size_t have = std::min(count, (hexChars - 2) / 2);
     uint8_t bad = 0;
     unsigned sum = static_cast<unsigned>(count);
-    for (size_t i = 0; i < count; ++i) {
+    for (size_t i = 0; i < have; ++i) {
         const uint8_t hi = kHexDigitValue[h[2 * i]], lo = kHexDigitValue[h[2 * i + 1]];
         bad |= hi | lo;
         const auto b = static_cast<uint8_t>(hi << 4 | lo);
         line.Raw[i] = b;
         sum += b;
+        if (i + 1 == addrBytes && (bad & 0xF0)) return LineKind::Unplaced;
     }
-    if (bad & 0xF0) return LineKind::Bad;
-    // The sum included the checksum byte c: valid when (s + c) & 0xFF == 0xFF.
-    if ((sum & 0xFF) != 0xFF) return LineKind::Bad;
+    if (have < addrBytes) return LineKind::Unplaced;
     uint32_t address = 0;
     for (size_t i = 0; i < addrBytes; ++i) address = address << 8 | line.Raw[i];
     line.Address = address;
     line.Data = line.Raw + addrBytes;
-    line.Length = count - addrBytes - 1;
+    // The sum included the checksum byte c: valid when (s + c) & 0xFF == 0xFF.
+    if (have < count || (bad & 0xF0) || (sum & 0xFF) != 0xFF) return LineKind::Dropped;
     return LineKind::Data;
 }
 
@@ -85,9 +92,11 @@ private:
 };
 
 // Decides where each data line goes. A run is a sequence of data lines with
-// contiguous addresses; any other line ends it. A dropped line does not end
-// a run: the lines after it keep their own addresses and the dropped bytes
-// stay zero, in both modes.
+// contiguous addresses, dropped lines included; any other line ends it. A
+// dropped line keeps its room: the lines after it keep their own addresses
+// and its bytes stay zero, in both modes, whether it opens, continues or ends
+// a run. Only a line whose address does not read leaves a gap of unknown
+// size, which the next line may bridge.
 class RunLayout {
 public:
     RunLayout(S3ToBinMode mode, uint64_t base) : mode_(mode), base_(base) {}
@@ -96,10 +105,10 @@ public:
         inRun_ = false;
         holeAllowance_ = 0;
     }
-    void OnBad() {
-        if (inRun_) holeAllowance_ += kMaxLineData;
+    void OnUnplaced(uint64_t mostLength) {
+        if (inRun_) holeAllowance_ += mostLength;
     }
-    // Output position of a good data line.
+    // Output position of a good or dropped data line.
     uint64_t OnData(uint32_t address, size_t length) {
         const uint64_t a = address;
         const bool continues =
@@ -137,6 +146,9 @@ class ImageSink {
 public:
     virtual ~ImageSink() = default;
     virtual void Write(uint64_t pos, const uint8_t* p, size_t n) = 0;
+    // Completes the image to size bytes (a dropped last line still takes its
+    // room); false when the output failed.
+    virtual bool Finish(uint64_t size) = 0;
 };
 
 class StringSink : public ImageSink {
@@ -145,6 +157,10 @@ public:
     void Write(uint64_t pos, const uint8_t* p, size_t n) override {
         if (out_.size() < pos + n) out_.resize(pos + n, '\0');
         std::memcpy(out_.data() + pos, p, n);
+    }
+    bool Finish(uint64_t size) override {
+        if (out_.size() < size) out_.resize(size, '\0');
+        return true;
     }
 
 private:
@@ -172,6 +188,13 @@ public:
         std::memcpy(buf_.data() + off, p, n);
         len_ = std::max(len_, off + n);
     }
+    bool Finish(uint64_t size) override {
+        if (!Flush()) return false;
+        if (fileEnd_ >= size) return true;
+        fileEnd_ = size;
+        failed_ = std::fflush(f_) != 0 || ::ftruncate(::fileno(f_), static_cast<off_t>(size)) != 0;
+        return !failed_;
+    }
     bool Flush() {
         if (len_ == 0) return !failed_;
         if (!failed_ && (::fseeko(f_, static_cast<off_t>(start_), SEEK_SET) != 0 ||
@@ -194,6 +217,7 @@ private:
 
 struct Survey {
     uint64_t Dropped = 0, DataLines = 0, DataBytes = 0, Runs = 0, PartSize = 0;
+    // The addresses the data lines cover, dropped ones included.
     uint64_t Lowest = UINT64_MAX, HighestEnd = 0;
 };
 
@@ -209,21 +233,25 @@ Survey SurveyText(std::string_view text, S3ToBinMode mode, ProgressSink& progres
     progress.SetRange(static_cast<int64_t>(text.size()));
     progress.SetPosition(0);
     while (cur.Next(p, n, stop) && !stop) {
-        switch (ParseLine(p, n, line)) {
+        const LineKind kind = ParseLine(p, n, line);
+        switch (kind) {
             case LineKind::Data:
+            case LineKind::Dropped:
                 layout.OnData(line.Address, line.Length);
-                if (line.Length > 0) {
+                if (kind == LineKind::Dropped) ++s.Dropped;
+                if (line.Length == 0) break;
+                if (kind == LineKind::Data) {
                     ++s.DataLines;
                     s.DataBytes += line.Length;
-                    s.Lowest = std::min<uint64_t>(s.Lowest, line.Address);
-                    s.HighestEnd = std::max<uint64_t>(s.HighestEnd, uint64_t(line.Address) + line.Length);
                 }
+                s.Lowest = std::min<uint64_t>(s.Lowest, line.Address);
+                s.HighestEnd = std::max<uint64_t>(s.HighestEnd, uint64_t(line.Address) + line.Length);
                 break;
-            case LineKind::Bad:
+            case LineKind::Unplaced:
                 ++s.Dropped;
-                layout.OnBad();
+                layout.OnUnplaced(line.Length);
                 break;
-            default:
+            case LineKind::Other:
                 layout.OnOther();
                 break;
         }
@@ -235,7 +263,7 @@ Survey SurveyText(std::string_view text, S3ToBinMode mode, ProgressSink& progres
     }
     s.Runs = layout.Runs();
     s.PartSize = layout.PartEnd();
-    if (s.DataLines == 0) s.Lowest = 0;
+    if (s.HighestEnd == 0) s.Lowest = 0;
     return s;
 }
 
@@ -252,10 +280,12 @@ void WriteImage(std::string_view text, S3ToBinMode mode, uint64_t base, uint64_t
     progress.SetRange(static_cast<int64_t>(dataBytes));
     progress.SetPosition(0);
     while (cur.Next(p, n, stop) && !stop) {
-        switch (ParseLine(p, n, line)) {
-            case LineKind::Data: {
+        const LineKind kind = ParseLine(p, n, line);
+        switch (kind) {
+            case LineKind::Data:
+            case LineKind::Dropped: {
                 const uint64_t pos = layout.OnData(line.Address, line.Length);
-                if (line.Length == 0) break;
+                if (kind == LineKind::Dropped || line.Length == 0) break;
                 sink.Write(pos, line.Data, line.Length);
                 sinceReport += line.Length;
                 if (sinceReport >= kProgressEvery) {
@@ -265,10 +295,10 @@ void WriteImage(std::string_view text, S3ToBinMode mode, uint64_t base, uint64_t
                 }
                 break;
             }
-            case LineKind::Bad:
-                layout.OnBad();
+            case LineKind::Unplaced:
+                layout.OnUnplaced(line.Length);
                 break;
-            default:
+            case LineKind::Other:
                 layout.OnOther();
                 break;
         }
@@ -278,7 +308,8 @@ void WriteImage(std::string_view text, S3ToBinMode mode, uint64_t base, uint64_t
 
 // Fills the statistics and decides the base and the size of the image;
 // false (with the result's status set) when the image cannot be made.
-bool PlanImage(const Survey& s, const S3ReadOptions& options, uint64_t* base, S3ReadResult& r) {
+bool PlanImage(const Survey& s, const S3ReadOptions& options, const std::string& source, uint64_t* base,
+               S3ReadResult& r) {
     r.DroppedLines = s.Dropped;
     r.DataLines = s.DataLines;
     r.DataBytes = s.DataBytes;
@@ -286,6 +317,13 @@ bool PlanImage(const Survey& s, const S3ReadOptions& options, uint64_t* base, S3
     r.LowestAddress = static_cast<uint32_t>(s.Lowest);
     r.HighestEnd = s.HighestEnd;
     *base = 0;
+    // Nothing to convert (an empty or foreign file, or only bad lines): no
+    // output rather than an empty or all-zero image.
+    if (s.DataBytes == 0) {
+        r.Status = S3Status::NoData;
+        r.Message = "no S-record data" + (source.empty() ? std::string() : " in " + source);
+        return false;
+    }
     if (options.Mode == S3ToBinMode::Part) {
         r.ImageSize = s.PartSize;
     } else {
@@ -313,17 +351,13 @@ S3ReadResult ReadS3Text(std::string_view text, const S3ReadOptions& options, std
                         ProgressSink& progress) {
     S3ReadResult r;
     image.clear();
-    if (text.empty()) {
-        r.Status = S3Status::InputEmpty;
-        r.Message = "the S-record file is empty";
-        return r;
-    }
     const Survey s = SurveyText(text, options.Mode, progress);
     uint64_t base;
-    if (!PlanImage(s, options, &base, r)) return r;
+    if (!PlanImage(s, options, std::string(), &base, r)) return r;
     image.reserve(r.ImageSize);
     StringSink sink(image);
     WriteImage(text, options.Mode, base, s.DataBytes, sink, progress);
+    sink.Finish(r.ImageSize);
     return r;
 }
 
@@ -337,21 +371,16 @@ S3ReadResult ReadS3File(const std::string& s3Path, const std::string& binPath,
         r.Message = error;
         return r;
     }
-    if (in->Size() == 0) {
-        r.Status = S3Status::InputEmpty;
-        r.Message = s3Path + ": the S-record file is empty";
-        return r;
-    }
     const std::string_view text = in->View(0, static_cast<size_t>(in->Size()));
     const Survey s = SurveyText(text, options.Mode, progress);
     uint64_t base;
-    if (!PlanImage(s, options, &base, r)) return r;
+    if (!PlanImage(s, options, s3Path, &base, r)) return r;
     const bool ok = WriteFileAtomic(
         binPath,
         [&](std::FILE* f) {
             FileSink sink(f);
             WriteImage(text, options.Mode, base, s.DataBytes, sink, progress);
-            return sink.Flush();
+            return sink.Finish(r.ImageSize);
         },
         &error);
     if (!ok) {

@@ -87,6 +87,29 @@ TEST_F(CliDemo, SeveralProfilesNeedAChoice) {
     EXPECT_EQ(List().Code, 0);
 }
 
+// The window and the command line share one open rule: the given folder
+// first, then a "Firmwares" folder beside the image.
+TEST_F(CliDemo, DescriptionFilesBesideTheImageServeWhenTheFolderHasNone) {
+    std::filesystem::create_directories(dir / "own");
+    auto r = RunCli({"list", image, "--firmwares", dir / "own", "--json"});
+    ASSERT_EQ(r.Code, 0) << r.Err;
+    EXPECT_NE(r.Out.find("\"ProfilePath\":\"" + firmwares + "/E250XXJE1.sdf\""), std::string::npos);
+
+    // A description in the given folder wins over the one beside the image.
+    ASSERT_TRUE(fs::WriteFileAtomic(dir / "own/E250XXJE1.sdf", "[Firmware]\r\n", nullptr));
+    r = RunCli({"list", image, "--firmwares", dir / "own", "--json"});
+    ASSERT_EQ(r.Code, 0) << r.Err;
+    EXPECT_NE(r.Out.find("\"ProfilePath\":\"" + dir / "own/E250XXJE1.sdf\""), std::string::npos);
+    EXPECT_NE(r.Out.find("\"Images\":[]"), std::string::npos);
+
+    std::filesystem::remove(dir / "own/E250XXJE1.sdf");
+    std::filesystem::remove(firmwares + "/E250XXJE1.sdf");
+    r = RunCli({"list", image, "--firmwares", dir / "own"});
+    EXPECT_EQ(r.Code, 1);
+    EXPECT_EQ(r.Err, "error: no description file for version \"E250XXJE1\" in " + dir / "own" + " nor in " +
+                         firmwares + "\n");
+}
+
 TEST_F(CliDemo, UnidentifiedImagesAndMissingProfilesFail) {
     std::filesystem::remove(firmwares + "/E250XXJE1.sdf");
     auto r = List();

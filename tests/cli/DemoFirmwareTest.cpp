@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <unistd.h>
 
 #include "CliRun.h"
 #include "editing/Export.h"
@@ -212,6 +213,40 @@ TEST(DemoFirmware, ExportWritesStoredDataFollowingLinks) {
     EXPECT_EQ(photo.Height, 220);
     EXPECT_EQ(fs::ExportResource(d.st, fs::LanguageCategory(d.st, 1, 0), 0, out.Str(), false).Status,
               fs::ExportStatus::NothingToExport);
+}
+
+// Another program cuts the open image: the program keeps working on the
+// image as it was opened, pending edits included, instead of dying on a
+// page that is no longer there.
+TEST(DemoFirmware, AnImageCutWhileOpenIsReadAsOpened) {
+    OpenedDemo d;
+    ASSERT_TRUE(d.st.FirmwareLoaded);
+    ScratchDir before("cut_before"), after("cut_after");
+    d.st.Firmware.Sounds[0].Deleted = true;
+    const int32_t pictures = static_cast<int32_t>(d.st.Firmware.Images.size());
+    auto exportAll = [&](const ScratchDir& out) {
+        std::string all;
+        for (int32_t i = 0; i < pictures; ++i) {
+            auto r = fs::ExportResource(d.st, fs::kCatImages, i, out.Str(), false);
+            EXPECT_EQ(r.Status, fs::ExportStatus::Ok) << i << " " << r.Error;
+            std::string bytes;
+            if (r.Status == fs::ExportStatus::Ok) fs::ReadWholeFile(r.Path, bytes, nullptr);
+            all += bytes;
+        }
+        auto snd = fs::ExportResource(d.st, fs::kCatSounds, 0, out.Str(), false);
+        EXPECT_EQ(snd.Status, fs::ExportStatus::Ok) << snd.Error;
+        return all;
+    };
+    const std::string expected = exportAll(before);
+    ASSERT_FALSE(expected.empty());
+    ASSERT_EQ(::truncate(d.demo.ImagePath.c_str(), 0), 0);
+    EXPECT_EQ(exportAll(after), expected);
+    EXPECT_TRUE(d.st.Firmware.Sounds[0].Deleted);
+    // Opening it again sees what is there now.
+    fs::FirmwareState again;
+    fs::OpenOptions o;
+    o.FirmwaresDir = d.dir / "Firmwares";
+    EXPECT_EQ(fs::OpenFirmware(again, d.demo.ImagePath, o, fs::NullProgress()).Status, fs::OpenStatus::NoModel);
 }
 
 TEST(DemoFirmware, ExportNeverReplacesTheOpenImage) {

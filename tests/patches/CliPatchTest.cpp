@@ -176,5 +176,72 @@ TEST_F(CliPatchCreate, FullPatchExportsWithoutImageAndResourcesCanBeChosen) {
     EXPECT_NE(after.Firmware.Strings1[0][11].Address, before.Firmware.Strings1[0][11].Address);
 }
 
+// A patch made from edits is "No" on the image it was made from and "Yes"
+// once its records are flashed; a patch only partly in place is "Partly".
+TEST_F(CliPatchCreate, StatusTellsWhetherEachPatchIsInTheImage) {
+    WriteFile(dir.Path("ring.mmf"), "MMMD-a new tone");
+    const std::string edits = Script("e.txt", "delete sounds 1\nreplace sounds 2 " + dir.Path("ring.mmf") + "\n");
+    std::string out;
+    ASSERT_EQ(RunCli("patch create " + image + " " + ShellQuote(dir.Path("p")) + " --kind snd --name Quiet --edits " +
+                         edits + firmwares, &out), 0) << out;
+    const std::string p = ShellQuote(dir.Path("p.spf"));
+    ASSERT_EQ(RunCli("patch to-s3 " + p + " " + ShellQuote(dir.Path("p.s3")) + " --image " + image + firmwares, &out),
+              0) << out;
+    const std::string demo = ReadFile(dir.Path("d/demo.bin"));
+    WriteFile(dir.Path("d/flashed.bin"), Overlay(demo, ReadFile(dir.Path("p.s3"))));
+
+    // Two elements in place, one changed, one past the end of the image;
+    // the part for another firmware is not compared.
+    auto hex = [](const std::string& bytes) {
+        static const char* digits = "0123456789ABCDEF";
+        std::string h;
+        for (unsigned char c : bytes) h += {digits[c >> 4], digits[c & 15]};
+        return h;
+    };
+    std::string changed = demo.substr(0x40, 8);
+    changed[3] = static_cast<char>(changed[3] ^ 0x5A);
+    auto data = [&](size_t offset, const std::string& to) {
+        return "<data number=\"1\" id=\"0\" offset=\"" + std::to_string(offset) + "\" from=\"\" to=\"" + hex(to) +
+               "\"/>";
+    };
+    WriteFile(dir.Path("some.spf"),
+              "<patch version=\"1.0a\"><info name=\"Some\" version=\"1\"/><patchdata firmware=\"e250xxje1\">"
+              "<resource type=\"img\" convert=\"full\">" + data(0x10, demo.substr(0x10, 4)) + data(0x40, changed) +
+              data(0x20, demo.substr(0x20, 4)) + data(demo.size() - 2, "ABCD") +
+              "</resource></patchdata><patchdata firmware=\"X\"><resource type=\"img\" convert=\"full\">" +
+              data(0x40, changed) + "</resource></patchdata></patch>");
+    WriteFile(dir.Path("other.spf"),
+              "<patch version=\"1.0a\"><info name=\"Other\"/><patchdata firmware=\"X100XXAA1\">"
+              "<resource type=\"img\" convert=\"full\">" + data(0x10, demo.substr(0x10, 4)) +
+              "</resource></patchdata></patch>");
+    WriteFile(dir.Path("none.spf"), "<patch/>");
+
+    const std::string some = dir.Path("some.spf"), other = dir.Path("other.spf");
+    EXPECT_EQ(RunCli("patch status " + p + " " + ShellQuote(some) + " " + ShellQuote(other) + " --image " + image +
+                         firmwares, &out), 0) << out;
+    EXPECT_EQ(out.rfind(dir.Path("p.spf") + ": ", 0), 0u) << out;
+    EXPECT_EQ(out.find(dir.Path("p.spf") + ": Yes"), std::string::npos) << out;
+    EXPECT_NE(out.find(some + ": Partly (2 of 4 data elements, 8 of 20 bytes)\n"), std::string::npos) << out;
+    EXPECT_NE(out.find(other + ": Yes (1 of 1 data elements, 4 of 4 bytes), made for firmware \"X100XXAA1\"\n"),
+              std::string::npos) << out;
+
+    const std::string flashed = ShellQuote(dir.Path("d/flashed.bin"));
+    ASSERT_EQ(RunCli("patch status " + p + " --image " + flashed + firmwares, &out), 0) << out;
+    EXPECT_NE(out.find(": Yes ("), std::string::npos) << out;
+
+    // A file that is no patch is named and fails the run; the rest is told.
+    std::string err;
+    EXPECT_EQ(RunCommand("(" + cli + " patch status " + ShellQuote(dir.Path("none.spf")) + " " + p + " --json --image " +
+                             flashed + firmwares + " 2>" + ShellQuote(dir.Path("err.txt")) + ")", &out), 1);
+    EXPECT_EQ(ReadFile(dir.Path("err.txt")), "error: " + dir.Path("none.spf") + ": not a patch file\n");
+    EXPECT_NE(out.find("\"name\": \"Quiet\", \"version\": \"\", \"firmware\": \"E250XXJE1\", \"fits\": true, "
+                       "\"installed\": \"Yes\""), std::string::npos) << out;
+    EXPECT_EQ(RunCli("patch status " + p, &err), 2);
+    if (RunCommand("command -v python3") != 0) GTEST_SKIP() << "python3 not available to check the JSON";
+    WriteFile(dir.Path("out.json"), out);
+    EXPECT_EQ(RunCommand("python3 -c 'import json,sys; json.load(open(sys.argv[1]))' " + ShellQuote(dir.Path("out.json")),
+                         &err), 0) << err << out;
+}
+
 }  // namespace
 }  // namespace fs

@@ -131,5 +131,25 @@ TEST_F(ConverterPage, DroppedLinesAreReportedUnlessErrorMessagesAreOff) {
     EXPECT_TRUE(page()->lResult->text().contains("1 S-record line(s) dropped"));
 }
 
+TEST_F(ConverterPage, ADroppedFirstLineKeepsItsRoomAndAFileWithoutDataWritesNothing) {
+    // The first line of the run carries a wrong checksum.
+    ASSERT_TRUE(WriteAll(Path("first.s3"),
+                         "S3090000100001020304DD\r\n"
+                         "S3090000100405060708C8\r\n"));
+    page()->leS3File->setText(Path("first.s3"));
+    page()->rbPart->setChecked(true);
+    page()->cbShowErrors->setChecked(true);
+    prompts.Files.push_back(Path("first.bin"));
+    page()->BSaveBin->click();
+    EXPECT_EQ(ReadAll(Path("first.bin")), QByteArray("\0\0\0\0\x05\x06\x07\x08", 8));
+
+    ASSERT_TRUE(WriteAll(Path("none.s3"), "S00600004844521B\r\nS705A002000058\r\n"));
+    page()->leS3File->setText(Path("none.s3"));
+    prompts.Files.push_back(Path("none.bin"));
+    page()->BSaveBin->click();
+    EXPECT_FALSE(QFile::exists(Path("none.bin")));
+    EXPECT_EQ(page()->lResult->text(), "Nothing written: no S-record data in " + Path("none.s3"));
+}
+
 }  // namespace
 }  // namespace fs::shell::test

@@ -1,5 +1,6 @@
 // The "Patches" page on a patch made from the demo firmware: listing, the
 // element tree, and the export of ticked resources to S-records.
+#include <QCheckBox>
 #include <QFile>
 #include <QPushButton>
 #include <QTextEdit>
@@ -189,6 +190,142 @@ TEST_F(PatchesPage, AVeryDeeplyNestedPatchIsListedAndShownOnlyAFewLevelsDown) {
     page()->lvPatches->setCurrentItem(nullptr);
     Select(0);
     EXPECT_EQ(page()->tvSPFNodes->topLevelItemCount(), 1);
+}
+
+// Hand-made: three full language resources for the demo firmware, one for
+// another firmware, and a second part for the demo firmware.
+QByteArray LanguagePatch() {
+    auto res = [](int number, const char* offset, const char* to) {
+        return QByteArray("<resource type=\"lng\" convert=\"full\" table=\"1\" number=\"") +
+               QByteArray::number(number) + "\"><data offset=\"" + offset +
+               "\" number=\"1\" id=\"0\" from=\"0000\" to=\"" + to + "\"/></resource>";
+    };
+    return "<patch version=\"1.0a\"><info name=\"Langs\" version=\"1\"><author nick=\"ann\"/>"
+           "<author e-mail=\"x\"/><author nick=\"bob\"/></info>"
+           "<patchdata firmware=\"E250XXJE1\">" + res(1, "0x100", "4141") + res(2, "0x200", "4242") +
+           res(3, "0x300", "4343") + "</patchdata><patchdata firmware=\"X100XXAA1\">" + res(1, "0x500", "4545") +
+           "</patchdata><patchdata firmware=\"e250xxje1\">" + res(4, "0x400", "4444") + "</patchdata></patch>";
+}
+
+// The S3 data line addresses of a file, in file order.
+std::vector<uint32_t> LineAddresses(const QByteArray& s3) {
+    std::vector<uint32_t> out;
+    for (const QByteArray& line : s3.split('\n'))
+        if (line.startsWith("S3")) out.push_back(line.mid(4, 8).toUInt(nullptr, 16));
+    return out;
+}
+
+TEST_F(PatchesPage, TheFilteredTreePutsNewTopNodesInFrontAndNestsAFurtherPartAndTheExportFollowsIt) {
+    Open();
+    QFile f(Path("langs.spf"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(LanguagePatch());
+    f.close();
+    List(Path("langs.spf"));
+    Select(0);
+    EXPECT_TRUE(page()->reAboutPatch->toPlainText().contains("Autors: ann, bob"));
+    // The last language first; the second matching part under the top node.
+    ASSERT_EQ(page()->tvSPFNodes->topLevelItemCount(), 3);
+    EXPECT_TRUE(Top(0)->text(0).contains("number=\"3\""));
+    EXPECT_TRUE(Top(1)->text(0).contains("number=\"2\""));
+    EXPECT_TRUE(Top(2)->text(0).contains("number=\"1\""));
+    ASSERT_EQ(Top(0)->childCount(), 2);
+    EXPECT_TRUE(Top(0)->child(1)->text(0).contains("number=\"4\""));
+    EXPECT_TRUE(TCBTreeView::Checked(Top(0)->child(1)));
+
+    prompts.Files.push_back(Path("langs.s3"));
+    page()->bSPFConvertClick();
+    EXPECT_EQ(LineAddresses(ReadAll(Path("langs.s3"))), (std::vector<uint32_t>{0x300, 0x400, 0x200, 0x100}));
+
+    // Unticking the top node leaves the part nested under it out too.
+    page()->tvSPFNodes->ToggleState(Top(0));
+    prompts.Files.push_back(Path("langs2.s3"));
+    page()->bSPFConvertClick();
+    EXPECT_EQ(LineAddresses(ReadAll(Path("langs2.s3"))), (std::vector<uint32_t>{0x200, 0x100}));
+
+    // The whole document, for every firmware, in document order.
+    page()->cbViewAllData->setChecked(true);
+    page()->lvPatches->setCurrentItem(nullptr);
+    Select(0);
+    ASSERT_EQ(page()->tvSPFNodes->topLevelItemCount(), 1);
+    EXPECT_EQ(Top(0)->childCount(), 4);  // info and three parts
+    prompts.Files.push_back(Path("all.s3"));
+    page()->bSPFConvertClick();
+    EXPECT_EQ(LineAddresses(ReadAll(Path("all.s3"))), (std::vector<uint32_t>{0x100, 0x200, 0x300, 0x500, 0x400}));
+}
+
+// A full picture patch whose data elements hold the given bytes.
+QByteArray BytesPatch(const QByteArray& name, const QByteArray& firmware,
+                      const std::vector<std::pair<qsizetype, QByteArray>>& data) {
+    QByteArray xml = "<patch version=\"1.0a\"><info name=\"" + name + "\" version=\"1\"><author nick=\"me\"/></info>"
+                     "<patchdata firmware=\"" + firmware + "\"><resource type=\"img\" convert=\"full\">";
+    for (const auto& [offset, to] : data)
+        xml += "<data number=\"1\" id=\"0\" offset=\"" + QByteArray::number(offset) + "\" from=\"\" to=\"" +
+               to.toHex().toUpper() + "\"/>";
+    return xml + "</resource></patchdata></patch>";
+}
+
+TEST_F(PatchesPage, InstalledViewAllPatchesAndCancelTellTheTruth) {
+    const QString icons = MakePatch();
+    ASSERT_TRUE(window->OpenFirmwareFile(Image()));  // the edit is gone again
+    const QByteArray image = ReadAll(Image());
+    QByteArray changed = image.mid(0x40, 8);
+    changed[2] = char(changed[2] ^ 0x33);
+    auto write = [&](const QString& file, const QByteArray& xml) {
+        QFile f(Path(file));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(xml);
+    };
+    write("same.spf", BytesPatch("Same", "E250XXJE1", {{0x10, image.mid(0x10, 6)}, {0x30, image.mid(0x30, 2)}}));
+    write("part.spf", BytesPatch("Part", "e250xxje1", {{0x10, image.mid(0x10, 6)}, {0x40, changed}}));
+    write("other.spf", BytesPatch("Other", "X100XXAA1", {{0x10, image.mid(0x10, 6)}}));
+    for (const QString& p : {icons, Path("same.spf"), Path("part.spf"), Path("other.spf")}) List(p);
+    ASSERT_EQ(page()->lvPatches->topLevelItemCount(), 4);
+    QTreeWidgetItem* other = page()->lvPatches->topLevelItem(3);
+    for (int i = 0; i < 200 && page()->InstalledPending(); ++i) Idle(10);
+    ASSERT_FALSE(page()->InstalledPending());
+    auto installed = [&](int row) { return page()->lvPatches->topLevelItem(row)->text(4); };
+    EXPECT_EQ(installed(0), "No");
+    EXPECT_EQ(installed(1), "Yes");
+    EXPECT_EQ(installed(2), "Partly");
+
+    // Another firmware's patch shows only with "View All Patches": greyed,
+    // its firmware in the tip, never ticked.
+    EXPECT_TRUE(other->isHidden());
+    page()->CheckBox1->setChecked(true);
+    EXPECT_FALSE(other->isHidden());
+    EXPECT_TRUE(other->toolTip(2).contains("Firmware: X100XXAA1"));
+    EXPECT_FALSE(other->flags() & Qt::ItemIsUserCheckable);
+    EXPECT_TRUE(page()->lvPatches->topLevelItem(0)->flags() & Qt::ItemIsUserCheckable);
+    page()->bPatchSel->click();
+    EXPECT_EQ(other->checkState(0), Qt::Unchecked);
+    page()->bPatchUnSel->click();
+
+    // Applied, then cancelled: the patch's picture returns to the image's
+    // own data; a sound deleted by hand stays deleted.
+    page()->lvPatches->topLevelItem(0)->setCheckState(0, Qt::Checked);
+    Idle();
+    page()->bPatchApply->click();
+    ASSERT_FALSE(state.Fw.Firmware.Images[0].TempName.empty());
+    window->SelectNode("Sounds");
+    window->SelectRow(1);
+    window->aDeleteFileExecute();
+    ASSERT_TRUE(state.Fw.Firmware.Sounds[1].Deleted);
+    window->SelectNode("Images");
+    const int32_t used = state.Fw.Firmware.Regions[0].Used;
+    page()->bPatchCancel->click();
+    EXPECT_TRUE(state.Fw.Firmware.Images[0].TempName.empty());
+    EXPECT_NE(state.Fw.Firmware.Regions[0].Used, used);
+    EXPECT_TRUE(state.Fw.Firmware.Sounds[1].Deleted);
+    EXPECT_TRUE(window->Panels[2]->text().contains(QString::number(state.Fw.Firmware.Regions[0].Used)));
+
+    // Without an image there is nothing to compare with.
+    window->close();
+    state.Fw.FirmwareLoaded = false;
+    window = std::make_unique<TfMain>(state, prompts);
+    List(icons);
+    EXPECT_FALSE(page()->InstalledPending());
+    EXPECT_TRUE(page()->lvPatches->topLevelItem(0)->text(4).isEmpty());
 }
 
 }  // namespace

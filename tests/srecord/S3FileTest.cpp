@@ -100,8 +100,9 @@ TEST(S3Files, FailuresLeaveNoOutputAndKeepThePreviousFile) {
     r = ReadS3File(dir / "missing.s3", dir / "new.bin", {}, NullProgress());
     EXPECT_EQ(r.Status, S3Status::InputUnreadable);
     Put(dir / "empty.s3", "");
-    EXPECT_EQ(ReadS3File(dir / "empty.s3", dir / "new.bin", {}, NullProgress()).Status,
-              S3Status::InputEmpty);
+    r = ReadS3File(dir / "empty.s3", dir / "new.bin", {}, NullProgress());
+    EXPECT_EQ(r.Status, S3Status::NoData);
+    EXPECT_EQ(r.Message, "no S-record data in " + dir / "empty.s3");
     r = ReadS3File(dir / "high.s3", dir / "no/such/dir.bin", {{S3ToBinMode::Part}}, NullProgress());
     EXPECT_EQ(r.Status, S3Status::OutputFailed);
 
@@ -235,6 +236,21 @@ TEST_F(S3Cli, RefusalsAndWarnings) {
     EXPECT_FALSE(FileExists(dir_ / "high.bin"));
     EXPECT_EQ(Cli("to-bin --from-first-address " + dir_ / "high.s3" + " " + dir_ / "high.bin").Exit, 0);
     EXPECT_EQ(Slurp(dir_ / "high.bin"), AsString(Pattern(16)));
+
+    // The first line of a run dropped: its room stays in the part image.
+    std::string first = SLine('2', 0x4000, Pattern(16, 5));
+    first[first.size() - 1] = first.back() == '0' ? '1' : '0';
+    Put(dir_ / "first.s2", first + "\n" + SLine('2', 0x4010, Pattern(16, 6)) + "\n" +
+                              SLine('2', 0x4020, Pattern(8, 7)) + "\n");
+    ASSERT_EQ(Cli("to-bin " + dir_ / "first.s2" + " " + dir_ / "first.bin --part").Exit, 0);
+    EXPECT_EQ(Slurp(dir_ / "first.bin"),
+              std::string(16, '\0') + AsString(Pattern(16, 6)) + AsString(Pattern(8, 7)));
+
+    Put(dir_ / "none.s3", "S00600004844521B\r\nS705A002000058\r\n");
+    o = Cli("to-bin " + dir_ / "none.s3" + " " + dir_ / "none.bin");
+    EXPECT_EQ(o.Exit, 1);
+    EXPECT_EQ(o.Err, "error: no S-record data in " + dir_ / "none.s3" + "\n");
+    EXPECT_FALSE(FileExists(dir_ / "none.bin"));
     EXPECT_EQ(Cli("to-bin").Exit, 2);
     EXPECT_EQ(Cli("frob a b").Exit, 2);
 }

@@ -206,10 +206,66 @@ TEST(ReadS3, TextConventions) {
     r = Read(SLine('3', 0x30, d), image);
     EXPECT_EQ(image.size(), 0x30u + 20);
 
-    EXPECT_EQ(Read("", image).Status, S3Status::InputEmpty);
-    r = Read("S00600004844521B\nS705A002000058\n", image);
-    EXPECT_EQ(r.Status, S3Status::Ok);
-    EXPECT_TRUE(image.empty());
+}
+
+// A bad line with a readable count and address keeps its room wherever it
+// stands in its run, so no good line moves, in either mode.
+TEST(ReadS3, ADroppedLineKeepsItsRoomAtTheStartMiddleAndEndOfARun) {
+    const auto d = Pattern(48, 3);
+    auto spoil = [](std::string line) {
+        line.back() = line.back() == '0' ? '1' : '0';
+        return line;
+    };
+    // A run opened by a dropped S2 line.
+    const std::string opened = spoil(SLine('2', 0x4000, Slice(d, 0, 16))) + "\n" +
+                               SLine('2', 0x4010, Slice(d, 16, 16)) + "\n" + SLine('2', 0x4020, Slice(d, 32, 8)) + "\n";
+    std::string image;
+    S3ReadResult r = Read(opened, image, S3ToBinMode::Part);
+    ASSERT_EQ(r.Status, S3Status::Ok);
+    EXPECT_EQ(r.Runs, 1u);
+    EXPECT_EQ(image, std::string(16, '\0') + AsString(Slice(d, 16, 24)));
+    ASSERT_EQ(Read(opened, image, S3ToBinMode::All, true).Status, S3Status::Ok);
+    EXPECT_EQ(image, std::string(16, '\0') + AsString(Slice(d, 16, 24)));
+    ASSERT_EQ(Read(opened, image).Status, S3Status::Ok);
+    EXPECT_EQ(image.size(), 0x4028u);
+
+    // A dropped line in the middle: the next line at its own address after a
+    // jump does not continue the run, whatever the checksums say.
+    const std::string middle = SLine('3', 0x100, Slice(d, 0, 16)) + "\n" + spoil(SLine('3', 0x110, Slice(d, 16, 16))) +
+                               "\n" + SLine('3', 0x140, Slice(d, 32, 16)) + "\n";
+    r = Read(middle, image, S3ToBinMode::Part);
+    EXPECT_EQ(r.Runs, 2u);
+    EXPECT_EQ(r.DroppedLines, 1u);
+    EXPECT_EQ(image, AsString(Slice(d, 0, 16)) + std::string(16, '\0') + AsString(Slice(d, 32, 16)));
+    Read(middle, image);
+    ASSERT_EQ(image.size(), 0x150u);
+    EXPECT_EQ(image.substr(0x110, 0x30), std::string(0x30, '\0'));
+
+    // A dropped last line still ends the image after its room.
+    const std::string ended = SLine('1', 0x20, Slice(d, 0, 16)) + "\n" + spoil(SLine('1', 0x30, Slice(d, 16, 4)));
+    ASSERT_EQ(Read(ended, image, S3ToBinMode::Part).Status, S3Status::Ok);
+    EXPECT_EQ(image, AsString(Slice(d, 0, 16)) + std::string(4, '\0'));
+    ASSERT_EQ(Read(ended, image).Status, S3Status::Ok);
+    EXPECT_EQ(image.size(), 0x34u);
+}
+
+TEST(ReadS3, InputWithoutGoodDataIsAnErrorNotAnEmptyImage) {
+    std::string bad = SLine('3', 0x10, Pattern(16));
+    bad[30] = 'x';
+    const std::string inputs[] = {
+        "",
+        "S00600004844521B\nS705A002000058\n",  // header and end line only
+        std::string("\x7f" "ELF\x02\x01\x01\0\0\0", 10) + "random bytes\n",
+        bad + "\n",
+        "S30500000010EA\n",  // a data line without data bytes
+    };
+    for (const std::string& text : inputs) {
+        std::string image = "stale";
+        const S3ReadResult r = Read(text, image, S3ToBinMode::Part);
+        EXPECT_EQ(r.Status, S3Status::NoData) << text;
+        EXPECT_EQ(r.Message, "no S-record data");
+        EXPECT_TRUE(image.empty());
+    }
 }
 
 }  // namespace
