@@ -328,5 +328,30 @@ TEST_F(PatchesPage, InstalledViewAllPatchesAndCancelTellTheTruth) {
     EXPECT_TRUE(page()->lvPatches->topLevelItem(0)->text(4).isEmpty());
 }
 
+// Another program cuts the open image: the window, its pending edits and the
+// patches made from them go on with the image as it was opened.
+TEST_F(PatchesPage, AnImageCutWhileOpenLeavesTheWindowAndItsEditsWorking) {
+    Open();
+    window->SelectNode("Sounds");
+    window->SelectRow(1);
+    window->aDeleteFileExecute();
+    ASSERT_TRUE(state.Fw.Firmware.Sounds[1].Deleted);
+    ASSERT_TRUE(QFile::resize(Image(), 0));
+    window->SelectNode("Images");
+    for (int row = 0; row < int(state.Fw.Firmware.Images.size()); ++row) window->SelectRow(row);
+    CreatePatchOptions o;
+    o.Kind = PatchKind::Sounds;
+    o.Details.Name = "Cut";
+    o.Details.Author = "tester";
+    o.FileName = Path("cut").toStdString();
+    ASSERT_EQ(CreatePatch(state.Fw, o, NullProgress()).Status, CreatePatchStatus::Ok);
+    List(Path("cut.spf"));
+    for (int i = 0; i < 200 && page()->InstalledPending(); ++i) Idle(10);
+    EXPECT_EQ(page()->lvPatches->topLevelItem(0)->text(4), "No");
+    EXPECT_TRUE(state.Fw.FirmwareLoaded);
+    EXPECT_TRUE(state.Fw.Firmware.Sounds[1].Deleted);
+    EXPECT_TRUE(prompts.Messages.empty());
+}
+
 }  // namespace
 }  // namespace fs::shell::test
