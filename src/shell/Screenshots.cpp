@@ -81,6 +81,11 @@ bool TakeScreenshots(TfMain& window, const QString& dir, const std::function<boo
         const CreatePatchResult r = CreatePatch(window.Fw(), o, NullProgress());
         if (r.Status == CreatePatchStatus::Ok) patches->AppendPatch(QString::fromStdString(r.FileName));
     }
+    // "Installed" is worked out in the background.
+    for (int i = 0; i < 1000 && patches->InstalledPending(); ++i) {
+        QCoreApplication::processEvents();
+        QThread::msleep(5);
+    }
     window.PageControl->setCurrentWidget(window.TabSheet4);
     if (QTreeWidgetItem* last = patches->lvPatches->topLevelItem(patches->lvPatches->topLevelItemCount() - 1))
         patches->lvPatches->setCurrentItem(last);
