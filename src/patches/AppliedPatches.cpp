@@ -74,8 +74,23 @@ int64_t Counted(const FirmwareState& st, int32_t category, const Entry& e, bool 
     return e.Size;
 }
 
-void DropFile(const FirmwareState& st, const std::string& tempName) {
-    if (!tempName.empty()) std::remove(TempPath(st, tempName).c_str());
+template <typename Entry>
+bool IsLink(const Entry& e) {
+    if constexpr (requires { e.Link; }) return e.Link >= 0;
+    return false;
+}
+
+// Gives entry i of a picture, sound or Java list its own record back, its
+// replacement file deleted and its region's use corrected.
+template <typename Entry>
+bool ReturnToOwn(FirmwareState& st, int32_t category, std::vector<Entry>& list, const std::vector<Entry>& own,
+                 size_t i) {
+    if (i >= own.size() || i >= list.size()) return false;
+    Entry& e = list[i];
+    AddUsed(st, category, Counted(st, category, own[i], IsLink(own[i])) - Counted(st, category, e, IsLink(e)));
+    if (!e.TempName.empty()) std::remove(TempPath(st, e.TempName).c_str());
+    e = own[i];
+    return true;
 }
 
 }  // namespace
@@ -109,34 +124,14 @@ bool AppliedPatches::IsApplied(const std::string& path) const {
 bool AppliedPatches::Restore(FirmwareState& st, const Mark& m) const {
     const size_t i = static_cast<size_t>(m.Index);
     switch (m.Category) {
-        case kCatImages: {
-            if (i >= own_.Images.size()) return false;
-            tImgType& e = st.Firmware.Images[i];
-            const tImgType& own = own_.Images[i];
-            AddUsed(st, kCatImages, Counted(st, kCatImages, own, own.Link >= 0) - Counted(st, kCatImages, e, e.Link >= 0));
-            DropFile(st, e.TempName);
-            e = own;
-            return true;
-        }
+        case kCatImages: return ReturnToOwn(st, kCatImages, st.Firmware.Images, own_.Images, i);
         case kCatSounds: {
-            if (i >= own_.Sounds.size()) return false;
-            tSndType& e = st.Firmware.Sounds[i];
-            const tSndType& own = own_.Sounds[i];
-            AddUsed(st, kCatSounds, Counted(st, kCatSounds, own, own.Link >= 0) - Counted(st, kCatSounds, e, e.Link >= 0));
-            if (e.Deleted) --st.DeletedSoundCount;
-            DropFile(st, e.TempName);
-            e = own;
+            const bool deleted = i < own_.Sounds.size() && st.Firmware.Sounds[i].Deleted;
+            if (!ReturnToOwn(st, kCatSounds, st.Firmware.Sounds, own_.Sounds, i)) return false;
+            if (deleted) --st.DeletedSoundCount;
             return true;
         }
-        case kCatJava: {
-            if (i >= own_.JavaApps.size()) return false;
-            tJavaType& e = st.Firmware.JavaApps[i];
-            const tJavaType& own = own_.JavaApps[i];
-            AddUsed(st, kCatJava, Counted(st, kCatJava, own, false) - Counted(st, kCatJava, e, false));
-            DropFile(st, e.TempName);
-            e = own;
-            return true;
-        }
+        case kCatJava: return ReturnToOwn(st, kCatJava, st.Firmware.JavaApps, own_.JavaApps, i);
         default: {
             const LanguageRef ref = LanguageOf(st, m.Category);
             const auto& lists = ref.Table == 1 ? own_.Strings1 : own_.Strings2;
