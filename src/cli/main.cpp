@@ -1,4 +1,5 @@
 #include <iostream>
+#include <new>
 
 #include "cli/Command.h"
 
@@ -20,5 +21,11 @@ int main(int argc, char** argv) {
     }
     auto it = Commands().find(args[0]);
     if (it == Commands().end()) return UsageError("unknown subcommand " + args[0]);
-    return it->second.run(Args(args.begin() + 1, args.end()));
+    try {
+        return it->second.run(Args(args.begin() + 1, args.end()));
+    } catch (const std::bad_alloc&) {
+        // Any operation that runs out of memory ends with a message, not an abort.
+        std::cerr << "error: not enough memory for " << args[0] << "\n";
+        return kExitFailed;
+    }
 }

@@ -54,6 +54,13 @@ std::unique_ptr<BinFile> BinFile::FromBytes(std::string bytes) {
     return f;
 }
 
+std::unique_ptr<BinFile> BinFile::FromView(std::string_view bytes) {
+    std::unique_ptr<BinFile> f(new BinFile());
+    f->data_ = reinterpret_cast<const uint8_t*>(bytes.data());
+    f->size_ = static_cast<int64_t>(bytes.size());
+    return f;
+}
+
 BinFile::~BinFile() = default;
 
 size_t BinFile::Read(int64_t offset, void* dst, size_t n) const {

@@ -21,6 +21,9 @@ public:
     static std::unique_ptr<BinFile> Open(const std::string& path, std::string* error);
     // A file made from bytes in memory (tests, decoded replacement data).
     static std::unique_ptr<BinFile> FromBytes(std::string bytes);
+    // A file over bytes the caller keeps alive and unchanged while it is used
+    // (the fuzz targets reuse one buffer instead of allocating an image per run).
+    static std::unique_ptr<BinFile> FromView(std::string_view bytes);
 
     static constexpr uint64_t kMaxSize = uint64_t(1) << 30;
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <dirent.h>
+#include <new>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -111,7 +112,10 @@ void ReadDescription(FirmwareState& state, const std::string& path) {
     ReadDescription(state, IniFile::Load(path));
 }
 
-int32_t PictureSize(const BinFile& file, const tImgType& image) {
+namespace {
+
+template <typename Measure>
+int32_t SizeOfPicture(const tImgType& image, Measure measure09) {
     const int64_t w = image.Width, h = image.Height;
     switch (image.Kind) {
         case kRaw8: return static_cast<int32_t>(w * h);
@@ -120,9 +124,25 @@ int32_t PictureSize(const BinFile& file, const tImgType& image) {
         case k09:
             // Decoded into a 321 x 321 work picture, so larger ones count 0.
             if (w > 321 || h > 321 || image.Address < 0) return 0;
-            return Measure09(file, image.Address, image.Width, image.Height);
+            return measure09();
         default: return 0;
     }
+}
+
+}  // namespace
+
+int32_t PictureSize(const BinFile& file, const tImgType& image) {
+    return SizeOfPicture(image, [&] { return Measure09(file, image.Address, image.Width, image.Height); });
+}
+
+std::optional<int32_t> PictureSize(PictureMeasurer& measurer, const tImgType& image) {
+    bool spent = false;
+    const int32_t size = SizeOfPicture(image, [&] {
+        const std::optional<int32_t> measured = measurer.Measure09(image.Address, image.Width, image.Height);
+        spent = !measured;
+        return measured.value_or(0);
+    });
+    return spent ? std::nullopt : std::optional<int32_t>(size);
 }
 
 namespace {
@@ -141,16 +161,41 @@ private:
     std::string what_;
 };
 
+// The memory the open's tables may take: four times the image plus 32 MiB.
+// Real tables take a small share of that; forged ones whose entries all name
+// the same data (every language the same pointer table, every pointer the
+// same string) are refused instead of filling the memory.
+class ModelBudget {
+public:
+    explicit ModelBudget(int64_t fileSize) : left_(4 * fileSize + (int64_t(32) << 20)) {}
+    void Charge(int64_t bytes, const char* what, int64_t at) {
+        left_ -= bytes;
+        if (left_ < 0)
+            throw TableError(std::string(what) + " at " + HexStr(static_cast<uint32_t>(at)) +
+                             " names more data than the image can hold");
+    }
+
+private:
+    int64_t left_;
+};
+
+// A hash map's node beside each entry of the address maps.
+constexpr int64_t kMapNode = 32;
+
+// Bytes a text of n bytes takes on the heap (short ones live inside the string).
+int64_t HeapText(size_t n) { return n < 16 ? 0 : static_cast<int64_t>(n) + 1; }
+
 void Need(const BinFile& f, int64_t offset, int64_t n, const char* what) {
     if (!f.Has(offset, n))
         throw TableError(std::string(what) + " at " + HexStr(static_cast<uint32_t>(offset)) +
                          " reads past the end of the file");
 }
 
-void ParsePictures(FirmwareState& st, const IniFile& ini, ProgressSink& progress) {
+void ParsePictures(FirmwareState& st, const IniFile& ini, ModelBudget& budget, ProgressSink& progress) {
     const BinFile& f = *st.FirmwareFile;
     auto& images = st.Firmware.Images;
     std::unordered_map<int32_t, int32_t> firstByAddress;
+    PictureMeasurer measurer(f);
     int64_t total = 0;
     int64_t pos = static_cast<int64_t>(static_cast<uint32_t>(st.FirmwareDescription.ImageTable)) + 8;
     for (int n = 1;; ++n, pos += 8) {
@@ -162,6 +207,7 @@ void ParsePictures(FirmwareState& st, const IniFile& ini, ProgressSink& progress
         img.Width = w;
         img.Height = h;
         img.Address = static_cast<int32_t>(f.U32(pos + 4));
+        budget.Charge(sizeof(tImgType) + kMapNode, "picture table entry", pos);
         const std::string section = "IMAGE" + std::to_string(n);
         img.Kind = ini.Int32(section, "Type", 4);
         img.ID = static_cast<int32_t>(std::max<int64_t>(int64_t(ini.Int32(section, "ID", 0)) - 1, INT32_MIN));
@@ -170,7 +216,11 @@ void ParsePictures(FirmwareState& st, const IniFile& ini, ProgressSink& progress
             img.Width = ow;
             img.Height = oh;
         }
-        img.Size = PictureSize(f, img);
+        const std::optional<int32_t> size = PictureSize(measurer, img);
+        if (!size)
+            throw TableError("the picture table's \"09\" pictures at " + HexStr(static_cast<uint32_t>(pos)) +
+                             " overlap beyond the size of the image");
+        img.Size = *size;
         const int32_t index = static_cast<int32_t>(images.size());
         auto [it, added] = firstByAddress.try_emplace(img.Address, index);
         if (!added) {
@@ -186,7 +236,7 @@ void ParsePictures(FirmwareState& st, const IniFile& ini, ProgressSink& progress
     st.Firmware.Regions[0].Used = ClampToInt32(total);
 }
 
-void ParseSounds(FirmwareState& st) {
+void ParseSounds(FirmwareState& st, ModelBudget& budget) {
     const BinFile& f = *st.FirmwareFile;
     const int32_t len = std::max(st.FirmwareDescription.SndTableLength, 8);
     auto& sounds = st.Firmware.Sounds;
@@ -201,6 +251,7 @@ void ParseSounds(FirmwareState& st) {
         if (address < 0 || address > f.Size() || size > 0x80000 ||
             (marker == 0 && (address == 0 || size == 0)))
             break;
+        budget.Charge(sizeof(tSndType) + kMapNode, "sound table entry", pos);
         tSndType s;
         s.Address = address;
         s.Size = static_cast<int32_t>(size);
@@ -212,7 +263,7 @@ void ParseSounds(FirmwareState& st) {
     st.Firmware.Regions[1].Used = ClampToInt32(total);
 }
 
-void ParseJava(FirmwareState& st) {
+void ParseJava(FirmwareState& st, ModelBudget& budget) {
     const BinFile& f = *st.FirmwareFile;
     const int32_t len = st.FirmwareDescription.JavaTableLength;
     if (len <= 8) return;
@@ -222,6 +273,7 @@ void ParseJava(FirmwareState& st) {
         std::string_view field = f.View(pos, static_cast<size_t>(len - 8));
         size_t zero = field.find('\0');
         if (zero == std::string_view::npos || zero == 0) break;
+        budget.Charge(sizeof(tJavaType) + HeapText(zero), "Java table entry", pos);
         tJavaType j;
         j.Path = std::string(field.substr(0, zero));
         j.Size = static_cast<int32_t>(f.U32(pos + len - 8));
@@ -234,11 +286,14 @@ void ParseJava(FirmwareState& st) {
 }
 
 void ParseLanguages(FirmwareState& st, uint32_t tableAddr, std::vector<LanguageHeader>& headers,
-                    std::vector<pStringType>& strings, int32_t firstRegion, ProgressSink& progress) {
+                    std::vector<pStringType>& strings, int32_t firstRegion, ModelBudget& budget,
+                    ProgressSink& progress) {
     const BinFile& f = *st.FirmwareFile;
     const int32_t count = std::max(st.FirmwareDescription.LanguageCount, 0);
     const auto& regions = st.Firmware.Regions;
     Need(f, tableAddr, static_cast<int64_t>(count) * 12, "language table");
+    budget.Charge(static_cast<int64_t>(count) * (sizeof(LanguageHeader) + sizeof(pStringType) + 64),
+                  "language table", tableAddr);
     for (int32_t k = 0; k < count; ++k) {
         int64_t h = static_cast<int64_t>(tableAddr) + 12 * static_cast<int64_t>(k);
         headers.push_back({f.U32(h), static_cast<int32_t>(f.U32(h + 4))});
@@ -251,6 +306,7 @@ void ParseLanguages(FirmwareState& st, uint32_t tableAddr, std::vector<LanguageH
         const LanguageHeader& lh = headers[k];
         const int64_t n = std::max(lh.Count, 0);
         Need(f, lh.TableAddr, n * 4, "string pointer table");
+        budget.Charge(n * static_cast<int64_t>(sizeof(tStringType)), "string pointer table", lh.TableAddr);
         pStringType& list = strings[k];
         list.resize(static_cast<size_t>(n));
         const int64_t region = static_cast<int64_t>(firstRegion) + k;
@@ -265,7 +321,9 @@ void ParseLanguages(FirmwareState& st, uint32_t tableAddr, std::vector<LanguageH
             size_t zero = raw.find('\0');
             if (zero == std::string_view::npos && raw.size() < 255)
                 Need(f, s.Address, 255, "string");
-            s.Text = std::string(raw.substr(0, zero == std::string_view::npos ? raw.size() : zero));
+            const size_t length = zero == std::string_view::npos ? raw.size() : zero;
+            budget.Charge(HeapText(length) + kMapNode, "string", s.Address);
+            s.Text = std::string(raw.substr(0, length));
             if (hasRegion && rStart <= s.Address && s.Address <= rEnd) {
                 auto [it, added] = firstByAddress.try_emplace(s.Address, static_cast<int32_t>(i));
                 if (!added) s.Link = it->second;
@@ -302,27 +360,28 @@ ParseResult ParseTables(FirmwareState& st, const IniFile& ini) {
     if (st.Firmware.Regions.size() != kRegionCount) st.Firmware.Regions.assign(kRegionCount, MemoryRegion{});
     const tFirmwareDescription& d = st.FirmwareDescription;
     ProgressSink& progress = NullProgress();
+    ModelBudget budget(st.FirmwareFile->Size());
     try {
         if (d.ImageTable != 0) {
-            ParsePictures(st, ini, progress);
+            ParsePictures(st, ini, budget, progress);
             result.Flags |= kTablePictures;
         }
         if (d.SoundTable != 0) {
-            ParseSounds(st);
+            ParseSounds(st, budget);
             result.Flags |= kTableSounds;
         }
         if (d.JavaTable != 0) {
-            ParseJava(st);
+            ParseJava(st, budget);
             result.Flags |= kTableJava;
         }
         if (d.LanguageTable1 != 0) {
             ParseLanguages(st, static_cast<uint32_t>(d.LanguageTable1), st.Firmware.LangHeaders1,
-                           st.Firmware.Strings1, 3, progress);
+                           st.Firmware.Strings1, 3, budget, progress);
             result.Flags |= kTableLang1;
         }
         if (d.LanguageTable2 != 0) {
             ParseLanguages(st, static_cast<uint32_t>(d.LanguageTable2), st.Firmware.LangHeaders2,
-                           st.Firmware.Strings2, 3 + std::max(d.LanguageCount, 0), progress);
+                           st.Firmware.Strings2, 3 + std::max(d.LanguageCount, 0), budget, progress);
             result.Flags |= kTableLang2;
         }
     } catch (const TableError& e) {
@@ -348,8 +407,10 @@ std::string BesideFirmwaresDir(const std::string& imagePath) {
     return JoinPath(imagePath.substr(0, slash + 1), "Firmwares");
 }
 
-OpenResult OpenFirmware(FirmwareState& st, const std::string& path, const OpenOptions& options,
-                        ProgressSink& progress) {
+namespace {
+
+OpenResult OpenFirmwareOrThrow(FirmwareState& st, const std::string& path, const OpenOptions& options,
+                               ProgressSink& progress) {
     OpenResult result;
     ResetFirmware(st);
     st.FirmwareFile.reset();
@@ -412,6 +473,24 @@ OpenResult OpenFirmware(FirmwareState& st, const std::string& path, const OpenOp
     st.FirmwareLoaded = true;
     progress.SetPosition(f.Size());
     return result;
+}
+
+}  // namespace
+
+OpenResult OpenFirmware(FirmwareState& st, const std::string& path, const OpenOptions& options,
+                        ProgressSink& progress) {
+    try {
+        return OpenFirmwareOrThrow(st, path, options, progress);
+    } catch (const std::bad_alloc&) {
+        // Whatever was read so far goes; the program and the next open go on.
+        ResetFirmware(st);
+        st.FirmwareFile.reset();
+        st.FirmwarePath.clear();
+        OpenResult result;
+        result.Status = OpenStatus::TableError;
+        result.Error = "not enough memory to open " + path;
+        return result;
+    }
 }
 
 }  // namespace fs

@@ -2,10 +2,12 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "firmware/BinFile.h"
+#include "firmware/Images.h"
 #include "firmware/IniFile.h"
 #include "firmware/Variables.h"
 
@@ -41,6 +43,9 @@ ParseResult ParseTables(FirmwareState& state, const IniFile& description);
 
 // Size of a picture entry as the tables count it (0 for an unknown kind).
 int32_t PictureSize(const BinFile& file, const tImgType& image);
+// The same with the "09" walks of one table sharing a measurer; nullopt when
+// its budget is spent.
+std::optional<int32_t> PictureSize(PictureMeasurer& measurer, const tImgType& image);
 
 // The open sequence without a window.
 enum class OpenStatus {

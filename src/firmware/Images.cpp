@@ -77,29 +77,37 @@ int64_t Max09Size(int32_t width, int32_t height) {
 }
 
 // Walks an "09" stream; draw(x, y, colour) receives every decoded pixel.
-template <typename Draw>
-int32_t Walk09(const BinFile& file, int64_t address, int32_t width, int32_t height, Draw draw) {
+// Without kDraw a run of one colour is stepped over whole, so measuring costs
+// one step per byte read whatever the picture's area; *read (when given)
+// receives the bytes the walk looked at.
+template <bool kDraw, typename Draw>
+int32_t Walk09(const BinFile& file, int64_t address, int32_t width, int32_t height, Draw draw,
+               int64_t* read = nullptr) {
     if (width <= 0 || height <= 0) return 0;
     std::string_view view = file.View(address, static_cast<size_t>(Max09Size(width, height)));
     const auto* d = reinterpret_cast<const uint8_t*>(view.data());
     const size_t n = view.size();
-    if (n < 2) return 0;
-    const int palCount = d[1];
-    if (palCount == 0 || palCount > 127) return 0;
-    std::array<uint32_t, 128> palette{};
     size_t pos = 2;
+    auto finish = [&](int32_t result) {
+        if (read) *read = static_cast<int64_t>(std::min(pos, n));
+        return result;
+    };
+    if (n < 2) return finish(0);
+    const int palCount = d[1];
+    if (palCount == 0 || palCount > 127) return finish(0);
+    std::array<uint32_t, 128> palette{};
     for (int i = 0; i < palCount; ++i, pos += 2) {
-        if (pos + 1 >= n) return 0;
+        if (pos + 1 >= n) return finish(0);
         palette[i] = Rgb565To24(static_cast<uint16_t>(d[pos] | d[pos + 1] << 8));
     }
     palette[palCount] = 0;
 
     uint32_t colour = 0;
-    int remaining = 0;
+    int64_t remaining = 0;
     bool endless = false;
     int type = 0;
     const int64_t total = static_cast<int64_t>(width) * height;
-    for (int64_t p = 0; p < total; ++p) {
+    for (int64_t p = 0; p < total;) {
         if (remaining == 0 && !endless) {
             if (pos >= n) break;
             uint8_t c = d[pos++];
@@ -116,31 +124,53 @@ int32_t Walk09(const BinFile& file, int64_t address, int32_t width, int32_t heig
                 if (idx <= palCount) colour = palette[idx];
             }
         }
+        if (type >= 2) {
+            // A run of one colour: to the end of the picture when endless.
+            const int64_t len = endless ? total - p : std::min(remaining, total - p);
+            if constexpr (kDraw)
+                for (int64_t q = p; q < p + len; ++q)
+                    draw(static_cast<int32_t>(q % width), static_cast<int32_t>(q / width), colour);
+            p += len;
+            if (!endless) remaining -= len;
+            continue;
+        }
         if (type == 0) {
             if (pos + 1 >= n) break;
             colour = Rgb565To24(static_cast<uint16_t>(d[pos] | d[pos + 1] << 8));
             pos += 2;
-        } else if (type == 1) {
+        } else {
             if (pos >= n) break;
             uint8_t idx = d[pos++];
             if (idx <= palCount) colour = palette[idx];
         }
-        draw(static_cast<int32_t>(p % width), static_cast<int32_t>(p / width), colour);
+        if constexpr (kDraw) draw(static_cast<int32_t>(p % width), static_cast<int32_t>(p / width), colour);
+        ++p;
         if (!endless) --remaining;
     }
-    return static_cast<int32_t>((pos + 1) & ~static_cast<size_t>(1));
+    return finish(static_cast<int32_t>((pos + 1) & ~static_cast<size_t>(1)));
 }
 
 }  // namespace
 
 int32_t Decode09(const BinFile& file, int64_t address, int32_t width, int32_t height, Picture& target) {
     if (!Fits(width, height, target)) return 0;
-    return Walk09(file, address, width, height,
-                  [&](int32_t x, int32_t y, uint32_t c) { target.At(x, y) = c; });
+    return Walk09<true>(file, address, width, height,
+                        [&](int32_t x, int32_t y, uint32_t c) { target.At(x, y) = c; });
 }
 
 int32_t Measure09(const BinFile& file, int64_t address, int32_t width, int32_t height) {
-    return Walk09(file, address, width, height, [](int32_t, int32_t, uint32_t) {});
+    return Walk09<false>(file, address, width, height, [](int32_t, int32_t, uint32_t) {});
+}
+
+std::optional<int32_t> PictureMeasurer::Measure09(int64_t address, int32_t width, int32_t height) {
+    const auto key = std::make_tuple(address, width, height);
+    if (auto it = known_.find(key); it != known_.end()) return it->second;
+    if (left_ <= 0) return std::nullopt;
+    int64_t read = 0;
+    const int32_t size = Walk09<false>(file_, address, width, height, [](int32_t, int32_t, uint32_t) {}, &read);
+    left_ -= std::max<int64_t>(read, 1);
+    known_.emplace(key, size);
+    return size;
 }
 
 int32_t DecodePicture(int32_t kind, const BinFile& file, int64_t address, int32_t width,

@@ -3,6 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <optional>
+#include <tuple>
 #include <string>
 #include <vector>
 
@@ -34,6 +37,25 @@ int32_t DecodePicture(int32_t kind, const BinFile& file, int64_t address, int32_
 // Bytes an "09" picture occupies, without a target to draw into (0 when the
 // data is not a decodable "09" picture of that size).
 int32_t Measure09(const BinFile& file, int64_t address, int32_t width, int32_t height);
+
+// Measures the "09" pictures of one table: each distinct (address, width,
+// height) is walked once, and the walks together read at most budget bytes.
+// The data of real pictures does not overlap, so a budget of the file's size
+// (plus slack) covers any real table, while a forged one whose entries all
+// point into the same data is stopped after a linear amount of work.
+class PictureMeasurer {
+public:
+    PictureMeasurer(const BinFile& file, int64_t budget) : file_(file), left_(budget) {}
+    // The file's size twice over plus 1 MiB.
+    explicit PictureMeasurer(const BinFile& file) : PictureMeasurer(file, 2 * file.Size() + (1 << 20)) {}
+    // As the free function; nullopt once the budget is spent.
+    std::optional<int32_t> Measure09(int64_t address, int32_t width, int32_t height);
+
+private:
+    const BinFile& file_;
+    int64_t left_;
+    std::map<std::tuple<int64_t, int32_t, int32_t>, int32_t> known_;
+};
 
 constexpr size_t kEncodeBufferSize = 0x40000;
 

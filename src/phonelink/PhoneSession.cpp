@@ -33,11 +33,15 @@ std::vector<tPhoneFile>& PhoneList(tConnection& connection, int kind) {
 
 std::string CleanAnswer(std::string answer, const std::string& command) {
     if (!command.empty() && answer.compare(0, command.size(), command) == 0) answer.erase(0, command.size());
+    // Removing every "OK" until none is left, in one pass: an "OK" that a
+    // removal brings together ("OOKK") is dropped as soon as its "K" arrives.
     std::string out;
     out.reserve(answer.size());
-    for (char c : answer)
-        if (c != '\r' && c != '\n') out += c;
-    for (size_t p; (p = out.find("OK")) != std::string::npos;) out.erase(p, 2);
+    for (char c : answer) {
+        if (c == '\r' || c == '\n') continue;
+        if (c == 'K' && !out.empty() && out.back() == 'O') out.pop_back();
+        else out += c;
+    }
     return out;
 }
 

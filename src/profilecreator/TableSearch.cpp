@@ -34,10 +34,11 @@ uint32_t Be32(const BinFile& f, int64_t offset) {
     return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
 }
 
-// Bytes an "09" decode into a 321 x 321 work picture consumes.
-int32_t Size09(const BinFile& f, int64_t address, int32_t width, int32_t height) {
+// Bytes an "09" decode into a 321 x 321 work picture consumes; 0 once the
+// table's measuring budget is spent (a forged table of overlapping pictures).
+int32_t Size09(PictureMeasurer& measurer, int64_t address, int32_t width, int32_t height) {
     if (width > 321 || height > 321) return 0;
-    return Measure09(f, address, width, height);
+    return measurer.Measure09(address, width, height).value_or(0);
 }
 
 // Calls visit(p) for every p in [from, to) and steps the progress per block.
@@ -97,12 +98,13 @@ std::vector<tImgType> ClassifyImages(const BinFile& file, int64_t start, int32_t
     }
     if (images.size() < 2) return images;
 
+    PictureMeasurer measurer(file);
     for (size_t i = 0; i + 1 < images.size(); ++i) {
         tImgType& img = images[i];
         const int64_t room = int64_t(images[i + 1].Address) - img.Address;
         const int64_t area = int64_t(img.Width) * img.Height;
         const int64_t wbmp = int64_t(img.Width) * ((img.Height + 7) / 8 * 8) / 8;
-        const int32_t d = Size09(file, img.Address, img.Width, img.Height);
+        const int32_t d = Size09(measurer, img.Address, img.Width, img.Height);
 
         // The "09" header: a palette count in byte 1, then that many distinct
         // colours. Bytes past the end of the file read as zero.
@@ -144,7 +146,7 @@ std::vector<tImgType> ClassifyImages(const BinFile& file, int64_t start, int32_t
     }
     tImgType& last = images.back();
     last.Kind = k09;
-    last.Size = Size09(file, last.Address, last.Width, last.Height);
+    last.Size = Size09(measurer, last.Address, last.Width, last.Height);
     return images;
 }
 

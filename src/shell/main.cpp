@@ -1,8 +1,9 @@
 // flashsmith [IMAGE]: the editor's window, with IMAGE opened when given.
 // flashsmith --screenshots DIR [IMAGE]: grabs the windows into DIR as PNG
 // files and quits (see Screenshots.h).
-#include <QApplication>
 #include <QTimer>
+
+#include "shell/GuardedApplication.h"
 
 #include "shell/Icons.h"
 #include "shell/MainWindow.h"
@@ -23,7 +24,7 @@ public:
 }  // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+    fs::shell::GuardedApplication app(argc, argv);
     QApplication::setApplicationName(fs::shell::ProductName());
     QApplication::setApplicationVersion(fs::shell::ProductVersion());
     QApplication::setWindowIcon(fs::shell::AppIcon());

@@ -1,3 +1,4 @@
+#include "BoundedRun.h"
 #include "PhoneFixture.h"
 
 using namespace fs::phonelink;
@@ -7,6 +8,12 @@ TEST(AnswerText, CleaningErrorsNumbersAndNames) {
     EXPECT_EQ(CleanAnswer("\r\nSGH-X100\r\n\r\nOK\r\n", "AT+CGMM\r"), "SGH-X100");
     EXPECT_EQ(CleanAnswer("AT+CGMM\r\r\nBOOK\r\nOK\r\n", "AT+CGMM\r"), "BO") << "OK inside a name goes too";
     EXPECT_EQ(CleanAnswer("OOKK", ""), "") << "removed until none is left";
+    EXPECT_EQ(CleanAnswer("O\r\nOK\nK!KO", ""), "!KO") << "line ends go before the OKs";
+
+    // A faulty phone's answer of nested OKs costs one pass, not one per OK.
+    const std::string nested = std::string(1 << 19, 'O') + std::string(1 << 19, 'K') + "x";
+    const auto cost = RunBounded([&] { return CleanAnswer(nested, "") == "x"; });
+    EXPECT_TRUE(cost.WithinBounds() && cost.ExitCode == 0) << cost;
 
     EXPECT_EQ(PhoneErrorText("\r\nOK\r\n"), "");
     EXPECT_EQ(PhoneErrorText("\r\nERROR:53\r\n"), "File already exists.");

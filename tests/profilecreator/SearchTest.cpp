@@ -1,6 +1,8 @@
 // Edge cases of the table searches and the region estimate on hand-made bytes.
 #include <gtest/gtest.h>
 
+#include "BoundedRun.h"
+#include "firmware/HostileImages.h"
 #include "firmware/TestImage.h"
 #include "profilecreator/RegionEstimate.h"
 #include "profilecreator/TableSearch.h"
@@ -149,6 +151,23 @@ TEST(ComputeRegions, CategoriesWithoutTablesAndLowerCaseJavaPaths) {
     EXPECT_EQ(r[0], (fs::RegionEstimate{}));
     EXPECT_EQ(r[1], (fs::RegionEstimate{}));
     EXPECT_EQ(r[2], (fs::RegionEstimate{0x1000, 0x820}));
+}
+
+}  // namespace
+
+namespace {
+
+// The classification measures each distinct picture once and stops measuring
+// overlapping ones after a linear amount of work.
+TEST(ClassifyImages, HostileTablesCostLinearWork) {
+    for (bool same : {true, false}) {
+        const auto img = fstest::HostilePictureImage(200000, same);
+        const auto cost = fstest::RunBounded([&] {
+            const auto images = fs::ClassifyImages(*img.File(), 0, fstest::kHostilePictureTable);
+            return images.size() == 200000;
+        });
+        EXPECT_TRUE(cost.WithinBounds() && cost.ExitCode == 0) << (same ? "one picture: " : "overlapping: ") << cost;
+    }
 }
 
 }  // namespace

@@ -1,0 +1,13 @@
+// Answers of a phone to the AT dialogue: the cleaner, the error texts and the
+// number reader applied to whatever the line delivered.
+#include <string>
+
+#include "phonelink/PhoneSession.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string answer(reinterpret_cast<const char*>(data), size);
+    (void)fs::phonelink::CleanAnswer(answer, "AT+CGMM\r");
+    (void)fs::phonelink::PhoneErrorText(answer);
+    (void)fs::phonelink::StrToIntDef0(answer);
+    return 0;
+}

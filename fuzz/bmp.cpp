@@ -1,0 +1,11 @@
+// Windows bitmaps offered as replacement pictures.
+#include <string_view>
+
+#include "firmware/PictureFile.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    fs::Picture picture;
+    std::string error;
+    fs::LoadBmpBytes(std::string_view(reinterpret_cast<const char*>(data), size), picture, &error);
+    return 0;
+}

@@ -1,0 +1,10 @@
+// Description files and language packs: the INI reader and the description
+// fields read from it.
+#include "firmware/Firmware.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const fs::IniFile ini = fs::IniFile::Parse(std::string(reinterpret_cast<const char*>(data), size));
+    fs::FirmwareState st;
+    fs::ReadDescription(st, ini);
+    return 0;
+}

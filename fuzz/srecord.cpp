@@ -1,0 +1,19 @@
+// S-record files. Both layouts are read; "All" starts at the first address
+// with data and is skipped when the data would spread past 16 MiB, since a
+// sparse file legitimately asks for that much zero fill.
+#include <string_view>
+
+#include "srecord/S3Converter.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    std::string image;
+    fs::S3ReadOptions part;
+    part.Mode = fs::S3ToBinMode::Part;
+    const fs::S3ReadResult r = fs::ReadS3Text(text, part, image, fs::NullProgress());
+    if (r.Status != fs::S3Status::Ok || r.HighestEnd - r.LowestAddress > (16u << 20)) return 0;
+    fs::S3ReadOptions all;
+    all.FromFirstAddress = true;
+    fs::ReadS3Text(text, all, image, fs::NullProgress());
+    return 0;
+}

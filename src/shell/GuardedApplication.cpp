@@ -1,0 +1,23 @@
+#include "shell/GuardedApplication.h"
+
+#include <QMessageBox>
+#include <new>
+
+#include "shell/Version.h"
+
+namespace fs::shell {
+
+GuardedApplication::GuardedApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    ReportFailure = [](const QString& text) { QMessageBox::critical(activeWindow(), ProductName(), text); };
+}
+
+bool GuardedApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::bad_alloc&) {
+        ReportFailure("Not enough memory: the operation was stopped. The open image and its changes are kept.");
+        return false;
+    }
+}
+
+}  // namespace fs::shell

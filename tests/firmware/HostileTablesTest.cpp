@@ -1,0 +1,74 @@
+// Tables that name the same data over and over open, or are refused, in
+// bounded time and memory (measured in a child process).
+#include <gtest/gtest.h>
+
+#include "BoundedRun.h"
+#include "firmware/Firmware.h"
+#include "firmware/HostileImages.h"
+
+namespace {
+
+using fstest::HostileLanguageImage;
+using fstest::HostilePictureImage;
+using fstest::RunBounded;
+
+TEST(HostileTables, PictureEntriesSharingOnePictureAreMeasuredOnce) {
+    const auto img = HostilePictureImage(200000, true);
+    const auto cost = RunBounded([&] {
+        auto st = fstest::StateFor(img);
+        st.FirmwareDescription.ImageTable = fstest::kHostilePictureTable;
+        const auto r = fs::ParseTables(st, fs::IniFile::Parse(""));
+        const auto& images = st.Firmware.Images;
+        // one picture of 6 bytes, linked 199,999 times
+        return r.Ok && images.size() == 200000 && images[0].Size == 6 && images.back().Link == 0 &&
+               st.Firmware.Regions[0].Used == 6;
+    });
+    EXPECT_TRUE(cost.WithinBounds() && cost.ExitCode == 0) << cost;
+}
+
+TEST(HostileTables, OverlappingPicturesAreRefusedOnceTheyReadMoreThanTheImage) {
+    const auto img = HostilePictureImage(200000, false);
+    const auto cost = RunBounded([&] {
+        auto st = fstest::StateFor(img);
+        st.FirmwareDescription.ImageTable = fstest::kHostilePictureTable;
+        const auto r = fs::ParseTables(st, fs::IniFile::Parse(""));
+        return !r.Ok && r.Error.find("overlap") != std::string::npos;
+    });
+    EXPECT_TRUE(cost.WithinBounds() && cost.ExitCode == 0) << cost;
+
+    // A few overlapping pictures stay within the budget and open.
+    const auto few = HostilePictureImage(3, false);
+    auto st = fstest::StateFor(few);
+    st.FirmwareDescription.ImageTable = fstest::kHostilePictureTable;
+    ASSERT_TRUE(fs::ParseTables(st, fs::IniFile::Parse("")).Ok);
+    EXPECT_EQ(st.Firmware.Images[2].Size, 321 * 321 * 3 + 2 + 2 + 1);
+}
+
+TEST(HostileTables, LanguagesNamingOnePointerTableAreRefused) {
+    // 8 languages over a 4 MiB image, and 4096 over 2.4 MB as a description
+    // file may ask: unbounded, both would take gigabytes.
+    for (auto [size, count] : {std::pair<size_t, uint32_t>{4u << 20, 8}, {2400000, 4096}}) {
+        const auto img = HostileLanguageImage(size, count);
+        const auto cost = RunBounded([&] {
+            auto st = fstest::StateFor(img);
+            const auto ini = fs::IniFile::Parse("[TABLES]\nLanguageTable1=0x800\nLanguageCount=" + std::to_string(count));
+            fs::ReadDescription(st, ini);
+            const auto r = fs::ParseTables(st, ini);
+            return !r.Ok && r.Error.find("more data than the image can hold") != std::string::npos;
+        });
+        EXPECT_TRUE(cost.WithinBounds() && cost.ExitCode == 0) << count << " languages: " << cost;
+    }
+
+    // Sharing within reason is legal: three languages on one table of 2,000
+    // pointers to one long string.
+    auto img = HostileLanguageImage(0x10000 + 8000, 3);
+    auto st = fstest::StateFor(img);
+    const auto ini = fs::IniFile::Parse("[TABLES]\nLanguageTable1=0x800\nLanguageCount=3");
+    fs::ReadDescription(st, ini);
+    ASSERT_TRUE(fs::ParseTables(st, ini).Ok);
+    ASSERT_EQ(st.Firmware.Strings1.size(), 3u);
+    EXPECT_EQ(st.Firmware.Strings1[2].size(), 2000u);
+    EXPECT_EQ(st.Firmware.Strings1[2][1999].Text, std::string(254, 's'));
+}
+
+}  // namespace
