@@ -34,14 +34,15 @@ inline std::string Slurp(const std::string& path) {
     return out;
 }
 
-inline CliResult RunCli(const std::vector<std::string>& args) {
+// shellPrefix runs in the same shell before the program (limits, traps).
+inline CliResult RunCli(const std::vector<std::string>& args, const std::string& shellPrefix = "") {
     const char* cli = std::getenv("FLASHSMITH_CLI");
     CliResult r;
     if (!cli) return r;
     static int counter = 0;
     const std::string base = std::filesystem::temp_directory_path() /
                              ("fs_cli_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
-    std::string cmd = ShellQuote(cli);
+    std::string cmd = shellPrefix + ShellQuote(cli);
     for (const auto& a : args) cmd += " " + ShellQuote(a);
     cmd += " >" + base + ".out 2>" + base + ".err";
     int status = std::system(cmd.c_str());

@@ -1,4 +1,7 @@
+#include <sys/resource.h>
 #include <zlib.h>
+
+#include <csignal>
 
 #include "PhoneFixture.h"
 #include "firmware/FileUtil.h"
@@ -226,4 +229,50 @@ TEST(ZipMember, ManifestFoundInAnyCaseAndBrokenArchivesRefused) {
     EXPECT_EQ(ExtractZipMember(dir / "bad.jar", "META-INF/MANIFEST.MF", out), "");
     EXPECT_EQ(ExtractZipMember(dir / "not-there.jar", "META-INF/MANIFEST.MF", out), "");
     EXPECT_EQ(Slurp(out + "/MANIFEST.MF"), manifest);
+}
+
+TEST_F(PhoneTest, ALineDroppedInATransferIsReportedAndTheNextCommandWorks) {
+    phonesim::Options o;
+    o.DropAfterBytes = 700;  // inside the second of three blocks
+    Connected(o);
+    conn.TimeOut = 400;
+    const std::string tone = Pattern(1500, 7);
+    const std::vector<std::string> files = {Write("tone.mmf", tone), Write("next.mmf", "after the drop")};
+    const SendBatchResult r = session->SendFilesToPhone(kSounds, files, 512, true, dir.Str());
+    EXPECT_EQ(r.Codes, (std::vector<int>{kSendBlockFailed, kSendOk}));
+    EXPECT_FALSE(r.Stopped);
+    // The broken file is not stored; the phone took the next one and lists it.
+    EXPECT_EQ(Names(sim->Slots(1)), std::vector<std::string>{"next"});
+    ASSERT_EQ(conn.PhoneSounds.size(), 1u);
+    EXPECT_EQ(conn.PhoneSounds[0].Name, "next");
+    EXPECT_EQ(session->SendFileToPhone(files[0], "tone", 512, kSounds), kSendOk) << "sent whole the second time";
+    EXPECT_EQ(sim->Slots(1).back().Data, tone);
+}
+
+TEST_F(PhoneTest, AFetchedFileThatDoesNotFitKeepsTheEarlierCopy) {
+    Connected();
+    const std::string big = Pattern(4096, 8);
+    sim->AddFile(3, {"e:\\S100\\big.jar", big, 0});
+    ASSERT_TRUE(session->ReadPhoneList(kJava));
+    const std::string out = dir / "out";
+    std::filesystem::create_directories(out);
+    Write("out/big.jar", "older copy");
+    // Files may grow to 1 KiB; the signal is ignored so the write fails with EFBIG.
+    rlimit old{};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 1024;
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    const auto r = session->ReadJavaFromPhone({0}, out);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    ASSERT_EQ(r.size(), 1u);
+    EXPECT_FALSE(r[0].Complete);
+    EXPECT_EQ(Slurp(out + "/big.jar"), "older copy");
+    for (const auto& e : std::filesystem::directory_iterator(out))
+        EXPECT_EQ(e.path().filename(), "big.jar") << "no temporary file is left";
+    // The link is fine: the next command works.
+    EXPECT_TRUE(session->ReadPhoneList(kJava));
+    ASSERT_EQ(conn.PhoneJavaApps.size(), 1u);
 }

@@ -137,12 +137,18 @@ void PhoneSim::Send(const std::string& bytes) {
 void PhoneSim::Run() {
     char buf[4096];
     while (running_) {
-        const int timeout = state_ == State::kReceiving && unacked_ > 0 ? opt_.QuietMs : -1;
+        const int timeout = (state_ == State::kReceiving && unacked_ > 0) || state_ == State::kDropped ? opt_.QuietMs : -1;
         pollfd fds[2] = {{master_, POLLIN, 0}, {stopPipe_[0], POLLIN, 0}};
         const int r = ::poll(fds, 2, timeout);
         if (!running_ || (fds[1].revents & POLLIN)) break;
         if (r == 0) {
-            FinishBlock(false);
+            if (state_ == State::kDropped) {
+                // The line is back: what was being received is lost.
+                rxFile_ = {};
+                state_ = State::kCommand;
+            } else {
+                FinishBlock(false);
+            }
             continue;
         }
         if (r < 0 || !(fds[0].revents & POLLIN)) {
@@ -163,8 +169,17 @@ void PhoneSim::Handle(const std::string& bytes) {
     for (size_t i = 0; i < bytes.size(); ++i) {
         const char c = bytes[i];
         switch (state_) {
+        case State::kDropped:
+            return;  // lost on the line, up to the quiet pause
         case State::kReceiving: {
-            const size_t n = std::min<size_t>(bytes.size() - i, static_cast<size_t>(rxSize_) - rxFile_.Data.size());
+            if (opt_.DropAfterBytes >= 0 && static_cast<int64_t>(rxFile_.Data.size()) >= opt_.DropAfterBytes) {
+                opt_.DropAfterBytes = -1;
+                state_ = State::kDropped;
+                return;
+            }
+            size_t n = std::min<size_t>(bytes.size() - i, static_cast<size_t>(rxSize_) - rxFile_.Data.size());
+            if (opt_.DropAfterBytes >= 0)
+                n = std::min<size_t>(n, static_cast<size_t>(opt_.DropAfterBytes) - rxFile_.Data.size());
             rxFile_.Data.append(bytes, i, n);
             unacked_ += n;
             i += n - 1;

@@ -35,6 +35,10 @@ struct Options {
     int32_t BlockSize = 512;   // figure reported to the phone link
     int QuietMs = 40;          // a pause this long ends a data block
     int StallAfterPieces = -1; // stop sending a Java file after this many pieces
+    // The line drops once, this many bytes into a file sent to the phone: the
+    // rest of that transfer is lost and the phone is back at its command
+    // prompt after a quiet pause.
+    int64_t DropAfterBytes = -1;
 };
 
 struct File {
@@ -87,7 +91,7 @@ private:
     std::vector<std::string> commands_;
 
     // Dialogue state (simulator thread only).
-    enum class State { kCommand, kReceiving, kConfirmDelete, kSendingJava } state_ = State::kCommand;
+    enum class State { kCommand, kReceiving, kConfirmDelete, kSendingJava, kDropped } state_ = State::kCommand;
     std::string line_;
     int rxKind_ = 0;
     File rxFile_;

@@ -34,6 +34,7 @@ const char kUsage[] =
     "  --memory BYTES        storage size (default 1048576)\n"
     "  --block-size N        block size reported to the phone link (default 512)\n"
     "  --ignore-resets N     leave the first N \"ATZ\" unanswered\n"
+    "  --drop-after BYTES    drop the line once, BYTES into a file sent to the phone\n"
     "  --no-echo             do not echo command lines\n"
     "  --mode MODE           normal | silent (never answers) | garbage (answers that never\n"
     "                        end) | overlong (40000 bytes before each OK)\n"
@@ -115,6 +116,7 @@ int main(int argc, char** argv) {
         else if (a == "--memory") opt.Memory = number();
         else if (a == "--block-size") opt.BlockSize = static_cast<int32_t>(number());
         else if (a == "--ignore-resets") opt.IgnoreResets = static_cast<int>(number());
+        else if (a == "--drop-after") opt.DropAfterBytes = number();
         else if (a == "--exit-after") exitAfter = static_cast<double>(number());
         else if (a == "--no-echo") opt.Echo = false;
         else if (a == "--mode") {
