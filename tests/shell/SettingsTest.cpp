@@ -5,6 +5,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QTabWidget>
+#include <csignal>
+#include <sys/resource.h>
 
 #include "shell/AboutBox.h"
 #include "shell/ResourceModel.h"
@@ -230,6 +232,43 @@ TEST_F(Settings, LanguagePacksChangeCaptionsAndEnglishComesBack) {
     Restart();
     EXPECT_EQ(window->fSavePatch->windowTitle(), QString::fromUtf8("Сохранить"));
     EXPECT_EQ(labelOf(window->fSavePatch->leFileName), "File:");
+}
+
+}  // namespace
+}  // namespace fs::shell::test
+
+namespace fs::shell::test {
+namespace {
+
+TEST_F(Settings, SettingsThatDoNotFitKeepTheEarlierFile) {
+    window->show();
+    window->resize(900, 700);
+    const QByteArray before = [&] {
+        QFile f(Ini());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    ASSERT_GT(before.size(), 64);
+    prompts.Messages.clear();
+    // Files may grow to 64 bytes; the signal is ignored so the write fails
+    // with EFBIG, as it would with a full disk.
+    rlimit old{};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 64;
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    const bool closed = window->close();
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_TRUE(closed);
+    ASSERT_EQ(prompts.Messages.size(), 1u);
+    EXPECT_EQ(prompts.Messages[0].caption, "Error!");
+    EXPECT_TRUE(prompts.Messages[0].text.contains("Mirel.ini")) << prompts.Messages[0].text.toStdString();
+    QFile f(Ini());
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), before);
+    for (const QString& name : QDir(Path("prog")).entryList(QDir::Files))
+        EXPECT_FALSE(name.contains(".tmp")) << name.toStdString();
 }
 
 }  // namespace
