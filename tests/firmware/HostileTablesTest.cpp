@@ -72,3 +72,27 @@ TEST(HostileTables, LanguagesNamingOnePointerTableAreRefused) {
 }
 
 }  // namespace
+
+namespace {
+
+// Found by fuzzing: a description asking for 93,000 languages of table 2
+// over a small image makes every header a language with its own pointers,
+// every string checked against the regions. The work stays within the
+// tables' memory budget.
+TEST(HostileTables, TensOfThousandsOfLanguagesStayWithinTheBudget) {
+    fstest::ImageBytes img(1 << 20);
+    img.Put(0x100, std::string(40, 'w'));
+    const uint32_t count = 80000;
+    for (uint32_t k = 0; k < count; ++k) img.U32(0x1000 + 12 * k, 0x100000 - 0x4000).U32(0x1004 + 12 * k, 0x1000);
+    for (uint32_t i = 0; i < 0x1000; ++i) img.U32(0x100000 - 0x4000 + 4 * i, 0x100 + i % 8);
+    const auto cost = RunBounded([&] {
+        auto st = fstest::StateFor(img);
+        const auto ini = fs::IniFile::Parse("[TABLES]\nLanguageTable2=0x1000\nLanguageCount=" + std::to_string(count));
+        fs::ReadDescription(st, ini);
+        const auto r = fs::ParseTables(st, ini);
+        return !r.Ok && r.Error.find("more data than the image can hold") != std::string::npos;
+    });
+    EXPECT_TRUE(cost.WithinBounds() && cost.ExitCode == 0) << cost;
+}
+
+}  // namespace
