@@ -18,6 +18,7 @@
 #include "firmware/Images.h"
 #include "firmware/PictureFile.h"
 #include "patches/CreatePatch.h"
+#include "sound/SmafFixtures.h"
 #include "srecord/S3Converter.h"
 #include "xml/GmXml.h"
 
@@ -195,6 +196,19 @@ void JarSeeds(const fs::FirmwareState& st) {
     }
 }
 
+// The hand-made ringtones of the sound tests and the demo image's own.
+void SmafSeeds(const fs::FirmwareState& st) {
+    auto bytes = [](const fstest::ByteVec& v) { return std::string(v.begin(), v.end()); };
+    Seed("smaf", "handy-phone.mmf", bytes(fstest::HandyPhoneA4()));
+    Seed("smaf", "mobile.mmf", bytes(fstest::MobileTwoNotes()));
+    Seed("smaf", "audio.mmf", bytes(fstest::AudioEightBytes()));
+    int n = 0;
+    for (const fs::tSndType& s : st.Firmware.Sounds)
+        if (s.Size > 0)
+            Seed("smaf", "demo-" + std::to_string(++n) + ".mmf",
+                 std::string(st.FirmwareFile->View(s.Address, static_cast<size_t>(s.Size))));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -226,6 +240,7 @@ int main(int argc, char** argv) {
     AnswerSeeds();
     SRecordSeeds(st);
     JarSeeds(st);
+    SmafSeeds(st);
     PatchSeeds(st, temp);
     stdfs::remove_all(temp);
     return 0;

@@ -126,10 +126,8 @@ public:
             AdvanceTo(at);
             Apply(te.slot, *te.event);
         }
-        if (!cut) {
-            AdvanceTo(std::min(seqEnd, cap_));
-            cut = seqEnd > cap_;
-        }
+        AdvanceTo(std::min(seqEnd, cap_));
+        cut = cut || seqEnd > cap_;
         if (!cut) {
             // Notes still sounding (hold pedal, ignored key-offs) are let go.
             for (auto& v : voices_)
@@ -146,7 +144,10 @@ public:
     }
 
 private:
-    uint64_t ToSamples(uint64_t ms) const { return ms * static_cast<uint64_t>(rate_) / 1000; }
+    // Times past any cap saturate instead of wrapping around.
+    uint64_t ToSamples(uint64_t ms) const {
+        return ms >= (uint64_t{1} << 40) ? UINT64_MAX / 4 : ms * static_cast<uint64_t>(rate_) / 1000;
+    }
 
     bool AnyVoice() const {
         for (const auto& v : voices_)

@@ -54,6 +54,12 @@ private:
     size_t pos_ = 0;
 };
 
+// Gate times in milliseconds, held within 32 bits (a four-byte length at
+// 50 ms ticks would not fit).
+uint32_t GateMs(uint32_t gate, int tickMs) {
+    return static_cast<uint32_t>(std::min<uint64_t>(uint64_t{gate} * static_cast<uint64_t>(tickMs), UINT32_MAX));
+}
+
 struct Builder {
     Sequence seq;
     uint64_t now = 0;
@@ -162,7 +168,7 @@ Sequence DecodeHandyPhone(Bytes data, int tickMsD, int tickMsG, bool audio, std:
                 break;
             }
             if (gate == 0) continue;
-            const uint32_t gateMs = gate * static_cast<uint32_t>(tickMsG);
+            const uint32_t gateMs = GateMs(gate, tickMsG);
             if (audio) bld.Add(EventType::Wave, e1 >> 6, e1 & 0x3F, 0, gateMs);
             else bld.Add(EventType::Note, e1 >> 6, 36 + 12 * ((e1 >> 4) & 3) + (e1 & 15), 127, gateMs);
         }
@@ -250,11 +256,11 @@ Sequence DecodeMobile(Bytes data, int tickMsD, int tickMsG, bool ma7, std::vecto
             switch (type) {
                 case 0x8:
                     ok = data1(k) && r.Vlq(gate);
-                    if (ok && gate) bld.Add(EventType::Note, ch, k & 0x7F, kCurrentVelocity, gate * tickMsG);
+                    if (ok && gate) bld.Add(EventType::Note, ch, k & 0x7F, kCurrentVelocity, GateMs(gate, tickMsG));
                     break;
                 case 0x9:
                     ok = data1(k) && r.Byte(v) && r.Vlq(gate);
-                    if (ok && gate) bld.Add(EventType::Note, ch, k & 0x7F, v & 0x7F, gate * tickMsG);
+                    if (ok && gate) bld.Add(EventType::Note, ch, k & 0x7F, v & 0x7F, GateMs(gate, tickMsG));
                     break;
                 case 0xA: ok = data1(k) && r.Byte(v); break;
                 case 0xB:

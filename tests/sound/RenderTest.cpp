@@ -351,3 +351,20 @@ TEST(SequencerTest, Ma7ReachesTheUpperChannelsAndRunningStatusIsTolerated) {
     EXPECT_GT(sp.Level(659.26), sp.Level(440) / 2);
     EXPECT_EQ(r.info.tracks[0].channels, 1);
 }
+
+TEST(SequencerTest, HugeTimesSaturateInsteadOfWrapping) {
+    // 50 ms ticks and the largest four-byte lengths: a gate of 155 days and
+    // 2^32 - 1 ms of waiting between notes.
+    ByteVec seq = {0x00, 0x90, 0x45, 0x7F, 0xFF, 0xFF, 0xFF, 0x7F};
+    for (int i = 0; i < 8; ++i) Append(seq, {0xFF, 0xFF, 0xFF, 0x7F, 0x90, 0x4C, 0x7F, 0x01});
+    Append(seq, {0x00, 0xFF, 0x2F, 0x00});
+    ByteVec body = {0x02, 0x00, 0x13, 0x13};
+    body.resize(body.size() + 16, 0);
+    Append(body, Chunk("Mtsq", seq));
+    const ByteVec file = MakeSmaf({Contents(0x32), ChunkN("MTR", 5, body)});
+    RenderedSound s = Render(file, 8000, 100);
+    EXPECT_EQ(s.info.lengthMs, UINT32_MAX);
+    EXPECT_TRUE(s.truncated);
+    EXPECT_EQ(s.samples.size(), 2u * 800);
+    EXPECT_GT(Peak(Side(s, 0)), 1000);
+}
