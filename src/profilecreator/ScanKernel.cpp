@@ -7,11 +7,14 @@
 namespace fs::scan {
 
 Kernel BestKernel() {
-#if (defined(__x86_64__) || defined(__i386__)) && defined(FLASHSMITH_SCAN_AVX2)
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    if (avx2) return avx2::Masks;
-#endif
+#if (defined(__x86_64__) || defined(__i386__)) && defined(FLASHSMITH_SCAN_X86)
+    static const Kernel best = __builtin_cpu_supports("avx512bw") ? avx512::Masks
+                               : __builtin_cpu_supports("avx2")   ? avx2::Masks
+                                                                  : portable::Masks;
+    return best;
+#else
     return portable::Masks;
+#endif
 }
 
 }  // namespace fs::scan

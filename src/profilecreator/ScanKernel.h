@@ -42,6 +42,9 @@ void Masks(const uint8_t* base, size_t groups, const KernelTests& tests, uint64_
 namespace avx2 {
 void Masks(const uint8_t* base, size_t groups, const KernelTests& tests, uint64_t* const* out);
 }
+namespace avx512 {
+void Masks(const uint8_t* base, size_t groups, const KernelTests& tests, uint64_t* const* out);
+}
 
 // The widest kernel the processor runs.
 Kernel BestKernel();

@@ -144,7 +144,7 @@ namespace {
 
 // Positions per kernel call: the masks of a block stay in the first-level
 // cache while the searches read them.
-constexpr int64_t kBlock = 64 * 1024;
+constexpr int64_t kBlock = 16 * 1024;
 constexpr size_t kBlockGroups = kBlock / scan::kGroup;
 
 // A search fed the candidate positions of its test in increasing order.

@@ -135,7 +135,11 @@ private:
 std::vector<fs::scan::Kernel> Kernels() {
     std::vector<fs::scan::Kernel> k = {nullptr, fs::scan::portable::Masks};
 #if defined(__x86_64__) || defined(__i386__)
-    if (__builtin_cpu_supports("avx2") && fs::scan::BestKernel() == fs::scan::avx2::Masks) k.push_back(fs::scan::avx2::Masks);
+    // where the processor runs them (and the build has them: the best is one)
+    if (fs::scan::BestKernel() != fs::scan::portable::Masks) {
+        if (__builtin_cpu_supports("avx2")) k.push_back(fs::scan::avx2::Masks);
+        if (__builtin_cpu_supports("avx512bw")) k.push_back(fs::scan::avx512::Masks);
+    }
 #endif
     return k;
 }
