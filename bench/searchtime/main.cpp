@@ -60,15 +60,15 @@ int main(int argc, char** argv) {
     one.DisplayWidth = w;
     one.DisplayHeight = h;
     fs::TableSearchRequest all = one;
-    all.Images = all.Sounds = all.Java = all.Languages = true;
+    all.SearchImages = all.SearchSounds = all.SearchJava = all.SearchLanguages = true;
     Best(1, *file, start, all);  // map every page once
     struct Row {
         const char* name;
         bool fs::TableSearchRequest::*flag;
-    } rows[] = {{"images", &fs::TableSearchRequest::Images},
-                {"sounds", &fs::TableSearchRequest::Sounds},
-                {"java", &fs::TableSearchRequest::Java},
-                {"languages", &fs::TableSearchRequest::Languages}};
+    } rows[] = {{"images", &fs::TableSearchRequest::SearchImages},
+                {"sounds", &fs::TableSearchRequest::SearchSounds},
+                {"java", &fs::TableSearchRequest::SearchJava},
+                {"languages", &fs::TableSearchRequest::SearchLanguages}};
     for (const Row& row : rows) {
         fs::TableSearchRequest r = one;
         r.*row.flag = true;

@@ -51,14 +51,7 @@ ProfileSearch RunProfileSearch(const BinFile& file, const ProfileSearchOptions& 
     progress.ProcessEvents();
 
     // All chosen searches share one read of the image.
-    TableSearchRequest request;
-    request.Images = options.SearchImages;
-    request.Sounds = options.SearchSounds;
-    request.Java = options.SearchJava;
-    request.Languages = options.SearchLanguages;
-    request.DisplayWidth = options.DisplayWidth;
-    request.DisplayHeight = options.DisplayHeight;
-    const TableSearchResult found = SearchTables(file, start, request, progress);
+    const TableSearchResult found = SearchTables(file, start, options, progress);
     if (options.SearchImages) {
         r.ImagesSearched = true;
         r.ImageTable = found.ImageTable;

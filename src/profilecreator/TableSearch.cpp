@@ -61,7 +61,7 @@ void ScanPositions(int64_t from, int64_t to, ProgressSink& progress, Visit visit
 int32_t FindImageTable(const BinFile& file, int64_t start, int32_t width, int32_t height,
                        ProgressSink& progress) {
     TableSearchRequest request;
-    request.Images = true;
+    request.SearchImages = true;
     request.DisplayWidth = width;
     request.DisplayHeight = height;
     return SearchTables(file, start, request, progress).ImageTable;
@@ -480,7 +480,7 @@ TableSearchResult SearchTables(const BinFile& file, int64_t start, const TableSe
     // every zero word.
     const int32_t w = request.DisplayWidth, h = request.DisplayHeight;
     std::vector<int64_t> imageHits;
-    if (request.Images && w > 0 && h > 0 && w <= 0xFFFF && h <= 0xFFFF && start >= 0) {
+    if (request.SearchImages && w > 0 && h > 0 && w <= 0xFFFF && h <= 0xFFFF && start >= 0) {
         const std::string pattern{static_cast<char>(w & 0xFF), static_cast<char>(w >> 8),
                                   static_cast<char>(h & 0xFF), static_cast<char>(h >> 8)};
         add(std::make_unique<Occurrences>(file, start + 4, pattern, 0, 2, [&](int64_t at) {
@@ -492,7 +492,7 @@ TableSearchResult SearchTables(const BinFile& file, int64_t start, const TableSe
     }
     // Sounds: "MMMD" with a plausible chunk size.
     std::vector<SoundCandidate> sounds;
-    if (request.Sounds && start >= 0) {
+    if (request.SearchSounds && start >= 0) {
         add(std::make_unique<Occurrences>(file, start + 4, "MMMD", 0, 3, [&](int64_t at) {
             if (!file.Has(at + 4, 4)) return false;
             const uint32_t chunk = Be32(file, at + 4);
@@ -502,21 +502,21 @@ TableSearchResult SearchTables(const BinFile& file, int64_t start, const TableSe
     }
     // Java: the first record of the manager's files.
     int64_t javaAt = -1;
-    if (request.Java && start >= 0) {
+    if (request.SearchJava && start >= 0) {
         add(std::make_unique<Occurrences>(file, start, "e:\\S100\\manager_", 0, 15, [&](int64_t at) {
             javaAt = at;
             return false;
         }));
     }
     LanguageHeaders* languages = nullptr;
-    if (request.Languages && start >= 0 && size >= 12) {
+    if (request.SearchLanguages && start >= 0 && size >= 12) {
         auto l = std::make_unique<LanguageHeaders>(file, start);
         languages = l.get();
         add(std::move(l));
     }
 
     // Sounds need a second read: a pointer may come before its sound.
-    const bool pointerPass = request.Sounds && start >= 0;
+    const bool pointerPass = request.SearchSounds && start >= 0;
     progress.SetRange(std::max<int64_t>(0, size - start) * (pointerPass ? 2 : 1));
     progress.SetPosition(0);
     RunPass(file, searches, kernel, progress);
@@ -540,19 +540,19 @@ TableSearchResult SearchTables(const BinFile& file, int64_t start, const TableSe
 
 FoundSoundTable FindSoundTable(const BinFile& file, int64_t start, ProgressSink& progress) {
     TableSearchRequest request;
-    request.Sounds = true;
+    request.SearchSounds = true;
     return SearchTables(file, start, request, progress).Sound;
 }
 
 FoundJavaTable FindJavaTable(const BinFile& file, int64_t start, ProgressSink& progress) {
     TableSearchRequest request;
-    request.Java = true;
+    request.SearchJava = true;
     return SearchTables(file, start, request, progress).Java;
 }
 
 std::vector<int32_t> FindLanguageTables(const BinFile& file, int64_t start, ProgressSink& progress) {
     TableSearchRequest request;
-    request.Languages = true;
+    request.SearchLanguages = true;
     return SearchTables(file, start, request, progress).LanguageTables;
 }
 

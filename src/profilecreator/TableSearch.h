@@ -40,8 +40,12 @@ FoundJavaTable FindJavaTable(const BinFile& file, int64_t start, ProgressSink& p
 std::vector<int32_t> FindLanguageTables(const BinFile& file, int64_t start, ProgressSink& progress);
 
 struct TableSearchRequest {
-    bool Images = false, Sounds = false, Java = false, Languages = false;
-    int32_t DisplayWidth = 0, DisplayHeight = 0;  // for the picture search
+    bool SearchImages = false;
+    bool SearchSounds = false;
+    bool SearchJava = false;
+    bool SearchLanguages = false;
+    int32_t DisplayWidth = 0;  // the phone's display, for the picture search
+    int32_t DisplayHeight = 0;
 };
 
 struct TableSearchResult {

@@ -150,7 +150,7 @@ void ExpectSame(const fs::BinFile& file, int64_t start, int w, int h, const std:
     const fs::FoundJavaTable java = fstest::ref::RefJavaTable(file, start, NullProgress());
     const std::vector<int32_t> languages = fstest::ref::RefLanguageTables(file, start, NullProgress());
     fs::TableSearchRequest all;
-    all.Images = all.Sounds = all.Java = all.Languages = true;
+    all.SearchImages = all.SearchSounds = all.SearchJava = all.SearchLanguages = true;
     all.DisplayWidth = w;
     all.DisplayHeight = h;
     for (fs::scan::Kernel kernel : Kernels()) {
@@ -184,7 +184,7 @@ TEST(SearchEquivalence, RandomImagesFindWhatTheStraightforwardSearchesFind) {
         for (int64_t start : starts)
             ExpectSame(*file, start, w, h, "seed " + std::to_string(seed) + " start " + std::to_string(start));
         fs::TableSearchRequest all;
-        all.Images = all.Sounds = all.Java = all.Languages = true;
+        all.SearchImages = all.SearchSounds = all.SearchJava = all.SearchLanguages = true;
         all.DisplayWidth = w;
         all.DisplayHeight = h;
         const auto r = fs::SearchTables(*file, 0, all, NullProgress());

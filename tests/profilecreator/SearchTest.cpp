@@ -145,8 +145,8 @@ TEST(SearchTables, ProgressRunsOnceOverTheImageAndTheEventLoopRunsEveryMebibyte)
     img.U32(0x200, 0x1000).U32(0x210, 0x2000);
     for (bool sounds : {false, true}) {
         fs::TableSearchRequest all;
-        all.Images = all.Java = all.Languages = true;
-        all.Sounds = sounds;
+        all.SearchImages = all.SearchJava = all.SearchLanguages = true;
+        all.SearchSounds = sounds;
         all.DisplayWidth = 176;
         all.DisplayHeight = 220;
         CountingProgress progress;
