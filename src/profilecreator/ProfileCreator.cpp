@@ -50,42 +50,35 @@ ProfileSearch RunProfileSearch(const BinFile& file, const ProfileSearchOptions& 
     r.VersionAddr = static_cast<int32_t>(version.Address);
     progress.ProcessEvents();
 
+    // All chosen searches share one read of the image.
+    const TableSearchResult found = SearchTables(file, start, options, progress);
     if (options.SearchImages) {
-        progress.SetPosition(0);
         r.ImagesSearched = true;
-        r.ImageTable = FindImageTable(file, start, options.DisplayWidth, options.DisplayHeight, progress);
+        r.ImageTable = found.ImageTable;
         if (r.ImageTable > 0) {
             r.FoundImages = ClassifyImages(file, start, r.ImageTable);
             if (r.FoundImages.empty()) r.ImageTable = -1;
         }
-        progress.ProcessEvents();
     }
     if (options.SearchSounds) {
-        progress.SetPosition(0);
         r.SoundsSearched = true;
-        const FoundSoundTable s = FindSoundTable(file, start, progress);
-        r.SoundTable = s.Table;
-        r.SndTableLength = s.RecordLength;
-        r.SndTableSizeOfs = s.SizeOfs;
-        r.SndTableVolOfs = s.VolOfs;
-        progress.ProcessEvents();
+        r.SoundTable = found.Sound.Table;
+        r.SndTableLength = found.Sound.RecordLength;
+        r.SndTableSizeOfs = found.Sound.SizeOfs;
+        r.SndTableVolOfs = found.Sound.VolOfs;
     }
     if (options.SearchJava) {
-        progress.SetPosition(0);
         r.JavaSearched = true;
-        const FoundJavaTable j = FindJavaTable(file, start, progress);
-        r.JavaTable = j.Table;
-        r.JavaTableLength = j.RecordLength;
-        progress.ProcessEvents();
+        r.JavaTable = found.Java.Table;
+        r.JavaTableLength = found.Java.RecordLength;
     }
     if (options.SearchLanguages) {
-        progress.SetPosition(0);
         r.LanguagesSearched = true;
-        r.LanguageTables = FindLanguageTables(file, start, progress);
+        r.LanguageTables = found.LanguageTables;
         // Only a table that was found is read.
         if (!r.LanguageTables.empty()) r.LanguageCount = CountLanguages(file, r.LanguageTables[0]);
-        progress.ProcessEvents();
     }
+    progress.ProcessEvents();
     return r;
 }
 

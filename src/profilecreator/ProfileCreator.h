@@ -11,17 +11,12 @@
 #include "firmware/BinFile.h"
 #include "firmware/Variables.h"
 #include "profilecreator/RegionEstimate.h"
+#include "profilecreator/TableSearch.h"
 
 namespace fs {
 
-struct ProfileSearchOptions {
-    bool SearchImages = false;
-    bool SearchSounds = false;
-    bool SearchJava = false;
-    bool SearchLanguages = false;
-    int32_t DisplayWidth = 0;  // the phone's display, for the picture search
-    int32_t DisplayHeight = 0;
-};
+// Which searches to run, and the phone's display for the picture search.
+using ProfileSearchOptions = TableSearchRequest;
 
 enum class ProfileSearchStatus {
     Ok,

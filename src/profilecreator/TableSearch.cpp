@@ -4,8 +4,11 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "firmware/Images.h"
 #include "firmware/Other.h"
@@ -57,24 +60,11 @@ void ScanPositions(int64_t from, int64_t to, ProgressSink& progress, Visit visit
 
 int32_t FindImageTable(const BinFile& file, int64_t start, int32_t width, int32_t height,
                        ProgressSink& progress) {
-    // A zero size is the table's end marker and would match every zero word.
-    if (width <= 0 || height <= 0 || width > 0xFFFF || height > 0xFFFF || start < 0) return -1;
-    const std::string pattern{static_cast<char>(width & 0xFF), static_cast<char>(width >> 8),
-                              static_cast<char>(height & 0xFF), static_cast<char>(height >> 8)};
-    const int64_t size = file.Size();
-    std::vector<int64_t> hits;
-    for (int64_t h = FindPattern(file, start + 4, pattern, progress); h >= 0;
-         h = FindPattern(file, h + 4, pattern, progress)) {
-        if (!file.Has(h + 4, 4)) break;
-        const int64_t v = file.U32(h + 4);
-        if (v >= start && v < size) hits.push_back(h);
-    }
-    if (hits.size() < 2) return -1;
-    std::sort(hits.begin(), hits.end());
-    const int64_t middle = hits[hits.size() / 2];
-    for (int64_t pos = middle - 8; pos > 0; pos -= 8)
-        if (file.U32(pos) == 0) return pos > INT32_MAX ? -1 : static_cast<int32_t>(pos);
-    return -1;
+    TableSearchRequest request;
+    request.SearchImages = true;
+    request.DisplayWidth = width;
+    request.DisplayHeight = height;
+    return SearchTables(file, start, request, progress).ImageTable;
 }
 
 std::vector<tImgType> ClassifyImages(const BinFile& file, int64_t start, int32_t table) {
@@ -150,58 +140,318 @@ std::vector<tImgType> ClassifyImages(const BinFile& file, int64_t start, int32_t
     return images;
 }
 
-FoundSoundTable FindSoundTable(const BinFile& file, int64_t start, ProgressSink& progress) {
-    FoundSoundTable result;
-    if (start < 0) return result;
-    struct Candidate {
-        int64_t data;
-        int64_t pointer = 0;
-        int64_t gap = 0;
-    };
-    std::vector<Candidate> cands;
-    for (int64_t h = FindPattern(file, start + 4, "MMMD", progress); h >= 0;
-         h = FindPattern(file, h + 4, "MMMD", progress)) {
-        if (!file.Has(h + 4, 4)) break;
-        const uint32_t chunk = Be32(file, h + 4);
-        if (chunk >= 2 && chunk <= 0x80000) cands.push_back({h});
-    }
-    if (cands.empty()) return result;
+namespace {
 
-    // Hits come in file order, so the data offsets are ascending and a
-    // binary search finds the one candidate a value can point to.
-    auto find = [&cands](int64_t v) {
-        auto it = std::lower_bound(cands.begin(), cands.end(), v,
-                                   [](const Candidate& c, int64_t x) { return c.data < x; });
-        return it != cands.end() && it->data == v ? it : cands.end();
-    };
-    progress.SetPosition(0);
+// Positions per kernel call: the masks of a block stay in the first-level
+// cache while the searches read them.
+constexpr int64_t kBlock = 16 * 1024;
+constexpr size_t kBlockGroups = kBlock / scan::kGroup;
+
+// A search fed the candidate positions of its test in increasing order.
+class Search {
+public:
+    virtual ~Search() = default;
+    // Looks closely at position p (any position in [From, To) may come).
+    virtual void Visit(int64_t p) = 0;
+    int64_t From = 0, To = 0;  // the positions the search looks at
+    bool Done = false;         // wants no more positions
+    bool Header = false;       // uses the language header test, else Pair
+    scan::PairTest Pair;
+};
+
+// Runs the searches over the image in one read: each block goes through
+// the kernel once, then every search visits its candidates in that block.
+void RunPass(const BinFile& file, const std::vector<Search*>& searches, scan::Kernel kernel,
+             ProgressSink& progress) {
+    int64_t from = INT64_MAX, to = 0;
+    for (Search* s : searches)
+        if (!s->Done && s->From < s->To) from = std::min(from, s->From), to = std::max(to, s->To);
+    if (from >= to) return;
     const int64_t size = file.Size();
     const uint8_t* d = file.Data();
-    const int64_t firstData = cands.front().data, lastData = cands.back().data;
-    ScanPositions(start, size - 3, progress, [&](int64_t p) {
-        const int64_t v = I32At(d + p);
-        if (v < firstData || v > lastData) return p + 1;
-        auto it = find(v);
-        if (it == cands.end()) return p + 1;
-        it->pointer = p;
-        if (it != cands.begin()) (it - 1)->gap = p - (it - 1)->pointer;
-        return p + 1;
-    });
+    std::vector<uint64_t> masks(kBlockGroups * (scan::kMaxPairs + 1));
+    uint64_t* out[scan::kMaxPairs + 1];
+    std::vector<Search*> order;
+    int64_t sinceEvents = 0;
+    for (int64_t b = from; b < to; b += kBlock) {
+        const int64_t e = std::min(to, b + kBlock);
+        // Pair tests first, the header test last, as the kernel fills them.
+        scan::KernelTests tests;
+        order.clear();
+        Search* header = nullptr;
+        for (Search* s : searches) {
+            if (s->Done || s->To <= b || s->From >= e) continue;
+            if (s->Header) {
+                header = s;
+            } else {
+                tests.Pairs[tests.PairCount++] = s->Pair;
+                order.push_back(s);
+            }
+        }
+        if (header) {
+            tests.LanguageHeader = true;
+            order.push_back(header);
+        }
+        for (size_t t = 0; t < order.size(); ++t) out[t] = masks.data() + t * kBlockGroups;
+        // Whole groups whose reach lies inside the file go through the
+        // kernel; the few positions left are all candidates.
+        int64_t groups = (e - b) / scan::kGroup;
+        if (b + groups * scan::kGroup + scan::kReach > size)
+            groups = std::max<int64_t>(0, (size - scan::kReach - b) / scan::kGroup);
+        if (groups > 0 && !order.empty()) kernel(d + b, static_cast<size_t>(groups), tests, out);
+        const int64_t tail = b + groups * scan::kGroup;
+        for (size_t t = 0; t < order.size(); ++t) {
+            Search& s = *order[t];
+            const int64_t lo = std::max(b, s.From), hi = std::min(e, s.To);
+            for (int64_t g = 0; g < groups && !s.Done; ++g) {
+                const int64_t at = b + g * scan::kGroup;
+                for (uint64_t m = out[t][g]; m != 0 && !s.Done; m &= m - 1) {
+                    const int64_t p = at + std::countr_zero(m);
+                    if (p >= lo && p < hi) s.Visit(p);
+                }
+            }
+            for (int64_t p = std::max(tail, lo); p < hi && !s.Done; ++p) s.Visit(p);
+        }
+        progress.Step(e - b);
+        if ((sinceEvents += e - b) >= kProgressStep) {
+            progress.ProcessEvents();
+            sinceEvents = 0;
+        }
+    }
+    progress.ProcessEvents();
+}
 
-    // One sound leaves no distance between two pointers to measure.
-    if (cands.size() < 2) return result;
+scan::PairTest EqualPair(uint8_t offsetA, uint8_t a, uint8_t offsetB, uint8_t b) {
+    scan::PairTest t;
+    t.OffsetA = offsetA;
+    t.LowA = a;
+    t.OffsetB = offsetB;
+    t.LowB = b;
+    return t;
+}
+
+// Every occurrence of a pattern from From on, the next one searched after
+// the end of the last, each handed to onHit (false: stop).
+class Occurrences : public Search {
+public:
+    Occurrences(const BinFile& file, int64_t from, std::string pattern, uint8_t offsetA, uint8_t offsetB,
+                std::function<bool(int64_t)> onHit)
+        : d_(file.Data()), pattern_(std::move(pattern)), onHit_(std::move(onHit)) {
+        From = next_ = from;
+        To = file.Size() - static_cast<int64_t>(pattern_.size()) + 1;
+        const auto* p = reinterpret_cast<const uint8_t*>(pattern_.data());
+        Pair = EqualPair(offsetA, p[offsetA], offsetB, p[offsetB]);
+    }
+    void Visit(int64_t p) override {
+        if (p < next_ || std::memcmp(d_ + p, pattern_.data(), pattern_.size()) != 0) return;
+        next_ = p + static_cast<int64_t>(pattern_.size());
+        if (!onHit_(p)) Done = true;
+    }
+
+private:
+    const uint8_t* d_;
+    std::string pattern_;
+    std::function<bool(int64_t)> onHit_;
+    int64_t next_;
+};
+
+// Answers "does every word at t, t + 4, ..., t + 4(n - 1) lie strictly between
+// start and the image end?" in constant time, so checking a header costs the
+// same however many pointers it has. One bit per byte offset says whether the
+// word there is out of range; offsets are grouped by their remainder mod 4 so
+// a header's pointers are consecutive bits. The bits and their running counts
+// are made per chunk when a header first needs it: most images have pointer
+// tables in a small part only.
+class PointerRanges {
+public:
+    PointerRanges(const uint8_t* d, int64_t size, int64_t start) : d_(d), size_(size), start_(start) {
+        for (int r = 0; r < 4; ++r) {
+            words_[r] = size - r >= 4 ? (size - r - 4) / 4 + 1 : 0;
+            chunks_[r].resize(static_cast<size_t>(words_[r] / kChunkWords + 1));
+        }
+    }
+    // The caller has checked that the n words lie inside the image.
+    bool AllInside(int64_t t, int64_t n) {
+        const int r = static_cast<int>(t % 4);
+        for (int64_t j = t / 4, end = j + n; j < end;) {
+            const int64_t c = j / kChunkWords, first = j - c * kChunkWords;
+            const int64_t last = std::min(end - c * kChunkWords, kChunkWords);
+            const Chunk& chunk = Get(r, c);
+            if (chunk.BadBefore(last) != chunk.BadBefore(first)) return false;
+            j = (c + 1) * kChunkWords;
+        }
+        return true;
+    }
+
+private:
+    static constexpr int64_t kChunkWords = 4096;
+    struct Chunk {
+        std::array<uint64_t, kChunkWords / 64> bits{};
+        std::array<uint32_t, kChunkWords / 64 + 1> before{};
+        uint64_t BadBefore(int64_t j) const {
+            const size_t w = static_cast<size_t>(j >> 6);
+            if (w == bits.size()) return before[w];
+            const uint64_t mask = (uint64_t{1} << (j & 63)) - 1;
+            return before[w] + static_cast<uint64_t>(std::popcount(bits[w] & mask));
+        }
+    };
+    const Chunk& Get(int r, int64_t c) {
+        std::unique_ptr<Chunk>& slot = chunks_[r][static_cast<size_t>(c)];
+        if (!slot) {
+            slot = std::make_unique<Chunk>();
+            for (int64_t k = 0; k < kChunkWords; ++k) {
+                const int64_t j = c * kChunkWords + k;
+                // words past the end never lie inside
+                const int64_t v = j < words_[r] ? I32At(d_ + r + 4 * j) : 0;
+                if (v <= start_ || v >= size_) slot->bits[static_cast<size_t>(k >> 6)] |= uint64_t{1} << (k & 63);
+            }
+            for (size_t w = 0; w < slot->bits.size(); ++w)
+                slot->before[w + 1] = slot->before[w] + static_cast<uint32_t>(std::popcount(slot->bits[w]));
+        }
+        return *slot;
+    }
+    const uint8_t* d_;
+    int64_t size_, start_;
+    std::array<int64_t, 4> words_{};
+    std::array<std::vector<std::unique_ptr<Chunk>>, 4> chunks_;
+};
+
+// Runs of at least three language headers 12 bytes apart. A header ends the
+// run's scan position at the next header, so positions inside a header are
+// never looked at, and a position that is no header ends the run.
+class LanguageHeaders : public Search {
+public:
+    LanguageHeaders(const BinFile& file, int64_t start) : file_(file), d_(file.Data()), start_(start) {
+        From = start;
+        To = file.Size() - 11;
+        Header = true;
+    }
+    void Visit(int64_t p) override {
+        if (inRun_) {
+            if (p < expect_) return;  // inside a header of the run
+            if (p > expect_) Close();  // the next header's place held no header
+        }
+        const int64_t size = file_.Size();
+        const int64_t a = I32At(d_ + p), n = I32At(d_ + p + 4), z = I32At(d_ + p + 8);
+        if (a >= start_ && a < size && n >= 256 && n <= 16382 && z == 0) {
+            if (!inRun_) {
+                inRun_ = true;
+                runStart_ = p;
+                runLength_ = 0;
+                runValid_ = true;
+            }
+            ++runLength_;
+            if (runValid_) {
+                // Built on the first header only: most scans never need it.
+                if (!ranges_) ranges_.emplace(d_, size, start_);
+                runValid_ = file_.Has(a, n * 4) && ranges_->AllInside(a, n);
+            }
+            expect_ = p + 12;
+        } else if (inRun_) {
+            Close();
+        }
+    }
+    // A run still open ends at its next place if that lies in the scan.
+    std::vector<int32_t> Tables() {
+        if (inRun_ && expect_ < To) Close();
+        return std::move(tables_);
+    }
+
+private:
+    void Close() {
+        if (runLength_ >= 3 && runStart_ <= INT32_MAX && runValid_) tables_.push_back(static_cast<int32_t>(runStart_));
+        inRun_ = false;
+    }
+    const BinFile& file_;
+    const uint8_t* d_;
+    int64_t start_;
+    std::optional<PointerRanges> ranges_;
+    bool inRun_ = false, runValid_ = true;
+    int64_t runStart_ = 0, runLength_ = 0, expect_ = 0;
+    std::vector<int32_t> tables_;
+};
+
+struct SoundCandidate {
+    int64_t data;
+    int64_t pointer = 0;
+    int64_t gap = 0;
+};
+
+// Words that point at a sound: each sets its sound's pointer and the gap
+// from the previous sound's pointer.
+class SoundPointers : public Search {
+public:
+    SoundPointers(const BinFile& file, int64_t start, std::vector<SoundCandidate>& cands)
+        : d_(file.Data()), cands_(cands), first_(cands.front().data), last_(cands.back().data) {
+        From = start;
+        To = file.Size() - 3;
+        // A word in [first, last] has its top byte in the range of theirs,
+        // and when those agree, its second byte in the range of theirs.
+        const int64_t high = std::min<int64_t>(last_, INT32_MAX);
+        if (first_ > high) {
+            Done = true;  // no signed word reaches the sounds
+            return;
+        }
+        Pair.OffsetA = 3;
+        Pair.LowA = static_cast<uint8_t>(first_ >> 24);
+        Pair.SpanA = static_cast<uint8_t>((high >> 24) - (first_ >> 24));
+        Pair.OffsetB = 2;
+        if ((first_ >> 24) == (high >> 24)) {
+            Pair.LowB = static_cast<uint8_t>(first_ >> 16);
+            Pair.SpanB = static_cast<uint8_t>((high >> 16) - (first_ >> 16));
+        } else {
+            Pair.SpanB = 0xFF;
+        }
+    }
+    void Visit(int64_t p) override {
+        const int64_t v = I32At(d_ + p);
+        if (v < first_ || v > last_) return;
+        auto it = Find(cands_, v);
+        if (it == cands_.end()) return;
+        it->pointer = p;
+        if (it != cands_.begin()) (it - 1)->gap = p - (it - 1)->pointer;
+    }
+    // Sounds come in file order, so the data offsets are ascending and a
+    // binary search finds the one candidate a value can point to.
+    static std::vector<SoundCandidate>::iterator Find(std::vector<SoundCandidate>& cands, int64_t v) {
+        auto it = std::lower_bound(cands.begin(), cands.end(), v,
+                                   [](const SoundCandidate& c, int64_t x) { return c.data < x; });
+        return it != cands.end() && it->data == v ? it : cands.end();
+    }
+
+private:
+    const uint8_t* d_;
+    std::vector<SoundCandidate>& cands_;
+    int64_t first_, last_;
+};
+
+// The picture table from the hits of the display size: the middle hit lies
+// inside the table, whose header is the nearest zero word before it.
+int32_t ImageTableAt(const BinFile& file, const std::vector<int64_t>& hits) {
+    if (hits.size() < 2) return -1;
+    const int64_t middle = hits[hits.size() / 2];
+    for (int64_t pos = middle - 8; pos > 0; pos -= 8)
+        if (file.U32(pos) == 0) return pos > INT32_MAX ? -1 : static_cast<int32_t>(pos);
+    return -1;
+}
+
+// The sound table from the pointers found: the record length is the median
+// gap between the pointers of consecutive sounds.
+FoundSoundTable SoundTableOf(const BinFile& file, int64_t start, std::vector<SoundCandidate>& cands) {
+    FoundSoundTable result;
     cands.back().gap = cands[cands.size() - 2].gap;
-    std::vector<Candidate> byGap = cands;
-    std::stable_sort(byGap.begin(), byGap.end(), [](const Candidate& a, const Candidate& b) { return a.gap < b.gap; });
+    std::vector<SoundCandidate> byGap = cands;
+    std::stable_sort(byGap.begin(), byGap.end(),
+                     [](const SoundCandidate& a, const SoundCandidate& b) { return a.gap < b.gap; });
     const int64_t length = byGap[byGap.size() / 2].gap;
     if (length <= 0 || length > INT32_MAX) return result;
     int64_t table = -1;
-    for (const Candidate& c : cands)
+    for (const SoundCandidate& c : cands)
         if (c.gap == length && (table < 0 || c.pointer < table)) table = c.pointer;
     // A later entry that shares the first entry's sound moves that sound's
     // pointer past the table start; entries just before the start that
     // point at found sounds still belong to the table.
-    auto isSound = [&](int64_t at) { return find(I32(file, at)) != cands.end(); };
+    auto isSound = [&](int64_t at) { return SoundPointers::Find(cands, I32(file, at)) != cands.end(); };
     while (table - length >= start && isSound(table - length)) table -= length;
     if (table <= 0 || table > INT32_MAX) return result;
     result.Table = static_cast<int32_t>(table);
@@ -211,90 +461,99 @@ FoundSoundTable FindSoundTable(const BinFile& file, int64_t start, ProgressSink&
     return result;
 }
 
-FoundJavaTable FindJavaTable(const BinFile& file, int64_t start, ProgressSink& progress) {
-    FoundJavaTable result;
-    if (start < 0) return result;
-    const int64_t at = FindPattern(file, start, "e:\\S100\\manager_", progress);
+}  // namespace
+
+TableSearchResult SearchTables(const BinFile& file, int64_t start, const TableSearchRequest& request,
+                               ProgressSink& progress, scan::Kernel kernel) {
+    TableSearchResult result;
+    if (!kernel) kernel = scan::BestKernel();
+    const int64_t size = file.Size();
+    std::vector<std::unique_ptr<Search>> owned;
+    std::vector<Search*> searches;
+    auto add = [&](std::unique_ptr<Search> s) {
+        searches.push_back(s.get());
+        owned.push_back(std::move(s));
+    };
+
+    // Pictures: the hits of the display size whose next word points into
+    // the image. A zero size is the table's end marker and would match
+    // every zero word.
+    const int32_t w = request.DisplayWidth, h = request.DisplayHeight;
+    std::vector<int64_t> imageHits;
+    if (request.SearchImages && w > 0 && h > 0 && w <= 0xFFFF && h <= 0xFFFF && start >= 0) {
+        const std::string pattern{static_cast<char>(w & 0xFF), static_cast<char>(w >> 8),
+                                  static_cast<char>(h & 0xFF), static_cast<char>(h >> 8)};
+        add(std::make_unique<Occurrences>(file, start + 4, pattern, 0, 2, [&](int64_t at) {
+            if (!file.Has(at + 4, 4)) return false;
+            const int64_t v = file.U32(at + 4);
+            if (v >= start && v < size) imageHits.push_back(at);
+            return true;
+        }));
+    }
+    // Sounds: "MMMD" with a plausible chunk size.
+    std::vector<SoundCandidate> sounds;
+    if (request.SearchSounds && start >= 0) {
+        add(std::make_unique<Occurrences>(file, start + 4, "MMMD", 0, 3, [&](int64_t at) {
+            if (!file.Has(at + 4, 4)) return false;
+            const uint32_t chunk = Be32(file, at + 4);
+            if (chunk >= 2 && chunk <= 0x80000) sounds.push_back({at});
+            return true;
+        }));
+    }
+    // Java: the first record of the manager's files.
+    int64_t javaAt = -1;
+    if (request.SearchJava && start >= 0) {
+        add(std::make_unique<Occurrences>(file, start, "e:\\S100\\manager_", 0, 15, [&](int64_t at) {
+            javaAt = at;
+            return false;
+        }));
+    }
+    LanguageHeaders* languages = nullptr;
+    if (request.SearchLanguages && start >= 0 && size >= 12) {
+        auto l = std::make_unique<LanguageHeaders>(file, start);
+        languages = l.get();
+        add(std::move(l));
+    }
+
+    // Sounds need a second read: a pointer may come before its sound.
+    const bool pointerPass = request.SearchSounds && start >= 0;
+    progress.SetRange(std::max<int64_t>(0, size - start) * (pointerPass ? 2 : 1));
+    progress.SetPosition(0);
+    RunPass(file, searches, kernel, progress);
+
+    result.ImageTable = ImageTableAt(file, imageHits);
     // A hit without room for one entry's size word is no table.
-    if (at < 0 || at > INT32_MAX || !file.Has(at + 128, 4)) return result;
-    result.Table = static_cast<int32_t>(at);
-    result.RecordLength = file.U32(at + 128) != 0 ? 136 : 392;
+    if (javaAt >= 0 && javaAt <= INT32_MAX && file.Has(javaAt + 128, 4)) {
+        result.Java.Table = static_cast<int32_t>(javaAt);
+        result.Java.RecordLength = file.U32(javaAt + 128) != 0 ? 136 : 392;
+    }
+    if (languages) result.LanguageTables = languages->Tables();
+    // One sound leaves no distance between two pointers to measure.
+    if (sounds.size() >= 2) {
+        progress.SetPosition(std::max<int64_t>(0, size - start));
+        SoundPointers pointers(file, start, sounds);
+        RunPass(file, {&pointers}, kernel, progress);
+        result.Sound = SoundTableOf(file, start, sounds);
+    }
     return result;
 }
 
-namespace {
+FoundSoundTable FindSoundTable(const BinFile& file, int64_t start, ProgressSink& progress) {
+    TableSearchRequest request;
+    request.SearchSounds = true;
+    return SearchTables(file, start, request, progress).Sound;
+}
 
-// Answers "does every word at t, t + 4, ..., t + 4(n - 1) lie strictly between
-// start and the image end?" in constant time, so checking a header costs the
-// same however many pointers it has. One bit per byte offset says whether the
-// word there is out of range; offsets are grouped by their remainder mod 4 so
-// a header's pointers are consecutive bits, and a count of set bits before
-// every 64-bit block turns any range into two lookups.
-class PointerRanges {
-public:
-    PointerRanges(const uint8_t* d, int64_t size, int64_t start) {
-        for (int r = 0; r < 4; ++r) {
-            const int64_t words = size - r >= 4 ? (size - r - 4) / 4 + 1 : 0;
-            bits_[r].assign(static_cast<size_t>(words / 64 + 1), 0);
-            for (int64_t j = 0; j < words; ++j) {
-                const int64_t v = I32At(d + r + 4 * j);
-                if (v <= start || v >= size) bits_[r][static_cast<size_t>(j >> 6)] |= uint64_t{1} << (j & 63);
-            }
-            before_[r].assign(bits_[r].size() + 1, 0);
-            for (size_t w = 0; w < bits_[r].size(); ++w)
-                before_[r][w + 1] = before_[r][w] + static_cast<uint64_t>(std::popcount(bits_[r][w]));
-        }
-    }
-    // The caller has checked that the n words lie inside the image.
-    bool AllInside(int64_t t, int64_t n) const {
-        const int r = static_cast<int>(t % 4);
-        const int64_t j = t / 4;
-        return BadBefore(r, j + n) == BadBefore(r, j);
-    }
-
-private:
-    uint64_t BadBefore(int r, int64_t j) const {
-        const size_t w = static_cast<size_t>(j >> 6);
-        const uint64_t mask = (uint64_t{1} << (j & 63)) - 1;
-        return before_[r][w] + static_cast<uint64_t>(std::popcount(bits_[r][w] & mask));
-    }
-    std::array<std::vector<uint64_t>, 4> bits_, before_;
-};
-
-}  // namespace
+FoundJavaTable FindJavaTable(const BinFile& file, int64_t start, ProgressSink& progress) {
+    TableSearchRequest request;
+    request.SearchJava = true;
+    return SearchTables(file, start, request, progress).Java;
+}
 
 std::vector<int32_t> FindLanguageTables(const BinFile& file, int64_t start, ProgressSink& progress) {
-    std::vector<int32_t> tables;
-    const int64_t size = file.Size();
-    if (start < 0 || size < 12) return tables;
-    const uint8_t* d = file.Data();
-    // Built on the first header only: most scans never need it.
-    std::optional<PointerRanges> ranges;
-    // Headers are judged one by one as they are read, so a run of them that
-    // spans the whole image costs no more than reading it.
-    int64_t runLength = 0, runStart = 0;
-    bool runValid = true;
-    progress.SetPosition(0);
-    ScanPositions(start, size - 11, progress, [&](int64_t p) {
-        const int64_t a = I32At(d + p), n = I32At(d + p + 4), z = I32At(d + p + 8);
-        if (a >= start && a < size && n >= 256 && n <= 16382 && z == 0) {
-            if (runLength++ == 0) {
-                runStart = p;
-                runValid = true;
-            }
-            if (runValid) {
-                if (!ranges) ranges.emplace(d, size, start);
-                runValid = file.Has(a, n * 4) && ranges->AllInside(a, n);
-            }
-            return p + 12;
-        }
-        if (runLength > 0) {
-            if (runLength >= 3 && runStart <= INT32_MAX && runValid) tables.push_back(static_cast<int32_t>(runStart));
-            runLength = 0;
-        }
-        return p + 1;
-    });
-    return tables;
+    TableSearchRequest request;
+    request.SearchLanguages = true;
+    return SearchTables(file, start, request, progress).LanguageTables;
 }
 
 int32_t CountLanguages(const BinFile& file, int32_t table) {

@@ -1,6 +1,6 @@
 // Heuristic searches for the resource tables of an image that has no
-// description file yet. Each search scans the memory-mapped image once (or
-// twice for sounds), keeps only candidate lists and decides by voting.
+// description file yet. The searches share one read of the memory-mapped
+// image (two with sounds), keep only candidate lists and decide by voting.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +8,7 @@
 
 #include "firmware/BinFile.h"
 #include "firmware/Variables.h"
+#include "profilecreator/ScanKernel.h"
 
 namespace fs {
 
@@ -37,6 +38,28 @@ FoundJavaTable FindJavaTable(const BinFile& file, int64_t start, ProgressSink& p
 // Offsets of every language table (a run of at least three headers whose
 // string pointers all lie inside the image), in file order.
 std::vector<int32_t> FindLanguageTables(const BinFile& file, int64_t start, ProgressSink& progress);
+
+struct TableSearchRequest {
+    bool SearchImages = false;
+    bool SearchSounds = false;
+    bool SearchJava = false;
+    bool SearchLanguages = false;
+    int32_t DisplayWidth = 0;  // the phone's display, for the picture search
+    int32_t DisplayHeight = 0;
+};
+
+struct TableSearchResult {
+    int32_t ImageTable = -1;
+    FoundSoundTable Sound;
+    FoundJavaTable Java;
+    std::vector<int32_t> LanguageTables;
+};
+
+// The requested searches together, each with the result of its function
+// below. Progress runs once over the image (twice with sounds). kernel:
+// null for the fastest the processor runs (tests pass others).
+TableSearchResult SearchTables(const BinFile& file, int64_t start, const TableSearchRequest& request,
+                               ProgressSink& progress, scan::Kernel kernel = nullptr);
 
 // Number of language headers at table.
 int32_t CountLanguages(const BinFile& file, int32_t table);

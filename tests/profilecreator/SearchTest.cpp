@@ -118,6 +118,50 @@ TEST(FindLanguageTables, ImageLongRunOfHeadersSharingOneFullTableIsCheckedOnce) 
     EXPECT_EQ(fs::CountLanguages(*img.File(), 0x11100), static_cast<int32_t>((at - 0x11100) / 12));
 }
 
+// Counts what a search reports: the page's bar and event loop live on it.
+class CountingProgress : public fs::ProgressSink {
+public:
+    void SetRange(int64_t max) override { range = max; }
+    void SetPosition(int64_t pos) override {
+        if (pos < position) ++backwards;
+        position = pos;
+    }
+    void Step(int64_t n) override {
+        position += n;
+        longestStep = std::max(longestStep, n);
+    }
+    void ProcessEvents() override {
+        ++events;
+        longestQuiet = std::max(longestQuiet, position - lastEvents);
+        lastEvents = position;
+    }
+    int64_t range = 0, position = 0, longestStep = 0, lastEvents = 0, longestQuiet = 0;
+    int events = 0, backwards = 0;
+};
+
+TEST(SearchTables, ProgressRunsOnceOverTheImageAndTheEventLoopRunsEveryMebibyte) {
+    ImageBytes img(6 << 20);
+    img.Put(0x1000, std::string("MMMD\0\0\0\x20", 8)).Put(0x2000, std::string("MMMD\0\0\0\x20", 8));
+    img.U32(0x200, 0x1000).U32(0x210, 0x2000);
+    for (bool sounds : {false, true}) {
+        fs::TableSearchRequest all;
+        all.SearchImages = all.SearchJava = all.SearchLanguages = true;
+        all.SearchSounds = sounds;
+        all.DisplayWidth = 176;
+        all.DisplayHeight = 220;
+        CountingProgress progress;
+        const auto found = fs::SearchTables(*img.File(), 0x100, all, progress);
+        EXPECT_EQ(found.Sound.Table, sounds ? 0x200 : -1);
+        // a second read for the sound pointers: twice the range
+        EXPECT_EQ(progress.range, (6 << 20) * (sounds ? 2 : 1) - 0x100 * (sounds ? 2 : 1));
+        EXPECT_GE(progress.position, progress.range - 64);
+        EXPECT_LE(progress.position, progress.range);
+        EXPECT_EQ(progress.backwards, 0);
+        EXPECT_LE(progress.longestQuiet, (1 << 20) + (64 << 10));
+        EXPECT_GE(progress.events, sounds ? 12 : 6);
+    }
+}
+
 TEST(LanguageRegions, LaterBlockOnlyAndShortRegionsSuppressAll) {
     ImageBytes img(0x20000);
     Languages(img, 0x200, 3, 256, 0x10000);  // 2560 bytes each, shared
