@@ -4,6 +4,7 @@
 
 #include "cli/Command.h"
 #include "cli/Json.h"
+#include "cli/SoundConvert.h"
 #include "cli/SoundOut.h"
 #include "firmware/FileUtil.h"
 #include "sound/Smaf.h"
@@ -17,6 +18,7 @@ using namespace fs::sound;
 const char kUsage[] =
     "usage: flashsmith-cli sound info FILE... [--json]\n"
     "       flashsmith-cli sound render FILE OUT.wav [--rate N]\n"
+    "       flashsmith-cli sound convert IN OUT.mmf [--rate 8000|11025|22050]\n"
     "\n"
     "Reads and plays SMAF ringtones (.mmf) with the built-in engine: FM synthesis for\n"
     "score tracks, ADPCM for audio tracks; no vendor library is needed.\n"
@@ -26,7 +28,9 @@ const char kUsage[] =
     "  of the whole sequence. Exit 1 when any file could not be read.\n"
     "render: writes the whole sequence and the release of its last notes as a 16-bit\n"
     "  stereo WAV; --rate N sets the sampling rate (8000 to 192000, default 48000).\n"
-    "  Rendering stops at 10 minutes.\n";
+    "  Rendering stops at 10 minutes.\n"
+    "convert: any audio file FFmpeg reads into SMAF with one ADPCM audio track\n"
+    "  (see 'flashsmith-cli sound convert --help').\n";
 
 std::string Seconds(uint32_t ms) {
     char text[32];
@@ -117,6 +121,7 @@ int RunRender(const ArgParser& p) {
 }
 
 int RunSound(const Args& args) {
+    if (!args.empty() && args[0] == "convert") return RunSoundConvert({args.begin() + 1, args.end()});
     ArgParser p(kUsage);
     p.Flag("--json").Option("--rate");
     int rc;
@@ -130,7 +135,7 @@ int RunSound(const Args& args) {
     return UsageError("unknown sound command " + action + "\n" + p.Usage());
 }
 
-CommandRegistrar reg("sound", "read and render SMAF ringtones: info, render", RunSound);
+CommandRegistrar reg("sound", "read and render SMAF ringtones, convert audio into SMAF: info, render, convert", RunSound);
 
 }  // namespace
 

@@ -21,6 +21,7 @@ const char* const kEditScriptSyntax =
     "INDEX and LANG count from 0; FILE and PATCH run to the end of the line and are relative to\n"
     "the script's folder; TEXT (UTF-8) is the rest of the line after one blank.\n"
     "  replace images|sounds|java INDEX FILE\n"
+    "                                 sounds also take .wav, .mp3, .ogg and .flac, converted to SMAF\n"
     "  delete images|sounds|java INDEX\n"
     "  restore images|sounds|java INDEX\n"
     "  string 1|2 LANG INDEX TEXT     an empty TEXT deletes the string\n"

@@ -116,11 +116,26 @@ EditResult ReplaceSound(FirmwareState& st, int32_t index, const std::string& sou
     if (!e.TempName.empty()) return Outcome(kCatSounds, EditStatus::AlreadyReplaced);
     if (e.Deleted) return Outcome(kCatSounds, EditStatus::EntryDeleted);
     const std::string tail = UpperAscii(source.size() >= 4 ? source.substr(source.size() - 4) : source);
-    if (tail != ".MMF") return Outcome(kCatSounds, EditStatus::WrongFileType);
+    const SoundConverter& converter = RegisteredSoundConverter();
+    const bool audio = tail != ".MMF" && converter.Accepts && converter.Convert && converter.Accepts(source);
+    if (tail != ".MMF" && !audio) return Outcome(kCatSounds, EditStatus::WrongFileType);
 
     std::string bytes, detail;
-    if (EditStatus s = ReadSourceFile(source, bytes, &detail); s != EditStatus::Ok)
+    if (audio) {
+        // Room for the entry: the region's free bytes plus what it holds now.
+        uint64_t room = 0;
+        if (HasRegion(st, kCatSounds)) {
+            const MemoryRegion& region = st.Firmware.Regions[kCatSounds];
+            const int64_t free = int64_t{region.Size} - region.Used + e.Size;
+            room = free > 0 ? static_cast<uint64_t>(free) : 1;
+        }
+        uint64_t needed = 0;
+        auto smaf = converter.Convert(source, room, &detail, &needed);
+        if (!smaf) return Outcome(kCatSounds, needed ? EditStatus::SourceTooLarge : EditStatus::SourceUnreadable, detail);
+        bytes.assign(smaf->begin(), smaf->end());
+    } else if (EditStatus s = ReadSourceFile(source, bytes, &detail); s != EditStatus::Ok) {
         return Outcome(kCatSounds, s, detail);
+    }
     const std::string name = ReplacementName(kCatSounds, index);
     if (EditStatus s = WriteReplacement(st, TempPath(st, name), bytes, &detail); s != EditStatus::Ok)
         return Outcome(kCatSounds, s, detail);
@@ -238,11 +253,24 @@ EditResult ReplaceEntry(FirmwareState& st, int32_t category, int32_t index, cons
     }
 }
 
+namespace {
+
+SoundConverter& ConverterSlot() {
+    static SoundConverter converter;
+    return converter;
+}
+
+}  // namespace
+
+void SetSoundConverter(SoundConverter converter) { ConverterSlot() = std::move(converter); }
+const SoundConverter& RegisteredSoundConverter() { return ConverterSlot(); }
+
 bool DropAccepted(int32_t category, const std::string& path) {
     const std::string ext = UpperAscii(HostExtension(path));
+    const SoundConverter& converter = RegisteredSoundConverter();
     switch (category) {
         case kCatImages: return ext == ".BMP" || ext == ".JPG";
-        case kCatSounds: return ext == ".MMF";
+        case kCatSounds: return ext == ".MMF" || (converter.Accepts && converter.Accepts(path));
         case kCatJava: return true;
         default: return false;
     }

@@ -6,7 +6,11 @@
 // ReplaceJava by category); lvFirmwareFilesDragOver -> DropAccepted.
 #pragma once
 
+#include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "editing/EditResult.h"
 #include "firmware/Picture.h"
@@ -17,8 +21,25 @@ namespace fs {
 // Pictures: ".bmp" or ".jpg" (any case), cropped to 320 x 320 from the top
 // left and encoded in the entry's format. RAW8 and unknown formats are refused.
 EditResult ReplacePicture(FirmwareState& state, int32_t index, const std::string& source);
-// Sounds: a file whose name ends in ".mmf" (any case), copied byte for byte.
+// Sounds: a file whose name ends in ".mmf" (any case), copied byte for byte;
+// or an audio file the registered converter accepts, converted to SMAF. A
+// conversion larger than the room the sound region has for the entry (its
+// free bytes plus the entry's own) is refused with SourceTooLarge and the
+// size in Detail, before anything changes.
 EditResult ReplaceSound(FirmwareState& state, int32_t index, const std::string& source);
+
+// Turns audio files into SMAF. The editing layer decodes no audio itself; a
+// front end that links a converter registers it.
+struct SoundConverter {
+    std::function<bool(const std::string& path)> Accepts;
+    // The SMAF bytes, or nullopt with *error; a result over maxBytes (when
+    // not 0) fails with its size in *neededBytes.
+    std::function<std::optional<std::vector<uint8_t>>(const std::string& path, uint64_t maxBytes, std::string* error,
+                                                      uint64_t* neededBytes)>
+        Convert;
+};
+void SetSoundConverter(SoundConverter converter);
+const SoundConverter& RegisteredSoundConverter();
 // Java: a ".jad" replaces the entry and its ".jad"/".jar" partner with the
 // chosen JAD and the JAR beside it; any other file replaces an entry of the
 // same extension alone.

@@ -52,6 +52,9 @@ namespace fs::shell {
 
 namespace {
 
+// Sounds also take audio files, converted to SMAF on replacement.
+constexpr char kAudioFilesFilter[] = "Audio files to convert|*.wav;*.mp3;*.ogg;*.flac";
+
 // A button shows its command's enabled state (and caption, unless it keeps
 // its own) and runs it.
 void BindButton(QPushButton* button, QAction* action, bool takeCaption) {
@@ -443,21 +446,42 @@ void TfMain::lvFirmwareFilesSelectItem() {
     }
     v->imViewer->SetTransparent(false, 0);
     v->imViewer->SetCanvas(canvas);
-    if (category == kCatSounds && v->cbPlaySnd->isChecked() && PlaySound) {
+    v->ShowSoundInfo({});
+    if (category == kCatSounds) PreviewSound(row);
+    else BuiltinPlayer->Cancel();
+}
+
+void TfMain::PreviewSound(int row) {
+    FirmwareState& fw = state_.Fw;
+    const tSndType& s = fw.Firmware.Sounds[static_cast<size_t>(row)];
+    const bool play = frFwViewer->cbPlaySnd->isChecked();
+    const bool replaced = !s.TempName.empty() && FileExists(fw.TempDir + s.TempName);
+    std::string bytes, error;
+    if (replaced) ReadWholeFile(fw.TempDir + s.TempName, bytes, &error);
+    else bytes = std::string(fw.FirmwareFile->View(s.Address, static_cast<size_t>(std::max(0, s.Size))));
+    if (play && PlaySound && soundChoice_ != kBuiltInPlayer) {
         if (StopSound) StopSound();
-        const tSndType& s = fw.Firmware.Sounds[static_cast<size_t>(row)];
-        if (!s.TempName.empty() && FileExists(fw.TempDir + s.TempName)) {
+        if (replaced) {
             PlaySound(Q(fw.TempDir + s.TempName));
         } else {
             const std::string path = fw.TempDir + "IntPlayer.mmf";
-            std::string error;
-            if (WriteFileAtomic(path, fw.FirmwareFile->View(s.Address, static_cast<size_t>(std::max(0, s.Size))),
-                                &error))
+            if (WriteFileAtomic(path, bytes, &error))
                 PlaySound(Q(path));
             else
                 prompts_.Message(this, Q(error), ProductName());
         }
     }
+    // The built-in engine reads and renders every selected sound for the
+    // viewer; a file it cannot read is named in the status bar, not a box.
+    std::string why;
+    const auto info = BuiltinPlayer->Select(std::vector<uint8_t>(bytes.begin(), bytes.end()),
+                                            play && soundChoice_ == kBuiltInPlayer, &why);
+    if (!info) {
+        Panels[3]->setText(Q(FilesModel->Row(row).Name + ": " + why));
+        return;
+    }
+    Panels[3]->clear();
+    frFwViewer->ShowSoundInfo(SoundDescription(*info));
 }
 
 // --- viewer commands ------------------------------------------------------------
@@ -554,7 +578,7 @@ void TfMain::aReplaceFileExecute() {
     } else {
         QString filter;
         if (category == kCatImages) filter = "BMP Images (*.bmp)|*.bmp|Jpeg Images (*.jpg)|*.jpg";
-        else if (category == kCatSounds) filter = "Sound & Music files|*.mmf";
+        else if (category == kCatSounds) filter = "Sound & Music files|*.mmf|" + QString(kAudioFilesFilter);
         else if (category == kCatJava) filter = "Java JAD files|*.jad|All Files|*.*";
         else return;
         auto chosen = prompts_.OpenFile(this, filter, QString());

@@ -235,6 +235,11 @@ TfrFViewer::TfrFViewer(QWidget* parent) : QGroupBox("Extended Firmware Viewer", 
     layout->addWidget(frame, 1);
     Picture blank(kCanvasSide, kCanvasSide);
     imViewer->SetCanvas(blank);
+    lbSoundInfo = new QLabel(this);
+    lbSoundInfo->setObjectName("lbSoundInfo");
+    lbSoundInfo->setTextFormat(Qt::PlainText);
+    lbSoundInfo->hide();
+    layout->addWidget(lbSoundInfo);
 
     auto* sizes = new QHBoxLayout;
     auto sizeEdit = [&](const char* label, const char* name, const char* udName, QLineEdit*& edit, UpDown*& ud,
@@ -292,6 +297,11 @@ void TfrFViewer::ShowSize(int width, int height) {
 void TfrFViewer::SetTransparentBox(bool on) {
     const QSignalBlocker block(cbTransparent);
     cbTransparent->setChecked(on);
+}
+
+void TfrFViewer::ShowSoundInfo(const QString& text) {
+    lbSoundInfo->setText(text);
+    lbSoundInfo->setVisible(!text.isEmpty());
 }
 
 }  // namespace fs::shell

@@ -9,6 +9,7 @@
 #include "firmware/Picture.h"
 
 class QCheckBox;
+class QLabel;
 class QHBoxLayout;
 class QLineEdit;
 class QRadioButton;
@@ -112,6 +113,10 @@ public:
     UpDown* udImageHeight = nullptr;
     QCheckBox* cbTransparent = nullptr;
     ColourSwatch* shTransparent = nullptr;
+    QLabel* lbSoundInfo = nullptr;
+
+    // The selected sound's description under the preview; empty hides it.
+    void ShowSoundInfo(const QString& text);
 
     // Fills the controls from a preview without running any command.
     void ShowKind(int kind);  // checks the matching format button

@@ -65,6 +65,9 @@ void TfMain::LoadSettings() {
         if (!aboutShown) prompts_.ShowModal(AboutBox);
     }
     RestoreMenuState(options, miOptions);
+    // A stored library that is not (or no longer) in the folder: the
+    // built-in player takes over rather than a silent preview.
+    if (soundChoice_ != kBuiltInPlayer && !Player.Loaded()) SelectSoundLibrary(kBuiltInPlayer);
 
     const TGmXmlNode* regions = options.Children().NodeByName("ReservedRegions");
     for (const std::string& text : SplitRegionTexts(regions ? regions->Value() : std::string())) {
@@ -202,7 +205,9 @@ void TfMain::LanguageClick(QAction* item) {
 
 void TfMain::SelectSoundLibrary(int tag) {
     if (QAction* item = PlaySoundsGroup->actions().value(tag - 1)) item->setChecked(true);
+    BuiltinPlayer->Stop();
     Player.Unload();
+    soundChoice_ = tag;
     if (tag < 1 || tag > 2) return;
     const QString path = QString::fromStdString(state_.Fw.ProgramDir) + kSoundLibraryFiles[tag - 1];
     if (!QFileInfo(path).isFile()) return;

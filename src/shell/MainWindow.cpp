@@ -22,11 +22,14 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "editing/Replace.h"
 #include "firmware/Firmware.h"
 #include "firmware/ProgramDir.h"
+#include "firmware/Images.h"
 #include "shell/AboutBox.h"
 #include "shell/ComPorts.h"
 #include "shell/ConverterPage.h"
+#include "shell/FirmwareViewer.h"
 #include "shell/Icons.h"
 #include "shell/PatchesPage.h"
 #include "shell/PhoneFileManView.h"
@@ -35,12 +38,15 @@
 #include "shell/SelProfile.h"
 #include "shell/UserPrompts.h"
 #include "shell/Version.h"
+#include "sound/AudioConvert.h"
 
 namespace fs::shell {
 
 namespace {
 
 constexpr int kPanelWidths[4] = {180, 180, 220, 180};
+// The waveform band across the middle of the viewer's canvas.
+constexpr int kWaveformHeight = 160;
 
 // A page that holds one embedded view.
 QWidget* FramePage(QWidget* frame) {
@@ -133,10 +139,26 @@ TfMain::TfMain(ShellState& state, UserPrompts& prompts, QWidget* parent)
     frProfileCreator->SetImageTypeDialog(fSelImageType);
 
     OpenDocument = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
+    // Replace File(s) takes audio files for sounds and converts them.
+    SetSoundConverter({&sound::IsConvertibleAudio, &sound::ConvertForReplacement});
     // The library may report the end of a sound from its own thread.
     Player.Post = [this](std::function<void()> f) { QMetaObject::invokeMethod(this, std::move(f), Qt::QueuedConnection); };
     PlaySound = [this](const QString& path) { Player.Play(path.toStdString()); };
-    StopSound = [this] { Player.Stop(); };
+    BuiltinPlayer = new BuiltinSound(MakeQtAudioOutput(), this);
+    BuiltinPlayer->Rendered = [this](const sound::RenderedSound& sound) {
+        Picture canvas(TfrFViewer::kCanvasSide, TfrFViewer::kCanvasSide);
+        ClearPicture(canvas);
+        const Picture wave = WaveformPicture(sound, canvas.Width, kWaveformHeight);
+        const int top = (canvas.Height - wave.Height) / 2;
+        for (int y = 0; y < wave.Height; ++y)
+            for (int x = 0; x < wave.Width; ++x) canvas.At(x, top + y) = wave.At(x, y);
+        frFwViewer->imViewer->SetCanvas(canvas);
+    };
+    BuiltinPlayer->Failed = [this](const std::string& error) { Panels[3]->setText(QString::fromStdString(error)); };
+    StopSound = [this] {
+        Player.Stop();
+        BuiltinPlayer->Stop();
+    };
 
     // Enabling rules run whenever the event loop runs dry, like an idle handler.
     if (auto* dispatcher = QAbstractEventDispatcher::instance())
@@ -225,13 +247,15 @@ void TfMain::CreateMenus() {
     QMenu* miPlaySoundsWith = miOptions->addMenu("Play Sounds with");
     miPlaySoundsWith->setObjectName("miPlaySoundsWith");
     PlaySoundsGroup = new QActionGroup(this);
-    const char* players[] = {"ma3smwemu_gsm", "M5_EmuSmw5 (new)"};
-    const char* playerNames[] = {"mima3smwemugsm", "miM5EmuSmw5"};
-    for (int tag = 1; tag <= 2; ++tag) {
+    const char* players[] = {"ma3smwemu_gsm", "M5_EmuSmw5 (new)", "Built-in"};
+    const char* playerNames[] = {"mima3smwemugsm", "miM5EmuSmw5", "miBuiltIn"};
+    for (int tag = 1; tag <= kBuiltInPlayer; ++tag) {
         QAction* a = miPlaySoundsWith->addAction(players[tag - 1]);
         a->setObjectName(playerNames[tag - 1]);
         a->setData(tag);
         a->setCheckable(true);
+        // The built-in player needs no library: the choice of a first start.
+        a->setChecked(tag == kBuiltInPlayer);
         PlaySoundsGroup->addAction(a);
         connect(a, &QAction::triggered, this, [this, tag] { SelectSoundLibrary(tag); });
     }
@@ -358,6 +382,8 @@ bool TfMain::eventFilter(QObject* watched, QEvent* event) {
 
 void TfMain::PageChanged(int index) {
     QWidget* page = PageControl->widget(index);
+    // Leaving the editor page ends its sound.
+    if (page != TabSheet1 && StopSound) StopSound();
     // The phone file manager has a status bar of its own.
     if (page && page->objectName().compare("TabSheet5", Qt::CaseInsensitive) == 0) {
         if (ConnectPhone) ConnectPhone();
@@ -404,6 +430,7 @@ void TfMain::closeEvent(QCloseEvent* event) {
         return;
     }
     if (StopSound) StopSound();
+    BuiltinPlayer->Cancel();
     Player.Unload();
     SaveSettings();
     FirmwareState& fw = state_.Fw;

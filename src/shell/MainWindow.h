@@ -11,6 +11,7 @@
 
 #include "shell/SelectFolderDialog.h"
 #include "shell/ShellState.h"
+#include "shell/BuiltinSound.h"
 #include "shell/SoundPlayer.h"
 
 class QAction;
@@ -105,11 +106,19 @@ public:
     void LanguageClick(QAction* item);
     // Applies a pack file (a name in ProgramDir) to every window.
     void ApplyLanguageFile(const QString& fileName);
-    // "Play Sounds with": 1 ma3smwemu_gsm, 2 M5_EmuSmw5.
+    // "Play Sounds with": 1 ma3smwemu_gsm, 2 M5_EmuSmw5, 3 Built-in.
     void SelectSoundLibrary(int tag);
+    static constexpr int kBuiltInPlayer = 3;
+    int SoundChoice() const { return soundChoice_; }
 
     // The sound preview; PlaySound and StopSound drive it unless replaced.
+    // The library player plays files; the built-in one renders every
+    // selected sound for the viewer and plays it when chosen.
     SoundPlayer Player;
+    BuiltinSound* BuiltinPlayer = nullptr;
+    // Reads the selected sound for the viewer (description, waveform) and
+    // plays it with the chosen player when "Play Sounds" is ticked.
+    void PreviewSound(int row);
 
     // Hooks that tests replace: the page change's connect (the phone view's
     // aConnect), the time-out items, opening documents and links.
@@ -195,6 +204,7 @@ protected:
 
 private:
     void CreateMenus();
+    int soundChoice_ = kBuiltInPlayer;
     void RestoreMenuState(fs::TGmXmlNode& options, QMenu* menu);
     void StoreMenuState(QMenu* menu, fs::TGmXmlNode& options);
     void FillLanguageMenu(const QString& current);

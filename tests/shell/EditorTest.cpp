@@ -19,6 +19,7 @@
 #include "firmware/Images.h"
 #include "firmware/Other.h"
 #include "firmware/PictureFile.h"
+#include "sound/AudioTestUtil.h"
 #include "shell/FileManPane.h"
 #include "shell/FirmwareViewer.h"
 #include "shell/ResourceModel.h"
@@ -258,7 +259,7 @@ TEST_F(ShellTest, ReplacingAndDeletingSoundsCountTheSharedSilentSound) {
     window->SelectRow(1);
     prompts.Files.push_back(mmf);
     window->aReplaceFileExecute();
-    EXPECT_EQ(prompts.Filters.back(), "Sound & Music files|*.mmf");
+    EXPECT_EQ(prompts.Filters.back(), "Sound & Music files|*.mmf|Audio files to convert|*.wav;*.mp3;*.ogg;*.flac");
     EXPECT_EQ(Cell(*window, 1, 1).toLongLong(), QFileInfo(mmf).size());
     EXPECT_EQ(CellColour(*window, 1), QColor(8, 176, 24));
 
@@ -269,6 +270,30 @@ TEST_F(ShellTest, ReplacingAndDeletingSoundsCountTheSharedSilentSound) {
     window->aRestoreFileExecute();
     EXPECT_EQ(state.Fw.DeletedSoundCount, 0);
     EXPECT_EQ(RegionText(*window), ExpectedRegion(state.Fw, 1));
+}
+
+TEST_F(ShellTest, SoundsAreReplacedWithConvertedAudioFilesThatFitTheRegion) {
+    Open();
+    window->SelectNode("Sounds");
+    const QString tone = Path("tone.wav"), tooLong = Path("long.flac.wav");
+    ASSERT_TRUE(soundtest::WriteWavFile(tone.toStdString(), soundtest::Sine(440, 8000, 1), 8000, 1));
+    ASSERT_TRUE(soundtest::WriteWavFile(tooLong.toStdString(), soundtest::Sine(440, 8000, 40), 8000, 1));
+    const int32_t used = state.Fw.Firmware.Regions[1].Used;
+
+    window->SelectRow(2);
+    prompts.Files.push_back(tooLong);
+    window->aReplaceFileExecute();
+    ASSERT_EQ(prompts.Messages.size(), 1u);
+    EXPECT_TRUE(prompts.Messages[0].text.contains("takes 160")) << prompts.Messages[0].text.toStdString();
+    EXPECT_TRUE(state.Fw.Firmware.Sounds[2].TempName.empty());
+    EXPECT_EQ(state.Fw.Firmware.Regions[1].Used, used);
+
+    prompts.Files.push_back(tone);
+    window->aReplaceFileExecute();
+    EXPECT_EQ(prompts.Messages.size(), 1u);
+    EXPECT_EQ(state.Fw.Firmware.Sounds[2].TempName, "tmpSound_2");
+    EXPECT_EQ(CellColour(*window, 2), QColor(8, 176, 24));
+    EXPECT_TRUE(window->lvFirmwareFilesDragOver(Path("other.MP3")));
 }
 
 // Edits a name in the list as a user does: F2, type, Enter.

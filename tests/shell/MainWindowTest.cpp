@@ -54,6 +54,7 @@ TEST_F(ShellTest, StartUpSetsCaptionFoldersPagesAndMenus) {
     EXPECT_TRUE(Item(*window, "MI115200")->isChecked());
     EXPECT_FALSE(Item(*window, "mima3smwemugsm")->isChecked());
     EXPECT_FALSE(Item(*window, "miM5EmuSmw5")->isChecked());
+    EXPECT_TRUE(Item(*window, "miBuiltIn")->isChecked());
     EXPECT_FALSE(Item(*window, "miSaveImagesAsJpeg")->isChecked());
 }
 

@@ -101,8 +101,8 @@ TEST_F(Settings, MenusRegionsAndGeometrySurviveARestartAndUnknownElementsStay) {
         EXPECT_EQ(Val(doc, "miPhoneCOMport"), "MIcom5");
         EXPECT_EQ(Val(doc, "miPhoneTimeOut"), "MI1000ms");
         EXPECT_EQ(Val(doc, "miSaveImagesAsJpeg"), "0");
-        // No emulator chosen: nothing stored for the group.
-        EXPECT_EQ(Val(doc, "miPlaySoundsWith"), "(none)");
+        // No library chosen: the built-in player, the first start's choice.
+        EXPECT_EQ(Val(doc, "miPlaySoundsWith"), "miBuiltIn");
         TGmXmlNode* options = doc.Nodes().NodeByName("Options");
         EXPECT_EQ(options->Children().NodeByName("ReservedRegions")->Value(),
                   "0x00000100 - 0x000001FF;0x00000300 - 0x000003FF;");

@@ -1,0 +1,11 @@
+// flashsmith-cli sound convert: audio files into SMAF.
+#pragma once
+
+#include "cli/Command.h"
+
+namespace fs::cli {
+
+extern const char kSoundConvertUsage[];
+int RunSoundConvert(const Args& args);  // the arguments after "convert"
+
+}  // namespace fs::cli

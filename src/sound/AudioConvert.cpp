@@ -1,0 +1,469 @@
+#include "sound/AudioConvert.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "sound/SmafCrc.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/error.h>
+#include <libavutil/log.h>
+#include <libswresample/swresample.h>
+}
+
+namespace fs::sound {
+
+namespace {
+
+struct FormatInput {
+    AVFormatContext* p = nullptr;
+    ~FormatInput() { avformat_close_input(&p); }
+};
+struct CodecContext {
+    AVCodecContext* p = nullptr;
+    ~CodecContext() { avcodec_free_context(&p); }
+};
+struct Packet {
+    AVPacket* p = av_packet_alloc();
+    ~Packet() { av_packet_free(&p); }
+};
+struct Frame {
+    AVFrame* p = av_frame_alloc();
+    ~Frame() { av_frame_free(&p); }
+};
+struct Resampler {
+    SwrContext* p = nullptr;
+    ~Resampler() { swr_free(&p); }
+};
+
+std::string AvError(int code) {
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(code, text, sizeof text);
+    return text;
+}
+
+// Mono 16-bit samples at the target rate, at most `limit` of them.
+class Collector {
+public:
+    Collector(int rate, size_t limit) : rate_(rate), limit_(limit) {}
+
+    // False with *error when the frame's format cannot be converted.
+    bool Add(const AVFrame* f, std::string* error) {
+        AVChannelLayout in{};
+        if (f->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || f->ch_layout.nb_channels <= 0)
+            av_channel_layout_default(&in, f->ch_layout.nb_channels);
+        else if (av_channel_layout_copy(&in, &f->ch_layout) < 0)
+            return Fail("cannot copy the channel layout", error);
+        const bool same = swr_.p && f->format == format_ && f->sample_rate == inRate_ &&
+                          av_channel_layout_compare(&in, &layout_) == 0;
+        if (!same) {
+            // The stream changed its format (or this is the first frame).
+            Drain();
+            swr_free(&swr_.p);
+            av_channel_layout_uninit(&layout_);
+            if (in.nb_channels <= 0 || f->sample_rate <= 0 || f->sample_rate > 1000000) {
+                av_channel_layout_uninit(&in);
+                return Fail("the audio stream has no usable format", error);
+            }
+            AVChannelLayout mono = AV_CHANNEL_LAYOUT_MONO;
+            int r = swr_alloc_set_opts2(&swr_.p, &mono, AV_SAMPLE_FMT_S16, rate_, &in,
+                                        static_cast<AVSampleFormat>(f->format), f->sample_rate, 0, nullptr);
+            if (r >= 0) r = swr_init(swr_.p);
+            if (r < 0) {
+                av_channel_layout_uninit(&in);
+                return Fail("cannot resample this audio (" + AvError(r) + ")", error);
+            }
+            format_ = f->format;
+            inRate_ = f->sample_rate;
+            layout_ = in;
+        } else {
+            av_channel_layout_uninit(&in);
+        }
+        return Convert(const_cast<const uint8_t**>(f->extended_data), f->nb_samples);
+    }
+
+    // Flushes what the resampler still holds.
+    void Drain() {
+        if (swr_.p) Convert(nullptr, 0);
+    }
+
+    ~Collector() { av_channel_layout_uninit(&layout_); }
+
+    std::vector<int16_t> samples;
+    bool overLimit = false;
+
+private:
+    static bool Fail(const std::string& why, std::string* error) {
+        if (error) *error = why;
+        return false;
+    }
+    bool Convert(const uint8_t** in, int count) {
+        const int room = swr_get_out_samples(swr_.p, count);
+        if (room <= 0) return true;
+        buffer_.resize(static_cast<size_t>(room));
+        uint8_t* out = reinterpret_cast<uint8_t*>(buffer_.data());
+        const int got = swr_convert(swr_.p, &out, room, in, count);
+        if (got <= 0) return true;
+        const size_t take = std::min<size_t>(static_cast<size_t>(got), limit_ - samples.size());
+        samples.insert(samples.end(), buffer_.begin(), buffer_.begin() + static_cast<ptrdiff_t>(take));
+        if (take < static_cast<size_t>(got)) overLimit = true;
+        return true;
+    }
+
+    int rate_;
+    size_t limit_;
+    Resampler swr_;
+    int format_ = -1;
+    int inRate_ = 0;
+    AVChannelLayout layout_{};
+    std::vector<int16_t> buffer_;
+};
+
+bool ReceiveFrames(AVCodecContext* dec, AVFrame* frame, Collector& out, std::string* error) {
+    for (;;) {
+        const int r = avcodec_receive_frame(dec, frame);
+        if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) return true;
+        if (r < 0) return true;  // a damaged frame is passed over, as players do
+        const bool ok = out.Add(frame, error);
+        av_frame_unref(frame);
+        if (!ok) return false;
+        if (out.overLimit) return true;
+    }
+}
+
+// Decodes the best audio stream of a local file into mono samples.
+bool Decode(const std::string& path, Collector& out, std::string* error) {
+    FormatInput in;
+    AVDictionary* options = nullptr;
+    // Local files only: a name must never reach a network protocol.
+    av_dict_set(&options, "protocol_whitelist", "file", 0);
+    int r = avformat_open_input(&in.p, ("file:" + path).c_str(), nullptr, &options);
+    av_dict_free(&options);
+    if (r < 0) {
+        *error = "not an audio file FFmpeg can read (" + AvError(r) + ")";
+        return false;
+    }
+    if ((r = avformat_find_stream_info(in.p, nullptr)) < 0) {
+        *error = "not an audio file FFmpeg can read (" + AvError(r) + ")";
+        return false;
+    }
+    const AVCodec* codec = nullptr;
+    const int stream = av_find_best_stream(in.p, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
+    if (stream < 0 || !codec) {
+        *error = "holds no audio FFmpeg can decode";
+        return false;
+    }
+    CodecContext dec;
+    dec.p = avcodec_alloc_context3(codec);
+    if (!dec.p || avcodec_parameters_to_context(dec.p, in.p->streams[stream]->codecpar) < 0 ||
+        (r = avcodec_open2(dec.p, codec, nullptr)) < 0) {
+        *error = "its audio cannot be decoded";
+        return false;
+    }
+    Packet packet;
+    Frame frame;
+    while (!out.overLimit && av_read_frame(in.p, packet.p) >= 0) {
+        const bool ours = packet.p->stream_index == stream;
+        if (ours) avcodec_send_packet(dec.p, packet.p);  // a bad packet is skipped
+        av_packet_unref(packet.p);
+        if (ours && !ReceiveFrames(dec.p, frame.p, out, error)) return false;
+    }
+    if (!out.overLimit) {
+        avcodec_send_packet(dec.p, nullptr);
+        if (!ReceiveFrames(dec.p, frame.p, out, error)) return false;
+        out.Drain();
+    }
+    return true;
+}
+
+// The muxer writes through this into memory; it seeks back to fill in sizes.
+struct MemorySink {
+    std::vector<uint8_t> bytes;
+    size_t pos = 0;
+
+    static int Write(void* opaque, uint8_t* buf, int size) {
+        auto* s = static_cast<MemorySink*>(opaque);
+        if (size <= 0) return 0;
+        if (s->pos + static_cast<size_t>(size) > s->bytes.size()) s->bytes.resize(s->pos + static_cast<size_t>(size));
+        std::memcpy(s->bytes.data() + s->pos, buf, static_cast<size_t>(size));
+        s->pos += static_cast<size_t>(size);
+        return size;
+    }
+    static int64_t Seek(void* opaque, int64_t offset, int whence) {
+        auto* s = static_cast<MemorySink*>(opaque);
+        const int64_t size = static_cast<int64_t>(s->bytes.size());
+        int64_t to;
+        switch (whence & ~AVSEEK_FORCE) {
+            case AVSEEK_SIZE: return size;
+            case SEEK_SET: to = offset; break;
+            case SEEK_CUR: to = static_cast<int64_t>(s->pos) + offset; break;
+            case SEEK_END: to = size + offset; break;
+            default: return -1;
+        }
+        if (to < 0) return -1;
+        s->pos = static_cast<size_t>(to);
+        return to;
+    }
+};
+
+struct OutputContext {
+    AVFormatContext* p = nullptr;
+    ~OutputContext() {
+        if (!p) return;
+        if (p->pb) {
+            av_freep(&p->pb->buffer);
+            avio_context_free(&p->pb);
+        }
+        avformat_free_context(p);
+    }
+};
+
+// Encodes and muxes the samples; the muxer's bytes as written.
+bool EncodeMmf(const std::vector<int16_t>& samples, int rate, std::vector<uint8_t>& out, std::string* error) {
+    const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_ADPCM_YAMAHA);
+    if (!codec) {
+        *error = "this FFmpeg has no Yamaha ADPCM encoder";
+        return false;
+    }
+    CodecContext enc;
+    enc.p = avcodec_alloc_context3(codec);
+    enc.p->sample_fmt = AV_SAMPLE_FMT_S16;
+    enc.p->sample_rate = rate;
+    enc.p->time_base = AVRational{1, rate};
+    enc.p->flags |= AV_CODEC_FLAG_BITEXACT;
+    av_channel_layout_default(&enc.p->ch_layout, 1);
+    int r = avcodec_open2(enc.p, codec, nullptr);
+    if (r < 0) {
+        *error = "the ADPCM encoder refuses the audio (" + AvError(r) + ")";
+        return false;
+    }
+
+    OutputContext mux;
+    if ((r = avformat_alloc_output_context2(&mux.p, nullptr, "mmf", nullptr)) < 0 || !mux.p) {
+        *error = "this FFmpeg has no SMAF muxer";
+        return false;
+    }
+    // No version text in the file: the same input always gives the same bytes.
+    mux.p->flags |= AVFMT_FLAG_BITEXACT;
+    MemorySink sink;
+    constexpr int kIoBuffer = 4096;
+    auto* ioBuffer = static_cast<uint8_t*>(av_malloc(kIoBuffer));
+    mux.p->pb = avio_alloc_context(ioBuffer, kIoBuffer, 1, &sink, nullptr, &MemorySink::Write, &MemorySink::Seek);
+    if (!mux.p->pb) {
+        av_free(ioBuffer);
+        *error = "out of memory";
+        return false;
+    }
+    mux.p->pb->seekable = AVIO_SEEKABLE_NORMAL;
+    AVStream* stream = avformat_new_stream(mux.p, nullptr);
+    if (!stream || avcodec_parameters_from_context(stream->codecpar, enc.p) < 0) {
+        *error = "out of memory";
+        return false;
+    }
+    stream->time_base = enc.p->time_base;
+    if ((r = avformat_write_header(mux.p, nullptr)) < 0) {
+        *error = "the SMAF muxer refuses the audio (" + AvError(r) + ")";
+        return false;
+    }
+
+    Packet packet;
+    auto drainPackets = [&]() -> bool {
+        for (;;) {
+            const int got = avcodec_receive_packet(enc.p, packet.p);
+            if (got == AVERROR(EAGAIN) || got == AVERROR_EOF) return true;
+            if (got < 0) return false;
+            packet.p->stream_index = stream->index;
+            av_packet_rescale_ts(packet.p, enc.p->time_base, stream->time_base);
+            const int w = av_write_frame(mux.p, packet.p);
+            av_packet_unref(packet.p);
+            if (w < 0) return false;
+        }
+    };
+    const int frameSize = enc.p->frame_size > 0 ? enc.p->frame_size : 1024;
+    const bool shortLast = codec->capabilities & AV_CODEC_CAP_SMALL_LAST_FRAME;
+    Frame frame;
+    for (size_t pos = 0; pos < samples.size(); pos += static_cast<size_t>(frameSize)) {
+        const size_t count = std::min(samples.size() - pos, static_cast<size_t>(frameSize));
+        av_frame_unref(frame.p);
+        frame.p->nb_samples = shortLast ? static_cast<int>(count) : frameSize;
+        frame.p->format = AV_SAMPLE_FMT_S16;
+        frame.p->sample_rate = rate;
+        frame.p->pts = static_cast<int64_t>(pos);
+        if (av_channel_layout_copy(&frame.p->ch_layout, &enc.p->ch_layout) < 0 || av_frame_get_buffer(frame.p, 0) < 0) {
+            *error = "out of memory";
+            return false;
+        }
+        // The padding of a full last frame is silence; it is cut off later.
+        std::memset(frame.p->data[0], 0, static_cast<size_t>(frame.p->nb_samples) * sizeof(int16_t));
+        std::memcpy(frame.p->data[0], samples.data() + pos, count * sizeof(int16_t));
+        if (avcodec_send_frame(enc.p, frame.p) < 0 || !drainPackets()) {
+            *error = "the ADPCM encoder failed";
+            return false;
+        }
+    }
+    avcodec_send_frame(enc.p, nullptr);
+    if (!drainPackets() || av_write_trailer(mux.p) < 0) {
+        *error = "the SMAF muxer failed";
+        return false;
+    }
+    avio_flush(mux.p->pb);
+    out = std::move(sink.bytes);
+    return true;
+}
+
+uint32_t U32(const uint8_t* p) {
+    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
+}
+
+void PutU32(std::vector<uint8_t>& out, uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(v >> shift));
+}
+
+void PutChunk(std::vector<uint8_t>& out, const char* id, const std::vector<uint8_t>& body) {
+    out.insert(out.end(), id, id + 4);
+    PutU32(out, static_cast<uint32_t>(body.size()));
+    out.insert(out.end(), body.begin(), body.end());
+}
+
+// A duration or gate time of the audio track's sequence: one byte below
+// 128, else two.
+void PutSequenceNumber(std::vector<uint8_t>& out, uint32_t v) {
+    if (v < 128) {
+        out.push_back(static_cast<uint8_t>(v));
+        return;
+    }
+    out.push_back(static_cast<uint8_t>(0x80 | ((v - 128) >> 7)));
+    out.push_back(static_cast<uint8_t>((v - 128) & 0x7F));
+}
+
+// The muxer's file rebuilt around its own contents info and wave data: the
+// track's sequence plays the wave once, for as long as it lasts, with a
+// time base coarse enough for the gate to fit; the wave loses the
+// encoder's padding; the CRC goes at the end.
+bool Finish(const std::vector<uint8_t>& muxed, size_t sampleCount, int rate, std::vector<uint8_t>& out,
+            std::string* error) {
+    auto bad = [&] {
+        *error = "the SMAF muxer wrote an unexpected file";
+        return false;
+    };
+    if (muxed.size() < 8 || std::memcmp(muxed.data(), "MMMD", 4) != 0) return bad();
+    const size_t end = std::min(muxed.size(), size_t{8} + U32(muxed.data() + 4));
+    std::vector<uint8_t> body;
+    std::vector<uint8_t> trackHeader;
+    const uint8_t* wave = nullptr;
+    size_t waveSize = 0;
+    for (size_t at = 8; at + 8 <= end;) {
+        const uint8_t* chunk = muxed.data() + at;
+        const size_t size = U32(chunk + 4);
+        if (size > end - at - 8) return bad();
+        if (std::memcmp(chunk, "ATR\0", 4) == 0) {
+            if (size < 6) return bad();
+            trackHeader.assign(chunk + 8, chunk + 8 + 6);
+            for (size_t sub = 6; sub + 8 <= size;) {
+                const uint8_t* s = chunk + 8 + sub;
+                const size_t subSize = U32(s + 4);
+                if (subSize > size - sub - 8) return bad();
+                if (std::memcmp(s, "Awa\x01", 4) == 0) {
+                    wave = s + 8;
+                    waveSize = subSize;
+                }
+                sub += 8 + subSize;
+            }
+        } else {
+            body.insert(body.end(), chunk, chunk + 8 + size);  // contents info, optional data
+        }
+        at += 8 + size;
+    }
+    if (trackHeader.empty() || !wave) return bad();
+    waveSize = std::min(waveSize, (sampleCount + 1) / 2);
+
+    // Durations and gates are at most 16511 ticks: choose the finest time
+    // base (4, 10, 20, 40 ms) that still spans the wave. Handsets refuse
+    // sequences of 20 ms or less, so a very short wave still gets 24 ms.
+    const uint64_t ms = std::max<uint64_t>(24, (uint64_t{sampleCount} * 1000 + static_cast<uint64_t>(rate) - 1) /
+                                                   static_cast<uint64_t>(rate));
+    static constexpr struct { uint8_t code; uint32_t ms; } kBases[] = {{0x02, 4}, {0x10, 10}, {0x11, 20}, {0x12, 40}};
+    uint8_t base = 0x13;  // 50 ms
+    uint32_t tick = 50;
+    for (const auto& b : kBases)
+        if ((ms + b.ms - 1) / b.ms <= 16511) {
+            base = b.code;
+            tick = b.ms;
+            break;
+        }
+    const uint32_t gate = static_cast<uint32_t>(std::min<uint64_t>(16511, (ms + tick - 1) / tick));
+    trackHeader[4] = trackHeader[5] = base;
+
+    std::vector<uint8_t> sequence = {0x00, 0x01};  // at once: channel 0 plays wave 1
+    PutSequenceNumber(sequence, gate);
+    PutSequenceNumber(sequence, gate);  // then wait as long, so the sequence spans the wave
+    sequence.insert(sequence.end(), {0xFF, 0x00, 0x00, 0x00, 0x00, 0x00});  // no-op, end of sequence
+
+    std::vector<uint8_t> track = trackHeader;
+    PutChunk(track, "Atsq", sequence);
+    PutChunk(track, "Awa\x01", std::vector<uint8_t>(wave, wave + waveSize));
+    PutChunk(body, "ATR\0", track);
+
+    out.clear();
+    out.insert(out.end(), {'M', 'M', 'M', 'D'});
+    PutU32(out, static_cast<uint32_t>(body.size() + 2));
+    out.insert(out.end(), body.begin(), body.end());
+    const uint16_t crc = SmafCrc(out);
+    out.push_back(static_cast<uint8_t>(crc >> 8));
+    out.push_back(static_cast<uint8_t>(crc & 0xFF));
+    return true;
+}
+
+}  // namespace
+
+bool ConvertRateSupported(int rate) { return rate == 8000 || rate == 11025 || rate == 22050; }
+
+bool IsConvertibleAudio(const std::string& path) {
+    const size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || path.find('/', dot) != std::string::npos) return false;
+    std::string ext = path.substr(dot);
+    for (char& c : ext) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return std::any_of(std::begin(kConvertibleExtensions), std::end(kConvertibleExtensions),
+                       [&](const char* e) { return ext == e; });
+}
+
+std::optional<std::vector<uint8_t>> ConvertToSmaf(const std::string& inputPath, const ConvertOptions& options,
+                                                  std::string* error, uint64_t* neededBytes) {
+    std::string why;
+    auto fail = [&](const std::string& text) -> std::optional<std::vector<uint8_t>> {
+        if (error) *error = inputPath + ": " + text;
+        return std::nullopt;
+    };
+    if (!ConvertRateSupported(options.sampleRate))
+        return fail("the rate must be 8000, 11025 or 22050 Hz, not " + std::to_string(options.sampleRate));
+    // FFmpeg's own messages would interleave with ours; its errors come back as codes.
+    av_log_set_level(AV_LOG_QUIET);
+    const size_t limit = static_cast<size_t>(uint64_t{kMaxConvertMs} * static_cast<uint64_t>(options.sampleRate) / 1000);
+    Collector collector(options.sampleRate, limit);
+    if (!Decode(inputPath, collector, &why)) return fail(why);
+    if (collector.overLimit) return fail("longer than " + std::to_string(kMaxConvertMs / 60000) + " minutes");
+    if (collector.samples.empty()) return fail("holds no audio samples");
+
+    std::vector<uint8_t> muxed, smaf;
+    if (!EncodeMmf(collector.samples, options.sampleRate, muxed, &why)) return fail(why);
+    if (!Finish(muxed, collector.samples.size(), options.sampleRate, smaf, &why)) return fail(why);
+    if (options.maxBytes && smaf.size() > options.maxBytes) {
+        if (neededBytes) *neededBytes = smaf.size();
+        return fail("converted it takes " + std::to_string(smaf.size()) + " bytes, more than the " +
+                    std::to_string(options.maxBytes) + " bytes there is room for");
+    }
+    return smaf;
+}
+
+std::optional<std::vector<uint8_t>> ConvertForReplacement(const std::string& inputPath, uint64_t maxBytes,
+                                                          std::string* error, uint64_t* neededBytes) {
+    ConvertOptions options;
+    options.maxBytes = maxBytes;
+    return ConvertToSmaf(inputPath, options, error, neededBytes);
+}
+
+}  // namespace fs::sound

@@ -1,0 +1,83 @@
+// Sounds replaced with audio files: converted to SMAF within the room the
+// sound region has, in the editor and in edit scripts.
+#include <gtest/gtest.h>
+
+#include "EditFixture.h"
+#include "editing/Replace.h"
+#include "sound/AudioConvert.h"
+#include "sound/AudioTestUtil.h"
+
+using namespace edittest;
+using fs::EditStatus;
+
+namespace {
+
+// Registers the converter for one test; the editing layer has none by itself.
+struct ConverterOn {
+    ConverterOn() { fs::SetSoundConverter({&fs::sound::IsConvertibleAudio, &fs::sound::ConvertForReplacement}); }
+    ~ConverterOn() { fs::SetSoundConverter({}); }
+};
+
+std::string Wav(const Demo& d, const std::string& name, double seconds) {
+    const std::string path = d.dir / name;
+    EXPECT_TRUE(soundtest::WriteWavFile(path, soundtest::Sine(1000, 16000, seconds), 16000, 1));
+    return path;
+}
+
+TEST(AudioReplace, ConvertedWithinTheRegionsRoomOrRefusedWithItsSize) {
+    Demo d;
+    const std::string tone = Wav(d, "tone.WAV", 1), tooLong = Wav(d, "long.wav", 40);
+    EXPECT_EQ(fs::ReplaceSound(d.st, 1, tone).Status, EditStatus::WrongFileType) << "no converter registered";
+    EXPECT_FALSE(fs::DropAccepted(fs::kCatSounds, tone));
+
+    ConverterOn on;
+    EXPECT_TRUE(fs::DropAccepted(fs::kCatSounds, tone));
+    EXPECT_TRUE(fs::DropAccepted(fs::kCatSounds, d.dir / "a.flac"));
+    EXPECT_FALSE(fs::DropAccepted(fs::kCatSounds, d.dir / "a.aiff"));
+    EXPECT_FALSE(fs::DropAccepted(fs::kCatImages, tone));
+
+    const int32_t used = d.Used(1);
+    const auto& s = d.st.Firmware.Sounds;
+    // 40 s at 8000 Hz takes 160 000 bytes; the region holds 128 KiB.
+    const fs::EditResult big = fs::ReplaceSound(d.st, 2, tooLong);
+    EXPECT_EQ(big.Status, EditStatus::SourceTooLarge);
+    EXPECT_TRUE(big.Failed());
+    EXPECT_NE(big.Detail.find("160"), std::string::npos) << big.Detail;
+    EXPECT_NE(big.Detail.find(std::to_string(0x20000 - used + s[2].Size) + " bytes"), std::string::npos) << big.Detail;
+    EXPECT_TRUE(s[2].TempName.empty());
+    EXPECT_EQ(d.Used(1), used);
+    EXPECT_FALSE(fs::FileExists(d.Temp("tmpSound_2")));
+
+    const fs::EditResult r = fs::ReplaceSound(d.st, 1, tone);
+    ASSERT_EQ(r.Status, EditStatus::Ok) << r.Detail;
+    std::string smaf;
+    ASSERT_TRUE(fs::ReadWholeFile(d.Temp("tmpSound_1"), smaf, nullptr));
+    EXPECT_EQ(smaf.substr(0, 4), "MMMD");
+    EXPECT_GT(smaf.size(), 4000u);
+    EXPECT_EQ(d.Used(1), used - s[1].Size + static_cast<int32_t>(smaf.size()));
+
+    const fs::EditResult garbage = fs::ReplaceSound(d.st, 3, d.Write("noise.mp3", std::string(5000, '\x55')));
+    EXPECT_EQ(garbage.Status, EditStatus::SourceUnreadable);
+    EXPECT_NE(garbage.Detail.find("noise.mp3: "), std::string::npos) << garbage.Detail;
+    EXPECT_TRUE(s[3].TempName.empty());
+}
+
+TEST(AudioReplace, EditScriptsConvertAudioFiles) {
+    Demo d;
+    Wav(d, "tone.wav", 1);
+    Wav(d, "long.wav", 40);
+    const std::string script = d.Write("edits.txt", "replace sounds 1 tone.wav\nreplace sounds 2 long.wav\n");
+    const std::string temp = d.dir / "temp";
+    auto r = fstest::RunCli({"list", d.demo.ImagePath, "--firmwares", d.dir / "Firmwares", "--edits", script,
+                             "--json", "--temp", temp, "--keep-temp"});
+    EXPECT_EQ(r.Code, 1) << r.Err;
+    EXPECT_NE(r.Out.find("\"TempName\":\"tmpSound_1\""), std::string::npos);
+    EXPECT_EQ(r.Out.find("\"TempName\":\"tmpSound_2\""), std::string::npos);
+    EXPECT_NE(r.Err.find("error: line 2: replace sounds 2: the file is too large ("), std::string::npos) << r.Err;
+    EXPECT_NE(r.Err.find("160"), std::string::npos) << r.Err;
+    std::string smaf;
+    ASSERT_TRUE(fs::ReadWholeFile(temp + "/tmpSound_1", smaf, nullptr));
+    EXPECT_EQ(smaf.substr(0, 4), "MMMD");
+}
+
+}  // namespace
