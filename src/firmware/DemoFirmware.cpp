@@ -1,7 +1,10 @@
 #include "firmware/DemoFirmware.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -24,14 +27,15 @@ constexpr uint32_t kSndTable = 0x91000;
 constexpr uint32_t kJavaTable = 0x92000;
 constexpr uint32_t kLangTable1 = 0x93000;
 constexpr uint32_t kLangTable2 = 0x93100;
-constexpr uint32_t kPointers = 0x93200;  // 0x200 per language, table 1 then table 2
+constexpr uint32_t kPointers = 0x93200;  // kPointerStride per language, table 1 then table 2
+constexpr uint32_t kPointerStride = 0x600;
 constexpr uint32_t kPicRegion = 0xA0000, kPicRegionSize = 0x60000;
 constexpr uint32_t kSndRegion = 0x100000, kSndRegionSize = 0x20000;
 constexpr uint32_t kJavaRegion = 0x120000, kJavaRegionSize = 0x20000;
 constexpr uint32_t kLangRegions = 0x140000, kLangRegionStride = 0x2000;
 constexpr uint32_t kFirmwareSize = 0x150000;
 constexpr int32_t kSndEntry = 16;     // address, size, volume, marker
-constexpr int32_t kJavaEntry = 0x108;  // 256-byte path, size, address
+constexpr int32_t kJavaEntry = 392;  // 384-byte path, size, address
 constexpr uint32_t kTransparentRgb = 0x0000FFFF;  // cyan, exact in RGB565
 
 class Image {
@@ -213,6 +217,20 @@ Picture Heart() {
     return p;
 }
 
+// The full-screen picture shown while the phone starts: flat bands and
+// shapes, which "09" stores in runs.
+Picture StartScreen(int w, int h) {
+    Picture p(w, h);
+    for (int y = 0; y < h; ++y) Rect(p, 0, y, w, y + 1, Rgb(10, 20 + y / 4, 60 + y / 3));
+    Disc(p, w / 2.0, h * 0.4, w * 0.3, Rgb(250, 250, 250));
+    Disc(p, w / 2.0, h * 0.4, w * 0.26, Rgb(230, 110, 20));
+    Rect(p, w / 2 - 6, static_cast<int>(h * 0.4) - 30, w / 2 + 6, static_cast<int>(h * 0.4) + 30, Rgb(250, 250, 250));
+    Rect(p, w / 2 - 30, static_cast<int>(h * 0.4) - 6, w / 2 + 30, static_cast<int>(h * 0.4) + 6, Rgb(250, 250, 250));
+    Rect(p, w / 4, h - 30, w * 3 / 4, h - 24, Rgb(120, 140, 200));
+    Rect(p, w / 4, h - 30, w / 2, h - 24, Rgb(250, 250, 250));
+    return p;
+}
+
 std::string EncodeRaw8(const Picture& p) {
     std::string out;
     for (uint32_t c : p.Pixels) {
@@ -388,14 +406,17 @@ bool WriteDemoFirmware(const std::string& dir, const DemoOptions& options, DemoR
     pics.push_back({Picture(16, 16), kWbmp, 0});
     pics.push_back({Picture(), k09, 9, -1, -1, 0});
     pics.push_back({Heart(), k09, 0, 10, 10});
+    pics.push_back({StartScreen(176, 220), k09, 10});
 
-    uint32_t data = A(kPicRegion);
-    img.Put(A(kPicTable), "PICTAB01");
-    std::vector<uint32_t> addresses;
+    // The table's header is a zero word and the number of entries: the
+    // profile creator walks back from the full-screen entries to that zero.
+    img.U32(A(kPicTable), 0);
+    img.U32(A(kPicTable) + 4, static_cast<uint32_t>(pics.size()));
+    std::vector<std::string> encoded(pics.size());
     std::string sdfImages;
     for (size_t i = 0; i < pics.size(); ++i) {
         Pic& p = pics[i];
-        std::string bytes;
+        std::string& bytes = encoded[i];
         int w = p.pic.Width, h = p.pic.Height;
         if (p.linkTo >= 0) {
             w = pics[p.linkTo].pic.Width;
@@ -419,20 +440,36 @@ bool WriteDemoFirmware(const std::string& dir, const DemoOptions& options, DemoR
                 return (y >= 6 && y < 10 && x >= 1 && x < 10) || (x >= 9 && std::abs(y - 7.5) <= 15 - x);
             });
         }
-        uint32_t address = p.linkTo >= 0 ? addresses[p.linkTo] : data;
-        addresses.push_back(address);
-        data += static_cast<uint32_t>((bytes.size() + 3) & ~size_t(3));
-        img.Put(address, bytes);
         const uint32_t e = A(kPicTable) + 8 + 8 * static_cast<uint32_t>(i);
         img.U16(e, static_cast<uint16_t>(p.tableW >= 0 ? p.tableW : w));
         img.U16(e + 2, static_cast<uint16_t>(p.tableH >= 0 ? p.tableH : h));
-        img.U32(e + 4, address);
         // The description names every format but "09", which is the default.
         std::string section;
         if (p.kind != k09) section += "Type=" + std::to_string(p.kind) + "\r\n";
         if (p.id) section += "ID=" + std::to_string(p.id) + "\r\n";
         if (p.tableW >= 0) section += "Width=" + std::to_string(w) + "\r\nHeight=" + std::to_string(h) + "\r\n";
         if (!section.empty()) sdfImages += "\r\n[IMAGE" + std::to_string(i + 1) + "]\r\n" + section;
+    }
+    // The data lie in table order, except that a picture whose data another
+    // entry shares lies where that entry would have its own: the profile
+    // creator sizes a picture by the distance to the next entry's data.
+    std::vector<uint32_t> addresses(pics.size());
+    std::vector<bool> placed(pics.size());
+    uint32_t data = A(kPicRegion);
+    auto place = [&](size_t i) {
+        addresses[i] = data;
+        placed[i] = true;
+        img.Put(data, encoded[i]);
+        data += static_cast<uint32_t>((encoded[i].size() + 3) & ~size_t(3));
+    };
+    for (size_t i = 0; i < pics.size(); ++i) {
+        const bool shared = std::any_of(pics.begin(), pics.end(), [i](const Pic& q) { return q.linkTo == int(i); });
+        if (pics[i].linkTo >= 0 && !placed[pics[i].linkTo]) place(pics[i].linkTo);
+        if (pics[i].linkTo < 0 && !shared) place(i);
+    }
+    for (size_t i = 0; i < pics.size(); ++i) {
+        const uint32_t address = addresses[pics[i].linkTo >= 0 ? pics[i].linkTo : i];
+        img.U32(A(kPicTable) + 12 + 8 * static_cast<uint32_t>(i), address);
     }
 
     // Sounds: five ring tones and one entry sharing the first one's data.
@@ -460,7 +497,9 @@ bool WriteDemoFirmware(const std::string& dir, const DemoOptions& options, DemoR
         img.U32(e + 12, 1);    // marker: an entry follows the table's rules
     }
 
-    // Java: a JAD/JAR pair of one suite and an entry outside E:\S100.
+    // Java: the application manager's list of suites (the entry the profile
+    // creator looks for, so it comes first), a JAD/JAR pair of one suite and
+    // an entry outside E:\S100.
     std::string jar;
     if (!MakeJar(dir, jar, error)) return false;
     const std::string suite = "E:\\S100\\" + EscapeName("Flashsmith_Snake_suite") + "\\";
@@ -472,6 +511,7 @@ bool WriteDemoFirmware(const std::string& dir, const DemoOptions& options, DemoR
         std::string path, bytes;
     };
     const std::vector<JavaFile> javaFiles = {
+        {"e:\\S100\\manager_suites.dat", "1\r\n" + EscapeName("Flashsmith_Snake_suite") + "\r\n"},
         {suite + EscapeName("Snake.jad"), jad},
         {"C:\\Settings\\java.cfg", settings},
         {suite + EscapeName("Snake.jar"), jar},
@@ -481,23 +521,40 @@ bool WriteDemoFirmware(const std::string& dir, const DemoOptions& options, DemoR
         const uint32_t e = A(kJavaTable) + kJavaEntry * static_cast<uint32_t>(i);
         img.Put(e, javaFiles[i].path);
         img.U32(e + kJavaEntry - 8, static_cast<uint32_t>(javaFiles[i].bytes.size()));
-        uint32_t at = i == 1 ? A(kInfo) + 0x900 : jdata;  // the skipped file lies outside the region
+        const bool skipped = javaFiles[i].path[0] == 'C';
+        uint32_t at = skipped ? A(kInfo) + 0x900 : jdata;  // the skipped file lies outside the region
         img.U32(e + kJavaEntry - 4, at);
         img.Put(at, javaFiles[i].bytes);
-        if (i != 1) jdata += static_cast<uint32_t>((javaFiles[i].bytes.size() + 3) & ~size_t(3));
+        if (!skipped) jdata += static_cast<uint32_t>((javaFiles[i].bytes.size() + 3) & ~size_t(3));
     }
 
     // Languages: two tables of three languages; UTF-8 texts.
-    const std::vector<Lang> table1 = {
+    std::vector<Lang> table1 = {
         {{"Menu", "Messages", "OK", "Contacts", "Settings", "OK", "Camera", "Alarm", "Calendar", "Back", "Delete", "Options"}},
         {{"Menu", "Messages", "OK", "Contacts", "Paramètres", "OK", "Caméra", "Réveil", "Calendrier", "Retour", "Supprimer", "Options"}},
         {{"Меню", "Сообщения", "OK", "Контакты", "Настройки", "OK", "Камера", "Будильник", "Календарь", "Назад", "Удалить", "Опции"}},
     };
-    const std::vector<Lang> table2 = {
+    std::vector<Lang> table2 = {
         {{"Phonebook", "New contact", "Search", "OK", "Groups", "Speed dial"}},
         {{"Répertoire", "Nouveau contact", "Recherche", "OK", "Groupes", "Numérotation rapide"}},
         {{"Телефонная книга", "Новый контакт", "Поиск", "OK", "Группы", "Быстрый набор"}},
     };
+    // Real tables hold hundreds of strings per language (the profile creator
+    // looks for at least 256 covering more than 2 KB): numbered items fill
+    // each language up.
+    const auto fill = [](std::vector<Lang>& langs, size_t count, const std::vector<std::array<const char*, 3>>& nouns) {
+        for (size_t i = langs[0].texts.size(); i < count; ++i) {
+            const auto& noun = nouns[i % nouns.size()];
+            for (int k = 0; k < 3; ++k) langs[k].texts.push_back(std::string(noun[k]) + " " + std::to_string(i / nouns.size() + 1));
+        }
+    };
+    fill(table1, 300, {{"Ringtone", "Sonnerie", "Мелодия"}, {"Wallpaper", "Fond d'écran", "Обои"},
+                       {"Profile", "Profil", "Профиль"}, {"Game", "Jeu", "Игра"}, {"Note", "Note", "Заметка"},
+                       {"Album", "Album", "Альбом"}, {"Timer", "Minuteur", "Таймер"}, {"Task", "Tâche", "Задача"},
+                       {"Theme", "Thème", "Тема"}, {"Folder", "Dossier", "Папка"}, {"Shortcut", "Raccourci", "Ярлык"},
+                       {"Memo", "Mémo", "Памятка"}});
+    fill(table2, 260, {{"Contact", "Contact", "Контакт"}, {"Group", "Groupe", "Группа"}, {"Number", "Numéro", "Номер"},
+                       {"Call", "Appel", "Вызов"}, {"Address", "Adresse", "Адрес"}, {"Birthday", "Anniversaire", "День рождения"}});
     std::vector<uint32_t> regionStart(6), regionSize(6);
     // Which strings point elsewhere: (table, language, index) -> address.
     uint32_t lang0Ok = 0;  // "OK" of table 1 language 0, borrowed by others
@@ -508,7 +565,7 @@ bool WriteDemoFirmware(const std::string& dir, const DemoOptions& options, DemoR
             const int r = t * 3 + k;
             regionStart[r] = A(kLangRegions) + kLangRegionStride * static_cast<uint32_t>(r);
             uint32_t at = regionStart[r];
-            const uint32_t pointers = A(kPointers) + 0x200 * static_cast<uint32_t>(r);
+            const uint32_t pointers = A(kPointers) + kPointerStride * static_cast<uint32_t>(r);
             const auto& texts = langs[k].texts;
             img.U32(headers + 12 * k, pointers);
             img.U32(headers + 12 * k + 4, static_cast<uint32_t>(texts.size()));

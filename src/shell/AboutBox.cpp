@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "shell/Icons.h"
+#include "shell/LanguagePack.h"
 #include "shell/Version.h"
 
 namespace fs::shell {
@@ -98,6 +99,10 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
                            {Copyright, "Copyright"}, {Memo1, "Memo1"}, {Label1, "Label1"}, {Label2, "Label2"},
                            {Label3, "Label3"}, {Label4, "Label4"}, {OKButton, "OKButton"}})
         w->setObjectName(name);
+    // The name, the version and the addresses read the same in every language.
+    for (QWidget* w : {static_cast<QWidget*>(ProductName), static_cast<QWidget*>(Version), static_cast<QWidget*>(Label2),
+                       static_cast<QWidget*>(Label3)})
+        MarkTextAsData(w);
 
     grid->addWidget(ProgramIcon, 0, 0, 3, 1, Qt::AlignTop);
     grid->addWidget(ProductName, 0, 1);

@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include "srecord/S3Converter.h"
+#include "shell/LanguagePack.h"
 #include "shell/QtProgress.h"
 #include "shell/UserPrompts.h"
 
@@ -103,10 +104,14 @@ TfrConverter::TfrConverter(UserPrompts& prompts, QWidget* parent) : QWidget(pare
     toS3->addLayout(fileRow("BIN File:", leBinFile, bBinOpen));
     auto* range = new QGridLayout;
     range->addWidget(rbBinFull, 0, 0);
-    range->addWidget(new QLabel("Start address(Hex): ", gbBinToS3), 0, 1);
+    auto* startLabel = new QLabel("Start address(Hex): ", gbBinToS3);
+    startLabel->setBuddy(leBinStart);
+    range->addWidget(startLabel, 0, 1);
     range->addWidget(leBinStart, 0, 2);
     range->addWidget(rbBinPart, 1, 0);
-    range->addWidget(new QLabel("Stop address(Hex): ", gbBinToS3), 1, 1);
+    auto* stopLabel = new QLabel("Stop address(Hex): ", gbBinToS3);
+    stopLabel->setBuddy(leBinEnd);
+    range->addWidget(stopLabel, 1, 1);
     range->addWidget(leBinEnd, 1, 2);
     range->setColumnStretch(3, 1);
     range->addWidget(bBinConvert, 1, 4);
@@ -126,6 +131,7 @@ TfrConverter::TfrConverter(UserPrompts& prompts, QWidget* parent) : QWidget(pare
     bRegDel = button("Delete Region", "bRegDel", gbReservedRegions);
     lRegionCheck = new QLabel(gbReservedRegions);
     lRegionCheck->setObjectName("lRegionCheck");
+    MarkTextAsData(lRegionCheck);  // a status text the program writes
     lRegionCheck->setWordWrap(true);
     QPalette warn = lRegionCheck->palette();
     warn.setColor(QPalette::WindowText, QColor(192, 0, 0));
@@ -147,6 +153,7 @@ TfrConverter::TfrConverter(UserPrompts& prompts, QWidget* parent) : QWidget(pare
     pbStatus->hide();
     lResult = new QLabel(this);
     lResult->setObjectName("lResult");
+    MarkTextAsData(lResult);  // a status text the program writes
     lResult->setWordWrap(true);
     lResult->setTextInteractionFlags(Qt::TextSelectableByMouse);
 

@@ -37,6 +37,7 @@
 #include "firmware/Other.h"
 #include "patches/AppliedPatches.h"
 #include "patches/ApplyPatch.h"
+#include "shell/CommandLink.h"
 #include "shell/FileManPane.h"
 #include "shell/FirmwareViewer.h"
 #include "shell/Icons.h"
@@ -57,16 +58,6 @@ constexpr char kAudioFilesFilter[] = "Audio files to convert|*.wav;*.mp3;*.ogg;*
 
 // A button shows its command's enabled state (and caption, unless it keeps
 // its own) and runs it.
-void BindButton(QPushButton* button, QAction* action, bool takeCaption) {
-    if (takeCaption) button->setText(action->text());
-    button->setEnabled(action->isEnabled());
-    QObject::connect(button, &QPushButton::clicked, action, &QAction::trigger);
-    QObject::connect(action, &QAction::changed, button, [button, action, takeCaption] {
-        button->setEnabled(action->isEnabled());
-        if (takeCaption) button->setText(action->text());
-    });
-}
-
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 std::string Local(const QString& path) { return QFile::encodeName(path).toStdString(); }
@@ -109,8 +100,8 @@ QWidget* TfMain::CreateEditorPage() {
             [this](QTreeWidgetItem* current) { tvFirmwareSourcesChanging(current); });
     pmFirmwareSources = new QMenu(this);
     pmFirmwareSources->setObjectName("pmFirmwareSources");
-    pmFirmwareSources->addAction(aRestoreLang);
-    pmFirmwareSources->addAction(aDeleteLang);
+    AddCommandItem(pmFirmwareSources, aRestoreLang, "miRestoreLanguage");
+    AddCommandItem(pmFirmwareSources, aDeleteLang, "miDeleteLanguage");
     tvFirmwareSources->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(tvFirmwareSources, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         if (QTreeWidgetItem* item = tvFirmwareSources->itemAt(pos)) tvFirmwareSources->setCurrentItem(item);
@@ -161,9 +152,9 @@ QWidget* TfMain::CreateEditorPage() {
 
     pmFVEditSrc = new QMenu(this);
     pmFVEditSrc->setObjectName("pmFVEditSrc");
-    pmFVEditSrc->addAction(aReplaceFile);
-    pmFVEditSrc->addAction(aRestoreFile);
-    pmFVEditSrc->addAction(aDeleteFile);
+    AddCommandItem(pmFVEditSrc, aReplaceFile, "miReplaceFile");
+    AddCommandItem(pmFVEditSrc, aRestoreFile, "miRestoreFile");
+    AddCommandItem(pmFVEditSrc, aDeleteFile, "miDeleteFile");
     pmFVEditSrc->addSeparator()->setObjectName("N3");
     const char* styles[] = {"Small Icons", "Icons", "List", "Table"};
     const char* styleNames[] = {"miSmallIcons", "miIcons", "miList", "miTable"};

@@ -1,10 +1,13 @@
 #include "shell/LanguagePack.h"
 
+#include <functional>
+
 #include <QAbstractButton>
 #include <QAction>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVariant>
 
@@ -15,6 +18,7 @@ namespace fs::shell {
 namespace {
 
 constexpr const char* kEnglish = "fsBuiltInText";
+constexpr const char* kData = "fsTextIsData";
 
 // How one kind of control shows its caption.
 struct Caption {
@@ -25,10 +29,14 @@ struct Caption {
 // The caption of o and the key it is filed under, if o has one.
 bool CaptionOf(QObject* o, QString* key, Caption* c) {
     if (auto* menu = qobject_cast<QMenu*>(o)) {
+        // A pop-up menu has no caption; its items have.
+        if (menu->menuAction()->associatedObjects().isEmpty()) return false;
         *key = menu->objectName();
         *c = {[menu] { return menu->title(); }, [menu](const QString& t) { menu->setTitle(t); }};
     } else if (auto* a = qobject_cast<QAction*>(o)) {
-        if (a->isSeparator() || a->menu()) return false;
+        // A command that no menu shows has no caption of its own: the
+        // controls bound to it carry theirs.
+        if (a->isSeparator() || a->menu() || a->associatedObjects().isEmpty()) return false;
         *key = a->objectName();
         *c = {[a] { return a->text(); }, [a](const QString& t) { a->setText(t); }};
     } else if (auto* b = qobject_cast<QAbstractButton*>(o)) {
@@ -58,43 +66,66 @@ std::optional<QString> Text(const IniFile& pack, const QString& section, const Q
     return QString::fromStdString(*t);
 }
 
-void ApplyTo(QObject* owner, const QString& section, const IniFile& pack, const ViewSections& views) {
+using Visit = std::function<void(QObject*, const QString& section, const QString& key, const Caption&)>;
+
+// Visits every control below owner that has a caption filed under a key, in
+// creation order, views under their own sections.
+void Walk(QObject* owner, const QString& section, const ViewSections& views, const Visit& visit) {
     for (QObject* o : owner->children()) {
         if (auto* w = qobject_cast<QWidget*>(o); w && views.contains(w)) {
-            ApplyTo(w, views.value(w), pack, views);
+            // A view with a caption of its own files it under its own name.
+            QString key;
+            Caption c;
+            if (CaptionOf(w, &key, &c)) visit(w, views.value(w), key, c);
+            Walk(w, views.value(w), views, visit);
             continue;
         }
         // Separate windows get their own pass.
         if (auto* w = qobject_cast<QWidget*>(o); w && w->isWindow() && !qobject_cast<QMenu*>(w)) continue;
         QString key;
         Caption c;
-        if (CaptionOf(o, &key, &c))
-            if (const auto t = Text(pack, section, key)) SetText(o, c, *t);
+        // Qt's own parts of a control (a tab bar's scroll buttons, the menu
+        // bar's extension button) are not the program's.
+        const bool own = !o->objectName().startsWith("qt_") && !qobject_cast<QTabBar*>(owner);
+        if (own && !o->property(kData).toBool() && CaptionOf(o, &key, &c)) visit(o, section, key, c);
         if (auto* tabs = qobject_cast<QTabWidget*>(o)) {
             for (int i = 0; i < tabs->count(); ++i) {
                 QWidget* page = tabs->widget(i);
-                if (const auto t = Text(pack, section, page->objectName()))
-                    SetText(page, {[tabs, i] { return tabs->tabText(i); }, [tabs, i](const QString& s) {
-                                       tabs->setTabText(i, s);
-                                   }},
-                            *t);
+                if (page->objectName().isEmpty()) continue;
+                visit(page, section, page->objectName(),
+                      {[tabs, i] { return tabs->tabText(i); }, [tabs, i](const QString& s) { tabs->setTabText(i, s); }});
             }
         }
-        ApplyTo(o, section, pack, views);
+        Walk(o, section, views, visit);
     }
+}
+
+void WalkWindow(QWidget* window, const ViewSections& views, bool mainWindow, const Visit& visit) {
+    const QString section = window->objectName();
+    if (!mainWindow)
+        visit(window, section, section,
+              {[window] { return window->windowTitle(); }, [window](const QString& s) { window->setWindowTitle(s); }});
+    Walk(window, section, views, visit);
 }
 
 }  // namespace
 
 void ApplyLanguagePack(QWidget* window, const IniFile& pack, const ViewSections& views, bool mainWindow) {
-    const QString section = window->objectName();
-    if (!mainWindow)
-        if (const auto t = Text(pack, section, section))
-            SetText(window, {[window] { return window->windowTitle(); },
-                             [window](const QString& s) { window->setWindowTitle(s); }},
-                    *t);
-    ApplyTo(window, section, pack, views);
+    WalkWindow(window, views, mainWindow,
+               [&pack](QObject* o, const QString& section, const QString& key, const Caption& c) {
+                   if (const auto t = Text(pack, section, key)) SetText(o, c, *t);
+               });
 }
+
+QList<PackEntry> TranslatableTexts(QWidget* window, const ViewSections& views, bool mainWindow) {
+    QList<PackEntry> entries;
+    WalkWindow(window, views, mainWindow, [&entries](QObject* o, const QString& section, const QString& key, const Caption& c) {
+        entries.push_back({o, section, key, c.get()});
+    });
+    return entries;
+}
+
+void MarkTextAsData(QObject* control) { control->setProperty(kData, true); }
 
 void RestoreBuiltInTexts(QWidget* window) {
     QList<QObject*> all = window->findChildren<QObject*>();

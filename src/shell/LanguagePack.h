@@ -5,10 +5,12 @@
 #pragma once
 
 #include <QHash>
+#include <QList>
 #include <QString>
 
 #include "firmware/IniFile.h"
 
+class QObject;
 class QWidget;
 
 namespace fs::shell {
@@ -20,6 +22,22 @@ using ViewSections = QHash<const QWidget*, QString>;
 // its own key unless it is the main window) and, each under its own
 // section, to the views of views found inside it.
 void ApplyLanguagePack(QWidget* window, const fs::IniFile& pack, const ViewSections& views, bool mainWindow);
+
+// One text a pack can change: the section and key it is filed under and the
+// control's text now.
+struct PackEntry {
+    QObject* Control;
+    QString Section;
+    QString Key;
+    QString Text;
+};
+
+// Every text ApplyLanguagePack would look up for window, in its order.
+QList<PackEntry> TranslatableTexts(QWidget* window, const ViewSections& views, bool mainWindow);
+
+// Marks a control whose text is data (a port, a pack's language, a figure
+// the program writes): no pack changes it and none needs to name it.
+void MarkTextAsData(QObject* control);
 
 // Puts back the built-in texts of every control below window that a pack
 // changed.

@@ -14,6 +14,9 @@
 #include "shell/AboutBox.h"
 #include "shell/ConverterPage.h"
 #include "shell/FileManPane.h"
+#include "shell/PhoneFileManView.h"
+#include "shell/ProfileCreatorPage.h"
+#include "shell/SelImageTypeDialog.h"
 #include "shell/FirmwareViewer.h"
 #include "shell/LanguagePack.h"
 #include "shell/MainWindow.h"
@@ -46,7 +49,26 @@ void TfMain::showEvent(QShowEvent* event) {
 }
 
 QList<QWidget*> TfMain::Windows() const {
-    return {const_cast<TfMain*>(this), AboutBox, fSelProfile, fSavePatch};
+    return {const_cast<TfMain*>(this), AboutBox, fSelProfile, fSavePatch, fSelImageType};
+}
+
+ViewSections TfMain::LanguageViews() const {
+    ViewSections views;
+    views.insert(frEditor, "frEditor");
+    views.insert(frFwViewer, "frFwViewer");
+    views.insert(frProfileCreator, "frProfileCreator");
+    views.insert(frConverter, "frConverter");
+    views.insert(frPatches, "frPatches");
+    views.insert(frPhoneFileMan, "frPhoneFileMan");
+    views.insert(frPhoneFileMan->frFileMan, "frFileMan");
+    return views;
+}
+
+QList<PackEntry> TfMain::TranslatableTexts() const {
+    QList<PackEntry> entries;
+    const ViewSections views = LanguageViews();
+    for (QWidget* w : Windows()) entries += fs::shell::TranslatableTexts(w, views, w == this);
+    return entries;
 }
 
 void TfMain::LoadSettings() {
@@ -161,6 +183,7 @@ void TfMain::FillLanguageMenu(const QString& current) {
         if (caption.isEmpty()) continue;
         QAction* item = miLanguage->addAction(caption);
         item->setObjectName(f.fileName().section('.', 0, 0));
+        MarkTextAsData(item);
         // The whole file name, so a name with more dots finds its own file.
         item->setData(f.fileName());
         item->setCheckable(true);
@@ -173,11 +196,7 @@ void TfMain::FillLanguageMenu(const QString& current) {
 void TfMain::ApplyLanguageFile(const QString& fileName) {
     const IniFile pack =
         IniFile::Load(Std(QDir(QString::fromStdString(state_.Fw.ProgramDir)).filePath(fileName)));
-    ViewSections views;
-    views.insert(frEditor, "frEditor");
-    views.insert(frFwViewer, "frFwViewer");
-    views.insert(frConverter, "frConverter");
-    views.insert(frPatches, "frPatches");
+    const ViewSections views = LanguageViews();
     for (QWidget* w : Windows()) ApplyLanguagePack(w, pack, views, w == this);
 }
 
@@ -187,8 +206,10 @@ void TfMain::LanguageClick(QAction* item) {
     doc.LoadFile(Std(SettingsPath()), nullptr);
     TGmXmlNode& language = FindOrAddChild(FindOrAddTop(doc, "Options"), "Language");
     if (item->objectName().compare("miEnglishLang", Qt::CaseInsensitive) == 0) {
+        // Controls that change their own captions keep whatever a pack gave
+        // them; only a fresh start shows every built-in text again.
         language.SetValue("");
-        for (QWidget* w : Windows()) RestoreBuiltInTexts(w);
+        prompts_.Warning(this, "Please Restart the Program!", "Warning!");
     } else {
         const QString file = item->data().toString();
         language.SetValue(AnsiFromUtf8(Std(file)));

@@ -1,5 +1,6 @@
 // The window itself: creation, menus, status bar, pages and the close
 // sequence. The "Firmware Editor" handlers live in EditorPage.cpp.
+#include "shell/CommandLink.h"
 #include "shell/ProfileCreatorPage.h"
 #include "shell/SelImageTypeDialog.h"
 #include "shell/MainWindow.h"
@@ -185,8 +186,10 @@ void TfMain::CreateMenus() {
     miFileOpen->setObjectName("miFileOpen");
     miFileOpen->setShortcut(QKeySequence("Ctrl+O"));
     SetHint(miFileOpen, "Open|Open a file");
-    aOpenSPF = miFile->addAction("Open SPF", this, &TfMain::aOpenSPFExecute);
+    aOpenSPF = new QAction("Open SPF", this);
     aOpenSPF->setObjectName("aOpenSPF");
+    connect(aOpenSPF, &QAction::triggered, this, &TfMain::aOpenSPFExecute);
+    AddCommandItem(miFile, aOpenSPF, "miOpenSPF");
     miFileSave = miFile->addAction("&Save");
     miFileSave->setObjectName("miFileSave");
     miFileSave->setShortcut(QKeySequence("Ctrl+S"));
@@ -322,6 +325,7 @@ void TfMain::BuildComPortMenu(const std::vector<int>& ports) {
     for (int n : ports) {
         QAction* a = miPhoneCOMport->addAction("COM" + QString::number(n));
         a->setObjectName("MIcom" + QString::number(n));
+        MarkTextAsData(a);
         a->setData(n);
         a->setCheckable(true);
         a->setChecked(n == 1);
@@ -345,6 +349,7 @@ void TfMain::CreateStatusBar() {
     for (int i = 0; i < 4; ++i) {
         auto* panel = new QLabel(strip);
         panel->setObjectName("StatusPanel" + QString::number(i));
+        MarkTextAsData(panel);  // a status text the program writes
         panel->setFrameShape(QFrame::StyledPanel);
         panel->setFrameShadow(QFrame::Sunken);
         // At least the classic widths; a long figure widens its panel

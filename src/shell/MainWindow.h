@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "shell/LanguagePack.h"
 #include "shell/SelectFolderDialog.h"
 #include "shell/ShellState.h"
 #include "shell/BuiltinSound.h"
@@ -106,6 +107,8 @@ public:
     void LanguageClick(QAction* item);
     // Applies a pack file (a name in ProgramDir) to every window.
     void ApplyLanguageFile(const QString& fileName);
+    // Every text a pack can change, window by window.
+    QList<PackEntry> TranslatableTexts() const;
     // "Play Sounds with": 1 ma3smwemu_gsm, 2 M5_EmuSmw5, 3 Built-in.
     void SelectSoundLibrary(int tag);
     static constexpr int kBuiltInPlayer = 3;
@@ -208,7 +211,10 @@ private:
     void RestoreMenuState(fs::TGmXmlNode& options, QMenu* menu);
     void StoreMenuState(QMenu* menu, fs::TGmXmlNode& options);
     void FillLanguageMenu(const QString& current);
+    // The five windows, and the embedded views with the sections their texts
+    // are filed under.
     QList<QWidget*> Windows() const;
+    ViewSections LanguageViews() const;
     QWidget* CreateEditorPage();
     void CreateStatusBar();
     void PlaceProgressBar();

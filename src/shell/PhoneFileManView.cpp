@@ -25,6 +25,7 @@
 
 #include "shell/FileManPane.h"
 #include "shell/Icons.h"
+#include "shell/LanguagePack.h"
 #include "shell/QtProgress.h"
 #include "shell/UserPrompts.h"
 
@@ -197,6 +198,7 @@ TfrPhoneFileMan::TfrPhoneFileMan(ConnectionState& connection, UserPrompts& promp
     panel->addWidget(pbStatus, 2, 0, 1, 2);
     stParams = new QLabel(pFirmwareSources);
     stParams->setObjectName("stParams");
+    MarkTextAsData(stParams);  // a status text the program writes
     panel->addWidget(stParams, 3, 0);
     cbBlockSize = new QComboBox(pFirmwareSources);
     cbBlockSize->setObjectName("cbBlockSize");
@@ -221,6 +223,7 @@ TfrPhoneFileMan::TfrPhoneFileMan(ConnectionState& connection, UserPrompts& promp
     for (int i = 0; i < 4; ++i) {
         auto* p = new QLabel(strip);
         p->setObjectName("FileManPanel" + QString::number(i));
+        MarkTextAsData(p);  // a status text the program writes
         p->setFrameShape(QFrame::StyledPanel);
         p->setFrameShadow(QFrame::Sunken);
         // At least the classic widths; the last panel takes the rest, since

@@ -60,9 +60,13 @@ TfrProfileCreator::TfrProfileCreator(FirmwareState& fw, UserPrompts& prompts, QW
     eDisplayHeight = edit("eDisplayHeight", false);
     for (QLineEdit* e : {leDisplayWidth, eDisplayHeight}) e->setFixedWidth(48);
     auto* displayRow = new QHBoxLayout;
-    displayRow->addWidget(new QLabel("Size of Phone Display: (Width x Height)", this));
+    auto* displayLabel = new QLabel("Size of Phone Display: (Width x Height)", this);
+    displayLabel->setBuddy(leDisplayWidth);
+    displayRow->addWidget(displayLabel);
     displayRow->addWidget(leDisplayWidth);
-    displayRow->addWidget(new QLabel("X", this));
+    auto* times = new QLabel("X", this);
+    times->setObjectName("lDisplayX");
+    displayRow->addWidget(times);
     displayRow->addWidget(eDisplayHeight);
     displayRow->addStretch(1);
 
@@ -120,15 +124,21 @@ TfrProfileCreator::TfrProfileCreator(FirmwareState& fw, UserPrompts& prompts, QW
     // The list is the estimate; editing it by hand has no command.
     for (QPushButton* b : {bAddRegion, bEditRegion, bDelRegion}) b->setEnabled(false);
     auto* regionEdits = new QGridLayout;
-    regionEdits->addWidget(new QLabel("Start Address: ", this), 0, 0);
+    auto* startLabel = new QLabel("Start Address: ", this);
+    startLabel->setBuddy(leRegStartAddr);
+    regionEdits->addWidget(startLabel, 0, 0);
     regionEdits->addWidget(leRegStartAddr, 0, 1);
     regionEdits->addWidget(bAddRegion, 0, 2);
-    regionEdits->addWidget(new QLabel("Region Length:", this), 1, 0);
+    auto* lengthLabel = new QLabel("Region Length:", this);
+    lengthLabel->setBuddy(leRegLength);
+    regionEdits->addWidget(lengthLabel, 1, 0);
     regionEdits->addWidget(leRegLength, 1, 1);
     regionEdits->addWidget(bEditRegion, 1, 2);
     regionEdits->addWidget(bDelRegion, 2, 2);
     auto* regions = new QVBoxLayout;
-    regions->addWidget(new QLabel("Firmware Memory Regions:", this));
+    auto* regionsLabel = new QLabel("Firmware Memory Regions:", this);
+    regionsLabel->setObjectName("lMemoryRegions");
+    regions->addWidget(regionsLabel);
     regions->addWidget(lvMemoryRegions, 1);
     regions->addLayout(regionEdits);
 

@@ -53,14 +53,13 @@ bool ShootProfileCreator(TfrProfileCreator& page, QWidget& window, const Firmwar
         c->setChecked(true);
 
     // The dialog is modal: it is shot from the event loop it runs.
-    const std::vector<tImgType>* shown = nullptr;
     QTimer poll;
     poll.setInterval(10);
     QObject::connect(&poll, &QTimer::timeout, [&] {
         TfSelImageType* d = page.ImageTypeDialog();
         if (!d->isVisible()) return;
         poll.stop();
-        ok &= ShootDialog(*d, shown ? *shown : page.Search().FoundImages, dir);
+        ok &= ShootDialog(*d, page.Search().FoundImages, dir);
         shot = true;
         d->bOk->click();
         if (d->isVisible()) d->done(0);
@@ -69,19 +68,7 @@ bool ShootProfileCreator(TfrProfileCreator& page, QWidget& window, const Firmwar
     page.bStartSearchClick();
     poll.stop();
     ok &= Grab(&window, dir, "profile-creator.png");
-
-    if (!shot && fw.FirmwareFile && !fw.Firmware.Images.empty()) {
-        // No picture table found: the dialog on the open image's pictures.
-        std::vector<tImgType> images = fw.Firmware.Images;
-        shown = &images;
-        TfSelImageType* d = page.ImageTypeDialog();
-        d->Fill(*fw.FirmwareFile, images, fw.ImageIdNames);
-        poll.start();
-        d->Execute();
-        poll.stop();
-        d->Empty();
-    }
-    return ok;
+    return ok && shot;
 }
 
 }  // namespace fs::shell

@@ -13,10 +13,10 @@ namespace fs::shell {
 class TfrProfileCreator;
 
 // Searches the open image of fw (all four tables, display width x height)
-// on page and writes image-types.png (the dialog: during the search when the
-// picture table is found, otherwise on the pictures of the open image) and
-// profile-creator.png (grabbed from window, which shows the page). False
-// when a picture could not be written. Nothing is saved into "Firmwares".
+// on page and writes image-types.png (the dialog the search brings up on the
+// found pictures) and profile-creator.png (grabbed from window, which shows
+// the page). False when no picture table was found or a picture could not be
+// written. Nothing is saved into "Firmwares".
 bool ShootProfileCreator(TfrProfileCreator& page, QWidget& window, const FirmwareState& fw, int width, int height,
                          const QString& dir);
 

@@ -123,6 +123,17 @@ bool TakeScreenshots(TfMain& window, const QString& dir, const std::function<boo
     ok &= Save(window.AboutBox, dir, "about.png");
     window.AboutBox->hide();
     if (more) ok &= more(window, dir);
+
+    // Last, as a pack changes every window: the editor in Russian.
+    const QString pack = "Russian.lng";
+    if (QFileInfo::exists(QString::fromStdString(window.Fw().ProgramDir) + pack)) {
+        window.ApplyLanguageFile(pack);
+        window.PageControl->setCurrentWidget(window.TabSheet1);
+        if (window.SelectNode("Images")) window.SelectRow(0);
+        ok &= Save(&window, dir, "editor-russian.png");
+    } else {
+        ok = false;
+    }
     return ok;
 }
 

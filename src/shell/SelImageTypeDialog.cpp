@@ -19,6 +19,7 @@
 #include "firmware/Other.h"
 #include "profilecreator/ProfileCreator.h"
 #include "shell/FirmwareViewer.h"
+#include "shell/LanguagePack.h"
 #include "shell/UserPrompts.h"
 
 namespace fs::shell {
@@ -106,6 +107,7 @@ TfSelImageType::TfSelImageType(UserPrompts& prompts, QWidget* parent) : QDialog(
 
     auto* transp = new QHBoxLayout;
     auto* lTranspColor = new QLabel("Transparent color: ", this);
+    lTranspColor->setObjectName("lTranspColor");
     Shape1 = new ColourSwatch(this);
     Shape1->setObjectName("Shape1");
     bSelectTransp = new QPushButton("Select", this);
@@ -137,6 +139,7 @@ TfSelImageType::TfSelImageType(UserPrompts& prompts, QWidget* parent) : QDialog(
     statusBar->setSizeGripEnabled(false);
     StatusPanel = new QLabel(statusBar);
     StatusPanel->setObjectName("StatusPanel");
+    MarkTextAsData(StatusPanel);  // a status text the program writes
     StatusPanel->setMinimumWidth(50);
     statusBar->addWidget(StatusPanel, 1);
 

@@ -65,11 +65,11 @@ TEST_F(CliDemo, ListTextShowsRowsAsTheEditorDoes) {
     auto r = List();
     ASSERT_EQ(r.Code, 0) << r.Err;
     EXPECT_NE(r.Out.find("Phone: E250\nFirmware: E250XXJE1\n"), std::string::npos);
-    EXPECT_NE(r.Out.find("Images: 14 entries"), std::string::npos);
+    EXPECT_NE(r.Out.find("Images: 15 entries"), std::string::npos);
     EXPECT_NE(r.Out.find("  Image_13 "), std::string::npos);
     EXPECT_NE(r.Out.find("(linked)"), std::string::npos);
     EXPECT_NE(r.Out.find("E:\\S100\\Flashsmith_Snake_suite\\Snake.jar"), std::string::npos);
-    EXPECT_NE(r.Out.find("Lang Table 2 / Lang_3: 6 entries"), std::string::npos);
+    EXPECT_NE(r.Out.find("Lang Table 2 / Lang_3: 260 entries"), std::string::npos);
     EXPECT_NE(r.Out.find("\xD0\x9C\xD0\xB5\xD0\xBD\xD1\x8E"), std::string::npos);  // shown as UTF-8 on a terminal
 }
 
@@ -159,7 +159,7 @@ TEST_F(CliDemo, ExportWritesFilesNamedAsRows) {
     ASSERT_EQ(r.Code, 0) << r.Err;
     size_t lines = 0;
     for (char c : r.Out) lines += c == '\n';
-    EXPECT_EQ(lines, 14u);
+    EXPECT_EQ(lines, 15u);
     EXPECT_TRUE(fs::FileExists(out / "Image_7.bmp"));
     r = RunCli({"export", image, "images", "6", out.Str(), "--jpeg", "--firmwares", firmwares});
     ASSERT_EQ(r.Code, 0) << r.Err;
@@ -168,7 +168,7 @@ TEST_F(CliDemo, ExportWritesFilesNamedAsRows) {
     ASSERT_TRUE(fs::ReadWholeFile(out / "Image_7.jpg", jpg, nullptr));
     EXPECT_EQ(jpg.substr(0, 2), "\xFF\xD8");
     r = RunCli({"export", image, "java", "all", out.Str(), "--firmwares", firmwares});
-    EXPECT_EQ(r.Out, out / "Snake.jad" + "\n" + out / "Snake.jar" + "\n");
+    EXPECT_EQ(r.Out, out / "manager_suites.dat" + "\n" + out / "Snake.jad" + "\n" + out / "Snake.jar" + "\n");
     r = RunCli({"export", image, "sounds", "5", out.Str(), "--firmwares", firmwares});
     EXPECT_EQ(r.Out, out / "Sound_6.mmf" + "\n");
     EXPECT_EQ(RunCli({"export", image, "sounds", "99", out.Str(), "--firmwares", firmwares}).Code, 1);

@@ -79,8 +79,10 @@ TEST(DemoFirmware, IdentifiesAndParsesEveryTable) {
     EXPECT_EQ(shared, 1);
     EXPECT_GT(st.FirmwareDescription.SndTableLength, 8);
 
-    ASSERT_EQ(st.Firmware.JavaApps.size(), 2u);  // the entry outside E:\S100 is skipped
-    for (const auto& j : st.Firmware.JavaApps) EXPECT_EQ(j.Path.rfind("E:\\S100\\", 0), 0u) << j.Path;
+    // the manager's list, the JAD and the JAR; the entry outside E:\S100 is skipped
+    ASSERT_EQ(st.Firmware.JavaApps.size(), 3u);
+    EXPECT_EQ(st.Firmware.JavaApps[0].Path.rfind("e:\\S100\\manager_", 0), 0u);
+    for (const auto& j : st.Firmware.JavaApps) EXPECT_EQ(fs::UpperAscii(j.Path).rfind("E:\\S100\\", 0), 0u) << j.Path;
 
     ASSERT_EQ(st.FirmwareDescription.LanguageCount, 3);
     ASSERT_EQ(st.Firmware.Strings1.size(), 3u);
@@ -157,7 +159,7 @@ TEST(DemoFirmware, ListRowsNameSizeIdAndColour) {
     EXPECT_EQ(row.Size, "0");
     EXPECT_EQ(row.Colour, fs::RowColour::Deleted);
     EXPECT_EQ(row.Name, "Sound_2");
-    EXPECT_EQ(fs::MakeListRow(st, fs::kCatJava, 1).Name, "E:\\S100\\Flashsmith_Snake_suite\\Snake.jar");
+    EXPECT_EQ(fs::MakeListRow(st, fs::kCatJava, 2).Name, "E:\\S100\\Flashsmith_Snake_suite\\Snake.jar");
     // a Cyrillic string shows in the 8-bit code page, its size in stored bytes + 1
     row = fs::MakeListRow(st, fs::LanguageCategory(st, 1, 2), 0);
     EXPECT_EQ(row.Name, "\xCC\xE5\xED\xFE");
@@ -202,7 +204,7 @@ TEST(DemoFirmware, ExportWritesStoredDataFollowingLinks) {
     ASSERT_TRUE(fs::ReadWholeFile(snd.Path, mmf, nullptr));
     EXPECT_EQ(mmf, std::string(d.st.FirmwareFile->View(d.st.Firmware.Sounds[0].Address, d.st.Firmware.Sounds[0].Size)));
 
-    auto jar = fs::ExportResource(d.st, fs::kCatJava, 1, out.Str(), false);
+    auto jar = fs::ExportResource(d.st, fs::kCatJava, 2, out.Str(), false);
     ASSERT_EQ(jar.Status, fs::ExportStatus::Ok);
     EXPECT_EQ(jar.Path, out / "Snake.jar");
     auto jpg = fs::ExportResource(d.st, fs::kCatImages, 6, out.Str(), true);
@@ -262,7 +264,7 @@ TEST(DemoFirmware, ExportNeverReplacesTheOpenImage) {
     o.FirmwaresDir = dir / "Firmwares";
     ASSERT_EQ(fs::OpenFirmware(st, image, o, fs::NullProgress()).Status, fs::OpenStatus::Ok);
     const int64_t size = st.FirmwareFile->Size();
-    auto r = fs::ExportResource(st, fs::kCatJava, 1, dir.Str(), false);
+    auto r = fs::ExportResource(st, fs::kCatJava, 2, dir.Str(), false);
     EXPECT_EQ(r.Status, fs::ExportStatus::WriteFailed);
     EXPECT_NE(r.Error.find("open firmware image"), std::string::npos);
     EXPECT_EQ(fs::FileSizeOf(image), size);

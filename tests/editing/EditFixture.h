@@ -24,7 +24,7 @@ constexpr int32_t kChecker8 = 8;      // RAW8, 16 x 16
 constexpr int32_t kArrowWbmp = 11;    // WBMP, 16 x 16
 constexpr int32_t kLinkedPic = 12;    // shares picture 0's data
 constexpr int32_t kLinkedSound = 5;   // shares sound 0's data
-constexpr int32_t kJad = 0, kJar = 1;
+constexpr int32_t kJad = 1, kJar = 2;  // after the manager's list (0)
 constexpr int32_t kLang0 = 3;         // language 1 of table 1
 constexpr int32_t kOk = 2;            // "OK", stored length 2
 constexpr int32_t kDuplicateOk = 5;   // same address as kOk

@@ -56,7 +56,7 @@ TEST(EditScript, ListShowsTheModelAfterTheScript) {
                              "string 1 0 2 Hello # world\r\n"
                              "string 1 0 0\r\n"
                              "delete-string 2 1 0\r\n"
-                             "delete java 0\r\n"),
+                             "delete java 1\r\n"),
                     {"--json", "--temp", temp});
     ASSERT_EQ(r.Code, 0) << r.Err;
     EXPECT_EQ(r.Err, "");
@@ -123,7 +123,7 @@ TEST(EditScript, LinesThatChangeNothingWarnAndFailTheRun) {
     EXPECT_TRUE(Has(r.Err, "warning: line 5: replace images 0: the entry is already replaced"));
     EXPECT_TRUE(Has(r.Err, "warning: line 6: string 1 0 5: the entry shares"));
     EXPECT_TRUE(Has(r.Err, "error: line 7: replace sounds 0: the file cannot be read"));
-    EXPECT_TRUE(Has(r.Err, "warning: line 8: delete images 77: no such entry (14 entries)"));
+    EXPECT_TRUE(Has(r.Err, "warning: line 8: delete images 77: no such entry (15 entries)"));
     EXPECT_TRUE(Has(r.Err, "warning: line 9: string 1 9 0: no language 9"));
     EXPECT_TRUE(Has(r.Err, "warning: line 10: no-transparent 0: the picture has no transparent colour"));
     // the lines that worked still count

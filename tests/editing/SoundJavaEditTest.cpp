@@ -79,13 +79,13 @@ TEST(JavaEdit, JadReplacesThePairUnderTheSuiteName) {
     fs::EditResult r = fs::ReplaceJava(d.st, kJar, s.jad);
     ASSERT_EQ(r.Status, EditStatus::Ok) << r.Detail;
     EXPECT_EQ(r.Rows.size(), 2u);
-    EXPECT_EQ(apps[kJad].TempName, "tmpJava_0");
-    EXPECT_EQ(apps[kJar].TempName, "tmpJava_1");
+    EXPECT_EQ(apps[kJad].TempName, "tmpJava_1");
+    EXPECT_EQ(apps[kJar].TempName, "tmpJava_2");
     EXPECT_EQ(apps[kJad].NewPath, "e:\\S100\\#A#C#M#E_#Tetris%0020#Pro_suite.jad");
     EXPECT_EQ(apps[kJar].NewPath, "e:\\S100\\#A#C#M#E_#Tetris%0020#Pro_suite.jar");
     EXPECT_EQ(d.Row(fs::kCatJava, kJad).Name, "e:\\S100\\ACME_Tetris Pro_suite.jad");
-    EXPECT_EQ(fstest::Slurp(d.Temp("tmpJava_0")), jadBefore);
-    EXPECT_EQ(fstest::Slurp(d.Temp("tmpJava_1")), fstest::Slurp(s.jar));
+    EXPECT_EQ(fstest::Slurp(d.Temp("tmpJava_1")), jadBefore);
+    EXPECT_EQ(fstest::Slurp(d.Temp("tmpJava_2")), fstest::Slurp(s.jar));
     EXPECT_EQ(fstest::Slurp(s.jad), jadBefore);  // the user's file is not appended to
     EXPECT_EQ(d.Used(2), used - jadSize - jarSize + static_cast<int32_t>(jadBefore.size()) + 504);
 
@@ -93,8 +93,8 @@ TEST(JavaEdit, JadReplacesThePairUnderTheSuiteName) {
     EXPECT_EQ(fs::ReplaceJava(d.st, kJad, s.jad).Status, EditStatus::AlreadyReplaced);
     ASSERT_EQ(fs::RestoreEntry(d.st, fs::kCatJava, kJad).Status, EditStatus::Ok);
     EXPECT_TRUE(apps[kJar].TempName.empty());
-    EXPECT_FALSE(fs::FileExists(d.Temp("tmpJava_0")));
     EXPECT_FALSE(fs::FileExists(d.Temp("tmpJava_1")));
+    EXPECT_FALSE(fs::FileExists(d.Temp("tmpJava_2")));
     EXPECT_EQ(d.Used(2), used);
 }
 

@@ -141,13 +141,16 @@ TEST(PatchRoundTrip, Java) {
     RoundTrip t;
     const std::string jar = "PK a replaced archive";
     const std::string path = "E:\\S100\\#Flashsmith_#Snake_suite\\#Snake2.jar";
-    t.Run(PatchKind::Java, [&](FirmwareState& st) { ReplaceJava(st, 1, jar, path); });
+    t.Run(PatchKind::Java, [&](FirmwareState& st) { ReplaceJava(st, 2, jar, path); });
     const auto& after = t.opened.Firmware.JavaApps;
-    ASSERT_EQ(after.size(), 2u);  // the table is closed after the two it holds
-    EXPECT_EQ(after[1].Path, path);
-    EXPECT_EQ(t.OpenedData(after[1].Address, after[1].Size), jar);
-    const auto& jad = t.edited.Firmware.JavaApps[0];
-    EXPECT_EQ(t.OpenedData(after[0].Address, after[0].Size), t.DataAt(t.original, jad.Address, jad.Size));
+    ASSERT_EQ(after.size(), 3u);  // the table is closed after the three it holds
+    EXPECT_EQ(after[2].Path, path);
+    EXPECT_EQ(t.OpenedData(after[2].Address, after[2].Size), jar);
+    for (size_t i : {0, 1}) {  // the manager's list and the JAD keep their data
+        const auto& kept = t.edited.Firmware.JavaApps[i];
+        EXPECT_EQ(after[i].Path, kept.Path);
+        EXPECT_EQ(t.OpenedData(after[i].Address, after[i].Size), t.DataAt(t.original, kept.Address, kept.Size));
+    }
 }
 
 TEST(PatchRoundTrip, Strings) {

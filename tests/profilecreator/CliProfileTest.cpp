@@ -4,6 +4,7 @@
 #include "ProfileImage.h"
 #include "cli/CliRun.h"
 #include "firmware/FileUtil.h"
+#include "firmware/Firmware.h"
 
 namespace {
 
@@ -51,6 +52,26 @@ TEST(CliProfile, CreatesRefusesToOverwriteAndForces) {
     r = RunCli({"profile", "create", blank, "--out", dir / "blank.sdf"});
     EXPECT_EQ(r.Code, 1);
     EXPECT_FALSE(fs::FileExists(dir / "blank.sdf"));
+}
+
+// The demo written by the CLI is read back by the CLI's profile creator to the
+// tables its own description names.
+TEST(CliProfile, DemoTablesAreFound) {
+    ScratchDir dir("cliprofdemo");
+    ASSERT_EQ(RunCli({"demo", dir / "d", "--lead", "0x1000"}).Code, 0);
+    const std::string found = dir / "found.sdf";
+    auto r = RunCli({"profile", "create", dir / "d/demo.bin", "--out", found, "--transparent", "0xFFFF00"});
+    ASSERT_EQ(r.Code, 0) << r.Err;
+    EXPECT_NE(r.Out.find("Images Found:           15"), std::string::npos) << r.Out;
+    fs::FirmwareState mine, own;
+    fs::ReadDescription(mine, found);
+    fs::ReadDescription(own, dir / "d/Firmwares/E250XXJE1.sdf");
+    const auto &m = mine.FirmwareDescription, &o = own.FirmwareDescription;
+    EXPECT_EQ(std::tie(m.ImageTable, m.SoundTable, m.JavaTable, m.LanguageTable1, m.LanguageTable2),
+              std::tie(o.ImageTable, o.SoundTable, o.JavaTable, o.LanguageTable1, o.LanguageTable2));
+    EXPECT_EQ(std::tie(m.SndTableLength, m.JavaTableLength, m.LanguageCount, m.Transparent),
+              std::tie(o.SndTableLength, o.JavaTableLength, o.LanguageCount, o.Transparent));
+    EXPECT_EQ(m.ImageTable, 0x91000);
 }
 
 }  // namespace

@@ -210,12 +210,14 @@ TEST_F(ProfilePage, PicturesReviewedInTheDialogAreSavedAndTheImageOpensWithTheFi
     EXPECT_TRUE(FileExists(QDir(Firmwares()).filePath("X480XXAB1_0.sdf").toStdString()));
 }
 
-TEST_F(ProfilePage, TheDemoImageSavesItsSoundTableAndUnknownImagesEndQuietly) {
+TEST_F(ProfilePage, TheDemoImageShowsAndSavesTheTablesOfItsDescription) {
     DemoResult demo;
     std::string error;
     ASSERT_TRUE(WriteDemoFirmware(Path("demo").toStdString(), {}, &demo, &error)) << error;
     FirmwareState known;
     ReadDescription(known, demo.ProfilePath);
+    const auto& k = known.FirmwareDescription;
+    const auto hex = [](int32_t v) { return QString::fromStdString(HexStr(uint32_t(v))); };
 
     // Nothing to identify: no model, nothing shown, no message.
     ASSERT_TRUE(WriteFileAtomic(Path("blank.bin").toStdString(), std::string(8192, '\0'), nullptr));
@@ -224,26 +226,47 @@ TEST_F(ProfilePage, TheDemoImageSavesItsSoundTableAndUnknownImagesEndQuietly) {
     EXPECT_FALSE(Search([](TfSelImageType&) {}));
     EXPECT_TRUE(page->lePhoneModel->text().isEmpty());
 
+    // Without the language search: no language fields, three regions.
     page->leFirmwareFile->setText(QString::fromStdString(demo.ImagePath));
+    EXPECT_FALSE(Search([](TfSelImageType&) {}));
+    EXPECT_EQ(page->leTableJava->text(), hex(k.JavaTable));
+    EXPECT_TRUE(page->leTableLangs1->text().isEmpty());
+    EXPECT_EQ(page->lvMemoryRegions->topLevelItemCount(), 3);
+
     page->leDisplayWidth->setText("176");
     page->eDisplayHeight->setText("220");
-    Tick(true, true, true, false);
-    Search([](TfSelImageType& d) {
+    Tick(true, true, true, true);
+    const bool shown = Search([](TfSelImageType& d) {
+        ASSERT_EQ(d.lvImages->rowCount(), 15);
+        EXPECT_EQ(Row(d.lvImages, 6), QStringList({"Image_7", "RAW16", "176 x 220", "0:Unknown ID"}));
+        EXPECT_EQ(Row(d.lvImages, 10), QStringList({"Image_11", "WBMP", "64 x 20", "0:Unknown ID"}));
+        // the smiley's corner holds the transparent colour
         d.lvImages->selectRow(0);
         Pick(d, 1, 1);
         d.bOk->click();
     });
-    EXPECT_EQ(page->leTableSounds->text(), QString::fromStdString(HexStr(uint32_t(known.FirmwareDescription.SoundTable))));
-    EXPECT_TRUE(page->leTableLangs1->text().isEmpty());
-    EXPECT_EQ(page->lvMemoryRegions->topLevelItemCount(), 3);
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(page->leTableImages->text(), hex(k.ImageTable));
+    EXPECT_EQ(page->leTableSounds->text(), hex(k.SoundTable));
+    EXPECT_EQ(page->leSoundRecLen->text(), QString::number(k.SndTableLength));
+    EXPECT_EQ(page->leTableJava->text(), hex(k.JavaTable));
+    EXPECT_EQ(page->leJavaRecLen->text(), QString::number(k.JavaTableLength));
+    EXPECT_EQ(page->leTableLangs1->text(), hex(k.LanguageTable1));
+    EXPECT_EQ(page->leTableLangs2->text(), hex(k.LanguageTable2));
+    EXPECT_EQ(page->leTranspColor->text(), hex(k.Transparent));
+    ASSERT_EQ(page->lvMemoryRegions->topLevelItemCount(), 3 + 2 * k.LanguageCount);
+    EXPECT_EQ(page->lvMemoryRegions->topLevelItem(0)->text(0), hex(known.Firmware.Regions[0].Start));
+
     page->bSaveResults->click();
     ASSERT_FALSE(prompts.Messages.empty());
     EXPECT_EQ(prompts.Messages.back().text, "Profile saved to the file: " + QString::fromStdString(demo.Version) + ".sdf");
     FirmwareState saved;
     ReadDescription(saved, page->SavedPath().toStdString());
-    EXPECT_EQ(saved.FirmwareDescription.SoundTable, known.FirmwareDescription.SoundTable);
-    EXPECT_EQ(saved.FirmwareDescription.SndTableLength, known.FirmwareDescription.SndTableLength);
-    EXPECT_EQ(saved.FirmwareDescription.LanguageTable1, 0);
+    const auto& v = saved.FirmwareDescription;
+    EXPECT_EQ(std::tie(v.ImageTable, v.SoundTable, v.JavaTable, v.LanguageTable1, v.LanguageTable2, v.LanguageCount),
+              std::tie(k.ImageTable, k.SoundTable, k.JavaTable, k.LanguageTable1, k.LanguageTable2, k.LanguageCount));
+    EXPECT_EQ(std::tie(v.SndTableLength, v.JavaTableLength, v.Transparent),
+              std::tie(k.SndTableLength, k.JavaTableLength, k.Transparent));
 }
 
 }  // namespace
