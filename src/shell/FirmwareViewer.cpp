@@ -15,6 +15,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "shell/LanguagePack.h"
+
 namespace fs::shell {
 
 void AddSizeEdit(QWidget* owner, QHBoxLayout* row, const char* label, const char* name, const char* udName,
@@ -237,6 +239,7 @@ TfrFViewer::TfrFViewer(QWidget* parent) : QGroupBox("Extended Firmware Viewer", 
     imViewer->SetCanvas(blank);
     lbSoundInfo = new QLabel(this);
     lbSoundInfo->setObjectName("lbSoundInfo");
+    MarkTextAsData(lbSoundInfo);  // the selected sound's own description
     lbSoundInfo->setTextFormat(Qt::PlainText);
     lbSoundInfo->hide();
     layout->addWidget(lbSoundInfo);
