@@ -107,7 +107,10 @@ OpenSpfResult AppliedPatches::Apply(FirmwareState& state, const std::string& pat
     if (!haveOwn_ || r.Changed.empty()) return r;
     Applied a;
     a.Path = path;
-    for (const auto& [category, index] : r.Changed) {
+    for (const auto& changed : r.Changed) {
+        // Plain copies: Clang 14 cannot capture structured bindings in a lambda.
+        const auto category = changed.first;
+        const auto index = changed.second;
         const bool seen = std::any_of(a.Marks.begin(), a.Marks.end(),
                                       [&](const Mark& m) { return m.Category == category && m.Index == index; });
         if (!seen && EntryExists(state, category, index))
