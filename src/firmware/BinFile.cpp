@@ -30,19 +30,21 @@ std::unique_ptr<BinFile> BinFile::Open(const std::string& path, std::string* err
     f->size_ = st.st_size;
     const size_t size = static_cast<size_t>(st.st_size);
     try {
-        f->owned_.resize(size);
+        // Every byte is read over at once, so zero-filling 64 MB first would
+        // be a second pass for nothing.
+        f->read_ = std::make_unique_for_overwrite<char[]>(size);
     } catch (const std::bad_alloc&) {
         return fail("not enough memory to read " + std::to_string(size) + " bytes");
     }
     for (size_t done = 0; done < size;) {
-        const ssize_t n = ::pread(fd, f->owned_.data() + done, size - done, static_cast<off_t>(done));
+        const ssize_t n = ::pread(fd, f->read_.get() + done, size - done, static_cast<off_t>(done));
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return fail(std::strerror(errno));
         // Another program cut the file while it was read.
         if (n == 0) return fail("the file shrank to " + std::to_string(done) + " bytes while it was read");
         done += static_cast<size_t>(n);
     }
-    f->data_ = reinterpret_cast<const uint8_t*>(f->owned_.data());
+    f->data_ = reinterpret_cast<const uint8_t*>(f->read_.get());
     return f;
 }
 

@@ -50,7 +50,8 @@ private:
     BinFile() = default;
     const uint8_t* data_ = nullptr;
     int64_t size_ = 0;
-    std::string owned_;
+    std::unique_ptr<char[]> read_;  // what Open read
+    std::string owned_;             // what FromBytes was given
     std::string path_;
 };
 
