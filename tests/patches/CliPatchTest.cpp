@@ -93,14 +93,19 @@ protected:
         WriteFile(dir.Path(name), text);
         return ShellQuote(dir.Path(name));
     }
+    // "p.spf": sound 1 deleted and sound 2 replaced by a small file.
+    int CreateSoundPatch(std::string* out) {
+        WriteFile(dir.Path("ring.mmf"), "MMMD-a new tone");
+        const std::string edits = Script("e.txt", "delete sounds 1\nreplace sounds 2 " + dir.Path("ring.mmf") + "\n");
+        return RunCli("patch create " + image + " " + ShellQuote(dir.Path("p")) + " --kind snd --name Quiet --edits " +
+                          edits + firmwares,
+                      out);
+    }
 };
 
 TEST_F(CliPatchCreate, EditsBecomeAPatchThatAppliesAndExportsAsSrecCatReadsIt) {
-    WriteFile(dir.Path("ring.mmf"), "MMMD-a new tone");
-    const std::string edits = Script("e.txt", "delete sounds 1\nreplace sounds 2 " + dir.Path("ring.mmf") + "\n");
     std::string out;
-    ASSERT_EQ(RunCli("patch create " + image + " " + ShellQuote(dir.Path("p")) + " --kind snd --name Quiet --edits " +
-                         edits + firmwares, &out), 0) << out;
+    ASSERT_EQ(CreateSoundPatch(&out), 0) << out;
     EXPECT_EQ(out, dir.Path("p.spf") + "\n");
     ASSERT_EQ(RunCli("patch show " + ShellQuote(dir.Path("p.spf")), &out), 0);
     EXPECT_NE(out.find("  0: type snd, convert part: 3 data, 2 meta"), std::string::npos) << out;
@@ -179,11 +184,8 @@ TEST_F(CliPatchCreate, FullPatchExportsWithoutImageAndResourcesCanBeChosen) {
 // A patch made from edits is "No" on the image it was made from and "Yes"
 // once its records are flashed; a patch only partly in place is "Partly".
 TEST_F(CliPatchCreate, StatusTellsWhetherEachPatchIsInTheImage) {
-    WriteFile(dir.Path("ring.mmf"), "MMMD-a new tone");
-    const std::string edits = Script("e.txt", "delete sounds 1\nreplace sounds 2 " + dir.Path("ring.mmf") + "\n");
     std::string out;
-    ASSERT_EQ(RunCli("patch create " + image + " " + ShellQuote(dir.Path("p")) + " --kind snd --name Quiet --edits " +
-                         edits + firmwares, &out), 0) << out;
+    ASSERT_EQ(CreateSoundPatch(&out), 0) << out;
     const std::string p = ShellQuote(dir.Path("p.spf"));
     ASSERT_EQ(RunCli("patch to-s3 " + p + " " + ShellQuote(dir.Path("p.s3")) + " --image " + image + firmwares, &out),
               0) << out;

@@ -1,8 +1,6 @@
-#include <sys/resource.h>
 #include <zlib.h>
 
-#include <csignal>
-
+#include "FileSizeLimit.h"
 #include "PhoneFixture.h"
 #include "firmware/FileUtil.h"
 #include "phonelink/ZipMember.h"
@@ -257,16 +255,10 @@ TEST_F(PhoneTest, AFetchedFileThatDoesNotFitKeepsTheEarlierCopy) {
     const std::string out = dir / "out";
     std::filesystem::create_directories(out);
     Write("out/big.jar", "older copy");
-    // Files may grow to 1 KiB; the signal is ignored so the write fails with EFBIG.
-    rlimit old{};
-    ::getrlimit(RLIMIT_FSIZE, &old);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = old;
-    small.rlim_cur = 1024;
-    ::setrlimit(RLIMIT_FSIZE, &small);
-    const auto r = session->ReadJavaFromPhone({0}, out);
-    ::setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
+    const auto r = [&] {
+        fstest::FileSizeLimit limit(1024);
+        return session->ReadJavaFromPhone({0}, out);
+    }();
     ASSERT_EQ(r.size(), 1u);
     EXPECT_FALSE(r[0].Complete);
     EXPECT_EQ(Slurp(out + "/big.jar"), "older copy");

@@ -13,9 +13,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QTabWidget>
-#include <csignal>
-#include <sys/resource.h>
 
+#include "FileSizeLimit.h"
 #include "shell/AboutBox.h"
 #include "shell/ResourceModel.h"
 #include "shell/ConverterPage.h"
@@ -332,17 +331,10 @@ TEST_F(Settings, SettingsThatDoNotFitKeepTheEarlierFile) {
     }();
     ASSERT_GT(before.size(), 64);
     prompts.Messages.clear();
-    // Files may grow to 64 bytes; the signal is ignored so the write fails
-    // with EFBIG, as it would with a full disk.
-    rlimit old{};
-    ::getrlimit(RLIMIT_FSIZE, &old);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = old;
-    small.rlim_cur = 64;
-    ::setrlimit(RLIMIT_FSIZE, &small);
-    const bool closed = window->close();
-    ::setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
+    const bool closed = [&] {
+        fstest::FileSizeLimit limit(64);
+        return window->close();
+    }();
     EXPECT_TRUE(closed);
     ASSERT_EQ(prompts.Messages.size(), 1u);
     EXPECT_EQ(prompts.Messages[0].caption, "Error!");
