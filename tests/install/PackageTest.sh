@@ -68,9 +68,12 @@ complete_words() {
 [ "$(complete_words "$cli" pa)" = patch ] || fail "completion of 'pa': $(complete_words "$cli" pa)"
 grep -qw -- --png <<<"$(complete_words "$cli" export --p)" || fail "completion of export --p"
 
-# The installed CLI, with a home of its own.
+# The installed CLI, with a home of its own. A language pack shipped in the
+# package's data folder reaches the user's folder.
 export HOME=$work/home XDG_DATA_HOME=$work/xdg
-mkdir -p "$HOME"
+mkdir -p "$HOME" "$usr/share/flashsmith"
+printf '[LanguagePack]\r\nLanguage=Shipped\r\n' >"$usr/share/flashsmith/Shipped.lng"
+sleep 1
 touch "$work/before"
 version=$("$cli" --version)
 [[ $version == "Flashsmith "[0-9]* ]] || fail "--version printed '$version'"
@@ -96,7 +99,7 @@ mkdir -p "$work/shots"
 check "window under Xvfb" timeout 300 xvfb-run -a -s "-screen 0 1024x768x24" \
   "$usr/bin/$program" --screenshots "$work/shots" "$demo"
 ls "$work"/shots/*.png >/dev/null 2>&1 || fail "the window made no screenshots"
-for f in Temp Firmwares Mirel.ini; do
+for f in Temp Firmwares Mirel.ini Shipped.lng; do
   [ -e "$XDG_DATA_HOME/flashsmith/$f" ] || fail "no $f in \$XDG_DATA_HOME/flashsmith"
 done
 written=$(find "$root" -newer "$work/before" -print)
