@@ -106,8 +106,9 @@ TEST(PictureFormats, RegionUsageFollowsEveryEdit) {
     u = fs::DescribeRegion(d.st, fs::kCatImages, 2);
     EXPECT_TRUE(u.Over());
     ASSERT_EQ(u.Largest.size(), 2u);
-    EXPECT_EQ(u.Largest[0].Row, kSmiley09);
-    EXPECT_EQ(u.Largest[0].Bytes, fs::ReplacementDataSize(d.st, fs::kCatImages, "tmpImage_0"));
+    EXPECT_EQ(u.Largest[0].Row, kLandscape16);
+    EXPECT_EQ(u.Largest[1].Row, kSmiley09);  // now second largest
+    EXPECT_EQ(u.Largest[1].Bytes, fs::ReplacementDataSize(d.st, fs::kCatImages, "tmpImage_0"));
 
     // Deleted sounds share one silent sound, which the shown figure counts.
     const int64_t sounds = fs::ShownUsed(d.st, fs::kCatSounds);
