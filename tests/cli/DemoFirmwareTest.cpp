@@ -227,13 +227,13 @@ TEST(DemoFirmware, AnImageCutWhileOpenIsReadAsOpened) {
     auto exportAll = [&](const ScratchDir& out) {
         std::string all;
         for (int32_t i = 0; i < pictures; ++i) {
-            auto r = fs::ExportResource(d.st, fs::kCatImages, i, out.Str(), false);
+            auto r = fs::ExportResource(d.st, fs::kCatImages, i, out.Str(), fs::PictureExport::Bmp);
             EXPECT_EQ(r.Status, fs::ExportStatus::Ok) << i << " " << r.Error;
             std::string bytes;
             if (r.Status == fs::ExportStatus::Ok) fs::ReadWholeFile(r.Path, bytes, nullptr);
             all += bytes;
         }
-        auto snd = fs::ExportResource(d.st, fs::kCatSounds, 0, out.Str(), false);
+        auto snd = fs::ExportResource(d.st, fs::kCatSounds, 0, out.Str(), fs::PictureExport::Bmp);
         EXPECT_EQ(snd.Status, fs::ExportStatus::Ok) << snd.Error;
         return all;
     };
