@@ -234,16 +234,21 @@ int RunList(const Args& args) {
 }
 
 int RunExport(const Args& args) {
-    ArgParser p(std::string("usage: flashsmith-cli export IMAGE images|sounds|java INDEX|all DIR [--jpeg] [--wav|--wav-only] "
-                            "[profile options]\n"
+    ArgParser p(std::string("usage: flashsmith-cli export IMAGE images|sounds|java INDEX|all DIR [--jpeg|--png] "
+                            "[--wav|--wav-only] [profile options]\n"
                             "Writes the stored data of entries to files named as the editor's rows.\n") +
                 kProfileOptionsUsage + "  --jpeg            pictures as JPEG (quality 100) instead of 32-bit BMP\n"
+                "  --png             pictures as PNG instead of 32-bit BMP\n"
                 "  --wav             sounds also rendered to WAV (48 kHz, 16-bit stereo) beside the .mmf\n"
                 "  --wav-only        sounds rendered to WAV instead of the .mmf\n");
     AddProfileOptions(p);
-    p.Flag("--jpeg").Flag("--wav").Flag("--wav-only");
+    p.Flag("--jpeg").Flag("--png").Flag("--wav").Flag("--wav-only");
     int rc;
     if (!p.Parse(args, 4, 4, &rc)) return rc;
+    if (p.Has("--jpeg") && p.Has("--png")) return UsageError("--jpeg and --png exclude each other");
+    const PictureExport format = p.Has("--jpeg") ? PictureExport::Jpeg
+                                 : p.Has("--png") ? PictureExport::Png
+                                                  : PictureExport::Bmp;
     const auto& pos = p.Positionals();
     int32_t category;
     if (pos[1] == "images") category = kCatImages;
@@ -272,7 +277,7 @@ int RunExport(const Args& args) {
             }
             if (wavOnly || w.Status == ExportStatus::NothingToExport) continue;
         }
-        ExportResult r = ExportResource(st, category, i, pos[3], p.Has("--jpeg"));
+        ExportResult r = ExportResource(st, category, i, pos[3], format);
         if (r.Status == ExportStatus::Ok) {
             std::cout << r.Path << "\n";
         } else if (r.Status != ExportStatus::NothingToExport || index >= 0) {

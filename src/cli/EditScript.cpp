@@ -22,6 +22,7 @@ const char* const kEditScriptSyntax =
     "the script's folder; TEXT (UTF-8) is the rest of the line after one blank.\n"
     "  replace images|sounds|java INDEX FILE\n"
     "                                 sounds also take .wav, .mp3, .ogg and .flac, converted to SMAF\n"
+    "  replace images INDEX FILE --fit  scale the picture down into the entry's size (aspect kept, centred)\n"
     "  delete images|sounds|java INDEX\n"
     "  restore images|sounds|java INDEX\n"
     "  string 1|2 LANG INDEX TEXT     an empty TEXT deletes the string\n"
@@ -49,6 +50,7 @@ struct Line {
     int64_t Lang = 0;
     int64_t Index = 0;
     int64_t Colour = 0;
+    bool Fit = false;  // replace ... --fit
     std::string Text;  // TEXT, FILE or PATCH
 };
 
@@ -138,6 +140,15 @@ std::string ParseLine(const std::string& text, const std::string& folder, Line& 
     if (cmd == "replace") {
         line.Kind = Op::Replace;
         if ((error = category()).empty() && (error = number(&line.Index, "INDEX")).empty()) error = file();
+        // A trailing --fit scales the picture into its slot instead of cropping.
+        const std::string fit = " --fit";
+        if (error.empty() && line.Text.size() > fit.size() &&
+            line.Text.compare(line.Text.size() - fit.size(), fit.size(), fit) == 0) {
+            if (line.Category != kCatImages) return "--fit applies to pictures only";
+            line.Text.resize(line.Text.size() - fit.size());
+            while (!line.Text.empty() && (line.Text.back() == ' ' || line.Text.back() == '\t')) line.Text.pop_back();
+            line.Fit = true;
+        }
         return error;
     } else if (cmd == "delete" || cmd == "restore") {
         line.Kind = cmd == "delete" ? Op::Delete : Op::Restore;
@@ -227,7 +238,7 @@ bool RunLine(FirmwareState& st, const Line& line, const ApplyPatchHook& apply, s
     }
     EditResult r;
     switch (line.Kind) {
-        case Op::Replace: r = ReplaceEntry(st, category, index, line.Text); break;
+        case Op::Replace: r = ReplaceEntry(st, category, index, line.Text, line.Fit); break;
         case Op::Delete:
         case Op::DeleteString: r = DeleteEntry(st, category, index); break;
         case Op::Restore:

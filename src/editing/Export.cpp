@@ -58,7 +58,7 @@ ExportResult CopyOut(const FirmwareState& st, int64_t address, int32_t size, con
 }  // namespace
 
 ExportResult ExportResource(const FirmwareState& st, int32_t category, int32_t index,
-                            const std::string& folder, bool asJpeg) {
+                            const std::string& folder, PictureExport format) {
     ExportResult r;
     if (!st.FirmwareLoaded || !st.FirmwareFile || index < 0 || index >= RowCount(st, category) ||
         category > kCatJava) {
@@ -68,14 +68,18 @@ ExportResult ExportResource(const FirmwareState& st, int32_t category, int32_t i
     if (category == kCatImages) {
         Picture pic;
         const std::string name = SafeFileName(ImageRowName(st, index), "Image_" + std::to_string(index + 1));
-        r.Path = JoinPath(folder, name + (asJpeg ? ".jpg" : ".bmp"));
+        r.Path = JoinPath(folder, name + (format == PictureExport::Jpeg  ? ".jpg"
+                                          : format == PictureExport::Png ? ".png"
+                                                                         : ".bmp"));
         if (RefuseOpenImage(st, r)) return r;
         if (!DecodeStoredPicture(st, index, pic)) {
             r.Status = ExportStatus::DecodeFailed;
             r.Error = "the picture cannot be decoded";
             return r;
         }
-        bool ok = asJpeg ? SaveJpeg(r.Path, pic, 100, &r.Error) : SaveBmp32(r.Path, pic, &r.Error);
+        const bool ok = format == PictureExport::Jpeg  ? SaveJpeg(r.Path, pic, 100, &r.Error)
+                        : format == PictureExport::Png ? SavePng(r.Path, pic, &r.Error)
+                                                       : SaveBmp32(r.Path, pic, &r.Error);
         if (!ok) r.Status = ExportStatus::WriteFailed;
         return r;
     }

@@ -1,4 +1,4 @@
-// Export of firmware resources to files: pictures as 32-bit bitmaps or JPEG,
+// Export of firmware resources to files: pictures as 32-bit bitmaps, JPEG or PNG,
 // sounds as ".mmf", Java files under their own names. Always the data stored
 // in the firmware, also for replaced or deleted entries.
 #pragma once
@@ -9,6 +9,8 @@
 #include "firmware/Variables.h"
 
 namespace fs {
+
+enum class PictureExport { Bmp, Jpeg, Png };
 
 enum class ExportStatus { Ok, NothingToExport, DecodeFailed, WriteFailed };
 
@@ -21,7 +23,7 @@ struct ExportResult {
 // Exports entry index of category (images, sounds or Java) into folder; an
 // existing file of the same name is overwritten. Strings are not exported.
 ExportResult ExportResource(const FirmwareState& state, int32_t category, int32_t index,
-                            const std::string& folder, bool asJpeg);
+                            const std::string& folder, PictureExport format);
 
 // Decodes the stored picture of entry index (following its link) into a
 // picture of the entry's own size; false when nothing can be decoded.

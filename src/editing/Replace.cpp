@@ -1,5 +1,6 @@
 #include "editing/Replace.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
@@ -11,6 +12,7 @@
 #include "firmware/Images.h"
 #include "firmware/Other.h"
 #include "firmware/PictureFile.h"
+#include "firmware/PictureScale.h"
 
 namespace fs {
 
@@ -19,6 +21,9 @@ using namespace editing_detail;
 namespace {
 
 constexpr int32_t kMaxSide = 320;
+
+// The picture files a replacement may come from.
+const std::string kPictureExtensions[] = {".BMP", ".JPG", ".JPEG", ".PNG", ".GIF"};
 
 std::string U16Le(int32_t v) {
     return {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)};
@@ -66,7 +71,7 @@ int32_t EncodeWbmp(const Picture& picture, int32_t width, int32_t height, std::s
     return static_cast<int32_t>(out.size());
 }
 
-EditResult ReplacePicture(FirmwareState& st, int32_t index, const std::string& source) {
+EditResult ReplacePicture(FirmwareState& st, int32_t index, const std::string& source, bool fit) {
     if (!st.FirmwareLoaded) return Outcome(kCatImages, EditStatus::NotLoaded);
     auto& images = st.Firmware.Images;
     if (!ValidIndex(index, images.size())) return Outcome(kCatImages, EditStatus::NoEntry);
@@ -77,18 +82,28 @@ EditResult ReplacePicture(FirmwareState& st, int32_t index, const std::string& s
     if (e.Deleted) return Outcome(kCatImages, EditStatus::EntryDeleted);
     if (e.Kind != kRaw16 && e.Kind != kWbmp && e.Kind != k09) return Outcome(kCatImages, EditStatus::UnsupportedKind);
     const std::string ext = UpperAscii(HostExtension(source));
-    const bool bmp = ext.find("BMP") != std::string::npos;
-    if (!bmp && ext.find("JPG") == std::string::npos) return Outcome(kCatImages, EditStatus::WrongFileType);
+    if (std::none_of(std::begin(kPictureExtensions), std::end(kPictureExtensions),
+                     [&ext](const std::string& known) { return ext.find(known.substr(1)) != std::string::npos; }))
+        return Outcome(kCatImages, EditStatus::WrongFileType);
 
+    // The reader follows the file's content, so a PNG named ".bmp" loads too.
     Picture loaded;
     std::string detail;
-    if (!(bmp ? LoadBmp(source, loaded, &detail) : LoadJpeg(source, loaded, &detail)))
-        return Outcome(kCatImages, EditStatus::SourceUnreadable, source + ": " + detail);
-    const int32_t w = std::min(loaded.Width, kMaxSide), h = std::min(loaded.Height, kMaxSide);
-    if (w <= 0 || h <= 0) return Outcome(kCatImages, EditStatus::SourceUnreadable, source + ": an empty picture");
-    Picture pic(w, h);
-    for (int32_t y = 0; y < h; ++y)
-        for (int32_t x = 0; x < w; ++x) pic.At(x, y) = loaded.At(x, y);
+    if (!LoadPictureFile(source, loaded, &detail)) return Outcome(kCatImages, EditStatus::SourceUnreadable, detail);
+    if (loaded.Width <= 0 || loaded.Height <= 0)
+        return Outcome(kCatImages, EditStatus::SourceUnreadable, source + ": an empty picture");
+    Picture pic;
+    if (fit) {
+        // The entry's own slot, where the firmware has a sensible one.
+        const int32_t boxW = e.Width > 0 ? std::min(e.Width, kMaxSide) : kMaxSide;
+        const int32_t boxH = e.Height > 0 ? std::min(e.Height, kMaxSide) : kMaxSide;
+        pic = FitPicture(loaded, boxW, boxH, 0);
+    } else {
+        pic = Picture(std::min(loaded.Width, kMaxSide), std::min(loaded.Height, kMaxSide));
+        for (int32_t y = 0; y < pic.Height; ++y)
+            for (int32_t x = 0; x < pic.Width; ++x) pic.At(x, y) = loaded.At(x, y);
+    }
+    const int32_t w = pic.Width, h = pic.Height;
 
     std::string data;
     if (e.Kind == kRaw16) EncodeRaw16(pic, w, h, data);
@@ -244,9 +259,10 @@ EditResult ReplaceJava(FirmwareState& st, int32_t index, const std::string& sour
     return ReplaceJavaFile(st, index, source);
 }
 
-EditResult ReplaceEntry(FirmwareState& st, int32_t category, int32_t index, const std::string& source) {
+EditResult ReplaceEntry(FirmwareState& st, int32_t category, int32_t index, const std::string& source,
+                        bool fit) {
     switch (category) {
-        case kCatImages: return ReplacePicture(st, index, source);
+        case kCatImages: return ReplacePicture(st, index, source, fit);
         case kCatSounds: return ReplaceSound(st, index, source);
         case kCatJava: return ReplaceJava(st, index, source);
         default: return Outcome(category, st.FirmwareLoaded ? EditStatus::WrongCategory : EditStatus::NotLoaded);
@@ -269,7 +285,9 @@ bool DropAccepted(int32_t category, const std::string& path) {
     const std::string ext = UpperAscii(HostExtension(path));
     const SoundConverter& converter = RegisteredSoundConverter();
     switch (category) {
-        case kCatImages: return ext == ".BMP" || ext == ".JPG";
+        case kCatImages:
+            return std::find(std::begin(kPictureExtensions), std::end(kPictureExtensions), ext) !=
+                   std::end(kPictureExtensions);
         case kCatSounds: return ext == ".MMF" || (converter.Accepts && converter.Accepts(path));
         case kCatJava: return true;
         default: return false;

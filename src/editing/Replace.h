@@ -18,9 +18,11 @@
 
 namespace fs {
 
-// Pictures: ".bmp" or ".jpg" (any case), cropped to 320 x 320 from the top
-// left and encoded in the entry's format. RAW8 and unknown formats are refused.
-EditResult ReplacePicture(FirmwareState& state, int32_t index, const std::string& source);
+// Pictures: ".bmp", ".jpg", ".jpeg", ".png" or ".gif" (any case), cropped to
+// 320 x 320 from the top left and encoded in the entry's format. With fit
+// the picture is instead scaled down to the entry's own width and height
+// (aspect kept, centred on black). RAW8 and unknown formats are refused.
+EditResult ReplacePicture(FirmwareState& state, int32_t index, const std::string& source, bool fit = false);
 // Sounds: a file whose name ends in ".mmf" (any case), copied byte for byte;
 // or an audio file the registered converter accepts, converted to SMAF. A
 // conversion larger than the room the sound region has for the entry (its
@@ -44,7 +46,9 @@ const SoundConverter& RegisteredSoundConverter();
 // chosen JAD and the JAR beside it; any other file replaces an entry of the
 // same extension alone.
 EditResult ReplaceJava(FirmwareState& state, int32_t index, const std::string& source);
-EditResult ReplaceEntry(FirmwareState& state, int32_t category, int32_t index, const std::string& source);
+// fit applies to pictures only.
+EditResult ReplaceEntry(FirmwareState& state, int32_t category, int32_t index, const std::string& source,
+                        bool fit = false);
 
 // Whether a file dragged onto the list of a category may be dropped there.
 bool DropAccepted(int32_t category, const std::string& path);

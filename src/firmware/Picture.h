@@ -1,6 +1,7 @@
 // A 32-bit picture: pixels 0x00RRGGBB, rows top to bottom.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 

@@ -9,13 +9,18 @@ bool LoadPictureFile(const std::string& path, Picture& out, std::string* error) 
     if (!ReadWholeFile(path, bytes, error)) return false;
     std::string why;
     bool ok;
-    if (bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M')
+    const auto starts = [&bytes](std::string_view magic) { return std::string_view(bytes).substr(0, magic.size()) == magic; };
+    if (starts("BM"))
         ok = LoadBmpBytes(bytes, out, &why);
-    else if (bytes.size() >= 2 && static_cast<uint8_t>(bytes[0]) == 0xFF && static_cast<uint8_t>(bytes[1]) == 0xD8)
+    else if (starts("\xFF\xD8"))
         ok = LoadJpegBytes(bytes, out, &why);
+    else if (starts("\x89PNG"))
+        ok = LoadPngBytes(bytes, out, &why);
+    else if (starts("GIF8"))
+        ok = LoadGifBytes(bytes, out, &why);
     else {
         ok = false;
-        why = "neither a Windows bitmap nor a JPEG file";
+        why = "not a Windows bitmap, JPEG, PNG or GIF file";
     }
     if (!ok && error) *error = path + ": " + why;
     return ok;

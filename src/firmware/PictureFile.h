@@ -1,5 +1,5 @@
-// Windows bitmap and JPEG files as 32-bit pictures: loading for replacement
-// pictures, saving for exports. Every function returns false with a reason in
+// Windows bitmap, JPEG, PNG and GIF files as 32-bit pictures: loading for
+// replacement pictures, saving for exports (BMP, JPEG, PNG). Every function returns false with a reason in
 // *error (when given) instead of throwing; on failure `out` is left untouched.
 #pragma once
 
@@ -27,8 +27,16 @@ bool LoadBmpBytes(std::string_view bytes, Picture& out, std::string* error);
 bool LoadJpeg(const std::string& path, Picture& out, std::string* error);
 bool LoadJpegBytes(std::string_view bytes, Picture& out, std::string* error);
 
-// Chooses the reader by the file's first bytes ("BM" or FF D8), not by its
-// name, so a mislabelled file still loads.
+// Every colour type, depth and palette of PNG, interlaced or not. See-through
+// pixels are composited onto white (a phone picture has no alpha).
+bool LoadPngBytes(std::string_view bytes, Picture& out, std::string* error);
+
+// The first picture of a GIF (an animation's first frame) on its logical
+// screen; what it leaves uncovered or marks see-through is white.
+bool LoadGifBytes(std::string_view bytes, Picture& out, std::string* error);
+
+// Chooses the reader by the file's first bytes ("BM", FF D8, the PNG
+// signature, "GIF8"), not by its name, so a mislabelled file still loads.
 bool LoadPictureFile(const std::string& path, Picture& out, std::string* error);
 
 // 32 bits per pixel, 40-byte header, uncompressed, bottom-up, fourth byte 0.
@@ -38,5 +46,9 @@ bool SaveBmp32(const std::string& path, const Picture& picture, std::string* err
 // Colour (YCbCr) JPEG without chroma subsampling; quality is clamped to 1..100.
 bool EncodeJpeg(const Picture& picture, int quality, std::string& out, std::string* error);
 bool SaveJpeg(const std::string& path, const Picture& picture, int quality, std::string* error);
+
+// 8-bit RGB PNG, no alpha.
+bool EncodePng(const Picture& picture, std::string& out, std::string* error);
+bool SavePng(const std::string& path, const Picture& picture, std::string* error);
 
 }  // namespace fs

@@ -43,6 +43,7 @@
 #include "shell/Icons.h"
 #include "shell/MainWindow.h"
 #include "shell/QtProgress.h"
+#include "shell/RegionBar.h"
 #include "shell/PatchesPage.h"
 #include "shell/ResourceModel.h"
 #include "shell/SavePatchDialog.h"
@@ -180,6 +181,9 @@ QWidget* TfMain::CreateEditorPage() {
     split->setStretchFactor(0, 0);
     split->setStretchFactor(1, 1);
     split->setSizes({130, 300});
+    regionBar = new RegionBar(state_.Fw, gb);
+    regionBar->setObjectName("pbRegions");
+    gbLayout->addWidget(regionBar);
 
     auto* pFirmwareSources = new QWidget(gb);
     pFirmwareSources->setObjectName("pFirmwareSources");
@@ -370,6 +374,7 @@ bool TfMain::OpenFirmwareFile(const QString& path) {
     pbStatusProgress->setValue(0);
     pbStatusProgress->show();
     FilesModel->SetCategory(-1);
+    regionBar->ShowRegions({});
 
     QtProgress progress(pbStatusProgress);
     OpenOptions options;
@@ -568,7 +573,9 @@ void TfMain::aReplaceFileExecute() {
         if (source.isEmpty()) return;
     } else {
         QString filter;
-        if (category == kCatImages) filter = "BMP Images (*.bmp)|*.bmp|Jpeg Images (*.jpg)|*.jpg";
+        if (category == kCatImages)
+            filter = "All Pictures|*.bmp;*.jpg;*.jpeg;*.png;*.gif|BMP Images (*.bmp)|*.bmp|Jpeg Images (*.jpg)|*.jpg|"
+                     "PNG Images (*.png)|*.png|GIF Images (*.gif)|*.gif";
         else if (category == kCatSounds) filter = "Sound & Music files|*.mmf|" + QString(kAudioFilesFilter);
         else if (category == kCatJava) filter = "Java JAD files|*.jad|All Files|*.*";
         else return;
@@ -576,7 +583,7 @@ void TfMain::aReplaceFileExecute() {
         if (!chosen) return;
         source = *chosen;
     }
-    const EditResult r = ReplaceEntry(fw, category, row, Local(source));
+    const EditResult r = ReplaceEntry(fw, category, row, Local(source), miScaleToFit->isChecked());
     if (r.Failed()) prompts_.Message(this, Q(r.Detail.empty() ? EditStatusText(r.Status) : r.Detail), ProductName());
     ApplyEditResultRows(category, r.Rows);
     lvFirmwareFilesSelectItem();
@@ -619,7 +626,10 @@ void TfMain::bExportFileClick() {
         if (!SelectFolderDialog.Execute()) return;
         folder = SelectFolderDialog.Directory;
     }
-    const ExportResult r = ExportResource(fw, category, row, Local(folder), miSaveImagesAsJpeg->isChecked());
+    const PictureExport format = miSaveImagesAsJpeg->isChecked() ? PictureExport::Jpeg
+                                 : miSaveImagesAsPng->isChecked()  ? PictureExport::Png
+                                                                   : PictureExport::Bmp;
+    const ExportResult r = ExportResource(fw, category, row, Local(folder), format);
     if (r.Status == ExportStatus::WriteFailed || r.Status == ExportStatus::DecodeFailed)
         prompts_.Message(this, Q(r.Path + ": " + r.Error), ProductName());
 }

@@ -27,6 +27,8 @@
 #include "firmware/Firmware.h"
 #include "firmware/ProgramDir.h"
 #include "firmware/Images.h"
+#include "editing/RegionUsage.h"
+#include "shell/RegionBar.h"
 #include "shell/AboutBox.h"
 #include "shell/ComPorts.h"
 #include "shell/ConverterPage.h"
@@ -90,6 +92,7 @@ TfMain::TfMain(ShellState& state, UserPrompts& prompts, QWidget* parent)
         const QString dir = QString::fromStdString(fw.ProgramDir) + sub;
         if (!QDir().mkpath(dir)) failed << dir;
     }
+    CopySharedLanguagePacks(fw.ProgramDir);
 
     CreateMenus();
     PageControl = new QTabWidget(this);
@@ -265,6 +268,21 @@ void TfMain::CreateMenus() {
     miSaveImagesAsJpeg = miOptions->addAction("Save Images as Jpeg");
     miSaveImagesAsJpeg->setObjectName("miSaveImagesAsJpeg");
     miSaveImagesAsJpeg->setCheckable(true);
+    miSaveImagesAsPng = miOptions->addAction("Save Images as PNG");
+    miSaveImagesAsPng->setObjectName("miSaveImagesAsPng");
+    miSaveImagesAsPng->setCheckable(true);
+    // One picture format at a time; neither checked means bitmaps.
+    connect(miSaveImagesAsJpeg, &QAction::toggled, this, [this](bool on) {
+        if (on) miSaveImagesAsPng->setChecked(false);
+    });
+    connect(miSaveImagesAsPng, &QAction::toggled, this, [this](bool on) {
+        if (on) miSaveImagesAsJpeg->setChecked(false);
+    });
+    miScaleToFit = miOptions->addAction("Scale Pictures to Fit");
+    miScaleToFit->setObjectName("miScaleToFit");
+    miScaleToFit->setCheckable(true);
+    SetHint(miScaleToFit, "Scale to fit|A replacement picture larger than its entry is scaled down into it "
+                          "instead of cropped");
 
     QMenu* miPhoneFileManeger = bar->addMenu("Phone File Maneger");
     miPhoneFileManeger->setObjectName("miPhoneFileManeger");
@@ -413,15 +431,29 @@ void TfMain::UpdateActions() {
     miDisconnect->setEnabled(state_.Conn.Connected);
 }
 
+void TfMain::OpenStartFiles(const QStringList& paths) {
+    bool imageOpened = false;
+    for (const QString& path : paths) {
+        if (path.endsWith(".spf", Qt::CaseInsensitive)) {
+            if (frPatches->AppendPatch(path)) PageControl->setCurrentWidget(TabSheet4);
+        } else if (!imageOpened) {
+            imageOpened = true;
+            OpenFirmwareFile(path);
+        }
+    }
+}
+
 void TfMain::RegionDisplay() {
     const FirmwareState& fw = state_.Fw;
+    const QTreeWidgetItem* node = tvFirmwareSources->currentItem();
+    if (!node) regionBar->ShowRegions({});
+    else if (node == nodeRoot) regionBar->ShowRegions(RegionsOfRoot(fw));
+    else if (node == nodeLang1 || node == nodeLang2) regionBar->ShowRegions(RegionsOfLanguageTable(fw, node == nodeLang1 ? 1 : 2));
+    else regionBar->ShowRegions(RegionsOfCategory(fw, CategoryOfNode(node)));
     const int32_t r = fw.SelectedRegion;
     if (r < 0 || r >= static_cast<int32_t>(fw.Firmware.Regions.size())) return;
     const MemoryRegion& region = fw.Firmware.Regions[static_cast<size_t>(r)];
-    int64_t used = region.Used;
-    // Every deleted sound points at one shared 157-byte silent sound.
-    if (r == 1 && fw.DeletedSoundCount > 0) used += 157;
-    Panels[2]->setText("Memory Size/Used: " + QString::number(region.Size) + " / " + QString::number(used));
+    Panels[2]->setText("Memory Size/Used: " + QString::number(region.Size) + " / " + QString::number(ShownUsed(fw, r)));
 }
 
 void TfMain::closeEvent(QCloseEvent* event) {

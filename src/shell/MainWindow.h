@@ -43,6 +43,7 @@ class TfrPatche;
 class TfrPhoneFileMan;
 class TfrFileMan;
 class TfrFViewer;
+class RegionBar;
 class TfSavePatch;
 class TfrProfileCreator;
 class TfSelImageType;
@@ -64,6 +65,10 @@ public:
     // The open sequence on a known path; false when the image was not opened
     // (also while another open is still running).
     bool OpenFirmwareFile(const QString& path);
+    // The files given at start (a file manager's "open with"): patch files
+    // (".spf") are listed on the "Patches" page, which is then shown; the
+    // first other file is opened as the image.
+    void OpenStartFiles(const QStringList& paths);
     void aReplaceFileExecute();
     void aDeleteFileExecute();
     void aRestoreFileExecute();
@@ -74,7 +79,8 @@ public:
     bool ApplySpfFile(const QString& path, AppliedPatches* journal = nullptr);
     // The enabling rules, run whenever the event loop is about to wait.
     void UpdateActions();
-    // Panel 2: "Memory Size/Used: " + size + " / " + used of SelectedRegion.
+    // Panel 2: "Memory Size/Used: " + size + " / " + used of SelectedRegion,
+    // and the region bar for the selected tree node.
     void RegionDisplay();
 
     // --- the "Firmware Editor" page -----------------------------------------
@@ -156,6 +162,7 @@ public:
     QCheckBox* cbSwitchFileMan = nullptr;
     TfrFViewer* frFwViewer = nullptr;
     TfrFileMan* frEditor = nullptr;
+    RegionBar* regionBar = nullptr;
     TfrConverter* frConverter = nullptr;
     TfrPatche* frPatches = nullptr;
     TfrPhoneFileMan* frPhoneFileMan = nullptr;
@@ -174,6 +181,8 @@ public:
     QAction* miFileExit = nullptr;
     QAction* miAutoRefresh = nullptr;
     QAction* miSaveImagesAsJpeg = nullptr;
+    QAction* miSaveImagesAsPng = nullptr;
+    QAction* miScaleToFit = nullptr;
     QAction* miConnect = nullptr;
     QAction* miDisconnect = nullptr;
     QAction* miHelpAbout = nullptr;

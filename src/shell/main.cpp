@@ -1,4 +1,5 @@
-// flashsmith [IMAGE]: the editor's window, with IMAGE opened when given.
+// flashsmith [IMAGE] [PATCH.spf...]: the editor's window, with IMAGE opened
+// and the patches listed when given.
 // flashsmith --screenshots DIR [IMAGE]: grabs the windows into DIR as PNG
 // files and quits (see Screenshots.h).
 #include <QTimer>
@@ -42,7 +43,7 @@ int main(int argc, char** argv) {
     UnattendedPrompts unattended;
     fs::shell::TfMain window(state, screenshots.isEmpty() ? interactive : unattended);
     window.show();
-    if (!args.isEmpty()) window.OpenFirmwareFile(args[0]);
+    window.OpenStartFiles(args);
     if (!screenshots.isEmpty()) {
         int rc = 0;
         QTimer::singleShot(0, [&] {

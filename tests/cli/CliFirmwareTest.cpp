@@ -7,6 +7,7 @@
 
 #include "CliRun.h"
 #include "firmware/FileUtil.h"
+#include "firmware/PictureFile.h"
 
 namespace {
 
@@ -167,6 +168,18 @@ TEST_F(CliDemo, ExportWritesFilesNamedAsRows) {
     std::string jpg;
     ASSERT_TRUE(fs::ReadWholeFile(out / "Image_7.jpg", jpg, nullptr));
     EXPECT_EQ(jpg.substr(0, 2), "\xFF\xD8");
+    // PNG holds exactly the pixels of the bitmap.
+    r = RunCli({"export", image, "images", "all", out.Str(), "--png", "--firmwares", firmwares});
+    ASSERT_EQ(r.Code, 0) << r.Err;
+    for (const char* name : {"Image_1", "Image_7", "Image_11"}) {
+        fs::Picture bmp, png;
+        std::string err;
+        ASSERT_TRUE(fs::LoadPictureFile(out / (std::string(name) + ".bmp"), bmp, &err)) << err;
+        ASSERT_TRUE(fs::LoadPictureFile(out / (std::string(name) + ".png"), png, &err)) << err;
+        EXPECT_EQ(png.Width, bmp.Width);
+        EXPECT_EQ(png.Pixels, bmp.Pixels) << name;
+    }
+    EXPECT_EQ(RunCli({"export", image, "images", "6", out.Str(), "--png", "--jpeg", "--firmwares", firmwares}).Code, 2);
     r = RunCli({"export", image, "java", "all", out.Str(), "--firmwares", firmwares});
     EXPECT_EQ(r.Out, out / "manager_suites.dat" + "\n" + out / "Snake.jad" + "\n" + out / "Snake.jar" + "\n");
     r = RunCli({"export", image, "sounds", "5", out.Str(), "--firmwares", firmwares});

@@ -181,10 +181,10 @@ TEST(DemoFirmware, ExportWritesStoredDataFollowingLinks) {
     auto linked = std::find_if(im.begin(), im.end(), [](const fs::tImgType& e) { return e.Link >= 0; });
     ASSERT_NE(linked, im.end());
     const int32_t li = static_cast<int32_t>(linked - im.begin());
-    auto r = fs::ExportResource(d.st, fs::kCatImages, li, out.Str(), false);
+    auto r = fs::ExportResource(d.st, fs::kCatImages, li, out.Str(), fs::PictureExport::Bmp);
     ASSERT_EQ(r.Status, fs::ExportStatus::Ok) << r.Error;
     EXPECT_EQ(r.Path, out / ("Image_" + std::to_string(li + 1) + ".bmp"));
-    auto first = fs::ExportResource(d.st, fs::kCatImages, linked->Link, out.Str(), false);
+    auto first = fs::ExportResource(d.st, fs::kCatImages, linked->Link, out.Str(), fs::PictureExport::Bmp);
     std::string a, b;
     ASSERT_TRUE(fs::ReadWholeFile(r.Path, a, nullptr));
     ASSERT_TRUE(fs::ReadWholeFile(first.Path, b, nullptr));
@@ -197,23 +197,23 @@ TEST(DemoFirmware, ExportWritesStoredDataFollowingLinks) {
 
     // replaced or deleted entries still export what the firmware holds
     d.st.Firmware.Sounds[0].Deleted = true;
-    auto snd = fs::ExportResource(d.st, fs::kCatSounds, 0, out.Str(), false);
+    auto snd = fs::ExportResource(d.st, fs::kCatSounds, 0, out.Str(), fs::PictureExport::Bmp);
     ASSERT_EQ(snd.Status, fs::ExportStatus::Ok);
     EXPECT_EQ(snd.Path, out / "Sound_1.mmf");
     std::string mmf;
     ASSERT_TRUE(fs::ReadWholeFile(snd.Path, mmf, nullptr));
     EXPECT_EQ(mmf, std::string(d.st.FirmwareFile->View(d.st.Firmware.Sounds[0].Address, d.st.Firmware.Sounds[0].Size)));
 
-    auto jar = fs::ExportResource(d.st, fs::kCatJava, 2, out.Str(), false);
+    auto jar = fs::ExportResource(d.st, fs::kCatJava, 2, out.Str(), fs::PictureExport::Bmp);
     ASSERT_EQ(jar.Status, fs::ExportStatus::Ok);
     EXPECT_EQ(jar.Path, out / "Snake.jar");
-    auto jpg = fs::ExportResource(d.st, fs::kCatImages, 6, out.Str(), true);
+    auto jpg = fs::ExportResource(d.st, fs::kCatImages, 6, out.Str(), fs::PictureExport::Jpeg);
     ASSERT_EQ(jpg.Status, fs::ExportStatus::Ok) << jpg.Error;
     fs::Picture photo;
     ASSERT_TRUE(fs::LoadJpeg(jpg.Path, photo, nullptr));
     EXPECT_EQ(photo.Width, 176);
     EXPECT_EQ(photo.Height, 220);
-    EXPECT_EQ(fs::ExportResource(d.st, fs::LanguageCategory(d.st, 1, 0), 0, out.Str(), false).Status,
+    EXPECT_EQ(fs::ExportResource(d.st, fs::LanguageCategory(d.st, 1, 0), 0, out.Str(), fs::PictureExport::Bmp).Status,
               fs::ExportStatus::NothingToExport);
 }
 
@@ -229,13 +229,13 @@ TEST(DemoFirmware, AnImageCutWhileOpenIsReadAsOpened) {
     auto exportAll = [&](const ScratchDir& out) {
         std::string all;
         for (int32_t i = 0; i < pictures; ++i) {
-            auto r = fs::ExportResource(d.st, fs::kCatImages, i, out.Str(), false);
+            auto r = fs::ExportResource(d.st, fs::kCatImages, i, out.Str(), fs::PictureExport::Bmp);
             EXPECT_EQ(r.Status, fs::ExportStatus::Ok) << i << " " << r.Error;
             std::string bytes;
             if (r.Status == fs::ExportStatus::Ok) fs::ReadWholeFile(r.Path, bytes, nullptr);
             all += bytes;
         }
-        auto snd = fs::ExportResource(d.st, fs::kCatSounds, 0, out.Str(), false);
+        auto snd = fs::ExportResource(d.st, fs::kCatSounds, 0, out.Str(), fs::PictureExport::Bmp);
         EXPECT_EQ(snd.Status, fs::ExportStatus::Ok) << snd.Error;
         return all;
     };
@@ -264,7 +264,7 @@ TEST(DemoFirmware, ExportNeverReplacesTheOpenImage) {
     o.FirmwaresDir = dir / "Firmwares";
     ASSERT_EQ(fs::OpenFirmware(st, image, o, fs::NullProgress()).Status, fs::OpenStatus::Ok);
     const int64_t size = st.FirmwareFile->Size();
-    auto r = fs::ExportResource(st, fs::kCatJava, 2, dir.Str(), false);
+    auto r = fs::ExportResource(st, fs::kCatJava, 2, dir.Str(), fs::PictureExport::Bmp);
     EXPECT_EQ(r.Status, fs::ExportStatus::WriteFailed);
     EXPECT_NE(r.Error.find("open firmware image"), std::string::npos);
     EXPECT_EQ(fs::FileSizeOf(image), size);

@@ -135,7 +135,7 @@ TEST(EditScript, MalformedScriptIsAUsageErrorAndRunsNothing) {
     const std::string temp = s.dir / "temp";
     for (const char* bad : {"replace pictures 1 pic.bmp", "delete images -1", "delete images 1 2",
                             "string 3 0 1 x", "transparent 0 red", "transparent 0 0x1000000", "frobnicate",
-                            "replace images 0", "string 1 0 1 \xC3("}) {
+                            "replace images 0", "string 1 0 1 \xC3(", "replace sounds 1 ring.mmf --fit"}) {
         auto r = s.List(s.Script("replace images 0 pic.bmp\n" + std::string(bad) + "\n"), {"--temp", temp});
         EXPECT_EQ(r.Code, 2) << bad;
         EXPECT_TRUE(Has(r.Err, "error: line 2: ")) << bad << ": " << r.Err;
@@ -143,6 +143,24 @@ TEST(EditScript, MalformedScriptIsAUsageErrorAndRunsNothing) {
         EXPECT_FALSE(fs::FileExists(temp + "/tmpImage_0")) << bad;
     }
     EXPECT_EQ(s.List(s.dir / "no-such-script.txt").Code, 1);
+}
+
+TEST(EditScript, FitScalesIntoTheEntryAndCropIsTheDefault) {
+    ScriptRun s;
+    const std::string temp = s.dir / "temp";
+    auto side = [&](const std::string& file, int at) {
+        std::string bytes;
+        EXPECT_TRUE(fs::ReadWholeFile(temp + "/" + file, bytes, nullptr));
+        return bytes.size() < 4 ? -1 : uint8_t(bytes[at]) | uint8_t(bytes[at + 1]) << 8;
+    };
+    // pic.bmp is 20 x 10; picture 1 is 24 x 12 and picture 2 20 x 16.
+    auto r = s.List(s.Script("replace images 1 pic.bmp  --fit\nreplace images 2 pic.bmp\n"),
+                    {"--temp", temp, "--keep-temp"});
+    ASSERT_EQ(r.Code, 0) << r.Err;
+    EXPECT_EQ(side("tmpImage_1", 0), 24);
+    EXPECT_EQ(side("tmpImage_1", 2), 12);
+    EXPECT_EQ(side("tmpImage_2", 0), 20);
+    EXPECT_EQ(side("tmpImage_2", 2), 10);
 }
 
 TEST(EditScript, ApplyLineReportsWhenItChangesNothing) {

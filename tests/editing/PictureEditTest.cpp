@@ -65,7 +65,7 @@ TEST(PictureEdit, JpegInto09PictureCountsTheEncodedSize) {
 TEST(PictureEdit, RefusalsLeaveEverythingAlone) {
     Demo d;
     const std::string bmp = d.Bmp("p.bmp", Pattern(16, 16));
-    const std::string png = d.Write("p.png", "not a picture");
+    const std::string png = d.Write("p.tif", "not a picture");
     const std::string bad = d.Write("bad.bmp", "BM this is no bitmap");
     const int32_t used = d.Used(0);
 

@@ -657,4 +657,107 @@ TEST_F(PictureFiles, FileTypeComesFromTheContentNotTheName) {
     EXPECT_FALSE(fs::LoadJpeg(bmpNamedJpg, p, &err));
 }
 
+// PNG in the colour types, depths and layouts people's files come in, each
+// read to the pixels ImageMagick sees in it.
+TEST_F(PictureFiles, PngOfEveryColourTypeFromImageMagick) {
+    REQUIRE_CONVERT();
+    struct Case {
+        const char* options;
+        const char* target;
+        fs::Picture picture;
+    } cases[] = {
+        {"", "PNG24:", Distinct()},
+        {"-interlace PNG", "PNG24:", Distinct()},
+        {"-depth 16", "PNG48:", Distinct()},
+        {"", "PNG8:", Primaries()},
+        {"-colorspace Gray", "PNG:", Distinct()},
+        {"-colors 2 -colorspace Gray", "PNG:", Primaries()},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.target) + " " + c.options);
+        const std::string path = Convert(c.picture, c.options, c.target, "p" + std::to_string(n++) + ".png");
+        fs::Picture got;
+        std::string err;
+        ASSERT_TRUE(fs::LoadPictureFile(path, got, &err)) << err;
+        EXPECT_TRUE(SamePixels(got, ReadWithImageMagick(path), 1));
+    }
+}
+
+TEST_F(PictureFiles, PngSeeThroughPixelsBecomeWhiteAndSavedPngReadsBack) {
+    REQUIRE_CONVERT();
+    // Left half opaque red, right half fully transparent.
+    const std::string path = Path("alpha.png");
+    const std::string cmd = "convert -size 2x2 xc:red -size 2x2 xc:none +append 'PNG32:" + path + "'";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    fs::Picture got;
+    std::string err;
+    ASSERT_TRUE(fs::LoadPictureFile(path, got, &err)) << err;
+    EXPECT_TRUE(SamePixels(got, Rows(4, {0xFF0000, 0xFF0000, 0xFFFFFF, 0xFFFFFF, 0xFF0000, 0xFF0000, 0xFFFFFF, 0xFFFFFF})));
+
+    ASSERT_TRUE(fs::SavePng(Path("saved.png"), Distinct(), &err)) << err;
+    ASSERT_TRUE(fs::LoadPictureFile(Path("saved.png"), got, &err)) << err;
+    EXPECT_TRUE(SamePixels(got, Distinct()));
+    EXPECT_TRUE(SamePixels(ReadWithImageMagick(Path("saved.png")), Distinct()));
+}
+
+TEST_F(PictureFiles, GifFirstFrameWithInterlaceAndTransparency) {
+    REQUIRE_CONVERT();
+    // Few colours, so the GIF palette holds them exactly.
+    const std::string plain = Convert(Primaries(), "", "GIF:", "plain.gif");
+    const std::string interlaced = Convert(Primaries(), "-interlace GIF", "GIF:", "interlaced.gif");
+    fs::Picture got;
+    std::string err;
+    for (const std::string& path : {plain, interlaced}) {
+        ASSERT_TRUE(fs::LoadPictureFile(path, got, &err)) << err;
+        EXPECT_TRUE(SamePixels(got, Primaries())) << path;
+    }
+    // An animation: only its first frame; a frame smaller than the screen
+    // at an offset, its see-through colour and the rest of the screen white.
+    const std::string anim = Path("anim.gif");
+    std::string cmd = "convert -size 3x2 xc:blue -size 3x2 xc:lime 'GIF:" + anim + "'";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    ASSERT_TRUE(fs::LoadPictureFile(anim, got, &err)) << err;
+    EXPECT_TRUE(SamePixels(got, Rows(3, {0x0000FF, 0x0000FF, 0x0000FF, 0x0000FF, 0x0000FF, 0x0000FF})));
+    const std::string offset = Path("offset.gif");
+    cmd = "convert -size 2x1 xc:red -fill none -draw 'color 1,0 point' -page 4x3+1+2 'GIF:" + offset + "'";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    ASSERT_TRUE(fs::LoadPictureFile(offset, got, &err)) << err;
+    EXPECT_TRUE(SamePixels(got, Rows(4, {0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF,
+                                         0xFFFFFF, 0xFFFFFF, 0xFF0000, 0xFFFFFF, 0xFFFFFF})));
+}
+
+TEST_F(PictureFiles, DamagedPngAndGifFailWithoutCrashing) {
+    REQUIRE_CONVERT();
+    std::string png, gif, err;
+    ASSERT_TRUE(fs::EncodePng(Distinct(), png, &err)) << err;
+    ASSERT_TRUE(fs::ReadWholeFile(Convert(Primaries(), "", "GIF:", "g.gif"), gif, &err)) << err;
+    fs::Picture p(1, 1, 0x123456);
+    // A PNG cut anywhere before its closing chunk.
+    for (size_t n = 0; n + 12 < png.size(); ++n) ASSERT_FALSE(fs::LoadPngBytes(png.substr(0, n), p, nullptr)) << n;
+    // A GIF cut before its last picture byte; what lies after (the
+    // terminator) may go.
+    for (size_t n = 0; n + 2 < gif.size(); ++n) ASSERT_FALSE(fs::LoadGifBytes(gif.substr(0, n), p, nullptr)) << n;
+    EXPECT_EQ(p.Pixels, std::vector<uint32_t>{0x123456});
+
+    // Headers claiming 60000 x 60000 pixels are refused before decoding.
+    std::string huge = png;
+    huge.replace(16, 8, Bytes({0, 0, 0xEA, 0x60, 0, 0, 0xEA, 0x60}));
+    EXPECT_FALSE(fs::LoadPngBytes(huge, p, &err));
+    std::string wide = gif;
+    wide.replace(6, 4, Bytes({0x60, 0xEA, 0x60, 0xEA}));
+    EXPECT_FALSE(fs::LoadGifBytes(wide, p, &err));
+    EXPECT_NE(err.find("too large"), std::string::npos) << err;
+
+    std::mt19937 rng(5);
+    for (const std::string* good : {&png, &gif})
+        for (int i = 0; i < 800; ++i) {
+            std::string bytes = *good;
+            for (int e = 0; e < 1 + int(rng() % 4); ++e) bytes[8 + rng() % (bytes.size() - 8)] = char(rng());
+            if (fs::LoadPngBytes(bytes, p, nullptr) || fs::LoadGifBytes(bytes, p, nullptr)) {
+                ASSERT_EQ(p.Pixels.size(), size_t(p.Width) * size_t(p.Height));
+            }
+        }
+}
+
 }  // namespace

@@ -15,6 +15,7 @@
 
 #include "editing/Export.h"
 #include "editing/ResourceList.h"
+#include "editing/TempFiles.h"
 #include "firmware/FileUtil.h"
 #include "firmware/Images.h"
 #include "firmware/Other.h"
@@ -22,6 +23,7 @@
 #include "sound/AudioTestUtil.h"
 #include "shell/FileManPane.h"
 #include "shell/FirmwareViewer.h"
+#include "shell/RegionBar.h"
 #include "shell/ResourceModel.h"
 #include "shell/Version.h"
 #include "shell/ShellFixture.h"
@@ -217,7 +219,9 @@ TEST_F(ShellTest, ReplacingDeletingAndRestoringAPictureKeepsListAndRegionExact) 
     window->SelectRow(row);
     prompts.Files.push_back(WriteBmp(Path("new.bmp")));
     window->aReplaceFileExecute();
-    EXPECT_EQ(prompts.Filters.back(), "BMP Images (*.bmp)|*.bmp|Jpeg Images (*.jpg)|*.jpg");
+    EXPECT_EQ(prompts.Filters.back(),
+              "All Pictures|*.bmp;*.jpg;*.jpeg;*.png;*.gif|BMP Images (*.bmp)|*.bmp|Jpeg Images (*.jpg)|*.jpg|"
+              "PNG Images (*.png)|*.png|GIF Images (*.gif)|*.gif");
     const tImgType& e = state.Fw.Firmware.Images[row];
     ASSERT_FALSE(e.TempName.empty());
     const int64_t data = FileSizeOf(state.Fw.TempDir + e.TempName) - 4;
@@ -252,7 +256,7 @@ TEST_F(ShellTest, ReplacingAndDeletingSoundsCountTheSharedSilentSound) {
     Open();
     window->SelectNode("Sounds");
     // Sound 1's data as a file of its own.
-    const ExportResult out = ExportResource(state.Fw, kCatSounds, 0, Path("").toStdString(), false);
+    const ExportResult out = ExportResource(state.Fw, kCatSounds, 0, Path("").toStdString(), fs::PictureExport::Bmp);
     ASSERT_EQ(out.Status, ExportStatus::Ok);
     const QString mmf = Path("Ring.MMF");
     ASSERT_TRUE(QFile::rename(QString::fromStdString(out.Path), mmf));
@@ -423,4 +427,99 @@ TEST_F(ShellTest, ExportWritesToTheChosenFolderOrTheFileBrowsersFolder) {
 }
 
 }  // namespace
+// 400 x 300, left half red, right half blue, as PNG.
+QString WriteWidePng(const QString& path) {
+    Picture p(400, 300);
+    for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 400; ++x) p.At(x, y) = x < 200 ? 0xFF0000 : 0x0000FF;
+    std::string error;
+    EXPECT_TRUE(SavePng(path.toStdString(), p, &error)) << error;
+    return path;
+}
+
+TEST_F(ShellTest, PngPicturesReplaceScaledToFitAndExportAsPng) {
+    Open();
+    window->resize(900, 700);
+    window->show();
+    window->SelectNode("Images");
+    // Scale to fit: the 176 x 220 wallpaper takes the wide picture whole.
+    window->miScaleToFit->setChecked(true);
+    window->SelectRow(6);
+    prompts.Files.push_back(WriteWidePng(Path("wide.png")));
+    window->aReplaceFileExecute();
+    ASSERT_EQ(state.Fw.Firmware.Images[6].TempName, "tmpImage_6");
+    EXPECT_EQ(window->frFwViewer->leImageWidth->text(), "176");
+    EXPECT_EQ(window->frFwViewer->leImageHeight->text(), "220");
+    const QImage& shown = window->frFwViewer->imViewer->Image();
+    EXPECT_EQ(shown.pixel(5, 110) & 0xFFFFFF, 0xFF0000u);
+    EXPECT_EQ(shown.pixel(170, 110) & 0xFFFFFF, 0x0000FFu);
+    EXPECT_EQ(shown.pixel(88, 2) & 0xFFFFFF, 0u);  // the bar above the picture
+
+    // Without it a picture is cropped; a PNG dragged from the file browser
+    // is taken like a bitmap.
+    window->miScaleToFit->setChecked(false);
+    window->cbSwitchFileMan->setChecked(true);
+    window->frEditor->SetFolder(scratch.path());
+    Idle(200);
+    window->frEditor->SelectPath(Path("wide.png"));
+    EXPECT_TRUE(DropOnRow(*window, Path("wide.png"), 1, true));
+    EXPECT_EQ(state.Fw.Firmware.Images[1].TempName, "tmpImage_1");
+    int32_t w = 0, h = 0;
+    ASSERT_TRUE(ReadPictureHeader(state.Fw.TempDir + "tmpImage_1", &w, &h));
+    EXPECT_EQ(w, 320);
+    EXPECT_EQ(h, 300);
+    window->cbSwitchFileMan->setChecked(false);
+
+    // One export format at a time; PNG holds the stored picture exactly.
+    window->miSaveImagesAsJpeg->setChecked(true);
+    window->miSaveImagesAsPng->setChecked(true);
+    EXPECT_FALSE(window->miSaveImagesAsJpeg->isChecked());
+    const QString out = Path("out");
+    QDir().mkpath(out);
+    prompts.Folders.push_back(out);
+    window->SelectRow(0);
+    window->bExportFileClick();
+    Picture png, stored;
+    ASSERT_TRUE(LoadPictureFile((out + "/Image_1.png").toStdString(), png, nullptr));
+    ASSERT_TRUE(DecodeStoredPicture(state.Fw, 0, stored));
+    EXPECT_EQ(png.Pixels, stored.Pixels);
+}
+
+TEST_F(ShellTest, RegionBarShowsTheRegionsOfTheNodeAndFollowsEdits) {
+    RegionBar* bar = window->regionBar;
+    EXPECT_TRUE(bar->isHidden());
+    Open();
+    window->resize(900, 700);
+    window->show();
+    window->SelectNode("My Firmware");
+    ASSERT_EQ(bar->BarCount(), 3);
+    EXPECT_EQ(bar->Caption(1), "Sounds");
+    window->SelectNode("Lang Table 2");
+    ASSERT_EQ(bar->BarCount(), 3);
+    EXPECT_EQ(bar->Bar(2).Region, 8);  // the third language of table 2
+    window->SelectNode("Images");
+    ASSERT_EQ(bar->BarCount(), 1);
+    EXPECT_FALSE(bar->isHidden());
+    EXPECT_EQ(bar->Bar(0).Used, state.Fw.Firmware.Regions[0].Used);
+    QStringList tip = bar->ToolTipText(0).split('\n');
+    ASSERT_EQ(tip.size(), 2 + 5);
+    EXPECT_EQ(tip[1], "Largest entries:");
+    EXPECT_TRUE(tip[2].startsWith("  Image_7  77440")) << tip[2].toStdString();
+
+    // The region shrunk below the edits: the bar turns red and says by how much.
+    state.Fw.Firmware.Regions[0].Size = state.Fw.Firmware.Regions[0].Used + 10;
+    window->SelectRow(0);
+    prompts.Files.push_back(WriteWidePng(Path("wide.png")));
+    window->aReplaceFileExecute();
+    ASSERT_FALSE(state.Fw.Firmware.Images[0].TempName.empty());
+    EXPECT_TRUE(bar->Bar(0).Over());
+    EXPECT_TRUE(bar->ToolTipText(0).contains("bytes too many"));
+    const QString sized = "\n  Image_1  " + QString::number(FileSizeOf(state.Fw.TempDir + "tmpImage_0") - 4);
+    EXPECT_TRUE(bar->ToolTipText(0).contains(sized)) << bar->ToolTipText(0).toStdString();
+    const QImage painted = bar->grab().toImage();
+    const QPoint inside = bar->rect().center();
+    EXPECT_EQ(QColor(painted.pixel(inside.x() / 2, 4)), QColor(220, 48, 48));
+    EXPECT_EQ(bar->BarAt(QPoint(inside.x(), 2)), 0);
+}
+
 }  // namespace fs::shell::test

@@ -1,0 +1,95 @@
+// PNG reading and writing through libpng's simplified interface, which
+// handles every colour type, bit depth, palette, tRNS and interlacing, and
+// reports errors as return values (its longjmp stays inside libpng).
+#include <png.h>
+
+#include <cstring>
+#include <new>
+
+#include "firmware/FileUtil.h"
+#include "firmware/PictureFile.h"
+
+namespace fs {
+namespace {
+
+bool Fail(std::string* error, std::string text) {
+    if (error) *error = std::move(text);
+    return false;
+}
+
+const unsigned char kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+
+// Frees what libpng holds for the image on every way out.
+struct ImageGuard {
+    png_image* image;
+    ~ImageGuard() { png_image_free(image); }
+};
+
+}  // namespace
+
+bool LoadPngBytes(std::string_view bytes, Picture& out, std::string* error) {
+    if (bytes.size() < sizeof kPngSignature || std::memcmp(bytes.data(), kPngSignature, sizeof kPngSignature) != 0)
+        return Fail(error, "not a PNG file");
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    ImageGuard guard{&image};
+    if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size()))
+        return Fail(error, std::string("corrupt PNG: ") + image.message);
+    const int64_t w = image.width, h = image.height;
+    if (w <= 0 || h <= 0 || w > kMaxPictureSide || h > kMaxPictureSide || w * h > kMaxPicturePixels)
+        return Fail(error, "PNG picture is too large (" + std::to_string(w) + " x " + std::to_string(h) + ")");
+    image.format = PNG_FORMAT_RGB;
+    std::vector<png_byte> rgb;
+    try {
+        // See-through pixels are composited onto white: the buffer is the
+        // background libpng blends onto.
+        rgb.assign(static_cast<size_t>(w * h * 3), 0xFF);
+    } catch (const std::bad_alloc&) {
+        return Fail(error, "not enough memory for the PNG picture");
+    }
+    if (!png_image_finish_read(&image, nullptr, rgb.data(), static_cast<png_int_32>(w * 3), nullptr))
+        return Fail(error, std::string("corrupt PNG: ") + image.message);
+    Picture pic(static_cast<int32_t>(w), static_cast<int32_t>(h));
+    for (size_t i = 0; i < pic.Pixels.size(); ++i)
+        pic.Pixels[i] = uint32_t(rgb[3 * i]) << 16 | uint32_t(rgb[3 * i + 1]) << 8 | rgb[3 * i + 2];
+    out = std::move(pic);
+    return true;
+}
+
+bool EncodePng(const Picture& picture, std::string& out, std::string* error) {
+    if (picture.Width <= 0 || picture.Height <= 0) return Fail(error, "picture is empty");
+    if (picture.Pixels.size() != static_cast<size_t>(picture.Width) * static_cast<size_t>(picture.Height))
+        return Fail(error, "picture pixel count does not match its size");
+    std::vector<png_byte> rgb(picture.Pixels.size() * 3);
+    for (size_t i = 0; i < picture.Pixels.size(); ++i) {
+        const uint32_t c = picture.Pixels[i];
+        rgb[3 * i] = static_cast<png_byte>(c >> 16);
+        rgb[3 * i + 1] = static_cast<png_byte>(c >> 8);
+        rgb[3 * i + 2] = static_cast<png_byte>(c);
+    }
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    image.width = static_cast<png_uint_32>(picture.Width);
+    image.height = static_cast<png_uint_32>(picture.Height);
+    image.format = PNG_FORMAT_RGB;
+    ImageGuard guard{&image};
+    const png_int_32 stride = picture.Width * 3;
+    // The worst case of the stream's size, so one pass writes it.
+    png_alloc_size_t size = PNG_IMAGE_PNG_SIZE_MAX(image);
+    std::string bytes(size, '\0');
+    if (!png_image_write_to_memory(&image, bytes.data(), &size, 0, rgb.data(), stride, nullptr))
+        return Fail(error, std::string("PNG encoding failed: ") + image.message);
+    bytes.resize(size);
+    out = std::move(bytes);
+    return true;
+}
+
+bool SavePng(const std::string& path, const Picture& picture, std::string* error) {
+    std::string bytes, why;
+    if (!EncodePng(picture, bytes, &why)) return Fail(error, path + ": " + why);
+    return WriteFileAtomic(path, bytes, error);
+}
+
+}  // namespace fs
