@@ -267,8 +267,10 @@ void TfrPatche::RefreshInstalled() {
     const int total = static_cast<int>(jobs.size());
     w->thread = QThread::create([this, w, image, version, generation, jobs, total] {
         int done = 0;
-        for (const auto& [row, path] : jobs) {
+        for (const auto& job : jobs) {
             if (w->cancel) return;
+            const int row = job.first;
+            const QString& path = job.second;
             QString text;
             TGmXML doc;
             if (doc.LoadFile(QFile::encodeName(path).toStdString(), nullptr))
