@@ -10,6 +10,7 @@
 #include <vector>
 #include <zip.h>
 
+#include "firmware/DemoSounds.h"
 #include "firmware/FileUtil.h"
 #include "firmware/Images.h"
 #include "firmware/Other.h"
@@ -253,58 +254,6 @@ std::string EncodeWbmpBands(int w, int h, const std::function<bool(int, int)>& b
     return out;
 }
 
-// --- sounds ----------------------------------------------------------------
-
-std::string Be32(uint32_t v) {
-    std::string s(4, '\0');
-    for (int i = 0; i < 4; ++i) s[i] = static_cast<char>(v >> (24 - 8 * i));
-    return s;
-}
-
-std::string Chunk(const char* id, const std::string& body) { return std::string(id, 4) + Be32(static_cast<uint32_t>(body.size())) + body; }
-
-std::string VarLen(uint32_t v) {
-    std::string s;
-    if (v >= 0x80) s += static_cast<char>(0x80 | (v >> 7));
-    s += static_cast<char>(v & 0x7F);
-    return s;
-}
-
-uint16_t Crc16(const std::string& data) {
-    uint16_t c = 0xFFFF;
-    for (unsigned char x : data) {
-        c ^= static_cast<uint16_t>(x << 8);
-        for (int i = 0; i < 8; ++i) c = (c & 0x8000) ? static_cast<uint16_t>((c << 1) ^ 0x1021) : static_cast<uint16_t>(c << 1);
-    }
-    return static_cast<uint16_t>(~c);
-}
-
-// A SMAF file: contents information and one score track with a melody of
-// (note, ticks) pairs.
-std::string Smaf(const std::string& title, const std::vector<std::pair<int, int>>& melody) {
-    std::string cnti = std::string("\x00\x01\x01\x00\x00", 5) + "ST:" + title + ",";
-    std::string seq;
-    for (auto [note, ticks] : melody) {
-        seq += VarLen(0);
-        seq += '\x90';
-        seq += static_cast<char>(note);
-        seq += '\x64';
-        seq += VarLen(static_cast<uint32_t>(ticks * 9 / 10));
-        seq += VarLen(static_cast<uint32_t>(ticks));
-        seq += '\x80';  // note-off marker of the gap: rest of one tick
-        seq += static_cast<char>(note);
-        seq += VarLen(1);
-    }
-    seq += std::string("\x00\xFF\x2F\x00", 4);
-    std::string track = std::string("\x02\x00\x02\x02", 4) + std::string(16, '\0') + Chunk("Mtsq", seq);
-    std::string body = Chunk("CNTI", cnti) + Chunk("MTR\x05", track);
-    std::string file = "MMMD" + Be32(static_cast<uint32_t>(body.size() + 2)) + body;
-    uint16_t crc = Crc16(file);
-    file += static_cast<char>(crc >> 8);
-    file += static_cast<char>(crc & 0xFF);
-    return file;
-}
-
 // --- Java ------------------------------------------------------------------
 
 bool MakeJar(const std::string& dir, std::string& jar, std::string* error) {
@@ -473,17 +422,9 @@ bool WriteDemoFirmware(const std::string& dir, const DemoOptions& options, DemoR
     }
 
     // Sounds: five ring tones and one entry sharing the first one's data.
-    const std::vector<std::vector<std::pair<int, int>>> tunes = {
-        {{72, 24}, {76, 24}, {79, 24}, {84, 48}},
-        {{67, 12}, {67, 12}, {69, 24}, {67, 24}, {72, 24}, {71, 48}},
-        {{76, 12}, {75, 12}, {76, 12}, {75, 12}, {76, 12}, {71, 12}, {74, 12}, {72, 12}, {69, 36}},
-        {{60, 18}, {64, 18}, {67, 18}, {72, 18}, {67, 18}, {64, 18}, {60, 36}},
-        {{81, 8}, {81, 8}, {81, 8}, {77, 24}, {79, 8}, {79, 8}, {79, 8}, {76, 24}},
-    };
     uint32_t sdata = A(kSndRegion);
     std::vector<std::pair<uint32_t, uint32_t>> sounds;
-    for (size_t i = 0; i < tunes.size(); ++i) {
-        std::string smaf = Smaf("Ring " + std::to_string(i + 1), tunes[i]);
+    for (const std::string& smaf : DemoRingtones()) {
         img.Put(sdata, smaf);
         sounds.push_back({sdata, static_cast<uint32_t>(smaf.size())});
         sdata += static_cast<uint32_t>((smaf.size() + 3) & ~size_t(3));
