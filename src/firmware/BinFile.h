@@ -48,10 +48,15 @@ public:
 
 private:
     BinFile() = default;
+    // Unmaps what Open read into.
+    struct Unmap {
+        size_t length;
+        void operator()(void* p) const;
+    };
     const uint8_t* data_ = nullptr;
     int64_t size_ = 0;
-    std::unique_ptr<char[]> read_;  // what Open read
-    std::string owned_;             // what FromBytes was given
+    std::unique_ptr<void, Unmap> read_;  // what Open read
+    std::string owned_;                  // what FromBytes was given
     std::string path_;
 };
 
