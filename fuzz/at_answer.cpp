@@ -6,8 +6,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string answer(reinterpret_cast<const char*>(data), size);
-    (void)fs::phonelink::CleanAnswer(answer, "AT+CGMM\r");
-    (void)fs::phonelink::PhoneErrorText(answer);
-    (void)fs::phonelink::StrToIntDef0(answer);
+    (void)flashsmith::phonelink::CleanAnswer(answer, "AT+CGMM\r");
+    (void)flashsmith::phonelink::PhoneErrorText(answer);
+    (void)flashsmith::phonelink::StrToIntDef0(answer);
     return 0;
 }

@@ -4,8 +4,8 @@
 #include "firmware/PictureFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    fs::Picture picture;
+    flashsmith::Picture picture;
     std::string error;
-    fs::LoadJpegBytes(std::string_view(reinterpret_cast<const char*>(data), size), picture, &error);
+    flashsmith::LoadJpegBytes(std::string_view(reinterpret_cast<const char*>(data), size), picture, &error);
     return 0;
 }

@@ -6,16 +6,16 @@
 #include "xml/GmXml.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    fs::TGmXML doc;
+    flashsmith::TGmXML doc;
     doc.LoadBytes(std::string_view(reinterpret_cast<const char*>(data), size));
-    fs::PatchReadOptions pane;
+    flashsmith::PatchReadOptions pane;
     pane.includeBinary = true;
-    if (auto contents = fs::ReadPatch(doc, pane)) {
+    if (auto contents = flashsmith::ReadPatch(doc, pane)) {
         for (const auto& section : contents->sections)
             for (const auto& resource : section.resources) (void)resource;
     }
-    fs::PatchReadOptions open;
+    flashsmith::PatchReadOptions open;
     open.resourceNameIgnoresCase = false;
-    (void)fs::ReadPatch(doc, open);
+    (void)flashsmith::ReadPatch(doc, open);
     return 0;
 }

@@ -9,10 +9,10 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::span<const uint8_t> file(data, size);
     std::string error;
-    if (!fs::sound::ReadSmafInfo(file, &error)) return 0;
-    fs::sound::RenderOptions options;
+    if (!flashsmith::sound::ReadSmafInfo(file, &error)) return 0;
+    flashsmith::sound::RenderOptions options;
     options.sampleRate = 8000;
     options.maxMs = 250;
-    fs::sound::RenderSmaf(file, options, &error);
+    flashsmith::sound::RenderSmaf(file, options, &error);
     return 0;
 }

@@ -8,12 +8,12 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     std::string image;
-    fs::S3ReadOptions part;
-    part.Mode = fs::S3ToBinMode::Part;
-    const fs::S3ReadResult r = fs::ReadS3Text(text, part, image, fs::NullProgress());
-    if (r.Status != fs::S3Status::Ok || r.HighestEnd - r.LowestAddress > (16u << 20)) return 0;
-    fs::S3ReadOptions all;
+    flashsmith::S3ReadOptions part;
+    part.Mode = flashsmith::S3ToBinMode::Part;
+    const flashsmith::S3ReadResult r = flashsmith::ReadS3Text(text, part, image, flashsmith::NullProgress());
+    if (r.Status != flashsmith::S3Status::Ok || r.HighestEnd - r.LowestAddress > (16u << 20)) return 0;
+    flashsmith::S3ReadOptions all;
     all.FromFirstAddress = true;
-    fs::ReadS3Text(text, all, image, fs::NullProgress());
+    flashsmith::ReadS3Text(text, all, image, flashsmith::NullProgress());
     return 0;
 }

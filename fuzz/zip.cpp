@@ -12,8 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }();
     const std::string archive = dir + "/in.jar";
     std::string error;
-    if (!fs::WriteFileAtomic(archive, std::string(reinterpret_cast<const char*>(data), size), &error)) return 0;
-    const std::string out = fs::phonelink::ExtractZipMember(archive, "META-INF/MANIFEST.MF", dir);
+    if (!flashsmith::WriteFileAtomic(archive, std::string(reinterpret_cast<const char*>(data), size), &error)) return 0;
+    const std::string out = flashsmith::phonelink::ExtractZipMember(archive, "META-INF/MANIFEST.MF", dir);
     if (!out.empty()) ::unlink(out.c_str());
     return 0;
 }

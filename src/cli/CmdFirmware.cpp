@@ -17,7 +17,7 @@
 #include "firmware/Other.h"
 #include "firmware/ProgramDir.h"
 
-namespace fs::cli {
+namespace flashsmith::cli {
 
 namespace {
 
@@ -295,4 +295,4 @@ CommandRegistrar exportCmd("export", "export pictures, sounds or Java files to a
 
 }  // namespace
 
-}  // namespace fs::cli
+}  // namespace flashsmith::cli

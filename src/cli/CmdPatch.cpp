@@ -17,7 +17,7 @@
 #include "patches/PatchStatus.h"
 #include "xml/GmXml.h"
 
-namespace fs::cli {
+namespace flashsmith::cli {
 namespace {
 
 const char kUsage[] =
@@ -444,4 +444,4 @@ int RunPatch(const Args& args) {
 const CommandRegistrar kRegistrar("patch", "create, inspect and export patch files (.spf)", RunPatch);
 
 }  // namespace
-}  // namespace fs::cli
+}  // namespace flashsmith::cli

@@ -10,11 +10,11 @@
 #include "phonelink/ComPortMap.h"
 #include "phonelink/PhoneSession.h"
 
-namespace fs::cli {
+namespace flashsmith::cli {
 
 namespace {
 
-using namespace fs::phonelink;
+using namespace flashsmith::phonelink;
 
 const char kUsage[] =
     "usage: flashsmith-cli phone info   --port PORT [COMMON]\n"
@@ -236,4 +236,4 @@ CommandRegistrar reg("phone", "talk to a phone: info, list, send, delete, fetch"
 
 }  // namespace
 
-}  // namespace fs::cli
+}  // namespace flashsmith::cli

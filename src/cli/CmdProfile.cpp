@@ -10,7 +10,7 @@
 #include "firmware/ProgramDir.h"
 #include "profilecreator/ProfileCreator.h"
 
-namespace fs::cli {
+namespace flashsmith::cli {
 
 namespace {
 
@@ -184,4 +184,4 @@ const CommandRegistrar kRegistrar("profile", "search an image without descriptio
                                   RunProfile);
 
 }  // namespace
-}  // namespace fs::cli
+}  // namespace flashsmith::cli

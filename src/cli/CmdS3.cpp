@@ -6,7 +6,7 @@
 #include "cli/Command.h"
 #include "srecord/S3Converter.h"
 
-namespace fs::cli {
+namespace flashsmith::cli {
 
 namespace {
 
@@ -152,4 +152,4 @@ const CommandRegistrar kRegistrar("s3", "convert between S-record files and bina
 
 }  // namespace
 
-}  // namespace fs::cli
+}  // namespace flashsmith::cli

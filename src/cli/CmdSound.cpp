@@ -9,11 +9,11 @@
 #include "firmware/FileUtil.h"
 #include "sound/Smaf.h"
 
-namespace fs::cli {
+namespace flashsmith::cli {
 
 namespace {
 
-using namespace fs::sound;
+using namespace flashsmith::sound;
 
 const char kUsage[] =
     "usage: flashsmith-cli sound info FILE... [--json]\n"
@@ -139,4 +139,4 @@ CommandRegistrar reg("sound", "read and render SMAF ringtones, convert audio int
 
 }  // namespace
 
-}  // namespace fs::cli
+}  // namespace flashsmith::cli

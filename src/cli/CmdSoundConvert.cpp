@@ -5,7 +5,7 @@
 #include "firmware/FileUtil.h"
 #include "sound/AudioConvert.h"
 
-namespace fs::cli {
+namespace flashsmith::cli {
 
 const char kSoundConvertUsage[] =
     "usage: flashsmith-cli sound convert IN OUT.mmf [--rate 8000|11025|22050]\n"
@@ -45,4 +45,4 @@ const bool kConverterRegistered = [] {
 
 }  // namespace
 
-}  // namespace fs::cli
+}  // namespace flashsmith::cli

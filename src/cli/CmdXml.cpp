@@ -5,7 +5,7 @@
 #include "cli/Command.h"
 #include "xml/GmXml.h"
 
-namespace fs::cli {
+namespace flashsmith::cli {
 namespace {
 
 const char kUsage[] =
@@ -44,4 +44,4 @@ int RunXml(const Args& args) {
 const CommandRegistrar kRegistrar("xml", "read and rewrite XML documents (patch and settings dialect)", RunXml);
 
 }  // namespace
-}  // namespace fs::cli
+}  // namespace flashsmith::cli

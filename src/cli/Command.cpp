@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <iostream>
 
-namespace fs::cli {
+namespace flashsmith::cli {
 
 namespace {
 std::map<std::string, Command>& Registry() {
@@ -119,4 +119,4 @@ int UsageError(const std::string& message) {
     return kExitUsage;
 }
 
-}  // namespace fs::cli
+}  // namespace flashsmith::cli

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace fs::cli {
+namespace flashsmith::cli {
 
 using Args = std::vector<std::string>;
 
@@ -62,4 +62,4 @@ int Fail(const std::string& message);
 // "error: " + message on stderr; returns kExitUsage.
 int UsageError(const std::string& message);
 
-}  // namespace fs::cli
+}  // namespace flashsmith::cli

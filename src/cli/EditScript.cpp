@@ -14,7 +14,7 @@
 #include "editing/TempFiles.h"
 #include "firmware/FileUtil.h"
 
-namespace fs::cli {
+namespace flashsmith::cli {
 
 const char* const kEditScriptSyntax =
     "Edit script: one command per line; a line whose first non-blank character is # is a comment.\n"
@@ -338,4 +338,4 @@ int RunCliEdits(const ArgParser& p, FirmwareState& st, RunTempDir& temp, bool* r
     return script ? RunEditScript(st, *script, DefaultApplyPatchHook(), std::cerr) : kExitOk;
 }
 
-}  // namespace fs::cli
+}  // namespace flashsmith::cli

@@ -10,7 +10,7 @@
 #include "cli/Command.h"
 #include "firmware/Variables.h"
 
-namespace fs::cli {
+namespace flashsmith::cli {
 
 // What an "apply PATCH" line did. Patch application lives in another layer
 // and is handed in as a callback.
@@ -66,4 +66,4 @@ extern const char* const kEditOptionsUsage;
 // is printed), so there is no model to show.
 int RunCliEdits(const ArgParser& parser, FirmwareState& state, RunTempDir& temp, bool* ran);
 
-}  // namespace fs::cli
+}  // namespace flashsmith::cli

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace fs::cli {
+namespace flashsmith::cli {
 
 class JsonWriter {
 public:
@@ -66,4 +66,4 @@ private:
     bool afterKey_ = false;
 };
 
-}  // namespace fs::cli
+}  // namespace flashsmith::cli

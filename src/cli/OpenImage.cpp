@@ -9,7 +9,7 @@
 #include "firmware/Firmware.h"
 #include "firmware/ProgramDir.h"
 
-namespace fs::cli {
+namespace flashsmith::cli {
 
 const char* const kProfileOptionsUsage =
     "  --firmwares DIR   folder of description files (default: the program's Firmwares);\n"
@@ -95,4 +95,4 @@ int OpenImageForCli(const ArgParser& parser, const std::string& image, FirmwareS
     return kExitFailed;
 }
 
-}  // namespace fs::cli
+}  // namespace flashsmith::cli

@@ -5,7 +5,7 @@
 #include "cli/Command.h"
 #include "firmware/Variables.h"
 
-namespace fs::cli {
+namespace flashsmith::cli {
 
 // Declares --firmwares, --profile and --sdf on a parser.
 void AddProfileOptions(ArgParser& parser);
@@ -19,4 +19,4 @@ int OpenImageForCli(const ArgParser& parser, const std::string& image, FirmwareS
 // A progress bar on stderr, drawn only when stderr is a terminal.
 ProgressSink& TerminalProgress();
 
-}  // namespace fs::cli
+}  // namespace flashsmith::cli

@@ -3,9 +3,9 @@
 
 #include "cli/Command.h"
 
-namespace fs::cli {
+namespace flashsmith::cli {
 
 extern const char kSoundConvertUsage[];
 int RunSoundConvert(const Args& args);  // the arguments after "convert"
 
-}  // namespace fs::cli
+}  // namespace flashsmith::cli

@@ -5,7 +5,7 @@
 #include "firmware/FileUtil.h"
 #include "sound/Wav.h"
 
-namespace fs::cli {
+namespace flashsmith::cli {
 
 bool RenderSmafToWav(std::string_view smaf, const sound::RenderOptions& options, const std::string& wavPath,
                      std::string* error) {
@@ -43,4 +43,4 @@ ExportResult ExportSoundAsWav(const FirmwareState& st, int32_t index, const std:
     return r;
 }
 
-}  // namespace fs::cli
+}  // namespace flashsmith::cli

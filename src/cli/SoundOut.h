@@ -9,7 +9,7 @@
 #include "firmware/Variables.h"
 #include "sound/Smaf.h"
 
-namespace fs::cli {
+namespace flashsmith::cli {
 
 bool RenderSmafToWav(std::string_view smaf, const sound::RenderOptions& options, const std::string& wavPath,
                      std::string* error);
@@ -17,4 +17,4 @@ bool RenderSmafToWav(std::string_view smaf, const sound::RenderOptions& options,
 // Renders the stored data of sound entry index to folder/Sound_<n>.wav.
 ExportResult ExportSoundAsWav(const FirmwareState& state, int32_t index, const std::string& folder);
 
-}  // namespace fs::cli
+}  // namespace flashsmith::cli

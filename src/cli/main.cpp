@@ -4,7 +4,7 @@
 #include "cli/Command.h"
 
 int main(int argc, char** argv) {
-    using namespace fs::cli;
+    using namespace flashsmith::cli;
     Args args(argv + 1, argv + argc);
     if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         std::cout << FLASHSMITH_PRODUCT_NAME " " FLASHSMITH_VERSION

@@ -7,7 +7,7 @@
 #include "editing/ResourceList.h"
 #include "editing/TempFiles.h"
 
-namespace fs {
+namespace flashsmith {
 
 using namespace editing_detail;
 
@@ -216,4 +216,4 @@ EditResult RestoreEntry(FirmwareState& st, int32_t category, int32_t index) {
     }
 }
 
-}  // namespace fs
+}  // namespace flashsmith

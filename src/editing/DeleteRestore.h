@@ -8,7 +8,7 @@
 #include "editing/EditResult.h"
 #include "firmware/Variables.h"
 
-namespace fs {
+namespace flashsmith {
 
 // Pictures and sounds that share another entry's data, and strings with a
 // Link, are refused. A ".jad"/".jar" entry is deleted with its partner; a
@@ -23,4 +23,4 @@ constexpr int32_t kDeletedSoundPlaceholderSize = 157;
 // Used of a region as the region display shows it.
 int64_t DisplayedUsed(const FirmwareState& state, int32_t region);
 
-}  // namespace fs
+}  // namespace flashsmith

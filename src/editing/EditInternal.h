@@ -7,7 +7,7 @@
 #include "editing/TempFiles.h"
 #include "firmware/Variables.h"
 
-namespace fs::editing_detail {
+namespace flashsmith::editing_detail {
 
 inline EditResult Outcome(int32_t category, EditStatus status, std::string detail = {}) {
     EditResult r;
@@ -25,4 +25,4 @@ inline bool HasRegion(const FirmwareState& st, int32_t region) {
     return region >= 0 && static_cast<size_t>(region) < st.Firmware.Regions.size();
 }
 
-}  // namespace fs::editing_detail
+}  // namespace flashsmith::editing_detail

@@ -1,6 +1,6 @@
 #include "editing/EditResult.h"
 
-namespace fs {
+namespace flashsmith {
 
 bool EditResult::Failed() const {
     return Status == EditStatus::SourceUnreadable || Status == EditStatus::SourceTooLarge ||
@@ -35,4 +35,4 @@ const char* EditStatusText(EditStatus status) {
     return "";
 }
 
-}  // namespace fs
+}  // namespace flashsmith

@@ -6,7 +6,7 @@
 #include "firmware/Other.h"
 #include "firmware/PictureFile.h"
 
-namespace fs {
+namespace flashsmith {
 
 std::string SafeFileName(const std::string& name, const std::string& fallback) {
     std::string out;
@@ -103,4 +103,4 @@ ExportResult ExportResource(const FirmwareState& st, int32_t category, int32_t i
                    JoinPath(folder, SafeFileName(name, "Java_" + std::to_string(index))));
 }
 
-}  // namespace fs
+}  // namespace flashsmith

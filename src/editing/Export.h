@@ -8,7 +8,7 @@
 #include "firmware/Picture.h"
 #include "firmware/Variables.h"
 
-namespace fs {
+namespace flashsmith {
 
 enum class PictureExport { Bmp, Jpeg, Png };
 
@@ -36,4 +36,4 @@ std::string SoundExportStem(int32_t index);
 // "." or "..".
 std::string SafeFileName(const std::string& name, const std::string& fallback);
 
-}  // namespace fs
+}  // namespace flashsmith

@@ -3,7 +3,7 @@
 #include "editing/TempFiles.h"
 #include "firmware/Other.h"
 
-namespace fs {
+namespace flashsmith {
 
 bool IsJavaSuiteFile(const tJavaType& entry) {
     const std::string upper = UpperAscii(entry.Path);
@@ -21,4 +21,4 @@ int32_t JavaPartner(const FirmwareState& st, int32_t index) {
     return -1;
 }
 
-}  // namespace fs
+}  // namespace flashsmith

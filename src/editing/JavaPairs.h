@@ -4,7 +4,7 @@
 
 #include "firmware/Variables.h"
 
-namespace fs {
+namespace flashsmith {
 
 // The entry's Path, in upper case, contains ".JAR" or ".JAD".
 bool IsJavaSuiteFile(const tJavaType& entry);
@@ -12,4 +12,4 @@ bool IsJavaSuiteFile(const tJavaType& entry);
 // last three characters (".jad" pairs with ".jar"); -1 when there is none.
 int32_t JavaPartner(const FirmwareState& state, int32_t index);
 
-}  // namespace fs
+}  // namespace flashsmith

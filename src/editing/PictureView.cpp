@@ -9,7 +9,7 @@
 #include "firmware/Firmware.h"
 #include "firmware/Images.h"
 
-namespace fs {
+namespace flashsmith {
 
 using namespace editing_detail;
 
@@ -215,4 +215,4 @@ EditResult RemoveTransparentColour(FirmwareState& st, int32_t index) {
     return ChangedRow(index);
 }
 
-}  // namespace fs
+}  // namespace flashsmith

@@ -15,7 +15,7 @@
 #include "firmware/Picture.h"
 #include "firmware/Variables.h"
 
-namespace fs {
+namespace flashsmith {
 
 constexpr int32_t kMaxPictureSideEdit = 320;
 
@@ -67,4 +67,4 @@ EditResult RemoveTransparentColour(FirmwareState& state, int32_t index);
 // truncated or undecodable file is left alone and reported.
 EditStatus RecolourReplacement(const std::string& path, uint32_t oldColour, uint32_t newColour, std::string* detail);
 
-}  // namespace fs
+}  // namespace flashsmith

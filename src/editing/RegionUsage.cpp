@@ -5,7 +5,7 @@
 #include "editing/ResourceList.h"
 #include "editing/TempFiles.h"
 
-namespace fs {
+namespace flashsmith {
 namespace {
 
 constexpr int64_t kSilentSoundSize = 157;
@@ -88,4 +88,4 @@ std::vector<int32_t> RegionsOfRoot(const FirmwareState& st) {
     return out;
 }
 
-}  // namespace fs
+}  // namespace flashsmith

@@ -7,7 +7,7 @@
 
 #include "firmware/Variables.h"
 
-namespace fs {
+namespace flashsmith {
 
 // The used figure the editor shows for a region: Used, and for the sound
 // region the shared 157-byte silent sound that deleted sounds point at.
@@ -38,4 +38,4 @@ std::vector<int32_t> RegionsOfCategory(const FirmwareState& state, int32_t categ
 std::vector<int32_t> RegionsOfLanguageTable(const FirmwareState& state, int table);
 std::vector<int32_t> RegionsOfRoot(const FirmwareState& state);
 
-}  // namespace fs
+}  // namespace flashsmith

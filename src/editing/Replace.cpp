@@ -14,7 +14,7 @@
 #include "firmware/PictureFile.h"
 #include "firmware/PictureScale.h"
 
-namespace fs {
+namespace flashsmith {
 
 using namespace editing_detail;
 
@@ -294,4 +294,4 @@ bool DropAccepted(int32_t category, const std::string& path) {
     }
 }
 
-}  // namespace fs
+}  // namespace flashsmith

@@ -16,7 +16,7 @@
 #include "firmware/Picture.h"
 #include "firmware/Variables.h"
 
-namespace fs {
+namespace flashsmith {
 
 // Pictures: ".bmp", ".jpg", ".jpeg", ".png" or ".gif" (any case), cropped to
 // 320 x 320 from the top left and encoded in the entry's format. With fit
@@ -58,4 +58,4 @@ bool DropAccepted(int32_t category, const std::string& path);
 // (r*299 + g*587 + b*114) / 1000 is below 128.
 int32_t EncodeWbmp(const Picture& picture, int32_t width, int32_t height, std::string& out);
 
-}  // namespace fs
+}  // namespace flashsmith

@@ -5,7 +5,7 @@
 #include "firmware/FileUtil.h"
 #include "firmware/Other.h"
 
-namespace fs {
+namespace flashsmith {
 
 LanguageRef LanguageOf(const FirmwareState& st, int32_t category) {
     const int32_t count = st.FirmwareDescription.LanguageCount;
@@ -119,4 +119,4 @@ ListRow MakeListRow(const FirmwareState& st, int32_t category, int32_t index) {
     return row;
 }
 
-}  // namespace fs
+}  // namespace flashsmith

@@ -6,7 +6,7 @@
 
 #include "firmware/Variables.h"
 
-namespace fs {
+namespace flashsmith {
 
 // Category numbers are region numbers.
 constexpr int32_t kCatImages = 0;
@@ -49,4 +49,4 @@ ListRow MakeListRow(const FirmwareState& state, int32_t category, int32_t index)
 // "Image_" + (index + 1), or the ID's name from ImageIdNames.
 std::string ImageRowName(const FirmwareState& state, int32_t index);
 
-}  // namespace fs
+}  // namespace flashsmith

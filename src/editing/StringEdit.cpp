@@ -4,7 +4,7 @@
 #include "editing/ResourceList.h"
 #include "firmware/Other.h"
 
-namespace fs {
+namespace flashsmith {
 
 using namespace editing_detail;
 
@@ -46,4 +46,4 @@ EditResult EditString(FirmwareState& st, int32_t category, int32_t index, const 
     return EditStringUtf8(st, category, index, Utf8FromAnsi(ansiText));
 }
 
-}  // namespace fs
+}  // namespace flashsmith

@@ -9,7 +9,7 @@
 #include "editing/EditResult.h"
 #include "firmware/Variables.h"
 
-namespace fs {
+namespace flashsmith {
 
 // Only strings with Link -1 are editable (not duplicates, not strings lying
 // in another language's region).
@@ -19,4 +19,4 @@ EditResult EditString(FirmwareState& state, int32_t category, int32_t index, con
 // The text already in stored form (UTF-8), as the CLI takes it.
 EditResult EditStringUtf8(FirmwareState& state, int32_t category, int32_t index, const std::string& utf8Text);
 
-}  // namespace fs
+}  // namespace flashsmith

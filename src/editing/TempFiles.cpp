@@ -9,7 +9,7 @@
 #include "firmware/FileUtil.h"
 #include "firmware/Other.h"
 
-namespace fs {
+namespace flashsmith {
 
 std::string ReplacementName(int32_t category, int32_t index) {
     switch (category) {
@@ -89,4 +89,4 @@ std::string ExtensionOf(const std::string& path, const char* delimiters) {
 std::string HostExtension(const std::string& path) { return ExtensionOf(path, "/"); }
 std::string FirmwareExtension(const std::string& path) { return ExtensionOf(path, "\\:"); }
 
-}  // namespace fs
+}  // namespace flashsmith

@@ -10,7 +10,7 @@
 #include "editing/EditResult.h"
 #include "firmware/Variables.h"
 
-namespace fs {
+namespace flashsmith {
 
 // "tmpImage_12" for picture 12; "" for a category without replacements.
 std::string ReplacementName(int32_t category, int32_t index);
@@ -49,4 +49,4 @@ EditStatus ReadSourceFile(const std::string& path, std::string& bytes, std::stri
 std::string HostExtension(const std::string& path);
 std::string FirmwareExtension(const std::string& path);
 
-}  // namespace fs
+}  // namespace flashsmith

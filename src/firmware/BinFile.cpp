@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace fs {
+namespace flashsmith {
 
 namespace {
 
@@ -129,4 +129,4 @@ uint16_t BinFile::U16(int64_t offset) const {
     return static_cast<uint16_t>(p[0] | p[1] << 8);
 }
 
-}  // namespace fs
+}  // namespace flashsmith

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-namespace fs {
+namespace flashsmith {
 
 class BinFile {
 public:
@@ -60,4 +60,4 @@ private:
     std::string path_;
 };
 
-}  // namespace fs
+}  // namespace flashsmith

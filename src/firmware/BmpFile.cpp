@@ -7,7 +7,7 @@
 #include "firmware/FileUtil.h"
 #include "firmware/PictureFile.h"
 
-namespace fs {
+namespace flashsmith {
 namespace {
 
 constexpr uint32_t kBiRgb = 0, kBiRle8 = 1, kBiRle4 = 2, kBiBitfields = 3, kBiAlphaBitfields = 6;
@@ -340,4 +340,4 @@ bool SaveBmp32(const std::string& path, const Picture& picture, std::string* err
     return WriteFileAtomic(path, bytes, error);
 }
 
-}  // namespace fs
+}  // namespace flashsmith

@@ -16,7 +16,7 @@
 #include "firmware/Other.h"
 #include "firmware/Picture.h"
 
-namespace fs {
+namespace flashsmith {
 
 namespace {
 
@@ -562,4 +562,4 @@ bool WriteDemoFirmware(const std::string& dir, const DemoOptions& options, DemoR
     return true;
 }
 
-}  // namespace fs
+}  // namespace flashsmith

@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace fs {
+namespace flashsmith {
 
 bool WriteFileAtomic(const std::string& path, const std::function<bool(std::FILE*)>& write,
                      std::string* error) {
@@ -97,4 +97,4 @@ std::string JoinPath(const std::string& dir, const std::string& name) {
     return dir + "/" + name;
 }
 
-}  // namespace fs
+}  // namespace flashsmith

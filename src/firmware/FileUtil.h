@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace fs {
+namespace flashsmith {
 
 // Calls write(FILE*) on a temporary file beside path; renames it over path
 // only when write returns true and every byte reached the disk. On failure
@@ -28,4 +28,4 @@ std::string BaseName(const std::string& path);
 // Joins a folder and a name with exactly one '/'.
 std::string JoinPath(const std::string& dir, const std::string& name);
 
-}  // namespace fs
+}  // namespace flashsmith

@@ -10,7 +10,7 @@
 #include "firmware/Images.h"
 #include "firmware/Other.h"
 
-namespace fs {
+namespace flashsmith {
 
 int64_t FindStartAddr(const BinFile& file, ProgressSink& progress) {
     if (file.Size() <= kSampledImageSize) return 0;
@@ -493,4 +493,4 @@ OpenResult OpenFirmware(FirmwareState& st, const std::string& path, const OpenOp
     }
 }
 
-}  // namespace fs
+}  // namespace flashsmith

@@ -11,7 +11,7 @@
 #include "firmware/IniFile.h"
 #include "firmware/Variables.h"
 
-namespace fs {
+namespace flashsmith {
 
 constexpr int64_t kSampledImageSize = 52428800;  // larger dumps may begin with an empty area
 
@@ -79,4 +79,4 @@ OpenResult OpenFirmware(FirmwareState& state, const std::string& path, const Ope
 // Empties everything an open fills (the tables, the loaded flag, counters).
 void ResetFirmware(FirmwareState& state);
 
-}  // namespace fs
+}  // namespace flashsmith

@@ -12,7 +12,7 @@
 #include "firmware/FileUtil.h"
 #include "firmware/PictureFile.h"
 
-namespace fs {
+namespace flashsmith {
 namespace {
 
 bool Fail(std::string* error, std::string text) {
@@ -130,4 +130,4 @@ bool LoadGifBytes(std::string_view bytes, Picture& out, std::string* error) {
     }
 }
 
-}  // namespace fs
+}  // namespace flashsmith

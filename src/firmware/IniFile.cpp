@@ -2,7 +2,7 @@
 
 #include "firmware/FileUtil.h"
 
-namespace fs {
+namespace flashsmith {
 
 namespace {
 
@@ -141,4 +141,4 @@ bool IniFile::HasSection(const std::string& section) const {
     return sections_.count(Lower(section)) != 0;
 }
 
-}  // namespace fs
+}  // namespace flashsmith

@@ -15,7 +15,7 @@
 #include "firmware/FileUtil.h"
 #include "firmware/PictureFile.h"
 
-namespace fs {
+namespace flashsmith {
 namespace {
 
 bool Fail(std::string* error, std::string text) {
@@ -254,4 +254,4 @@ bool SaveJpeg(const std::string& path, const Picture& picture, int quality, std:
     return WriteFileAtomic(path, bytes, error);
 }
 
-}  // namespace fs
+}  // namespace flashsmith

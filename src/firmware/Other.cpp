@@ -6,7 +6,7 @@
 #include <mutex>
 #include <unordered_map>
 
-namespace fs {
+namespace flashsmith {
 
 std::string HexStr(uint32_t value) {
     static const char digits[] = "0123456789ABCDEF";
@@ -273,4 +273,4 @@ int64_t FindPattern(const BinFile& file, int64_t start, const std::string& patte
     return -1;
 }
 
-}  // namespace fs
+}  // namespace flashsmith

@@ -11,7 +11,7 @@
 #include "firmware/BinFile.h"
 #include "firmware/Variables.h"
 
-namespace fs {
+namespace flashsmith {
 
 // "0x" and eight upper-case digits.
 std::string HexStr(uint32_t value);
@@ -51,4 +51,4 @@ std::string JadSuiteName(const std::string& jadPath, const std::string& jarPath)
 int64_t FindPattern(const BinFile& file, int64_t start, const std::string& pattern,
                     ProgressSink& progress);
 
-}  // namespace fs
+}  // namespace flashsmith

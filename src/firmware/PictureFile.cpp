@@ -2,7 +2,7 @@
 
 #include "firmware/FileUtil.h"
 
-namespace fs {
+namespace flashsmith {
 
 bool LoadPictureFile(const std::string& path, Picture& out, std::string* error) {
     std::string bytes;
@@ -26,4 +26,4 @@ bool LoadPictureFile(const std::string& path, Picture& out, std::string* error) 
     return ok;
 }
 
-}  // namespace fs
+}  // namespace flashsmith

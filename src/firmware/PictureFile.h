@@ -8,7 +8,7 @@
 
 #include "firmware/Picture.h"
 
-namespace fs {
+namespace flashsmith {
 
 // Bigger pictures are refused before any pixel memory is taken: no phone
 // picture comes near this, and a forged header must not cost gigabytes.
@@ -51,4 +51,4 @@ bool SaveJpeg(const std::string& path, const Picture& picture, int quality, std:
 bool EncodePng(const Picture& picture, std::string& out, std::string* error);
 bool SavePng(const std::string& path, const Picture& picture, std::string* error);
 
-}  // namespace fs
+}  // namespace flashsmith

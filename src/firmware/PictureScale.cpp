@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstddef>
 
-namespace fs {
+namespace flashsmith {
 namespace {
 
 struct Tap {
@@ -80,4 +80,4 @@ Picture FitPicture(const Picture& src, int32_t boxWidth, int32_t boxHeight, uint
     return out;
 }
 
-}  // namespace fs
+}  // namespace flashsmith

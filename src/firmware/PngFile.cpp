@@ -9,7 +9,7 @@
 #include "firmware/FileUtil.h"
 #include "firmware/PictureFile.h"
 
-namespace fs {
+namespace flashsmith {
 namespace {
 
 bool Fail(std::string* error, std::string text) {
@@ -92,4 +92,4 @@ bool SavePng(const std::string& path, const Picture& picture, std::string* error
     return WriteFileAtomic(path, bytes, error);
 }
 
-}  // namespace fs
+}  // namespace flashsmith

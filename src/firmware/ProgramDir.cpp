@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace fs {
+namespace flashsmith {
 
 namespace {
 
@@ -60,4 +60,4 @@ void CopySharedLanguagePacks(const std::string& programDir) {
     }
 }
 
-}  // namespace fs
+}  // namespace flashsmith

@@ -1,10 +1,10 @@
 #include "firmware/Variables.h"
 
-namespace fs {
+namespace flashsmith {
 
 ProgressSink& NullProgress() {
     static ProgressSink sink;
     return sink;
 }
 
-}  // namespace fs
+}  // namespace flashsmith

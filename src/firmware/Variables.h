@@ -8,7 +8,7 @@
 
 #include "firmware/BinFile.h"
 
-namespace fs {
+namespace flashsmith {
 
 struct tFirmwareDescription {
     std::string PhoneModel;  // at most 16 characters
@@ -130,4 +130,4 @@ public:
 
 ProgressSink& NullProgress();
 
-}  // namespace fs
+}  // namespace flashsmith

@@ -7,7 +7,7 @@
 #include "editing/TempFiles.h"
 #include "firmware/FileUtil.h"
 
-namespace fs {
+namespace flashsmith {
 
 namespace {
 
@@ -173,4 +173,4 @@ AppliedPatches::CancelResult AppliedPatches::Cancel(FirmwareState& state, const 
     return result;
 }
 
-}  // namespace fs
+}  // namespace flashsmith

@@ -9,7 +9,7 @@
 #include "firmware/Variables.h"
 #include "patches/ApplyPatch.h"
 
-namespace fs {
+namespace flashsmith {
 
 class AppliedPatches {
 public:
@@ -51,4 +51,4 @@ private:
     bool haveOwn_ = false;
 };
 
-}  // namespace fs
+}  // namespace flashsmith

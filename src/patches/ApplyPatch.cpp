@@ -8,7 +8,7 @@
 #include "firmware/Other.h"
 #include "patches/PatchReader.h"
 
-namespace fs {
+namespace flashsmith {
 
 namespace {
 
@@ -369,4 +369,4 @@ OpenSpfResult OpenSpf(FirmwareState& state, const std::string& path) {
     return ApplyPatchDocument(state, doc);
 }
 
-}  // namespace fs
+}  // namespace flashsmith

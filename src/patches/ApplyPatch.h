@@ -12,7 +12,7 @@
 #include "patches/CreatePatch.h"
 #include "xml/GmXml.h"
 
-namespace fs {
+namespace flashsmith {
 
 struct ApplyResourceResult {
     bool Applied = false;  // false: the resource was ignored as a whole
@@ -51,4 +51,4 @@ struct OpenSpfResult {
 OpenSpfResult OpenSpf(FirmwareState& state, const std::string& path);
 OpenSpfResult ApplyPatchDocument(FirmwareState& state, const TGmXML& doc);
 
-}  // namespace fs
+}  // namespace flashsmith

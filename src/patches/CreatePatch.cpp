@@ -11,7 +11,7 @@
 #include "firmware/Other.h"
 #include "patches/PatchFormat.h"
 
-namespace fs {
+namespace flashsmith {
 
 namespace {
 
@@ -585,4 +585,4 @@ CreatePatchResult CreatePatch(const FirmwareState& state, const CreatePatchOptio
     return result;
 }
 
-}  // namespace fs
+}  // namespace flashsmith

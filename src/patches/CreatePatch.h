@@ -10,7 +10,7 @@
 #include "firmware/Variables.h"
 #include "xml/GmXml.h"
 
-namespace fs {
+namespace flashsmith {
 
 enum class PatchKind { None, Pictures, Sounds, Java, Languages };
 
@@ -126,4 +126,4 @@ void AddMetaElement(TGmXmlNodeList& doc, std::string_view type, int64_t number, 
 void AddLanguageResource(const FirmwareState& state, TGmXmlNodeList& doc, int table, int32_t lang,
                          const StringLayout& layout, bool full, ProgressSink& progress);
 
-}  // namespace fs
+}  // namespace flashsmith

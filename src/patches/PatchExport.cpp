@@ -6,7 +6,7 @@
 #include "firmware/FileUtil.h"
 #include "patches/CreatePatch.h"
 
-namespace fs {
+namespace flashsmith {
 
 namespace {
 
@@ -246,4 +246,4 @@ PatchExportResult ExportPatchToS3(const std::vector<const PatchResource*>& selec
     return result;
 }
 
-}  // namespace fs
+}  // namespace flashsmith

@@ -12,7 +12,7 @@
 #include "patches/PatchReader.h"
 #include "srecord/S3Writer.h"
 
-namespace fs {
+namespace flashsmith {
 
 // One block to be written; Address -1 = not written.
 struct tPatchBin {
@@ -67,4 +67,4 @@ PatchExportResult ExportPatchToS3(const std::vector<const PatchResource*>& selec
 PatchExportResult ExportPatchToS3(const std::vector<const PatchResource*>& selected, const FirmwareState* state,
                                   S3Output& out, ProgressSink& progress);
 
-}  // namespace fs
+}  // namespace flashsmith

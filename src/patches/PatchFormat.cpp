@@ -3,7 +3,7 @@
 #include <array>
 #include <limits>
 
-namespace fs {
+namespace flashsmith {
 
 namespace {
 
@@ -113,4 +113,4 @@ std::string_view PlaceholderSound() {
     return std::string_view(reinterpret_cast<const char*>(kPlaceholder), sizeof kPlaceholder);
 }
 
-}  // namespace fs
+}  // namespace flashsmith

@@ -1,6 +1,6 @@
 #include "patches/PatchReader.h"
 
-namespace fs {
+namespace flashsmith {
 
 namespace {
 
@@ -189,4 +189,4 @@ bool PatchFitsFirmware(const PatchDataSection& section, std::string_view firmwar
     return section.hasFirmware && SameTextNoCase(section.firmware, firmwareVersion);
 }
 
-}  // namespace fs
+}  // namespace flashsmith

@@ -12,7 +12,7 @@
 #include "patches/PatchFormat.h"
 #include "xml/GmXml.h"
 
-namespace fs {
+namespace flashsmith {
 
 // A numeric attribute: whether it is there and what it reads as.
 struct PatchIntAttr {
@@ -120,4 +120,4 @@ std::optional<PatchContents> ReadPatch(const TGmXML& doc, const PatchReadOptions
 // without regard to case.
 bool PatchFitsFirmware(const PatchDataSection& section, std::string_view firmwareVersion);
 
-}  // namespace fs
+}  // namespace flashsmith

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-namespace fs {
+namespace flashsmith {
 
 namespace {
 
@@ -47,4 +47,4 @@ const char* PatchInstalledText(PatchInstalled installed) {
     return "No";
 }
 
-}  // namespace fs
+}  // namespace flashsmith

@@ -9,7 +9,7 @@
 #include "firmware/BinFile.h"
 #include "patches/PatchReader.h"
 
-namespace fs {
+namespace flashsmith {
 
 enum class PatchInstalled { Yes, Partly, No };
 
@@ -31,4 +31,4 @@ PatchStatus GetPatchStatus(const PatchContents& patch, const BinFile& image, std
 // "Yes", "Partly", "No".
 const char* PatchInstalledText(PatchInstalled installed);
 
-}  // namespace fs
+}  // namespace flashsmith

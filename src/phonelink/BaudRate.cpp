@@ -5,7 +5,7 @@
 
 extern "C" int ioctl(int fd, unsigned long request, ...);
 
-namespace fs::phonelink {
+namespace flashsmith::phonelink {
 
 bool SetCustomBaudRate(int fd, int baudRate) {
     struct termios2 tio {};
@@ -17,4 +17,4 @@ bool SetCustomBaudRate(int fd, int baudRate) {
     return ioctl(fd, TCSETS2, &tio) == 0;
 }
 
-}  // namespace fs::phonelink
+}  // namespace flashsmith::phonelink

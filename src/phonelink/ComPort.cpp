@@ -8,7 +8,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-namespace fs::phonelink {
+namespace flashsmith::phonelink {
 
 bool SetCustomBaudRate(int fd, int baudRate);
 
@@ -224,4 +224,4 @@ void TComPort::ReaderLoop() {
     mailCv_.notify_all();
 }
 
-}  // namespace fs::phonelink
+}  // namespace flashsmith::phonelink

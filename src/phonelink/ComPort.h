@@ -22,7 +22,7 @@
 #include <string_view>
 #include <thread>
 
-namespace fs::phonelink {
+namespace flashsmith::phonelink {
 
 // Codes kept in TComPort::ErrorCode(): 0 while everything succeeded,
 // otherwise the first failed step.
@@ -102,4 +102,4 @@ private:
 // (standard or not) to an open terminal; false when the device refuses.
 bool SetLineSettings(int fd, int32_t baudRate);
 
-}  // namespace fs::phonelink
+}  // namespace flashsmith::phonelink

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <map>
 
-namespace fs::phonelink {
+namespace flashsmith::phonelink {
 
 namespace {
 
@@ -47,4 +47,4 @@ std::string ComPortDevice(int n) {
     return "/dev/ttyACM" + std::to_string(n - 49);
 }
 
-}  // namespace fs::phonelink
+}  // namespace flashsmith::phonelink

@@ -12,7 +12,7 @@
 
 #include <string>
 
-namespace fs::phonelink {
+namespace flashsmith::phonelink {
 
 constexpr int kComPortCount = 64;
 
@@ -22,4 +22,4 @@ std::string ComPortDevice(int n);
 // "COM7" / "com7" -> 7; anything else -> 0.
 int ComPortNumberFromName(const std::string& name);
 
-}  // namespace fs::phonelink
+}  // namespace flashsmith::phonelink

@@ -10,7 +10,7 @@
 #include "phonelink/PhoneSession.h"
 #include "phonelink/ZipMember.h"
 
-namespace fs::phonelink {
+namespace flashsmith::phonelink {
 
 namespace {
 
@@ -342,4 +342,4 @@ std::vector<FetchOutcome> PhoneSession::ReadJavaFromPhone(const std::vector<size
     return out;
 }
 
-}  // namespace fs::phonelink
+}  // namespace flashsmith::phonelink

@@ -8,7 +8,7 @@
 
 #include "phonelink/ComPortMap.h"
 
-namespace fs::phonelink {
+namespace flashsmith::phonelink {
 
 namespace {
 
@@ -260,4 +260,4 @@ void PhoneSession::Disconnect() {
     Status(0, "Disconnected");
 }
 
-}  // namespace fs::phonelink
+}  // namespace flashsmith::phonelink

@@ -20,7 +20,7 @@
 #include "firmware/Variables.h"
 #include "phonelink/ComPort.h"
 
-namespace fs::phonelink {
+namespace flashsmith::phonelink {
 
 struct tPhoneFile {
     std::string Name;  // as the phone reports it (Java: escaped form)
@@ -176,4 +176,4 @@ std::string DisplayName(int kind, const tPhoneFile& file);
 // separators or control characters, never "", "." or "..".
 std::string SafeLocalName(const std::string& displayName);
 
-}  // namespace fs::phonelink
+}  // namespace flashsmith::phonelink

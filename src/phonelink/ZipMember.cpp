@@ -5,7 +5,7 @@
 #include "firmware/FileUtil.h"
 #include "firmware/Other.h"
 
-namespace fs::phonelink {
+namespace flashsmith::phonelink {
 
 namespace {
 
@@ -57,4 +57,4 @@ std::string ExtractZipMember(const std::string& archive, const std::string& memb
     return path;
 }
 
-}  // namespace fs::phonelink
+}  // namespace flashsmith::phonelink

@@ -3,7 +3,7 @@
 
 #include <string>
 
-namespace fs::phonelink {
+namespace flashsmith::phonelink {
 
 // Extracts the member named like memberName (letters in any case, '/' or
 // '\' as separator) into folder under its last name component, replacing a
@@ -11,4 +11,4 @@ namespace fs::phonelink {
 // written, "" when the archive or the member cannot be read.
 std::string ExtractZipMember(const std::string& archive, const std::string& memberName, const std::string& folder);
 
-}  // namespace fs::phonelink
+}  // namespace flashsmith::phonelink

@@ -11,7 +11,7 @@
 #include "firmware/Other.h"
 #include "profilecreator/TableSearch.h"
 
-namespace fs {
+namespace flashsmith {
 
 bool ProfileSearch::CanSave() const {
     return Status == ProfileSearchStatus::Ok && FileSizeValue >= 2 && !PhoneModel.empty() && !Version.empty() &&
@@ -232,4 +232,4 @@ bool WriteDescriptionFile(const std::string& path, const ProfileSearch& search, 
     return true;
 }
 
-}  // namespace fs
+}  // namespace flashsmith

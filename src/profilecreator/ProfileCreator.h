@@ -13,7 +13,7 @@
 #include "profilecreator/RegionEstimate.h"
 #include "profilecreator/TableSearch.h"
 
-namespace fs {
+namespace flashsmith {
 
 // Which searches to run, and the phone's display for the picture search.
 using ProfileSearchOptions = TableSearchRequest;
@@ -86,4 +86,4 @@ std::string FreeProfilePath(const std::string& firmwaresDir, const std::string& 
 bool WriteDescriptionFile(const std::string& path, const ProfileSearch& search, bool overwrite,
                           std::string* error);
 
-}  // namespace fs
+}  // namespace flashsmith

@@ -6,7 +6,7 @@
 
 #include "firmware/Other.h"
 
-namespace fs {
+namespace flashsmith {
 
 namespace {
 
@@ -129,4 +129,4 @@ std::vector<RegionEstimate> LanguageRegions(const BinFile& file, int32_t table1,
     return first;
 }
 
-}  // namespace fs
+}  // namespace flashsmith

@@ -9,7 +9,7 @@
 #include "firmware/BinFile.h"
 #include "firmware/Variables.h"
 
-namespace fs {
+namespace flashsmith {
 
 struct RegionEstimate {
     int32_t Start = 0;
@@ -40,4 +40,4 @@ std::vector<RegionEstimate> FindLanguageRegions(const BinFile& file, int32_t tab
 std::vector<RegionEstimate> LanguageRegions(const BinFile& file, int32_t table1, int32_t table2,
                                             int32_t count);
 
-}  // namespace fs
+}  // namespace flashsmith

@@ -13,7 +13,7 @@
 #include "firmware/Images.h"
 #include "firmware/Other.h"
 
-namespace fs {
+namespace flashsmith {
 
 namespace {
 
@@ -568,4 +568,4 @@ int32_t CountLanguages(const BinFile& file, int32_t table) {
     return count;
 }
 
-}  // namespace fs
+}  // namespace flashsmith

@@ -10,7 +10,7 @@
 #include "firmware/Variables.h"
 #include "profilecreator/ScanKernel.h"
 
-namespace fs {
+namespace flashsmith {
 
 // Offset of the picture table header, -1 when not found. width x height is
 // the phone's display size: full-screen pictures cluster inside the table.
@@ -64,4 +64,4 @@ TableSearchResult SearchTables(const BinFile& file, int64_t start, const TableSe
 // Number of language headers at table.
 int32_t CountLanguages(const BinFile& file, int32_t table);
 
-}  // namespace fs
+}  // namespace flashsmith

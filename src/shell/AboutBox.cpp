@@ -14,7 +14,7 @@
 #include "shell/LanguagePack.h"
 #include "shell/Version.h"
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 const char* const TAboutBox::kHomePage = "https://flashsmith.example.org/";
 const char* const TAboutBox::kMail = "mailto:flashsmith@example.org";
@@ -76,7 +76,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     auto* grid = new QGridLayout(Panel1);
     ProgramIcon = new QLabel(Panel1);
     ProgramIcon->setPixmap(AppIcon().pixmap(48, 48));
-    ProductName = new QLabel(fs::shell::ProductName(), Panel1);
+    ProductName = new QLabel(flashsmith::shell::ProductName(), Panel1);
     QFont big = ProductName->font();
     big.setPointSizeF(big.pointSizeF() * 1.6);
     big.setBold(true);
@@ -160,4 +160,4 @@ bool TAboutBox::eventFilter(QObject*, QEvent* event) {
     return false;
 }
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

@@ -9,7 +9,7 @@ class QFrame;
 class QPlainTextEdit;
 class QPushButton;
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 // A label that turns red under the pointer and magenta when it leaves.
 class HoverLabel : public QLabel {
@@ -63,4 +63,4 @@ private:
     bool dragging_ = false;
 };
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

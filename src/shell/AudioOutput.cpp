@@ -7,7 +7,7 @@
 #include <QMediaDevices>
 #include <QPointer>
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 namespace {
 
@@ -80,4 +80,4 @@ private:
 
 std::unique_ptr<AudioOutput> MakeQtAudioOutput() { return std::make_unique<QtAudioOutput>(); }
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 class AudioOutput {
 public:
@@ -27,4 +27,4 @@ public:
 // The default audio device through QAudioSink.
 std::unique_ptr<AudioOutput> MakeQtAudioOutput();
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

@@ -8,7 +8,7 @@
 
 #include "firmware/Images.h"
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 BuiltinSound::BuiltinSound(std::unique_ptr<AudioOutput> output, QObject* parent)
     : QObject(parent), output_(std::move(output)) {}
@@ -122,4 +122,4 @@ Picture WaveformPicture(const sound::RenderedSound& sound, int width, int height
     return pic;
 }
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

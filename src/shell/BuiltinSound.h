@@ -21,7 +21,7 @@
 #include "shell/AudioOutput.h"
 #include "sound/Smaf.h"
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 class BuiltinSound : public QObject {
     Q_OBJECT
@@ -70,4 +70,4 @@ QString SoundDescription(const sound::SmafInfo& info);
 // highest sample of both channels mixed, full scale filling the height.
 Picture WaveformPicture(const sound::RenderedSound& sound, int width, int height);
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 TCBTreeView::TCBTreeView(QWidget* parent) : QTreeWidget(parent) {
     setHeaderHidden(true);
@@ -70,4 +70,4 @@ void TCBTreeView::SortChildren(QTreeWidgetItem* parent) {
     for (QTreeWidgetItem* item : items) SortChildren(item);
 }
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

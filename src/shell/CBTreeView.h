@@ -6,7 +6,7 @@
 #include <QTreeWidget>
 #include <functional>
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 class TCBTreeView : public QTreeWidget {
     Q_OBJECT
@@ -39,4 +39,4 @@ private:
     bool updating_ = false;
 };
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

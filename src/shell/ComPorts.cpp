@@ -6,7 +6,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 std::string ComPortDevice(int n) { return phonelink::ComPortDevice(n); }
 
@@ -29,4 +29,4 @@ std::vector<int> ListComPorts() {
     return out;
 }
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

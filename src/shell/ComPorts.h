@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 constexpr int kComPortCount = 64;  // equals phonelink::kComPortCount
 
@@ -29,4 +29,4 @@ bool ComPortPresent(int n);
 // The numbers of the ports offered, ascending.
 std::vector<int> ListComPorts();
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

@@ -4,7 +4,7 @@
 #include <QMenu>
 #include <QPushButton>
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 namespace {
 
@@ -43,4 +43,4 @@ QAction* AddCommandItem(QMenu* menu, QAction* command, const char* name) {
     return item;
 }
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

@@ -7,7 +7,7 @@ class QAction;
 class QMenu;
 class QPushButton;
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 // The button runs command; with takeCaption it shows the command's caption
 // (again whenever the caption itself changes, not on every state change).
@@ -16,4 +16,4 @@ void BindButton(QPushButton* button, QAction* command, bool takeCaption);
 // A new item of menu, named name, that runs command and shows its caption.
 QAction* AddCommandItem(QMenu* menu, QAction* command, const char* name);
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

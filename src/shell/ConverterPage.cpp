@@ -22,7 +22,7 @@
 #include "shell/QtProgress.h"
 #include "shell/UserPrompts.h"
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 namespace {
 
@@ -372,4 +372,4 @@ void TfrConverter::lbReservedClick() {
     eReservedRegion->setText(index < 0 ? QString() : lbReserved->item(index + 1)->text());
 }
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

@@ -19,7 +19,7 @@ class QProgressBar;
 class QPushButton;
 class QRadioButton;
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 class UserPrompts;
 
@@ -100,4 +100,4 @@ private:
     tReservedRegions regions_;
 };
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

@@ -50,7 +50,7 @@
 #include "shell/UserPrompts.h"
 #include "shell/Version.h"
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 namespace {
 
@@ -708,4 +708,4 @@ bool TfMain::eventFilterDrop(QObject* watched, QEvent* event) {
     }
 }
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

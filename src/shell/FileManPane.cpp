@@ -12,7 +12,7 @@
 #include <QStackedWidget>
 #include <QTreeView>
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 namespace {
 
@@ -222,4 +222,4 @@ void TfrFileMan::SetViewStyle(int tag) {
     ShellListIcons->setMovement(QListView::Static);
 }
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

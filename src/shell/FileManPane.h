@@ -12,7 +12,7 @@ class QSplitter;
 class QStackedWidget;
 class QTreeView;
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 inline constexpr const char* kLocalFileMime = "application/x-flashsmith-local-file";
 
@@ -60,4 +60,4 @@ private:
     void ShowFolderOfTree();
 };
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

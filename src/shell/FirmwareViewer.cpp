@@ -17,7 +17,7 @@
 
 #include "shell/LanguagePack.h"
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 void AddSizeEdit(QWidget* owner, QHBoxLayout* row, const char* label, const char* name, const char* udName,
                  QLineEdit*& edit, UpDown*& ud) {
@@ -307,4 +307,4 @@ void TfrFViewer::ShowSoundInfo(const QString& text) {
     lbSoundInfo->setVisible(!text.isEmpty());
 }
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

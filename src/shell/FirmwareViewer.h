@@ -15,7 +15,7 @@ class QLineEdit;
 class QRadioButton;
 class QToolButton;
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 // The picture control: draws the preview canvas 1:1 from its top-left
 // corner; in transparent mode one colour lets the panel show through.
@@ -142,4 +142,4 @@ private:
     int pickX_ = 0, pickY_ = 0;
 };
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

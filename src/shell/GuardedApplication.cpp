@@ -5,7 +5,7 @@
 
 #include "shell/Version.h"
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 GuardedApplication::GuardedApplication(int& argc, char** argv) : QApplication(argc, argv) {
     ReportFailure = [](const QString& text) { QMessageBox::critical(activeWindow(), ProductName(), text); };
@@ -20,4 +20,4 @@ bool GuardedApplication::notify(QObject* receiver, QEvent* event) {
     }
 }
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

@@ -7,7 +7,7 @@
 #include <QApplication>
 #include <functional>
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 class GuardedApplication : public QApplication {
 public:
@@ -18,4 +18,4 @@ public:
     std::function<void(const QString& text)> ReportFailure;
 };
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

@@ -5,7 +5,7 @@
 #include <QPixmap>
 #include <array>
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 namespace {
 
@@ -136,4 +136,4 @@ QIcon AppIcon() {
     return icon;
 }
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

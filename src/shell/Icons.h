@@ -4,7 +4,7 @@
 
 #include <QIcon>
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 enum IconIndex { kIconPicture = 0, kIconSound = 1, kIconJava = 2, kIconLanguage = 3, kIconFirmware = 4 };
 
@@ -13,4 +13,4 @@ QIcon ResourceIcon(int index);
 // The application's own icon (a phone with a spark).
 QIcon AppIcon();
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

@@ -13,7 +13,7 @@
 
 #include "shell/Settings.h"
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 namespace {
 
@@ -148,4 +148,4 @@ void RestoreBuiltInTexts(QWidget* window) {
     }
 }
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

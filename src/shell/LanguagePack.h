@@ -13,7 +13,7 @@
 class QObject;
 class QWidget;
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 // Embedded views by the section names their texts are filed under.
 using ViewSections = QHash<const QWidget*, QString>;
@@ -21,7 +21,7 @@ using ViewSections = QHash<const QWidget*, QString>;
 // Applies the pack to window (section = its object name; its caption under
 // its own key unless it is the main window) and, each under its own
 // section, to the views of views found inside it.
-void ApplyLanguagePack(QWidget* window, const fs::IniFile& pack, const ViewSections& views, bool mainWindow);
+void ApplyLanguagePack(QWidget* window, const flashsmith::IniFile& pack, const ViewSections& views, bool mainWindow);
 
 // One text a pack can change: the section and key it is filed under and the
 // control's text now.
@@ -43,4 +43,4 @@ void MarkTextAsData(QObject* control);
 // changed.
 void RestoreBuiltInTexts(QWidget* window);
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

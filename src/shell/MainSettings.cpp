@@ -27,7 +27,7 @@
 #include "shell/UserPrompts.h"
 #include "shell/Version.h"
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 namespace {
 
@@ -67,7 +67,7 @@ ViewSections TfMain::LanguageViews() const {
 QList<PackEntry> TfMain::TranslatableTexts() const {
     QList<PackEntry> entries;
     const ViewSections views = LanguageViews();
-    for (QWidget* w : Windows()) entries += fs::shell::TranslatableTexts(w, views, w == this);
+    for (QWidget* w : Windows()) entries += flashsmith::shell::TranslatableTexts(w, views, w == this);
     return entries;
 }
 
@@ -235,4 +235,4 @@ void TfMain::SelectSoundLibrary(int tag) {
     if (!Player.SelectLibrary(Std(path))) prompts_.Message(this, kSoundLibraryError, "");
 }
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

@@ -43,7 +43,7 @@
 #include "shell/Version.h"
 #include "sound/AudioConvert.h"
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 namespace {
 
@@ -490,4 +490,4 @@ void TfMain::EmptyTempDir() {
     }
 }
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

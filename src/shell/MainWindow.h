@@ -29,12 +29,12 @@ class QTableView;
 class QTreeWidget;
 class QTreeWidgetItem;
 
-namespace fs {
+namespace flashsmith {
 class AppliedPatches;
 class TGmXmlNode;
 }
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 class ResourceModel;
 class TAboutBox;
@@ -217,8 +217,8 @@ protected:
 private:
     void CreateMenus();
     int soundChoice_ = kBuiltInPlayer;
-    void RestoreMenuState(fs::TGmXmlNode& options, QMenu* menu);
-    void StoreMenuState(QMenu* menu, fs::TGmXmlNode& options);
+    void RestoreMenuState(flashsmith::TGmXmlNode& options, QMenu* menu);
+    void StoreMenuState(QMenu* menu, flashsmith::TGmXmlNode& options);
     void FillLanguageMenu(const QString& current);
     // The five windows, and the embedded views with the sections their texts
     // are filed under.
@@ -253,4 +253,4 @@ private:
     bool settingsLoaded_ = false;
 };
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

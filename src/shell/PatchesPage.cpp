@@ -28,7 +28,7 @@
 #include "shell/QtProgress.h"
 #include "shell/UserPrompts.h"
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 namespace {
 
@@ -461,4 +461,4 @@ void TfrPatche::bSPFConvertClick() {
         prompts_.Message(this, QString::fromStdString(r.Error), "Error!");
 }
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

@@ -21,7 +21,7 @@ class QTextEdit;
 class QTreeWidget;
 class QTreeWidgetItem;
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 class TCBTreeView;
 class UserPrompts;
@@ -110,4 +110,4 @@ private:
     std::vector<std::shared_ptr<Worker>> workers_;
 };
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

@@ -29,9 +29,9 @@
 #include "shell/QtProgress.h"
 #include "shell/UserPrompts.h"
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
-namespace pl = fs::phonelink;
+namespace pl = flashsmith::phonelink;
 
 namespace {
 
@@ -490,4 +490,4 @@ QStringList TfrPhoneFileMan::Row(int row) const {
     return out;
 }
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

@@ -26,7 +26,7 @@ class QTableView;
 class QTreeWidget;
 class QTreeWidgetItem;
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 class TfrFileMan;
 class UserPrompts;
@@ -63,7 +63,7 @@ public:
     // Read when a batch ends: the main window's "Auto Refresh List".
     std::function<bool()> AutoRefresh;
 
-    fs::phonelink::PhoneSession& Session() { return *session_; }
+    flashsmith::phonelink::PhoneSession& Session() { return *session_; }
 
     QGroupBox* gbMyPhone = nullptr;
     QTreeWidget* tvPhoneDir = nullptr;
@@ -108,10 +108,10 @@ private:
     UserPrompts& prompts_;
     std::string tempDir_;
     std::unique_ptr<Events> events_;
-    std::unique_ptr<fs::phonelink::PhoneSession> session_;
+    std::unique_ptr<flashsmith::phonelink::PhoneSession> session_;
     QStandardItemModel* files_ = nullptr;
     QStackedWidget* listStack_ = nullptr;
     bool busy_ = false;  // a command is running its exchanges
 };
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

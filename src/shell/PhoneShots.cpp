@@ -10,7 +10,7 @@
 #include "shell/MainWindow.h"
 #include "shell/PhoneFileManView.h"
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 namespace {
 
@@ -47,4 +47,4 @@ bool ShootPhoneView(TfMain& window, const QString& dir) {
     return ok;
 }
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

@@ -5,7 +5,7 @@
 
 #include <QString>
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 class TfMain;
 
@@ -13,4 +13,4 @@ class TfMain;
 // or the picture cannot be written.
 bool ShootPhoneView(TfMain& window, const QString& dir);
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

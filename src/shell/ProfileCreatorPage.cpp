@@ -22,7 +22,7 @@
 #include "shell/SelImageTypeDialog.h"
 #include "shell/UserPrompts.h"
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 namespace {
 
@@ -298,4 +298,4 @@ void TfrProfileCreator::bSaveResultsClick() {
     ClearResults();
 }
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

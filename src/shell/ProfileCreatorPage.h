@@ -17,7 +17,7 @@ class QProgressBar;
 class QPushButton;
 class QTreeWidget;
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 class TfSelImageType;
 class UserPrompts;
@@ -86,4 +86,4 @@ private:
     bool searching_ = false;
 };
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

@@ -15,7 +15,7 @@
 #include "shell/ProfileCreatorPage.h"
 #include "shell/SelImageTypeDialog.h"
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 namespace {
 
@@ -71,4 +71,4 @@ bool ShootProfileCreator(TfrProfileCreator& page, QWidget& window, const Firmwar
     return ok && shot;
 }
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

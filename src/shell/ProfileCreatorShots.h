@@ -8,7 +8,7 @@
 
 class QWidget;
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 class TfrProfileCreator;
 
@@ -20,4 +20,4 @@ class TfrProfileCreator;
 bool ShootProfileCreator(TfrProfileCreator& page, QWidget& window, const FirmwareState& fw, int width, int height,
                          const QString& dir);
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

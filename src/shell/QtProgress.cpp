@@ -3,7 +3,7 @@
 #include <QCoreApplication>
 #include <QProgressBar>
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 void QtProgress::SetRange(int64_t max) {
     max_ = max < 0 ? 0 : max;
@@ -36,4 +36,4 @@ void QtProgress::ProcessEvents() {
     QCoreApplication::processEvents();
 }
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

@@ -8,7 +8,7 @@
 
 class QProgressBar;
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 class QtProgress : public ProgressSink {
 public:
@@ -26,4 +26,4 @@ private:
     QElapsedTimer clock_;
 };
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

@@ -7,7 +7,7 @@
 #include "editing/ResourceList.h"
 #include "shell/ResourceModel.h"
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 namespace {
 
@@ -107,4 +107,4 @@ bool RegionBar::event(QEvent* event) {
     return QWidget::event(event);
 }
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

@@ -9,7 +9,7 @@
 #include "editing/RegionUsage.h"
 #include "firmware/Variables.h"
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 class RegionBar : public QWidget {
     Q_OBJECT
@@ -44,4 +44,4 @@ private:
     std::vector<RegionUsage> bars_;
 };
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

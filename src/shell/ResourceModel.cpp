@@ -7,7 +7,7 @@
 #include "firmware/Other.h"
 #include "shell/Icons.h"
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 QString AnsiToQString(const std::string& ansi) { return QString::fromStdString(Utf8FromAnsi(ansi)); }
 
@@ -113,4 +113,4 @@ bool ResourceModel::setData(const QModelIndex& index, const QVariant& value, int
     return changed;
 }
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

@@ -11,7 +11,7 @@
 #include "editing/ResourceList.h"
 #include "firmware/Variables.h"
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 // Firmware bytes as the list shows them: 8-bit language texts are
 // Windows-1251, names of files UTF-8 when valid, else Latin-1.
@@ -55,4 +55,4 @@ private:
     mutable std::vector<std::optional<ListRow>> cache_;
 };
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

@@ -18,7 +18,7 @@
 #include "shell/QtProgress.h"
 #include "shell/UserPrompts.h"
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 namespace {
 
@@ -203,4 +203,4 @@ void TfSavePatch::bCreatePatchClick() {
     accept();
 }
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

@@ -14,7 +14,7 @@ class QProgressBar;
 class QPushButton;
 class QRadioButton;
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 class UserPrompts;
 
@@ -59,4 +59,4 @@ private:
     UserPrompts& prompts_;
 };
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

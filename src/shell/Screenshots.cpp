@@ -22,7 +22,7 @@
 #include "shell/PatchesPage.h"
 #include "shell/SavePatchDialog.h"
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 namespace {
 
@@ -137,4 +137,4 @@ bool TakeScreenshots(TfMain& window, const QString& dir, const std::function<boo
     return ok;
 }
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

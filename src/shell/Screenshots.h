@@ -18,7 +18,7 @@
 #include <QString>
 #include <functional>
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 class TfMain;
 
@@ -27,4 +27,4 @@ class TfMain;
 bool TakeScreenshots(TfMain& window, const QString& dir,
                      const std::function<bool(TfMain&, const QString&)>& more = {});
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

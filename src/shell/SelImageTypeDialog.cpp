@@ -22,7 +22,7 @@
 #include "shell/LanguagePack.h"
 #include "shell/UserPrompts.h"
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 namespace {
 
@@ -361,4 +361,4 @@ void TfSelImageType::closeEvent(QCloseEvent* event) {
         event->ignore();
 }
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

@@ -18,7 +18,7 @@ class QRadioButton;
 class QStatusBar;
 class QTableWidget;
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 class ColourSwatch;
 class PictureView;
@@ -94,4 +94,4 @@ private:
     bool filling_ = false;  // the controls are being set from an entry
 };
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

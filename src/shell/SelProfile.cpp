@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 TfSelProfile::TfSelProfile(QWidget* parent) : QDialog(parent) {
     setWindowTitle("Firmware Profile");
@@ -53,4 +53,4 @@ void TfSelProfile::bSelectClick() {
     accept();
 }
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

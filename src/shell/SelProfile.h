@@ -7,7 +7,7 @@
 class QListWidget;
 class QPushButton;
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 class TfSelProfile : public QDialog {
     Q_OBJECT
@@ -29,4 +29,4 @@ private:
     int tag_ = -1;
 };
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

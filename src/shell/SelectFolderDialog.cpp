@@ -4,7 +4,7 @@
 
 #include "shell/UserPrompts.h"
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 bool TSelectFolderDialog::Execute() {
     auto dir = prompts_.Folder(owner_, Title);
@@ -14,4 +14,4 @@ bool TSelectFolderDialog::Execute() {
     return true;
 }
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

@@ -6,7 +6,7 @@
 
 class QWidget;
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 class UserPrompts;
 
@@ -23,4 +23,4 @@ private:
     QWidget* owner_;
 };
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

@@ -4,7 +4,7 @@
 
 #include "firmware/Other.h"
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 namespace {
 
@@ -94,4 +94,4 @@ std::string PackLanguageName(const IniFile& pack) {
     return Utf8FromAnsi(pack.Text("LanguagePack", "Language", ""));
 }
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

@@ -12,7 +12,7 @@
 #include "firmware/Variables.h"
 #include "xml/GmXml.h"
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 inline constexpr const char* kSettingsFile = "Mirel.ini";
 
@@ -45,4 +45,4 @@ std::optional<std::string> PackText(const IniFile& pack, const std::string& sect
 // empty when the pack offers none.
 std::string PackLanguageName(const IniFile& pack);
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

@@ -7,13 +7,13 @@
 #include "firmware/Variables.h"
 #include "phonelink/PhoneSession.h"
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
-using ConnectionState = fs::phonelink::tConnection;
+using ConnectionState = flashsmith::phonelink::tConnection;
 
 struct ShellState {
     FirmwareState Fw;
     ConnectionState Conn;
 };
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

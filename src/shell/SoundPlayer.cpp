@@ -8,7 +8,7 @@
 #include <iterator>
 #include <utility>
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 namespace {
 
@@ -189,4 +189,4 @@ void SoundPlayer::EndOfSound(uint64_t serial) {
     if (serial == serial_) Stop();
 }
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

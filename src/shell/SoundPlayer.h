@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 inline constexpr const char* kSoundLibraryFiles[] = {"libma3smwemu_gsm.so", "libM5_EmuSmw5.so"};
 inline constexpr const char* kSoundLibraryError = "Error load library - ma3smwemu_gsm.dll\r\nSMAF file not playing.";
@@ -75,4 +75,4 @@ private:
     uint64_t serial_ = 0;  // which sound a late end notification belongs to
 };
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

@@ -6,7 +6,7 @@
 
 #include "shell/SelProfile.h"
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 QString QtFilter(const QString& filter) {
     const QStringList parts = filter.split('|');
@@ -70,4 +70,4 @@ void UserPrompts::ShowModal(QDialog* dialog) {
     dialog->hide();
 }
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

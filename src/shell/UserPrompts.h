@@ -10,7 +10,7 @@
 class QDialog;
 class QWidget;
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 class TfSelProfile;
 
@@ -40,4 +40,4 @@ private:
 // "BMP Images (*.bmp);;Jpeg Images (*.jpg)".
 QString QtFilter(const QString& filter);
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

@@ -2,7 +2,7 @@
 
 #include <QStringList>
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 QString ProductName() { return QStringLiteral(FLASHSMITH_PRODUCT_NAME); }
 
@@ -14,4 +14,4 @@ QString ProductVersion() {
 
 QString ApplicationCaption() { return ProductName() + " v" + ProductVersion(); }
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

@@ -3,7 +3,7 @@
 
 #include <QString>
 
-namespace fs::shell {
+namespace flashsmith::shell {
 
 // "Flashsmith".
 QString ProductName();
@@ -12,4 +12,4 @@ QString ProductVersion();
 // "Flashsmith v0.1.0.0": the main window's caption before a firmware opens.
 QString ApplicationCaption();
 
-}  // namespace fs::shell
+}  // namespace flashsmith::shell

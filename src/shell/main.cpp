@@ -17,7 +17,7 @@ namespace {
 
 // Screenshots run unattended: the first-start About box must not wait for
 // a click.
-class UnattendedPrompts : public fs::shell::UserPrompts {
+class UnattendedPrompts : public flashsmith::shell::UserPrompts {
 public:
     void ShowModal(QDialog*) override {}
 };
@@ -25,10 +25,10 @@ public:
 }  // namespace
 
 int main(int argc, char** argv) {
-    fs::shell::GuardedApplication app(argc, argv);
-    QApplication::setApplicationName(fs::shell::ProductName());
-    QApplication::setApplicationVersion(fs::shell::ProductVersion());
-    QApplication::setWindowIcon(fs::shell::AppIcon());
+    flashsmith::shell::GuardedApplication app(argc, argv);
+    QApplication::setApplicationName(flashsmith::shell::ProductName());
+    QApplication::setApplicationVersion(flashsmith::shell::ProductVersion());
+    QApplication::setWindowIcon(flashsmith::shell::AppIcon());
 
     QStringList args = QApplication::arguments();
     args.removeFirst();
@@ -38,16 +38,16 @@ int main(int argc, char** argv) {
         args = args.mid(2);
     }
 
-    fs::shell::ShellState state;
-    fs::shell::UserPrompts interactive;
+    flashsmith::shell::ShellState state;
+    flashsmith::shell::UserPrompts interactive;
     UnattendedPrompts unattended;
-    fs::shell::TfMain window(state, screenshots.isEmpty() ? interactive : unattended);
+    flashsmith::shell::TfMain window(state, screenshots.isEmpty() ? interactive : unattended);
     window.show();
     window.OpenStartFiles(args);
     if (!screenshots.isEmpty()) {
         int rc = 0;
         QTimer::singleShot(0, [&] {
-            rc = fs::shell::TakeScreenshots(window, screenshots, fs::shell::ShootPhoneView) ? 0 : 1;
+            rc = flashsmith::shell::TakeScreenshots(window, screenshots, flashsmith::shell::ShootPhoneView) ? 0 : 1;
             window.close();
             app.exit(rc);
         });

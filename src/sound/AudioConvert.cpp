@@ -15,7 +15,7 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
-namespace fs::sound {
+namespace flashsmith::sound {
 
 namespace {
 
@@ -466,4 +466,4 @@ std::optional<std::vector<uint8_t>> ConvertForReplacement(const std::string& inp
     return ConvertToSmaf(inputPath, options, error, neededBytes);
 }
 
-}  // namespace fs::sound
+}  // namespace flashsmith::sound

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-namespace fs::sound {
+namespace flashsmith::sound {
 
 struct ConvertOptions {
     int sampleRate = 8000;  // 8000, 11025 or 22050
@@ -40,4 +40,4 @@ std::optional<std::vector<uint8_t>> ConvertToSmaf(const std::string& inputPath, 
 std::optional<std::vector<uint8_t>> ConvertForReplacement(const std::string& inputPath, uint64_t maxBytes,
                                                           std::string* error, uint64_t* neededBytes);
 
-}  // namespace fs::sound
+}  // namespace flashsmith::sound

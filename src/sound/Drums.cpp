@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-namespace fs::sound {
+namespace flashsmith::sound {
 
 void DrumNote::Start(int key, int sampleRate) {
     double length;  // seconds to -60 dB
@@ -76,4 +76,4 @@ void DrumNote::Render(float* out, int n) {
     }
 }
 
-}  // namespace fs::sound
+}  // namespace flashsmith::sound

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-namespace fs::sound {
+namespace flashsmith::sound {
 
 class DrumNote {
 public:
@@ -25,4 +25,4 @@ private:
     uint32_t rng_ = 0x9E3779B9u;
 };
 
-}  // namespace fs::sound
+}  // namespace flashsmith::sound

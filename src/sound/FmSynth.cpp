@@ -4,7 +4,7 @@
 #include <cmath>
 #include <memory>
 
-namespace fs::sound {
+namespace flashsmith::sound {
 
 namespace {
 
@@ -316,4 +316,4 @@ void FmNote::Render(float* out, int n, double bendSemitones, int modulation) {
     if (sounding == 0) done_ = true;
 }
 
-}  // namespace fs::sound
+}  // namespace flashsmith::sound

@@ -7,7 +7,7 @@
 
 #include "sound/Voices.h"
 
-namespace fs::sound {
+namespace flashsmith::sound {
 
 class FmNote {
 public:
@@ -59,4 +59,4 @@ private:
     int carriers_ = 0;  // bit mask
 };
 
-}  // namespace fs::sound
+}  // namespace flashsmith::sound

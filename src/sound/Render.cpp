@@ -12,7 +12,7 @@
 #include "sound/Song.h"
 #include "sound/WaveDecode.h"
 
-namespace fs::sound {
+namespace flashsmith::sound {
 
 namespace {
 
@@ -502,4 +502,4 @@ std::optional<RenderedSound> RenderSmaf(std::span<const uint8_t> file, const Ren
     return out;
 }
 
-}  // namespace fs::sound
+}  // namespace flashsmith::sound

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace fs::sound {
+namespace flashsmith::sound {
 
 enum class SmafFormat { HandyPhoneStandard, MobileStandardCompressed, MobileStandard, MA7, AudioOnly, VoiceLibrary };
 // "HandyPhoneStandard", "MobileStandardCompressed", ... as shown and in JSON.
@@ -60,4 +60,4 @@ struct RenderedSound {
 std::optional<RenderedSound> RenderSmaf(std::span<const uint8_t> file, const RenderOptions& options,
                                         std::string* error);
 
-}  // namespace fs::sound
+}  // namespace flashsmith::sound

@@ -5,7 +5,7 @@ extern "C" {
 #include <libavutil/crc.h>
 }
 
-namespace fs::sound {
+namespace flashsmith::sound {
 
 uint16_t SmafCrc(std::span<const uint8_t> bytes) {
     // FFmpeg's MSB-first tables keep the register byte-swapped.
@@ -14,4 +14,4 @@ uint16_t SmafCrc(std::span<const uint8_t> bytes) {
     return static_cast<uint16_t>(av_bswap16(static_cast<uint16_t>(reg)) ^ 0xFFFF);
 }
 
-}  // namespace fs::sound
+}  // namespace flashsmith::sound

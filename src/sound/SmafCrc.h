@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <span>
 
-namespace fs::sound {
+namespace flashsmith::sound {
 
 uint16_t SmafCrc(std::span<const uint8_t> bytes);
 
-}  // namespace fs::sound
+}  // namespace flashsmith::sound

@@ -10,7 +10,7 @@
 
 #include "sound/Smaf.h"
 
-namespace fs::sound {
+namespace flashsmith::sound {
 
 using Bytes = std::span<const uint8_t>;
 
@@ -63,4 +63,4 @@ int TickMs(uint8_t code);
 // Format type 1: an MSB-first Huffman stream behind a 32-bit decoded size.
 std::optional<std::vector<uint8_t>> DecodeHuffman(Bytes body, std::string* error);
 
-}  // namespace fs::sound
+}  // namespace flashsmith::sound

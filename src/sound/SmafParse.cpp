@@ -3,7 +3,7 @@
 #include "sound/SmafCrc.h"
 #include "sound/SmafFile.h"
 
-namespace fs::sound {
+namespace flashsmith::sound {
 
 namespace {
 
@@ -521,4 +521,4 @@ std::optional<SmafFile> ParseSmaf(Bytes file, std::string* error) {
     return out;
 }
 
-}  // namespace fs::sound
+}  // namespace flashsmith::sound

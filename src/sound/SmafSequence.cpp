@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace fs::sound {
+namespace flashsmith::sound {
 
 namespace {
 
@@ -297,4 +297,4 @@ Sequence DecodeAudio(const AudioTrack& track, std::vector<std::string>& warnings
     return DecodeHandyPhone(track.sequence, track.tickMsD, track.tickMsG, true, warnings);
 }
 
-}  // namespace fs::sound
+}  // namespace flashsmith::sound

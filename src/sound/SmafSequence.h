@@ -8,7 +8,7 @@
 
 #include "sound/SmafFile.h"
 
-namespace fs::sound {
+namespace flashsmith::sound {
 
 enum class EventType : uint8_t {
     Note,          // a = MIDI key, b = velocity (kCurrentVelocity: the channel's)
@@ -45,4 +45,4 @@ Sequence DecodeMobile(Bytes data, int tickMsD, int tickMsG, bool ma7, std::vecto
 Sequence DecodeScore(const ScoreTrack& track, std::vector<std::string>& warnings);
 Sequence DecodeAudio(const AudioTrack& track, std::vector<std::string>& warnings);
 
-}  // namespace fs::sound
+}  // namespace flashsmith::sound

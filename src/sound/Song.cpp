@@ -4,7 +4,7 @@
 #include <cmath>
 #include <set>
 
-namespace fs::sound {
+namespace flashsmith::sound {
 
 uint64_t WaveFrames(const WaveData& wave) {
     const uint64_t bytes = wave.data.size();
@@ -119,4 +119,4 @@ std::optional<SmafInfo> ReadSmafInfo(std::span<const uint8_t> file, std::string*
     return std::move(song->info);
 }
 
-}  // namespace fs::sound
+}  // namespace flashsmith::sound

@@ -10,7 +10,7 @@
 #include "sound/SmafSequence.h"
 #include "sound/Voices.h"
 
-namespace fs::sound {
+namespace flashsmith::sound {
 
 struct Song {
     SmafFile file;
@@ -32,4 +32,4 @@ double WavePlayMs(const SeqEvent& e, const WaveData& wave, int tickMsG);
 
 const WaveData* FindWave(const std::vector<WaveData>& waves, int number);
 
-}  // namespace fs::sound
+}  // namespace flashsmith::sound

@@ -1,6 +1,6 @@
 #include "sound/Voices.h"
 
-namespace fs::sound {
+namespace flashsmith::sound {
 
 namespace {
 
@@ -176,4 +176,4 @@ const FmVoice* DefaultBank() {
 
 const FmVoice& DefaultVoice(int program) { return DefaultBank()[(program & 0x7F) / 8]; }
 
-}  // namespace fs::sound
+}  // namespace flashsmith::sound

@@ -9,7 +9,7 @@
 
 #include "sound/SmafFile.h"
 
-namespace fs::sound {
+namespace flashsmith::sound {
 
 struct FmOperator {
     uint8_t mult = 1;   // MULT code 0..15
@@ -52,4 +52,4 @@ std::vector<VoiceEntry> ParseVoices(const std::vector<Bytes>& setup, bool handyP
 // Our default voice for a General MIDI program (by family of eight).
 const FmVoice& DefaultVoice(int program);
 
-}  // namespace fs::sound
+}  // namespace flashsmith::sound

@@ -5,7 +5,7 @@
 
 #include "firmware/FileUtil.h"
 
-namespace fs::sound {
+namespace flashsmith::sound {
 
 namespace {
 void Put16(std::vector<uint8_t>& out, uint32_t v) {
@@ -64,4 +64,4 @@ bool WriteWav(const std::string& path, const RenderedSound& sound, std::string* 
         error);
 }
 
-}  // namespace fs::sound
+}  // namespace flashsmith::sound

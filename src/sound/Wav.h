@@ -6,9 +6,9 @@
 
 #include "sound/Smaf.h"
 
-namespace fs::sound {
+namespace flashsmith::sound {
 
 // Writes a canonical 44-byte-header WAV atomically (a failure leaves any previous file untouched).
 bool WriteWav(const std::string& path, const RenderedSound& sound, std::string* error);
 
-}  // namespace fs::sound
+}  // namespace flashsmith::sound

@@ -9,7 +9,7 @@ extern "C" {
 #include <libavutil/error.h>
 }
 
-namespace fs::sound {
+namespace flashsmith::sound {
 
 namespace {
 
@@ -130,4 +130,4 @@ std::optional<std::vector<int16_t>> DecodeWave(const WaveData& wave, std::string
     return std::nullopt;
 }
 
-}  // namespace fs::sound
+}  // namespace flashsmith::sound

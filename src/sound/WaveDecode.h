@@ -9,7 +9,7 @@
 
 #include "sound/SmafFile.h"
 
-namespace fs::sound {
+namespace flashsmith::sound {
 
 // Interleaved 16-bit samples (wave.channels per frame).
 std::optional<std::vector<int16_t>> DecodeWave(const WaveData& wave, std::string* error);
@@ -17,4 +17,4 @@ std::optional<std::vector<int16_t>> DecodeWave(const WaveData& wave, std::string
 // Yamaha 4-bit ADPCM (low nibble first; in stereo the low nibble is left).
 std::optional<std::vector<int16_t>> DecodeYamahaAdpcm(Bytes data, int channels, int sampleRate, std::string* error);
 
-}  // namespace fs::sound
+}  // namespace flashsmith::sound

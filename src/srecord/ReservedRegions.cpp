@@ -3,7 +3,7 @@
 #include "firmware/Other.h"
 #include "srecord/S3Hex.h"
 
-namespace fs {
+namespace flashsmith {
 
 namespace {
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
@@ -146,4 +146,4 @@ BinRangeFields CheckBinRangeFields(std::string_view startText, std::string_view 
     return f;
 }
 
-}  // namespace fs
+}  // namespace flashsmith

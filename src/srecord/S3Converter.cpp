@@ -13,7 +13,7 @@
 
 #include "firmware/FileUtil.h"
 
-namespace fs {
+namespace flashsmith {
 
 namespace {
 
@@ -180,4 +180,4 @@ S3WriteResult WriteS3File(const std::string& binPath, const std::string& s3Path,
     return r;
 }
 
-}  // namespace fs
+}  // namespace flashsmith

@@ -12,7 +12,7 @@
 #include "srecord/ReservedRegions.h"
 #include "srecord/S3Writer.h"
 
-namespace fs {
+namespace flashsmith {
 
 enum class S3Status {
     Ok,
@@ -89,4 +89,4 @@ S3WriteResult WriteS3File(const std::string& binPath, const std::string& s3Path,
 S3WriteResult WriteS3Bytes(std::span<const uint8_t> binary, const S3WriteOptions& options,
                            S3Output& out, ProgressSink& progress);
 
-}  // namespace fs
+}  // namespace flashsmith

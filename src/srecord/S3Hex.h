@@ -4,7 +4,7 @@
 #include <array>
 #include <cstdint>
 
-namespace fs {
+namespace flashsmith {
 
 // "000102...FF": the two upper-case digits of byte b at [2 * b].
 inline constexpr std::array<char, 512> kHexPairs = [] {
@@ -27,4 +27,4 @@ inline constexpr std::array<uint8_t, 256> kHexDigitValue = [] {
     return t;
 }();
 
-}  // namespace fs
+}  // namespace flashsmith

@@ -11,7 +11,7 @@
 #include "srecord/S3Converter.h"
 #include "srecord/S3Hex.h"
 
-namespace fs {
+namespace flashsmith {
 
 namespace {
 
@@ -390,4 +390,4 @@ S3ReadResult ReadS3File(const std::string& s3Path, const std::string& binPath,
     return r;
 }
 
-}  // namespace fs
+}  // namespace flashsmith

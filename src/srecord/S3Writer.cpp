@@ -6,7 +6,7 @@
 
 #include "srecord/S3Hex.h"
 
-namespace fs {
+namespace flashsmith {
 
 namespace {
 constexpr size_t kFileBuffer = size_t(1) << 20;
@@ -106,4 +106,4 @@ std::string FormatS3Line(uint32_t address, std::span<const uint8_t> bytes) {
     return line;
 }
 
-}  // namespace fs
+}  // namespace flashsmith

@@ -13,7 +13,7 @@
 
 #include "firmware/Variables.h"
 
-namespace fs {
+namespace flashsmith {
 
 // Every file we write starts and ends with these lines, whatever the data.
 inline constexpr std::string_view kS3HeaderLine = "S00600004844521B";
@@ -64,4 +64,4 @@ bool WriteS3Block(S3Output& out, std::span<const uint8_t> bytes, uint32_t firstA
 // One S3 line (without CR LF) for up to 255 - 5 data bytes.
 std::string FormatS3Line(uint32_t address, std::span<const uint8_t> bytes);
 
-}  // namespace fs
+}  // namespace flashsmith

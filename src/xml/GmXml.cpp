@@ -13,7 +13,7 @@
 #include <istream>
 #include <ostream>
 
-namespace fs {
+namespace flashsmith {
 
 namespace {
 
@@ -633,4 +633,4 @@ bool TGmXML::SaveFile(const std::string& path, std::string* error) const {
     return ok;
 }
 
-}  // namespace fs
+}  // namespace flashsmith

@@ -15,7 +15,7 @@
 #include <unordered_map>
 #include <vector>
 
-namespace fs {
+namespace flashsmith {
 
 class TGmXmlNode;
 class TGmXML;
@@ -199,4 +199,4 @@ private:
     bool formatted_ = true;
 };
 
-}  // namespace fs
+}  // namespace flashsmith

@@ -20,49 +20,49 @@ using fstest::ScratchDir;
 
 struct OpenedDemo {
     ScratchDir dir{"demo"};
-    fs::DemoResult demo;
-    fs::FirmwareState st;
-    fs::OpenResult open;
+    flashsmith::DemoResult demo;
+    flashsmith::FirmwareState st;
+    flashsmith::OpenResult open;
 
-    explicit OpenedDemo(fs::DemoOptions options = {}) {
+    explicit OpenedDemo(flashsmith::DemoOptions options = {}) {
         std::string error;
-        EXPECT_TRUE(fs::WriteDemoFirmware(dir.Str(), options, &demo, &error)) << error;
-        fs::OpenOptions o;
+        EXPECT_TRUE(flashsmith::WriteDemoFirmware(dir.Str(), options, &demo, &error)) << error;
+        flashsmith::OpenOptions o;
         o.FirmwaresDir = dir / "Firmwares";
         st.TempDir = dir / "Temp/";
-        open = fs::OpenFirmware(st, demo.ImagePath, o, fs::NullProgress());
+        open = flashsmith::OpenFirmware(st, demo.ImagePath, o, flashsmith::NullProgress());
     }
 };
 
 TEST(DemoFirmware, IdentifiesAndParsesEveryTable) {
     OpenedDemo d;
-    ASSERT_EQ(d.open.Status, fs::OpenStatus::Ok) << d.open.Error;
+    ASSERT_EQ(d.open.Status, flashsmith::OpenStatus::Ok) << d.open.Error;
     const auto& st = d.st;
     EXPECT_TRUE(st.FirmwareLoaded);
     EXPECT_EQ(st.FirmwareDescription.PhoneModel, "E250");
     EXPECT_EQ(st.FirmwareDescription.Version, "E250XXJE1");
     // the version found past its decoys is the one the description names
-    auto found = fs::FindVersion(*st.FirmwareFile, "E250", 0, fs::NullProgress());
+    auto found = flashsmith::FindVersion(*st.FirmwareFile, "E250", 0, flashsmith::NullProgress());
     EXPECT_EQ(found.Address, st.FirmwareDescription.VersionAddr);
 
     const auto& im = st.Firmware.Images;
     ASSERT_GE(im.size(), 12u);
     for (int kind = 1; kind <= 4; ++kind)
-        EXPECT_TRUE(std::any_of(im.begin(), im.end(), [&](const fs::tImgType& e) { return e.Kind == kind; })) << kind;
-    EXPECT_TRUE(std::any_of(im.begin(), im.end(), [](const fs::tImgType& e) { return e.Width == 176 && e.Height == 220; }));
-    EXPECT_TRUE(std::any_of(im.begin(), im.end(), [](const fs::tImgType& e) { return e.Link >= 0 && e.Address == -1; }));
-    EXPECT_TRUE(std::any_of(im.begin(), im.end(), [](const fs::tImgType& e) { return e.ID >= 0; }));
+        EXPECT_TRUE(std::any_of(im.begin(), im.end(), [&](const flashsmith::tImgType& e) { return e.Kind == kind; })) << kind;
+    EXPECT_TRUE(std::any_of(im.begin(), im.end(), [](const flashsmith::tImgType& e) { return e.Width == 176 && e.Height == 220; }));
+    EXPECT_TRUE(std::any_of(im.begin(), im.end(), [](const flashsmith::tImgType& e) { return e.Link >= 0 && e.Address == -1; }));
+    EXPECT_TRUE(std::any_of(im.begin(), im.end(), [](const flashsmith::tImgType& e) { return e.ID >= 0; }));
     for (size_t i = 0; i < im.size(); ++i)
         if (im[i].Link < 0) {
             EXPECT_GT(im[i].Size, 0) << i;
         }
 
     // an "09" picture shows the transparent colour
-    const uint32_t transparent = fs::SwapRedBlue(static_cast<uint32_t>(st.FirmwareDescription.Transparent));
+    const uint32_t transparent = flashsmith::SwapRedBlue(static_cast<uint32_t>(st.FirmwareDescription.Transparent));
     bool seen = false;
     for (size_t i = 0; i < im.size() && !seen; ++i) {
-        fs::Picture p;
-        if (im[i].Kind == fs::k09 && fs::DecodeStoredPicture(st, static_cast<int32_t>(i), p))
+        flashsmith::Picture p;
+        if (im[i].Kind == flashsmith::k09 && flashsmith::DecodeStoredPicture(st, static_cast<int32_t>(i), p))
             seen = std::count(p.Pixels.begin(), p.Pixels.end(), transparent) > 0;
     }
     EXPECT_TRUE(seen);
@@ -82,7 +82,7 @@ TEST(DemoFirmware, IdentifiesAndParsesEveryTable) {
     // the manager's list, the JAD and the JAR; the entry outside E:\S100 is skipped
     ASSERT_EQ(st.Firmware.JavaApps.size(), 3u);
     EXPECT_EQ(st.Firmware.JavaApps[0].Path.rfind("e:\\S100\\manager_", 0), 0u);
-    for (const auto& j : st.Firmware.JavaApps) EXPECT_EQ(fs::UpperAscii(j.Path).rfind("E:\\S100\\", 0), 0u) << j.Path;
+    for (const auto& j : st.Firmware.JavaApps) EXPECT_EQ(flashsmith::UpperAscii(j.Path).rfind("E:\\S100\\", 0), 0u) << j.Path;
 
     ASSERT_EQ(st.FirmwareDescription.LanguageCount, 3);
     ASSERT_EQ(st.Firmware.Strings1.size(), 3u);
@@ -108,7 +108,7 @@ TEST(DemoFirmware, IdentifiesAndParsesEveryTable) {
     int nearlyFull = 0;
     for (int r = 3; r < 9; ++r) {
         const auto& region = st.Firmware.Regions[r];
-        const auto* list = fs::StringsOf(st, r);
+        const auto* list = flashsmith::StringsOf(st, r);
         uint32_t end = 0;
         for (const auto& s : *list)
             if (s.Address >= region.Start && s.Address < region.Start + region.Size)
@@ -121,10 +121,10 @@ TEST(DemoFirmware, IdentifiesAndParsesEveryTable) {
 TEST(DemoFirmware, LeadMovesEveryOffsetAndLargeImagesAreSampled) {
     OpenedDemo plain;
     const int64_t lead = 1 << 20;
-    OpenedDemo moved(fs::DemoOptions{fs::kSampledImageSize + 4096, lead});
-    ASSERT_EQ(moved.open.Status, fs::OpenStatus::Ok) << moved.open.Error;
-    EXPECT_EQ(moved.st.FirmwareFile->Size(), fs::kSampledImageSize + 4096);
-    auto start = fs::FindStartAddr(*moved.st.FirmwareFile, fs::NullProgress());
+    OpenedDemo moved(flashsmith::DemoOptions{flashsmith::kSampledImageSize + 4096, lead});
+    ASSERT_EQ(moved.open.Status, flashsmith::OpenStatus::Ok) << moved.open.Error;
+    EXPECT_EQ(moved.st.FirmwareFile->Size(), flashsmith::kSampledImageSize + 4096);
+    auto start = flashsmith::FindStartAddr(*moved.st.FirmwareFile, flashsmith::NullProgress());
     EXPECT_EQ(start % 409664, 0);
     EXPECT_GE(start, lead - 409664);
     EXPECT_LT(start, lead + 409664);
@@ -144,33 +144,33 @@ TEST(DemoFirmware, ListRowsNameSizeIdAndColour) {
     OpenedDemo d;
     ASSERT_TRUE(d.st.FirmwareLoaded);
     auto& st = d.st;
-    auto row = fs::MakeListRow(st, fs::kCatImages, 0);
+    auto row = flashsmith::MakeListRow(st, flashsmith::kCatImages, 0);
     EXPECT_EQ(row.Name, "Image_1");
     EXPECT_EQ(row.Id, std::to_string(st.Firmware.Images[0].ID + 1));
     st.ImageIdNames.assign(10, {});
     st.ImageIdNames[st.Firmware.Images[0].ID + 1].Name = "Smiley";
-    EXPECT_EQ(fs::MakeListRow(st, fs::kCatImages, 0).Name, "Smiley");
+    EXPECT_EQ(flashsmith::MakeListRow(st, flashsmith::kCatImages, 0).Name, "Smiley");
     for (size_t i = 0; i < st.Firmware.Images.size(); ++i)
         if (st.Firmware.Images[i].Link >= 0) {
-            EXPECT_EQ(fs::MakeListRow(st, fs::kCatImages, static_cast<int32_t>(i)).Colour, fs::RowColour::Linked);
+            EXPECT_EQ(flashsmith::MakeListRow(st, flashsmith::kCatImages, static_cast<int32_t>(i)).Colour, flashsmith::RowColour::Linked);
         }
     st.Firmware.Sounds[1].Deleted = true;
-    row = fs::MakeListRow(st, fs::kCatSounds, 1);
+    row = flashsmith::MakeListRow(st, flashsmith::kCatSounds, 1);
     EXPECT_EQ(row.Size, "0");
-    EXPECT_EQ(row.Colour, fs::RowColour::Deleted);
+    EXPECT_EQ(row.Colour, flashsmith::RowColour::Deleted);
     EXPECT_EQ(row.Name, "Sound_2");
-    EXPECT_EQ(fs::MakeListRow(st, fs::kCatJava, 2).Name, "E:\\S100\\Flashsmith_Snake_suite\\Snake.jar");
+    EXPECT_EQ(flashsmith::MakeListRow(st, flashsmith::kCatJava, 2).Name, "E:\\S100\\Flashsmith_Snake_suite\\Snake.jar");
     // a Cyrillic string shows in the 8-bit code page, its size in stored bytes + 1
-    row = fs::MakeListRow(st, fs::LanguageCategory(st, 1, 2), 0);
+    row = flashsmith::MakeListRow(st, flashsmith::LanguageCategory(st, 1, 2), 0);
     EXPECT_EQ(row.Name, "\xCC\xE5\xED\xFE");
     EXPECT_EQ(row.Size, "9");
     st.Firmware.Strings1[0][0].NewText = "\xC3\xA9";  // an edit to one two-byte character
-    row = fs::MakeListRow(st, fs::LanguageCategory(st, 1, 0), 0);
+    row = flashsmith::MakeListRow(st, flashsmith::LanguageCategory(st, 1, 0), 0);
     EXPECT_EQ(row.Size, "3");
-    EXPECT_EQ(row.Colour, fs::RowColour::Changed);
-    row = fs::MakeListRow(st, fs::LanguageCategory(st, 2, 0), 3);
+    EXPECT_EQ(row.Colour, flashsmith::RowColour::Changed);
+    row = flashsmith::MakeListRow(st, flashsmith::LanguageCategory(st, 2, 0), 3);
     EXPECT_EQ(row.Id, "3 0");
-    EXPECT_EQ(row.Colour, fs::RowColour::Borrowed);
+    EXPECT_EQ(row.Colour, flashsmith::RowColour::Borrowed);
 }
 
 TEST(DemoFirmware, ExportWritesStoredDataFollowingLinks) {
@@ -178,43 +178,43 @@ TEST(DemoFirmware, ExportWritesStoredDataFollowingLinks) {
     ASSERT_TRUE(d.st.FirmwareLoaded);
     ScratchDir out("export");
     const auto& im = d.st.Firmware.Images;
-    auto linked = std::find_if(im.begin(), im.end(), [](const fs::tImgType& e) { return e.Link >= 0; });
+    auto linked = std::find_if(im.begin(), im.end(), [](const flashsmith::tImgType& e) { return e.Link >= 0; });
     ASSERT_NE(linked, im.end());
     const int32_t li = static_cast<int32_t>(linked - im.begin());
-    auto r = fs::ExportResource(d.st, fs::kCatImages, li, out.Str(), fs::PictureExport::Bmp);
-    ASSERT_EQ(r.Status, fs::ExportStatus::Ok) << r.Error;
+    auto r = flashsmith::ExportResource(d.st, flashsmith::kCatImages, li, out.Str(), flashsmith::PictureExport::Bmp);
+    ASSERT_EQ(r.Status, flashsmith::ExportStatus::Ok) << r.Error;
     EXPECT_EQ(r.Path, out / ("Image_" + std::to_string(li + 1) + ".bmp"));
-    auto first = fs::ExportResource(d.st, fs::kCatImages, linked->Link, out.Str(), fs::PictureExport::Bmp);
+    auto first = flashsmith::ExportResource(d.st, flashsmith::kCatImages, linked->Link, out.Str(), flashsmith::PictureExport::Bmp);
     std::string a, b;
-    ASSERT_TRUE(fs::ReadWholeFile(r.Path, a, nullptr));
-    ASSERT_TRUE(fs::ReadWholeFile(first.Path, b, nullptr));
+    ASSERT_TRUE(flashsmith::ReadWholeFile(r.Path, a, nullptr));
+    ASSERT_TRUE(flashsmith::ReadWholeFile(first.Path, b, nullptr));
     EXPECT_EQ(a, b);
-    fs::Picture back;
-    ASSERT_TRUE(fs::LoadBmp(r.Path, back, nullptr));
-    fs::Picture decoded;
-    ASSERT_TRUE(fs::DecodeStoredPicture(d.st, linked->Link, decoded));
+    flashsmith::Picture back;
+    ASSERT_TRUE(flashsmith::LoadBmp(r.Path, back, nullptr));
+    flashsmith::Picture decoded;
+    ASSERT_TRUE(flashsmith::DecodeStoredPicture(d.st, linked->Link, decoded));
     EXPECT_EQ(back.Pixels, decoded.Pixels);
 
     // replaced or deleted entries still export what the firmware holds
     d.st.Firmware.Sounds[0].Deleted = true;
-    auto snd = fs::ExportResource(d.st, fs::kCatSounds, 0, out.Str(), fs::PictureExport::Bmp);
-    ASSERT_EQ(snd.Status, fs::ExportStatus::Ok);
+    auto snd = flashsmith::ExportResource(d.st, flashsmith::kCatSounds, 0, out.Str(), flashsmith::PictureExport::Bmp);
+    ASSERT_EQ(snd.Status, flashsmith::ExportStatus::Ok);
     EXPECT_EQ(snd.Path, out / "Sound_1.mmf");
     std::string mmf;
-    ASSERT_TRUE(fs::ReadWholeFile(snd.Path, mmf, nullptr));
+    ASSERT_TRUE(flashsmith::ReadWholeFile(snd.Path, mmf, nullptr));
     EXPECT_EQ(mmf, std::string(d.st.FirmwareFile->View(d.st.Firmware.Sounds[0].Address, d.st.Firmware.Sounds[0].Size)));
 
-    auto jar = fs::ExportResource(d.st, fs::kCatJava, 2, out.Str(), fs::PictureExport::Bmp);
-    ASSERT_EQ(jar.Status, fs::ExportStatus::Ok);
+    auto jar = flashsmith::ExportResource(d.st, flashsmith::kCatJava, 2, out.Str(), flashsmith::PictureExport::Bmp);
+    ASSERT_EQ(jar.Status, flashsmith::ExportStatus::Ok);
     EXPECT_EQ(jar.Path, out / "Snake.jar");
-    auto jpg = fs::ExportResource(d.st, fs::kCatImages, 6, out.Str(), fs::PictureExport::Jpeg);
-    ASSERT_EQ(jpg.Status, fs::ExportStatus::Ok) << jpg.Error;
-    fs::Picture photo;
-    ASSERT_TRUE(fs::LoadJpeg(jpg.Path, photo, nullptr));
+    auto jpg = flashsmith::ExportResource(d.st, flashsmith::kCatImages, 6, out.Str(), flashsmith::PictureExport::Jpeg);
+    ASSERT_EQ(jpg.Status, flashsmith::ExportStatus::Ok) << jpg.Error;
+    flashsmith::Picture photo;
+    ASSERT_TRUE(flashsmith::LoadJpeg(jpg.Path, photo, nullptr));
     EXPECT_EQ(photo.Width, 176);
     EXPECT_EQ(photo.Height, 220);
-    EXPECT_EQ(fs::ExportResource(d.st, fs::LanguageCategory(d.st, 1, 0), 0, out.Str(), fs::PictureExport::Bmp).Status,
-              fs::ExportStatus::NothingToExport);
+    EXPECT_EQ(flashsmith::ExportResource(d.st, flashsmith::LanguageCategory(d.st, 1, 0), 0, out.Str(), flashsmith::PictureExport::Bmp).Status,
+              flashsmith::ExportStatus::NothingToExport);
 }
 
 // Another program cuts the open image: the program keeps working on the
@@ -229,14 +229,14 @@ TEST(DemoFirmware, AnImageCutWhileOpenIsReadAsOpened) {
     auto exportAll = [&](const ScratchDir& out) {
         std::string all;
         for (int32_t i = 0; i < pictures; ++i) {
-            auto r = fs::ExportResource(d.st, fs::kCatImages, i, out.Str(), fs::PictureExport::Bmp);
-            EXPECT_EQ(r.Status, fs::ExportStatus::Ok) << i << " " << r.Error;
+            auto r = flashsmith::ExportResource(d.st, flashsmith::kCatImages, i, out.Str(), flashsmith::PictureExport::Bmp);
+            EXPECT_EQ(r.Status, flashsmith::ExportStatus::Ok) << i << " " << r.Error;
             std::string bytes;
-            if (r.Status == fs::ExportStatus::Ok) fs::ReadWholeFile(r.Path, bytes, nullptr);
+            if (r.Status == flashsmith::ExportStatus::Ok) flashsmith::ReadWholeFile(r.Path, bytes, nullptr);
             all += bytes;
         }
-        auto snd = fs::ExportResource(d.st, fs::kCatSounds, 0, out.Str(), fs::PictureExport::Bmp);
-        EXPECT_EQ(snd.Status, fs::ExportStatus::Ok) << snd.Error;
+        auto snd = flashsmith::ExportResource(d.st, flashsmith::kCatSounds, 0, out.Str(), flashsmith::PictureExport::Bmp);
+        EXPECT_EQ(snd.Status, flashsmith::ExportStatus::Ok) << snd.Error;
         return all;
     };
     const std::string expected = exportAll(before);
@@ -245,38 +245,38 @@ TEST(DemoFirmware, AnImageCutWhileOpenIsReadAsOpened) {
     EXPECT_EQ(exportAll(after), expected);
     EXPECT_TRUE(d.st.Firmware.Sounds[0].Deleted);
     // Opening it again sees what is there now.
-    fs::FirmwareState again;
-    fs::OpenOptions o;
+    flashsmith::FirmwareState again;
+    flashsmith::OpenOptions o;
     o.FirmwaresDir = d.dir / "Firmwares";
-    EXPECT_EQ(fs::OpenFirmware(again, d.demo.ImagePath, o, fs::NullProgress()).Status, fs::OpenStatus::NoModel);
+    EXPECT_EQ(flashsmith::OpenFirmware(again, d.demo.ImagePath, o, flashsmith::NullProgress()).Status, flashsmith::OpenStatus::NoModel);
 }
 
 TEST(DemoFirmware, ExportNeverReplacesTheOpenImage) {
     // An image that happens to carry the name of one of its own Java files.
     ScratchDir dir("selfexport");
-    fs::DemoResult demo;
+    flashsmith::DemoResult demo;
     std::string error;
-    ASSERT_TRUE(fs::WriteDemoFirmware(dir.Str(), {}, &demo, &error)) << error;
+    ASSERT_TRUE(flashsmith::WriteDemoFirmware(dir.Str(), {}, &demo, &error)) << error;
     const std::string image = dir / "Snake.jar";
     ASSERT_EQ(std::rename(demo.ImagePath.c_str(), image.c_str()), 0);
-    fs::FirmwareState st;
-    fs::OpenOptions o;
+    flashsmith::FirmwareState st;
+    flashsmith::OpenOptions o;
     o.FirmwaresDir = dir / "Firmwares";
-    ASSERT_EQ(fs::OpenFirmware(st, image, o, fs::NullProgress()).Status, fs::OpenStatus::Ok);
+    ASSERT_EQ(flashsmith::OpenFirmware(st, image, o, flashsmith::NullProgress()).Status, flashsmith::OpenStatus::Ok);
     const int64_t size = st.FirmwareFile->Size();
-    auto r = fs::ExportResource(st, fs::kCatJava, 2, dir.Str(), fs::PictureExport::Bmp);
-    EXPECT_EQ(r.Status, fs::ExportStatus::WriteFailed);
+    auto r = flashsmith::ExportResource(st, flashsmith::kCatJava, 2, dir.Str(), flashsmith::PictureExport::Bmp);
+    EXPECT_EQ(r.Status, flashsmith::ExportStatus::WriteFailed);
     EXPECT_NE(r.Error.find("open firmware image"), std::string::npos);
-    EXPECT_EQ(fs::FileSizeOf(image), size);
-    EXPECT_TRUE(fs::SameFile(image, st.FirmwarePath));
-    EXPECT_FALSE(fs::SameFile(dir / "Firmwares", st.FirmwarePath));
+    EXPECT_EQ(flashsmith::FileSizeOf(image), size);
+    EXPECT_TRUE(flashsmith::SameFile(image, st.FirmwarePath));
+    EXPECT_FALSE(flashsmith::SameFile(dir / "Firmwares", st.FirmwarePath));
 }
 
 TEST(SafeFileName, NoFoldersFromFirmwareNames) {
-    EXPECT_EQ(fs::SafeFileName("../../etc/passwd", "x"), ".._.._etc_passwd");
-    EXPECT_EQ(fs::SafeFileName("..", "x"), "x");
-    EXPECT_EQ(fs::SafeFileName("", "x"), "x");
-    EXPECT_EQ(fs::SafeFileName("Snake.jar", "x"), "Snake.jar");
+    EXPECT_EQ(flashsmith::SafeFileName("../../etc/passwd", "x"), ".._.._etc_passwd");
+    EXPECT_EQ(flashsmith::SafeFileName("..", "x"), "x");
+    EXPECT_EQ(flashsmith::SafeFileName("", "x"), "x");
+    EXPECT_EQ(flashsmith::SafeFileName("Snake.jar", "x"), "Snake.jar");
 }
 
 }  // namespace

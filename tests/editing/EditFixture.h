@@ -32,37 +32,37 @@ constexpr int32_t kLang1 = 4;         // its "OK" (index 2) lies in language 0's
 
 struct Demo {
     fstest::ScratchDir dir{"edit"};
-    fs::DemoResult demo;
-    fs::FirmwareState st;
+    flashsmith::DemoResult demo;
+    flashsmith::FirmwareState st;
 
     Demo() {
         std::string error;
-        EXPECT_TRUE(fs::WriteDemoFirmware(dir.Str(), {}, &demo, &error)) << error;
-        fs::OpenOptions o;
+        EXPECT_TRUE(flashsmith::WriteDemoFirmware(dir.Str(), {}, &demo, &error)) << error;
+        flashsmith::OpenOptions o;
         o.FirmwaresDir = dir / "Firmwares";
         st.TempDir = dir / "work/Temp/";
-        fs::OpenResult r = fs::OpenFirmware(st, demo.ImagePath, o, fs::NullProgress());
-        EXPECT_EQ(r.Status, fs::OpenStatus::Ok) << r.Error;
+        flashsmith::OpenResult r = flashsmith::OpenFirmware(st, demo.ImagePath, o, flashsmith::NullProgress());
+        EXPECT_EQ(r.Status, flashsmith::OpenStatus::Ok) << r.Error;
     }
     int32_t Used(int32_t region) const { return st.Firmware.Regions[region].Used; }
-    std::string Temp(const std::string& name) const { return fs::JoinPath(st.TempDir, name); }
+    std::string Temp(const std::string& name) const { return flashsmith::JoinPath(st.TempDir, name); }
     std::string Write(const std::string& name, const std::string& bytes) const {
         std::string path = dir / name;
-        EXPECT_TRUE(fs::WriteFileAtomic(path, bytes, nullptr));
+        EXPECT_TRUE(flashsmith::WriteFileAtomic(path, bytes, nullptr));
         return path;
     }
-    std::string Bmp(const std::string& name, const fs::Picture& pic) const {
+    std::string Bmp(const std::string& name, const flashsmith::Picture& pic) const {
         std::string path = dir / name;
         std::string error;
-        EXPECT_TRUE(fs::SaveBmp32(path, pic, &error)) << error;
+        EXPECT_TRUE(flashsmith::SaveBmp32(path, pic, &error)) << error;
         return path;
     }
-    fs::ListRow Row(int32_t category, int32_t index) const { return fs::MakeListRow(st, category, index); }
+    flashsmith::ListRow Row(int32_t category, int32_t index) const { return flashsmith::MakeListRow(st, category, index); }
 };
 
 // Distinct, exactly representable colours in RGB565 (0x00RRGGBB).
-inline fs::Picture Pattern(int w, int h) {
-    fs::Picture p(w, h);
+inline flashsmith::Picture Pattern(int w, int h) {
+    flashsmith::Picture p(w, h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) p.At(x, y) = ((x / 8) % 2 ? 0xFF0000u : 0x0000FFu) | ((y / 8) % 2 ? 0x00FF00u : 0u);
     return p;

@@ -13,11 +13,11 @@ std::string TempPath(const char* name) {
 
 TEST(WriteFileAtomic, FailedWriteKeepsTheEarlierFile) {
     std::string path = TempPath("fs_atomic_test.bin");
-    ASSERT_TRUE(fs::WriteFileAtomic(path, std::string_view("first"), nullptr));
+    ASSERT_TRUE(flashsmith::WriteFileAtomic(path, std::string_view("first"), nullptr));
     std::string err;
-    EXPECT_FALSE(fs::WriteFileAtomic(path, [](std::FILE* f) { std::fputs("partial", f); return false; }, &err));
+    EXPECT_FALSE(flashsmith::WriteFileAtomic(path, [](std::FILE* f) { std::fputs("partial", f); return false; }, &err));
     std::string back;
-    ASSERT_TRUE(fs::ReadWholeFile(path, back, nullptr));
+    ASSERT_TRUE(flashsmith::ReadWholeFile(path, back, nullptr));
     EXPECT_EQ(back, "first");
     // no temporary is left beside it
     for (auto& e : std::filesystem::directory_iterator(std::filesystem::temp_directory_path()))
@@ -27,7 +27,7 @@ TEST(WriteFileAtomic, FailedWriteKeepsTheEarlierFile) {
 
 TEST(WriteFileAtomic, UnwritableFolderIsAnError) {
     std::string err;
-    EXPECT_FALSE(fs::WriteFileAtomic("/nonexistent-dir/x.bin", std::string_view("x"), &err));
+    EXPECT_FALSE(flashsmith::WriteFileAtomic("/nonexistent-dir/x.bin", std::string_view("x"), &err));
     EXPECT_FALSE(err.empty());
 }
 

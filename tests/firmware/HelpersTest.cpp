@@ -9,16 +9,16 @@
 
 namespace {
 
-using fs::EscapeName;
-using fs::UnescapeName;
+using flashsmith::EscapeName;
+using flashsmith::UnescapeName;
 
 TEST(HexStr, PadsToEightUpperCaseDigits) {
-    EXPECT_EQ(fs::HexStr(0), "0x00000000");
-    EXPECT_EQ(fs::HexStr(255), "0x000000FF");
-    EXPECT_EQ(fs::HexStr(0xFFFFFFFF), "0xFFFFFFFF");
-    EXPECT_EQ(fs::HexStr(0xABC123), "0x00ABC123");
-    EXPECT_EQ(fs::HexByteTable()[0], "00");
-    EXPECT_EQ(fs::HexByteTable()[0xA5], "A5");
+    EXPECT_EQ(flashsmith::HexStr(0), "0x00000000");
+    EXPECT_EQ(flashsmith::HexStr(255), "0x000000FF");
+    EXPECT_EQ(flashsmith::HexStr(0xFFFFFFFF), "0xFFFFFFFF");
+    EXPECT_EQ(flashsmith::HexStr(0xABC123), "0x00ABC123");
+    EXPECT_EQ(flashsmith::HexByteTable()[0], "00");
+    EXPECT_EQ(flashsmith::HexByteTable()[0xA5], "A5");
 }
 
 TEST(EscapeName, UpperCaseBlanksAndOtherBytes) {
@@ -46,28 +46,28 @@ TEST(UnescapeName, PercentCodesAndBadDigits) {
 }
 
 TEST(AnsiFromUtf8, DecodesToWindows1251) {
-    EXPECT_EQ(fs::AnsiFromUtf8("Menu"), "Menu");
-    EXPECT_EQ(fs::AnsiFromUtf8("\xD0\x9C\xD0\xB5\xD0\xBD\xD1\x8E"), "\xCC\xE5\xED\xFE");  // "Меню"
-    EXPECT_EQ(fs::AnsiFromUtf8("\xE2\x82\xAC"), "\x88");  // the euro sign, three bytes
-    EXPECT_EQ(fs::AnsiFromUtf8("\xC3\xA8"), "?");         // è is not in the code page
-    EXPECT_EQ(fs::AnsiFromUtf8("ab\xC3"), "");            // cut sequence
-    EXPECT_EQ(fs::AnsiFromUtf8("a\x80"), "");             // stray continuation byte
-    EXPECT_EQ(fs::AnsiFromUtf8("\xF0\x9F\x98\x80"), "");  // four-byte sequences are not decoded
-    EXPECT_EQ(fs::Utf8FromAnsi("\xCC\xE5\xED\xFE"), "\xD0\x9C\xD0\xB5\xD0\xBD\xD1\x8E");
+    EXPECT_EQ(flashsmith::AnsiFromUtf8("Menu"), "Menu");
+    EXPECT_EQ(flashsmith::AnsiFromUtf8("\xD0\x9C\xD0\xB5\xD0\xBD\xD1\x8E"), "\xCC\xE5\xED\xFE");  // "Меню"
+    EXPECT_EQ(flashsmith::AnsiFromUtf8("\xE2\x82\xAC"), "\x88");  // the euro sign, three bytes
+    EXPECT_EQ(flashsmith::AnsiFromUtf8("\xC3\xA8"), "?");         // è is not in the code page
+    EXPECT_EQ(flashsmith::AnsiFromUtf8("ab\xC3"), "");            // cut sequence
+    EXPECT_EQ(flashsmith::AnsiFromUtf8("a\x80"), "");             // stray continuation byte
+    EXPECT_EQ(flashsmith::AnsiFromUtf8("\xF0\x9F\x98\x80"), "");  // four-byte sequences are not decoded
+    EXPECT_EQ(flashsmith::Utf8FromAnsi("\xCC\xE5\xED\xFE"), "\xD0\x9C\xD0\xB5\xD0\xBD\xD1\x8E");
 }
 
 TEST(FindPattern, FindsAtStartAcrossStepsAndAtTheEnd) {
     fstest::ImageBytes img(3 << 20);
     img.Put(100, "ABC").Put((1 << 20) - 1, "XYZ").Put((3 << 20) - 3, "END");
     auto f = img.File();
-    auto& none = fs::NullProgress();
-    EXPECT_EQ(fs::FindPattern(*f, 100, "ABC", none), 100);
-    EXPECT_EQ(fs::FindPattern(*f, 101, "ABC", none), -1);
-    EXPECT_EQ(fs::FindPattern(*f, 0, "XYZ", none), (1 << 20) - 1);  // straddles a search step
-    EXPECT_EQ(fs::FindPattern(*f, 0, "END", none), (3 << 20) - 3);
-    EXPECT_EQ(fs::FindPattern(*f, f->Size(), "A", none), -1);
-    EXPECT_EQ(fs::FindPattern(*f, 0, "", none), -1);
-    EXPECT_EQ(fs::FindPattern(*f, 0, std::string(256, 'A'), none), -1);
+    auto& none = flashsmith::NullProgress();
+    EXPECT_EQ(flashsmith::FindPattern(*f, 100, "ABC", none), 100);
+    EXPECT_EQ(flashsmith::FindPattern(*f, 101, "ABC", none), -1);
+    EXPECT_EQ(flashsmith::FindPattern(*f, 0, "XYZ", none), (1 << 20) - 1);  // straddles a search step
+    EXPECT_EQ(flashsmith::FindPattern(*f, 0, "END", none), (3 << 20) - 3);
+    EXPECT_EQ(flashsmith::FindPattern(*f, f->Size(), "A", none), -1);
+    EXPECT_EQ(flashsmith::FindPattern(*f, 0, "", none), -1);
+    EXPECT_EQ(flashsmith::FindPattern(*f, 0, std::string(256, 'A'), none), -1);
 }
 
 class TempDir : public ::testing::Test {
@@ -88,51 +88,51 @@ using CopyFileRangeTest = TempDir;
 TEST_F(CopyFileRangeTest, CopiesBlocksRemaindersAndWholeFiles) {
     std::string data(10000, '\0');
     for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i * 7);
-    ASSERT_TRUE(fs::WriteFileAtomic(Path("src"), data, nullptr));
+    ASSERT_TRUE(flashsmith::WriteFileAtomic(Path("src"), data, nullptr));
     std::FILE* src = std::fopen(Path("src").c_str(), "rb");
     std::FILE* dst = std::fopen(Path("dst").c_str(), "w+b");
-    EXPECT_EQ(fs::CopyFileRange(src, dst, 100, 8192, 0), 8192);
-    EXPECT_EQ(fs::CopyFileRange(src, dst, 0, 0, 8192), 10000);  // whole source after the first copy
+    EXPECT_EQ(flashsmith::CopyFileRange(src, dst, 100, 8192, 0), 8192);
+    EXPECT_EQ(flashsmith::CopyFileRange(src, dst, 0, 0, 8192), 10000);  // whole source after the first copy
     std::fclose(src);
     std::fclose(dst);
     std::string out;
-    ASSERT_TRUE(fs::ReadWholeFile(Path("dst"), out, nullptr));
+    ASSERT_TRUE(flashsmith::ReadWholeFile(Path("dst"), out, nullptr));
     ASSERT_EQ(out.size(), 8192u + 10000u);
     EXPECT_EQ(out.substr(0, 8192), data.substr(100, 8192));
     EXPECT_EQ(out.substr(8192), data);
-    EXPECT_EQ(fs::FileSizeOf(Path("dst")), 18192);
-    EXPECT_EQ(fs::FileSizeOf(Path("missing")), -1);
+    EXPECT_EQ(flashsmith::FileSizeOf(Path("dst")), 18192);
+    EXPECT_EQ(flashsmith::FileSizeOf(Path("missing")), -1);
 }
 
 using JadTest = TempDir;
 
 TEST_F(JadTest, SuiteNameFromNameAndVendorAndAppendedJarLines) {
-    ASSERT_TRUE(fs::WriteFileAtomic(Path("a.jad"),
+    ASSERT_TRUE(flashsmith::WriteFileAtomic(Path("a.jad"),
                                     "MIDlet-Vendor: Old\r\nmidlet-name:  Snake Game \nMIDlet-Vendor: Acme Inc\r\n",
                                     nullptr));
-    ASSERT_TRUE(fs::WriteFileAtomic(Path("a.jar"), std::string(1234, 'x'), nullptr));
-    EXPECT_EQ(fs::JadSuiteName(Path("a.jad"), Path("a.jar")), EscapeName("Acme Inc_Snake Game_suite"));
+    ASSERT_TRUE(flashsmith::WriteFileAtomic(Path("a.jar"), std::string(1234, 'x'), nullptr));
+    EXPECT_EQ(flashsmith::JadSuiteName(Path("a.jad"), Path("a.jar")), EscapeName("Acme Inc_Snake Game_suite"));
     std::string jad;
-    ASSERT_TRUE(fs::ReadWholeFile(Path("a.jad"), jad, nullptr));
+    ASSERT_TRUE(flashsmith::ReadWholeFile(Path("a.jad"), jad, nullptr));
     EXPECT_NE(jad.find("\r\nMIDlet-Jar-Size: 1234\r\nMIDlet-Jar-URL: #Snake%0020#Game.jar\r\n"), std::string::npos);
 }
 
 TEST_F(JadTest, NoVendorGivesEmptyAndEmptyJarPathAppendsNothing) {
     const std::string text = "MIDlet-Name: Solo\r\nMIDlet-Version: 1.0\r\n";
-    ASSERT_TRUE(fs::WriteFileAtomic(Path("b.jad"), text, nullptr));
-    EXPECT_EQ(fs::JadSuiteName(Path("b.jad"), ""), "");
+    ASSERT_TRUE(flashsmith::WriteFileAtomic(Path("b.jad"), text, nullptr));
+    EXPECT_EQ(flashsmith::JadSuiteName(Path("b.jad"), ""), "");
     std::string jad;
-    ASSERT_TRUE(fs::ReadWholeFile(Path("b.jad"), jad, nullptr));
+    ASSERT_TRUE(flashsmith::ReadWholeFile(Path("b.jad"), jad, nullptr));
     EXPECT_EQ(jad, text);
 }
 
 using ReadTextLineTest = TempDir;
 
 TEST_F(ReadTextLineTest, LineEndsOfEveryKind) {
-    ASSERT_TRUE(fs::WriteFileAtomic(Path("t"), std::string("one\r\ntwo\nthree\rfour\n\nsix"), nullptr));
+    ASSERT_TRUE(flashsmith::WriteFileAtomic(Path("t"), std::string("one\r\ntwo\nthree\rfour\n\nsix"), nullptr));
     std::FILE* f = std::fopen(Path("t").c_str(), "rb");
     std::vector<std::string> lines;
-    for (int i = 0; i < 6; ++i) lines.push_back(fs::ReadTextLine(f));
+    for (int i = 0; i < 6; ++i) lines.push_back(flashsmith::ReadTextLine(f));
     std::fclose(f);
     // "\n\n" is one line end (the pair is consumed whole), so "six" follows "four"
     EXPECT_EQ(lines, (std::vector<std::string>{"one", "two", "three", "four", "six", ""}));

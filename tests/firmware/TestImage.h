@@ -29,7 +29,7 @@ public:
         return *this;
     }
     const std::string& Bytes() const { return bytes_; }
-    std::unique_ptr<fs::BinFile> File() const { return fs::BinFile::FromBytes(bytes_); }
+    std::unique_ptr<flashsmith::BinFile> File() const { return flashsmith::BinFile::FromBytes(bytes_); }
 
 private:
     void Grow(size_t n) {
@@ -39,10 +39,10 @@ private:
 };
 
 // A state holding an in-memory image and 64 empty regions.
-inline fs::FirmwareState StateFor(const ImageBytes& img) {
-    fs::FirmwareState st;
+inline flashsmith::FirmwareState StateFor(const ImageBytes& img) {
+    flashsmith::FirmwareState st;
     st.FirmwareFile = img.File();
-    st.Firmware.Regions.assign(fs::kRegionCount, {});
+    st.Firmware.Regions.assign(flashsmith::kRegionCount, {});
     return st;
 }
 

@@ -6,7 +6,7 @@
 #include "patches/CreatePatch.h"
 #include "patches/PatchFixture.h"
 
-namespace fs {
+namespace flashsmith {
 namespace {
 
 struct Journal : ::testing::Test {
@@ -94,4 +94,4 @@ TEST_F(Journal, CancelTakesBackOnlyWhatThePatchStillHolds) {
 }
 
 }  // namespace
-}  // namespace fs
+}  // namespace flashsmith

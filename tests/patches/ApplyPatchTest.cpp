@@ -5,7 +5,7 @@
 #include "patches/PatchFixture.h"
 #include "patches/PatchFormat.h"
 
-namespace fs {
+namespace flashsmith {
 namespace {
 
 std::string Patch(const std::string& resources, const std::string& firmware = kDemoVersion,
@@ -246,4 +246,4 @@ TEST_F(ApplyPatch, UnfitOrUnusablePatchesChangeNothing) {
 }
 
 }  // namespace
-}  // namespace fs
+}  // namespace flashsmith

@@ -5,7 +5,7 @@
 #include "patches/PatchTestData.h"
 #include "xml/XmlTestUtil.h"
 
-namespace fs {
+namespace flashsmith {
 namespace {
 
 TEST(CliPatchShow, PrintsInfoAuthorsFirmwareAndResources) {
@@ -74,9 +74,9 @@ TEST(CliPatchShow, RejectsFilesThatAreNoPatch) {
 }
 
 }  // namespace
-}  // namespace fs
+}  // namespace flashsmith
 
-namespace fs {
+namespace flashsmith {
 namespace {
 
 class CliPatchCreate : public ::testing::Test {
@@ -246,4 +246,4 @@ TEST_F(CliPatchCreate, StatusTellsWhetherEachPatchIsInTheImage) {
 }
 
 }  // namespace
-}  // namespace fs
+}  // namespace flashsmith

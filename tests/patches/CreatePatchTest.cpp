@@ -4,7 +4,7 @@
 #include "patches/PatchFixture.h"
 #include "patches/PatchReader.h"
 
-namespace fs {
+namespace flashsmith {
 namespace {
 
 // A small hand-built firmware: every byte of the image is its offset's low
@@ -407,4 +407,4 @@ TEST(PatchCreation, FailedCreationLeavesAnExistingPatchUntouched) {
 }
 
 }  // namespace
-}  // namespace fs
+}  // namespace flashsmith

@@ -16,7 +16,7 @@
 #include "patches/PatchFormat.h"
 #include "xml/XmlTestUtil.h"
 
-namespace fs {
+namespace flashsmith {
 
 inline std::string U16Le(uint32_t w, uint32_t h) {
     std::string s(4, '\0');
@@ -155,4 +155,4 @@ inline std::string Overlay(std::string image, const std::string& s3) {
     return image;
 }
 
-}  // namespace fs
+}  // namespace flashsmith

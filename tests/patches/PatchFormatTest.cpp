@@ -4,7 +4,7 @@
 
 #include "patches/PatchFormat.h"
 
-namespace fs {
+namespace flashsmith {
 namespace {
 
 TEST(PatchHex, EveryByteRoundTripsInUpperCase) {
@@ -118,4 +118,4 @@ TEST(PlaceholderSound, IsTheSilentSmafFile) {
 }
 
 }  // namespace
-}  // namespace fs
+}  // namespace flashsmith

@@ -3,7 +3,7 @@
 #include "patches/PatchReader.h"
 #include "patches/PatchTestData.h"
 
-namespace fs {
+namespace flashsmith {
 namespace {
 
 std::optional<PatchContents> Read(TGmXML& doc, const std::string& text, PatchReadOptions options = {}) {
@@ -195,4 +195,4 @@ TEST(PatchResources, TruncatedPatchFilesNeverBreakTheReader) {
 }
 
 }  // namespace
-}  // namespace fs
+}  // namespace flashsmith

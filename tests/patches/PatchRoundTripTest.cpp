@@ -11,7 +11,7 @@
 #include "patches/PatchExport.h"
 #include "patches/PatchFixture.h"
 
-namespace fs {
+namespace flashsmith {
 namespace {
 
 struct RoundTrip {
@@ -196,4 +196,4 @@ TEST(PatchRoundTrip, GrowthBeyondTheRegionIsOutOfMemoryAndKeepsTheOldPatch) {
 }
 
 }  // namespace
-}  // namespace fs
+}  // namespace flashsmith

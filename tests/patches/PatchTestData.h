@@ -8,7 +8,7 @@
 
 #include "patches/PatchFormat.h"
 
-namespace fs {
+namespace flashsmith {
 
 inline const std::string kSoundPatch =
     "<?xml version=\"1.0\" encoding=\"Windows-1251\" ?>\r\n"
@@ -35,4 +35,4 @@ inline const std::string kSoundPatch =
     "  </patchdata>\r\n"
     "</patch>\r\n";
 
-}  // namespace fs
+}  // namespace flashsmith

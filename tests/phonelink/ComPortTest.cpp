@@ -11,7 +11,7 @@
 #include "phonelink/ComPort.h"
 #include "phonelink/ComPortMap.h"
 
-using namespace fs::phonelink;
+using namespace flashsmith::phonelink;
 using namespace std::chrono_literals;
 
 namespace {

@@ -15,7 +15,7 @@
 
 namespace fstest {
 
-class RecordingEvents : public fs::phonelink::PhoneEvents {
+class RecordingEvents : public flashsmith::phonelink::PhoneEvents {
 public:
     void Warning(const std::string& text) override { Warnings.push_back(text); }
     void Error(const std::string& text) override { Errors.push_back(text); }
@@ -34,11 +34,11 @@ protected:
         ASSERT_TRUE(sim->Start(&error)) << error;
         conn.PortDevice = sim->SlavePath();
         conn.TimeOut = 2000;
-        session = std::make_unique<fs::phonelink::PhoneSession>(conn, dir.Str(), &events);
+        session = std::make_unique<flashsmith::phonelink::PhoneSession>(conn, dir.Str(), &events);
     }
     void Connected(phonesim::Options options = {}) {
         StartSim(options);
-        ASSERT_EQ(session->Connect(), fs::phonelink::ConnectResult::kConnected);
+        ASSERT_EQ(session->Connect(), flashsmith::phonelink::ConnectResult::kConnected);
     }
     std::string Write(const std::string& name, const std::string& data) {
         const std::string path = dir / name;
@@ -59,10 +59,10 @@ protected:
     }
 
     ScratchDir dir{"phone"};
-    fs::phonelink::tConnection conn;
+    flashsmith::phonelink::tConnection conn;
     RecordingEvents events;
     std::unique_ptr<phonesim::PhoneSim> sim;
-    std::unique_ptr<fs::phonelink::PhoneSession> session;
+    std::unique_ptr<flashsmith::phonelink::PhoneSession> session;
 };
 
 inline std::string Pattern(size_t n, unsigned seed) {

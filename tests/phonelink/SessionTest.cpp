@@ -1,7 +1,7 @@
 #include "BoundedRun.h"
 #include "PhoneFixture.h"
 
-using namespace fs::phonelink;
+using namespace flashsmith::phonelink;
 using namespace fstest;
 
 TEST(AnswerText, CleaningErrorsNumbersAndNames) {

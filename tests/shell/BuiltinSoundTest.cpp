@@ -10,7 +10,7 @@
 #include "shell/FirmwareViewer.h"
 #include "shell/ShellFixture.h"
 
-namespace fs::shell::test {
+namespace flashsmith::shell::test {
 namespace {
 
 // Records what the player sends; a sound ends when the test says so.
@@ -149,4 +149,4 @@ TEST_F(BuiltIn, ALibraryChoiceStoredWithoutItsLibraryFallsBackToBuiltIn) {
 }
 
 }  // namespace
-}  // namespace fs::shell::test
+}  // namespace flashsmith::shell::test

@@ -12,7 +12,7 @@
 #include "shell/ConverterPage.h"
 #include "shell/ShellFixture.h"
 
-namespace fs::shell::test {
+namespace flashsmith::shell::test {
 namespace {
 
 QByteArray ReadAll(const QString& path) {
@@ -152,4 +152,4 @@ TEST_F(ConverterPage, ADroppedFirstLineKeepsItsRoomAndAFileWithoutDataWritesNoth
 }
 
 }  // namespace
-}  // namespace fs::shell::test
+}  // namespace flashsmith::shell::test

@@ -28,7 +28,7 @@
 #include "shell/Version.h"
 #include "shell/ShellFixture.h"
 
-namespace fs::shell::test {
+namespace flashsmith::shell::test {
 namespace {
 
 QString Cell(TfMain& w, int row, int column) {
@@ -256,7 +256,7 @@ TEST_F(ShellTest, ReplacingAndDeletingSoundsCountTheSharedSilentSound) {
     Open();
     window->SelectNode("Sounds");
     // Sound 1's data as a file of its own.
-    const ExportResult out = ExportResource(state.Fw, kCatSounds, 0, Path("").toStdString(), fs::PictureExport::Bmp);
+    const ExportResult out = ExportResource(state.Fw, kCatSounds, 0, Path("").toStdString(), flashsmith::PictureExport::Bmp);
     ASSERT_EQ(out.Status, ExportStatus::Ok);
     const QString mmf = Path("Ring.MMF");
     ASSERT_TRUE(QFile::rename(QString::fromStdString(out.Path), mmf));
@@ -522,4 +522,4 @@ TEST_F(ShellTest, RegionBarShowsTheRegionsOfTheNodeAndFollowsEdits) {
     EXPECT_EQ(bar->BarAt(QPoint(inside.x(), 2)), 0);
 }
 
-}  // namespace fs::shell::test
+}  // namespace flashsmith::shell::test

@@ -9,7 +9,7 @@
 #include "shell/ShellFixture.h"
 #include "shell/Version.h"
 
-namespace fs::shell::test {
+namespace flashsmith::shell::test {
 namespace {
 
 QAction* Item(TfMain& w, const char* name) {
@@ -174,4 +174,4 @@ TEST_F(ShellTest, WhatsNewOpensTheNotesInTheProgramFolder) {
 }
 
 }  // namespace
-}  // namespace fs::shell::test
+}  // namespace flashsmith::shell::test

@@ -7,7 +7,7 @@
 
 #include "shell/GuardedApplication.h"
 
-namespace fs::shell::test {
+namespace flashsmith::shell::test {
 namespace {
 
 TEST(GuardedApplicationTest, OutOfMemoryInAHandlerIsReportedAndTheLoopGoesOn) {
@@ -27,4 +27,4 @@ TEST(GuardedApplicationTest, OutOfMemoryInAHandlerIsReportedAndTheLoopGoesOn) {
 }
 
 }  // namespace
-}  // namespace fs::shell::test
+}  // namespace flashsmith::shell::test

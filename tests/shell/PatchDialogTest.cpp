@@ -13,7 +13,7 @@
 #include "shell/ResourceModel.h"
 #include "shell/ShellFixture.h"
 
-namespace fs::shell::test {
+namespace flashsmith::shell::test {
 namespace {
 
 // Runs the modal dialog with `inside` acting on it once it is up.
@@ -128,4 +128,4 @@ TEST_F(ShellTest, OpenSpfIgnoresFilesThatAreNoPatchForThisFirmware) {
 }
 
 }  // namespace
-}  // namespace fs::shell::test
+}  // namespace flashsmith::shell::test

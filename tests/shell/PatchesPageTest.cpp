@@ -14,7 +14,7 @@
 #include "shell/ShellFixture.h"
 #include "srecord/S3Converter.h"
 
-namespace fs::shell::test {
+namespace flashsmith::shell::test {
 namespace {
 
 QByteArray ReadAll(const QString& path) {
@@ -354,4 +354,4 @@ TEST_F(PatchesPage, AnImageCutWhileOpenLeavesTheWindowAndItsEditsWorking) {
 }
 
 }  // namespace
-}  // namespace fs::shell::test
+}  // namespace flashsmith::shell::test

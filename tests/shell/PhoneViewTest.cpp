@@ -13,7 +13,7 @@
 #include "shell/PhoneFileManView.h"
 #include "shell/ShellFixture.h"
 
-namespace fs::shell::test {
+namespace flashsmith::shell::test {
 namespace {
 
 class PhoneViewTest : public ShellTest {
@@ -217,4 +217,4 @@ TEST_F(PhoneViewTest, ASilentPhoneLeavesTheViewDisconnectedAndSaysWhy) {
 }
 
 }  // namespace
-}  // namespace fs::shell::test
+}  // namespace flashsmith::shell::test

@@ -19,7 +19,7 @@
 #include "shell/SelImageTypeDialog.h"
 #include "shell/ShellFixture.h"
 
-namespace fs::shell::test {
+namespace flashsmith::shell::test {
 namespace {
 
 void Mouse(QWidget* w, QEvent::Type type, int x, int y) {
@@ -270,4 +270,4 @@ TEST_F(ProfilePage, TheDemoImageShowsAndSavesTheTablesOfItsDescription) {
 }
 
 }  // namespace
-}  // namespace fs::shell::test
+}  // namespace flashsmith::shell::test

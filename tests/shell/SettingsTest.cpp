@@ -24,7 +24,7 @@
 #include "shell/ShellFixture.h"
 #include "xml/GmXml.h"
 
-namespace fs::shell::test {
+namespace flashsmith::shell::test {
 namespace {
 
 class Settings : public ShellTest {
@@ -317,9 +317,9 @@ TEST_F(Settings, RussianPackTranslatesEveryText) {
 }
 
 }  // namespace
-}  // namespace fs::shell::test
+}  // namespace flashsmith::shell::test
 
-namespace fs::shell::test {
+namespace flashsmith::shell::test {
 namespace {
 
 TEST_F(Settings, SettingsThatDoNotFitKeepTheEarlierFile) {
@@ -347,4 +347,4 @@ TEST_F(Settings, SettingsThatDoNotFitKeepTheEarlierFile) {
 }
 
 }  // namespace
-}  // namespace fs::shell::test
+}  // namespace flashsmith::shell::test

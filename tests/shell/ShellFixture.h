@@ -21,7 +21,7 @@
 #include "shell/SavePatchDialog.h"
 #include "shell/UserPrompts.h"
 
-namespace fs::shell::test {
+namespace flashsmith::shell::test {
 
 struct Shown {
     QString text, caption;
@@ -111,4 +111,4 @@ protected:
     std::unique_ptr<TfMain> window;
 };
 
-}  // namespace fs::shell::test
+}  // namespace flashsmith::shell::test

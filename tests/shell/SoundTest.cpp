@@ -8,7 +8,7 @@
 #include "shell/ShellFixture.h"
 #include "shell/SoundPlayer.h"
 
-namespace fs::shell::test {
+namespace flashsmith::shell::test {
 namespace {
 
 class Sound : public ShellTest {
@@ -161,4 +161,4 @@ TEST_F(Sound, ALibraryThatDoesNotLoadIsReportedOnce) {
 }
 
 }  // namespace
-}  // namespace fs::shell::test
+}  // namespace flashsmith::shell::test

@@ -21,7 +21,7 @@
 #include "shell/SelProfile.h"
 #include "shell/ShellFixture.h"
 
-namespace fs::shell::test {
+namespace flashsmith::shell::test {
 namespace {
 
 void TypeSize(QLineEdit* edit, const QString& text) {
@@ -241,4 +241,4 @@ TEST(AboutBox, LinksOpenAndTheBoxDragsAlong) {
 }
 
 }  // namespace
-}  // namespace fs::shell::test
+}  // namespace flashsmith::shell::test

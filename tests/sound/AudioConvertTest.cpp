@@ -13,8 +13,8 @@
 
 namespace {
 
-using fs::sound::ConvertOptions;
-using fs::sound::ConvertToSmaf;
+using flashsmith::sound::ConvertOptions;
+using flashsmith::sound::ConvertToSmaf;
 using soundtest::Sine;
 
 uint32_t U32(const std::vector<uint8_t>& b, size_t at) {
@@ -41,7 +41,7 @@ Layout CheckLayout(const std::vector<uint8_t>& b) {
     EXPECT_EQ(std::string(b.begin(), b.begin() + 4), "MMMD");
     EXPECT_EQ(U32(b, 4), b.size() - 8);
     const uint16_t stored = static_cast<uint16_t>(b[b.size() - 2] << 8 | b.back());
-    EXPECT_EQ(stored, fs::sound::SmafCrc(std::span(b.data(), b.size() - 2))) << "CRC";
+    EXPECT_EQ(stored, flashsmith::sound::SmafCrc(std::span(b.data(), b.size() - 2))) << "CRC";
     EXPECT_EQ(FindChunk(b, "CNTI", 8, b.size() - 2), 8u);
     l.track = FindChunk(b, std::string("ATR\0", 4).c_str(), 8, b.size() - 2);
     EXPECT_NE(l.track, std::string::npos);

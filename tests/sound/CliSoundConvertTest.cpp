@@ -22,7 +22,7 @@ TEST(CliSoundConvert, WritesSmafAtTheRateAskedAndRefusesBadInput) {
     ASSERT_GT(bytes.size(), 2000u);
     const std::vector<uint8_t> b(bytes.begin(), bytes.end());
     EXPECT_EQ(static_cast<uint16_t>(b[b.size() - 2] << 8 | b.back()),
-              fs::sound::SmafCrc(std::span(b.data(), b.size() - 2)));
+              flashsmith::sound::SmafCrc(std::span(b.data(), b.size() - 2)));
     int rate = 0;
     const auto back = soundtest::DecodeWithFfmpeg(out, &rate);
     EXPECT_EQ(rate, 11025);

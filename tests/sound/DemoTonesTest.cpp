@@ -12,7 +12,7 @@
 
 namespace {
 
-using namespace fs::sound;
+using namespace flashsmith::sound;
 
 std::span<const uint8_t> Span(const std::string& s) { return {reinterpret_cast<const uint8_t*>(s.data()), s.size()}; }
 
@@ -31,7 +31,7 @@ double Peak(const std::vector<double>& x) {
 }
 
 TEST(DemoTones, EveryKindOfTrackReadsAndSounds) {
-    const std::vector<std::string> tones = fs::DemoRingtones();
+    const std::vector<std::string> tones = flashsmith::DemoRingtones();
     ASSERT_EQ(tones.size(), 5u);
     const SmafFormat formats[] = {SmafFormat::HandyPhoneStandard, SmafFormat::HandyPhoneStandard,
                                   SmafFormat::MobileStandard, SmafFormat::MobileStandard, SmafFormat::AudioOnly};
@@ -100,7 +100,7 @@ TEST(DemoTones, AdpcmEncoderWritesWhatFfmpegWrites) {
     av_packet_free(&pkt);
     av_frame_free(&f);
     avcodec_free_context(&enc);
-    EXPECT_EQ(fs::EncodeYamahaAdpcm(samples), ffmpeg);
+    EXPECT_EQ(flashsmith::EncodeYamahaAdpcm(samples), ffmpeg);
 }
 
 }  // namespace

@@ -23,12 +23,12 @@ std::vector<int16_t> AsSamples(const std::string& raw) {
     return out;
 }
 
-fs::sound::RenderedSound RenderFile(const std::string& path, int rate) {
+flashsmith::sound::RenderedSound RenderFile(const std::string& path, int rate) {
     const std::string bytes = Slurp(path);
     std::string error;
-    auto r = fs::sound::RenderSmaf({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, {rate}, &error);
+    auto r = flashsmith::sound::RenderSmaf({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, {rate}, &error);
     EXPECT_TRUE(r) << error;
-    return r ? *r : fs::sound::RenderedSound{};
+    return r ? *r : flashsmith::sound::RenderedSound{};
 }
 
 }  // namespace
@@ -50,9 +50,9 @@ TEST(FfmpegFiles, MonoAndStereoAdpcmMatchFfmpegsDecoder) {
         const std::vector<int16_t> theirs = AsSamples(Slurp(f + ".raw"));
         const bool isStereo = f == stereo;
         const int rate = isStereo ? 22050 : 8000;
-        fs::sound::RenderedSound ours = RenderFile(f, rate);
-        EXPECT_EQ(ours.info.crc, fs::sound::CrcState::Missing);
-        EXPECT_EQ(ours.info.format, fs::sound::SmafFormat::AudioOnly);
+        flashsmith::sound::RenderedSound ours = RenderFile(f, rate);
+        EXPECT_EQ(ours.info.crc, flashsmith::sound::CrcState::Missing);
+        EXPECT_EQ(ours.info.format, flashsmith::sound::SmafFormat::AudioOnly);
         const size_t frames = theirs.size() / (isStereo ? 2 : 1);
         ASSERT_GE(ours.samples.size() / 2, frames) << f;
         for (size_t i = 0; i < frames; ++i) {
@@ -63,7 +63,7 @@ TEST(FfmpegFiles, MonoAndStereoAdpcmMatchFfmpegsDecoder) {
         for (size_t i = 2 * frames; i < ours.samples.size(); ++i) ASSERT_EQ(ours.samples[i], 0) << f;
     }
     // The mono file rendered at 48 kHz is still a 1 kHz tone.
-    fs::sound::RenderedSound up = RenderFile(mono, 48000);
+    flashsmith::sound::RenderedSound up = RenderFile(mono, 48000);
     std::vector<double> left;
     for (size_t i = 4800; i < 43200; ++i) left.push_back(up.samples[2 * i]);
     EXPECT_NEAR(Spectrum(left, 48000).PeakHz(100, 4000), 1000.0, 5.0);

@@ -9,7 +9,7 @@
 #include "sound/Spectrum.h"
 #include "sound/WaveDecode.h"
 
-using namespace fs::sound;
+using namespace flashsmith::sound;
 using namespace fstest;
 
 namespace {

@@ -96,7 +96,7 @@ inline ByteVec MakeSmaf(std::initializer_list<ByteVec> chunks, bool withCrc = tr
     PutBe32(out, body.size() + (withCrc ? 2 : 0));
     Append(out, body);
     if (withCrc) {
-        const uint16_t crc = fs::sound::SmafCrc(out);
+        const uint16_t crc = flashsmith::sound::SmafCrc(out);
         out.push_back(static_cast<uint8_t>(crc >> 8));
         out.push_back(static_cast<uint8_t>(crc));
     }

@@ -7,7 +7,7 @@
 #include "sound/SmafFile.h"
 #include "sound/SmafFixtures.h"
 
-using namespace fs::sound;
+using namespace flashsmith::sound;
 using namespace fstest;
 
 namespace {

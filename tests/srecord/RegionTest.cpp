@@ -2,7 +2,7 @@
 
 #include "srecord/ReservedRegions.h"
 
-namespace fs {
+namespace flashsmith {
 namespace {
 
 TEST(ParseRegion, ReadsDecimalAndHexEndsAroundTheFirstDash) {
@@ -90,4 +90,4 @@ TEST(BinRangeFields, StartIsCorrectedAndBothNeedThePrefix) {
 }
 
 }  // namespace
-}  // namespace fs
+}  // namespace flashsmith

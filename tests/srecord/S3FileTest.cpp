@@ -9,7 +9,7 @@
 #include "firmware/FileUtil.h"
 #include "srecord/S3Converter.h"
 
-namespace fs {
+namespace flashsmith {
 namespace {
 
 using test::AsString;
@@ -256,4 +256,4 @@ TEST_F(S3Cli, RefusalsAndWarnings) {
 }
 
 }  // namespace
-}  // namespace fs
+}  // namespace flashsmith

@@ -3,7 +3,7 @@
 #include "S3TestUtil.h"
 #include "srecord/S3Converter.h"
 
-namespace fs {
+namespace flashsmith {
 namespace {
 
 using test::AsString;
@@ -269,4 +269,4 @@ TEST(ReadS3, InputWithoutGoodDataIsAnErrorNotAnEmptyImage) {
 }
 
 }  // namespace
-}  // namespace fs
+}  // namespace flashsmith

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace fs::test {
+namespace flashsmith::test {
 
 // An S1/S2/S3 line (no line end) built the long way, independent of the writer.
 inline std::string SLine(char type, uint32_t address, const std::vector<uint8_t>& data) {
@@ -64,4 +64,4 @@ private:
     std::string path_;
 };
 
-}  // namespace fs::test
+}  // namespace flashsmith::test

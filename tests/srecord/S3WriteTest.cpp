@@ -5,7 +5,7 @@
 #include "S3TestUtil.h"
 #include "srecord/S3Converter.h"
 
-namespace fs {
+namespace flashsmith {
 namespace {
 
 using test::Pattern;
@@ -160,4 +160,4 @@ TEST(WriteS3Bytes, RefusesAWholeFileWhoseAddressesPass32Bits) {
 }
 
 }  // namespace
-}  // namespace fs
+}  // namespace flashsmith

@@ -2,7 +2,7 @@
 
 #include "xml/XmlTestUtil.h"
 
-namespace fs {
+namespace flashsmith {
 namespace {
 
 TEST(CliXml, FormatRewritesInTheWritersLayout) {
@@ -39,4 +39,4 @@ TEST(CliXml, ReportsFailuresAndUsage) {
 }
 
 }  // namespace
-}  // namespace fs
+}  // namespace flashsmith

@@ -6,7 +6,7 @@
 #include "xml/GmXml.h"
 #include "xml/XmlTestUtil.h"
 
-namespace fs {
+namespace flashsmith {
 namespace {
 
 const TGmXmlNode& Top(const TGmXML& doc, size_t i = 0) { return doc.Nodes().Node(i); }
@@ -274,4 +274,4 @@ TEST(GmXmlReader, DeepNestingNeitherOverflowsTheStackNorGoesQuadratic) {
 }
 
 }  // namespace
-}  // namespace fs
+}  // namespace flashsmith

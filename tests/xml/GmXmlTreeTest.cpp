@@ -5,7 +5,7 @@
 #include "xml/GmXml.h"
 #include "xml/XmlTestUtil.h"
 
-namespace fs {
+namespace flashsmith {
 namespace {
 
 TEST(GmXmlTree, CursorBuildsTopDownAndAddStaysWhereItIs) {
@@ -189,4 +189,4 @@ TEST(GmXmlFile, FailuresAreReportedAndChangeNothing) {
 }
 
 }  // namespace
-}  // namespace fs
+}  // namespace flashsmith

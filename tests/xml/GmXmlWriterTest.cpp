@@ -5,7 +5,7 @@
 #include "xml/GmXml.h"
 #include "xml/XmlTestUtil.h"
 
-namespace fs {
+namespace flashsmith {
 namespace {
 
 const std::string kDecl = "<?xml version=\"1.0\" encoding=\"Windows-1251\" ?>";
@@ -139,4 +139,4 @@ TEST(GmXmlWriter, OutputIsWellFormedForXmllint) {
 }
 
 }  // namespace
-}  // namespace fs
+}  // namespace flashsmith

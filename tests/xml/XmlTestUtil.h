@@ -12,7 +12,7 @@
 #include <sstream>
 #include <string>
 
-namespace fs {
+namespace flashsmith {
 
 class TempDir {
 public:
@@ -76,4 +76,4 @@ inline int RunCli(const std::string& args, std::string* output = nullptr) {
     return RunCommand(ShellQuote(CliPath()) + " " + args, output);
 }
 
-}  // namespace fs
+}  // namespace flashsmith

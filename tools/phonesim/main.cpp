@@ -46,7 +46,7 @@ void OnSignal(int) { g_stop = 1; }
 
 bool LoadFile(phonesim::PhoneSim& sim, int kind, const std::string& path) {
     std::string data;
-    if (!fs::ReadWholeFile(path, data, nullptr)) {
+    if (!flashsmith::ReadWholeFile(path, data, nullptr)) {
         std::cerr << "phonesim: cannot read " << path << "\n";
         return false;
     }
@@ -54,10 +54,10 @@ bool LoadFile(phonesim::PhoneSim& sim, int kind, const std::string& path) {
     phonesim::File f;
     f.Data = std::move(data);
     if (kind == 3) {
-        f.Name = "e:\\S100\\" + fs::EscapeName(p.filename().string());
+        f.Name = "e:\\S100\\" + flashsmith::EscapeName(p.filename().string());
     } else {
         f.Name = p.stem().string();
-        f.Type = fs::UpperAscii(p.extension().string()) == ".GIF" ? 2 : 11;
+        f.Type = flashsmith::UpperAscii(p.extension().string()) == ".GIF" ? 2 : 11;
     }
     sim.AddFile(kind, std::move(f));
     return true;
@@ -145,7 +145,7 @@ int main(int argc, char** argv) {
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
     std::cout << sim.SlavePath() << std::endl;
-    if (!ptyFile.empty() && !fs::WriteFileAtomic(ptyFile, sim.SlavePath() + "\n", &error)) {
+    if (!ptyFile.empty() && !flashsmith::WriteFileAtomic(ptyFile, sim.SlavePath() + "\n", &error)) {
         std::cerr << "phonesim: " << error << "\n";
         return 1;
     }
@@ -154,16 +154,16 @@ int main(int argc, char** argv) {
     if (!saveDir.empty()) {
         const char* sub[] = {"", "sounds", "images", "java"};
         for (int kind = 1; kind <= 3; ++kind) {
-            const std::string dir = fs::JoinPath(saveDir, sub[kind]);
+            const std::string dir = flashsmith::JoinPath(saveDir, sub[kind]);
             std::filesystem::create_directories(dir);
             for (const auto& f : sim.Slots(kind)) {
                 if (f.Name.empty()) continue;
-                std::string name = kind == 3 ? fs::UnescapeName(f.Name) : f.Name;
+                std::string name = kind == 3 ? flashsmith::UnescapeName(f.Name) : f.Name;
                 if (size_t p = name.find_last_of("/\\"); p != std::string::npos) name.erase(0, p + 1);
                 if (name.empty() || name == "." || name == "..") continue;
                 if (kind == 1) name += ".mmf";
                 if (kind == 2) name += f.Type == 2 ? ".gif" : ".jpg";
-                fs::WriteFileAtomic(fs::JoinPath(dir, name), f.Data, nullptr);
+                flashsmith::WriteFileAtomic(flashsmith::JoinPath(dir, name), f.Data, nullptr);
             }
         }
     }
