@@ -19,8 +19,6 @@
 
 namespace flashsmith::cli {
 
-namespace {
-
 int RunDemo(const Args& args) {
     ArgParser p("usage: flashsmith-cli demo DIR [--size N] [--lead N]\n"
                 "Writes DIR/demo.bin and DIR/Firmwares/<version>.sdf, a synthetic firmware.\n"
@@ -65,12 +63,13 @@ int RunIdentify(const Args& args) {
         model.clear();
     }
     if (p.Has("--json")) {
-        JsonWriter j(std::cout);
-        j.BeginObject().Field("StartAddr", start).Field("PhoneModel", model).Field("Version", v.Version)
-            .Field("VersionAddr", v.Address).Key("Profiles").BeginArray();
-        for (const auto& n : profiles) j.Bytes(n);
-        j.EndArray().EndObject();
-        std::cout << "\n";
+        Json names = Json::array();
+        for (const auto& n : profiles) names.push_back(ByteText(n));
+        PrintJson(Json{{"StartAddr", start},
+                       {"PhoneModel", ByteText(model)},
+                       {"Version", ByteText(v.Version)},
+                       {"VersionAddr", v.Address},
+                       {"Profiles", names}});
     } else {
         std::cout << "StartAddr:   " << start << (start >= 0 ? " (" + HexStr(static_cast<uint32_t>(start)) + ")" : "")
                   << "\nPhoneModel:  " << model << "\nVersion:     " << v.Version << "\nVersionAddr: " << v.Address
@@ -81,62 +80,26 @@ int RunIdentify(const Args& args) {
     return kExitOk;
 }
 
+namespace {
+
 void JsonState(const FirmwareState& st) {
-    JsonWriter j(std::cout);
-    const tFirmwareDescription& d = st.FirmwareDescription;
     const tFirmware& f = st.Firmware;
-    j.BeginObject().Field("ProfilePath", st.ProfilePath);
-    j.Key("FirmwareDescription").BeginObject()
-        .Field("PhoneModel", d.PhoneModel).Field("Version", d.Version).Field("VersionAddr", d.VersionAddr)
-        .Field("Transparent", d.Transparent).Field("ImageTable", d.ImageTable).Field("SoundTable", d.SoundTable)
-        .Field("JavaTable", d.JavaTable).Field("LanguageTable1", d.LanguageTable1)
-        .Field("LanguageTable2", d.LanguageTable2).Field("SndTableLength", d.SndTableLength)
-        .Field("JavaTableLength", d.JavaTableLength).Field("LanguageCount", d.LanguageCount)
-        .Field("SndTableSizeOfs", d.SndTableSizeOfs).Field("SndTableVolOfs", d.SndTableVolOfs)
-        .Field("StartAddr", d.StartAddr).EndObject();
-    j.Key("Regions").BeginArray();
-    for (const auto& r : f.Regions)
-        j.BeginObject().Field("Start", r.Start).Field("Size", r.Size).Field("Used", r.Used).EndObject();
-    j.EndArray();
-    j.Key("Images").BeginArray();
-    for (const auto& e : f.Images)
-        j.BeginObject().Field("TempName", e.TempName).Field("Size", e.Size).Field("Address", e.Address)
-            .Field("Kind", e.Kind).Field("Width", e.Width).Field("Height", e.Height).Field("Link", e.Link)
-            .Field("ID", e.ID).Field("TranspColor", e.TranspColor).Field("Deleted", e.Deleted)
-            .Field("HasTransp", e.HasTransp).EndObject();
-    j.EndArray();
-    j.Key("Sounds").BeginArray();
-    for (const auto& e : f.Sounds)
-        j.BeginObject().Field("TempName", e.TempName).Field("Size", e.Size).Field("Address", e.Address)
-            .Field("Link", e.Link).Field("Deleted", e.Deleted).EndObject();
-    j.EndArray();
-    j.Key("JavaApps").BeginArray();
-    for (const auto& e : f.JavaApps)
-        j.BeginObject().Field("TempName", e.TempName).Field("Path", e.Path).Field("NewPath", e.NewPath)
-            .Field("Size", e.Size).Field("Address", e.Address).Field("Deleted", e.Deleted).EndObject();
-    j.EndArray();
-    auto headers = [&](const char* key, const std::vector<LanguageHeader>& hs) {
-        j.Key(key).BeginArray();
-        for (const auto& h : hs) j.BeginObject().Field("TableAddr", h.TableAddr).Field("Count", h.Count).EndObject();
-        j.EndArray();
+    auto strings = [](const std::vector<pStringType>& langs) {
+        Json out = Json::array();
+        for (const auto& list : langs) out.push_back(list);
+        return out;
     };
-    headers("LangHeaders1", f.LangHeaders1);
-    headers("LangHeaders2", f.LangHeaders2);
-    auto strings = [&](const char* key, const std::vector<pStringType>& langs) {
-        j.Key(key).BeginArray();
-        for (const auto& list : langs) {
-            j.BeginArray();
-            for (const auto& s : list)
-                j.BeginObject().Field("Text", s.Text).Field("NewText", s.NewText).Field("Address", s.Address)
-                    .Field("Link", s.Link).Field("HomeLang", s.HomeLang).Field("Deleted", s.Deleted).EndObject();
-            j.EndArray();
-        }
-        j.EndArray();
-    };
-    strings("Strings1", f.Strings1);
-    strings("Strings2", f.Strings2);
-    j.Field("DeletedSoundCount", st.DeletedSoundCount).EndObject();
-    std::cout << "\n";
+    PrintJson(Json{{"ProfilePath", ByteText(st.ProfilePath)},
+                   {"FirmwareDescription", st.FirmwareDescription},
+                   {"Regions", f.Regions},
+                   {"Images", f.Images},
+                   {"Sounds", f.Sounds},
+                   {"JavaApps", f.JavaApps},
+                   {"LangHeaders1", f.LangHeaders1},
+                   {"LangHeaders2", f.LangHeaders2},
+                   {"Strings1", strings(f.Strings1)},
+                   {"Strings2", strings(f.Strings2)},
+                   {"DeletedSoundCount", st.DeletedSoundCount}});
 }
 
 // Columns are counted in characters, not UTF-8 bytes.
@@ -206,8 +169,6 @@ void PrintListing(const FirmwareState& st, bool json) {
         }
     }
 }
-
-namespace {
 
 int RunList(const Args& args) {
     ArgParser p(std::string("usage: flashsmith-cli list IMAGE [--firmwares DIR] [--profile NAME | --sdf FILE] [--json]\n"
@@ -287,12 +248,5 @@ int RunExport(const Args& args) {
     }
     return failures ? kExitFailed : kExitOk;
 }
-
-CommandRegistrar demo("demo", "write the synthetic demo firmware and its description file", RunDemo);
-CommandRegistrar identify("identify", "find the start, model, version and profiles of an image", RunIdentify);
-CommandRegistrar list("list", "open an image and list its resources", RunList);
-CommandRegistrar exportCmd("export", "export pictures, sounds or Java files to a folder", RunExport);
-
-}  // namespace
 
 }  // namespace flashsmith::cli

@@ -8,6 +8,7 @@
 
 #include "cli/Command.h"
 #include "cli/EditScript.h"
+#include "cli/Json.h"
 #include "cli/OpenImage.h"
 #include "firmware/Other.h"
 #include "patches/ApplyPatch.h"
@@ -48,35 +49,9 @@ const char kShowUsage[] =
 // Patch texts are Windows-1251; the terminal and JSON want UTF-8.
 std::string Shown(const std::string& text) { return Utf8FromAnsi(text); }
 
-std::string JsonString(const std::string& ansi) {
-    std::string utf8 = Shown(ansi);
-    std::string out = "\"";
-    for (char c : utf8) {
-        switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            default:
-                if (static_cast<unsigned char>(c) < 0x20) {
-                    char buf[8];
-                    std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned char>(c));
-                    out += buf;
-                } else {
-                    out += c;
-                }
-        }
-    }
-    return out + "\"";
-}
+Json JsonAttr(const TGmXmlAttribute* attr) { return attr ? Json(AnsiText(attr->Value())) : Json(nullptr); }
 
-std::string JsonAttr(const TGmXmlAttribute* attr) { return attr ? JsonString(attr->Value()) : "null"; }
-
-std::string JsonInt(const PatchIntAttr& a) {
-    if (!a.present) return "null";
-    return a.value ? std::to_string(*a.value) : "null";
-}
+Json JsonInt(const PatchIntAttr& a) { return a.present && a.value ? Json(*a.value) : Json(nullptr); }
 
 std::string IntText(const PatchIntAttr& a) {
     if (!a.present) return "-";
@@ -124,34 +99,29 @@ void PrintText(const PatchContents& patch) {
     std::cout << out.str();
 }
 
-void PrintJson(const PatchContents& patch) {
+void PrintPatchJson(const PatchContents& patch) {
     const PatchInfo& info = patch.info;
-    std::ostringstream out;
-    out << "{\n  \"name\": " << JsonString(info.name) << ",\n  \"version\": " << JsonString(info.version)
-        << ",\n  \"group\": " << JsonString(info.group) << ",\n  \"description\": " << JsonString(info.description)
-        << ",\n  \"authors\": [";
-    for (size_t i = 0; i < info.authors.size(); ++i) {
-        const PatchAuthor& a = info.authors[i];
-        out << (i ? ", " : "") << "{\"nick\": " << (a.hasNick ? JsonString(a.nick) : "null")
-            << ", \"e-mail\": " << JsonString(a.email) << ", \"internet\": " << JsonString(a.internet)
-            << ", \"icq\": " << JsonString(a.icq) << "}";
+    Json sections = Json::array();
+    for (const PatchDataSection& section : patch.sections) {
+        Json resources = Json::array();
+        for (const PatchResource& r : section.resources)
+            resources.push_back(Json{{"element", r.binary ? "binary" : "resource"},
+                                     {"type", JsonAttr(r.typeAttr)},
+                                     {"convert", JsonAttr(r.convertAttr)},
+                                     {"table", JsonInt(r.table)},
+                                     {"number", JsonInt(r.number)},
+                                     {"data", r.DataCount()},
+                                     {"meta", r.MetaCount()},
+                                     {"toBytes", r.ToByteTotal()}});
+        sections.push_back(Json{{"firmware", AnsiText(section.firmware)}, {"resources", resources}});
     }
-    out << "],\n  \"firmware\": " << JsonString(FirstFirmware(patch)) << ",\n  \"patchdata\": [";
-    for (size_t k = 0; k < patch.sections.size(); ++k) {
-        const PatchDataSection& s = patch.sections[k];
-        out << (k ? "," : "") << "\n    {\"firmware\": " << JsonString(s.firmware) << ", \"resources\": [";
-        for (size_t i = 0; i < s.resources.size(); ++i) {
-            const PatchResource& r = s.resources[i];
-            out << (i ? "," : "") << "\n      {\"element\": \"" << (r.binary ? "binary" : "resource")
-                << "\", \"type\": " << JsonAttr(r.typeAttr) << ", \"convert\": " << JsonAttr(r.convertAttr)
-                << ", \"table\": " << JsonInt(r.table) << ", \"number\": " << JsonInt(r.number)
-                << ", \"data\": " << r.DataCount() << ", \"meta\": " << r.MetaCount()
-                << ", \"toBytes\": " << r.ToByteTotal() << "}";
-        }
-        out << (s.resources.empty() ? "" : "\n    ") << "]}";
-    }
-    out << (patch.sections.empty() ? "" : "\n  ") << "]\n}\n";
-    std::cout << out.str();
+    PrintJson(Json{{"name", AnsiText(info.name)},
+                   {"version", AnsiText(info.version)},
+                   {"group", AnsiText(info.group)},
+                   {"description", AnsiText(info.description)},
+                   {"authors", info.authors},
+                   {"firmware", AnsiText(FirstFirmware(patch))},
+                   {"patchdata", sections}});
 }
 
 int RunShow(const Args& args) {
@@ -167,7 +137,7 @@ int RunShow(const Args& args) {
     std::optional<PatchContents> patch = ReadPatch(doc, options);
     if (!patch) return Fail("not a patch file");
     if (parser.Has("--json"))
-        PrintJson(*patch);
+        PrintPatchJson(*patch);
     else
         PrintText(*patch);
     return kExitOk;
@@ -358,8 +328,7 @@ int RunStatus(const Args& args) {
     const bool json = parser.Has("--json");
     std::ostringstream out;
     int failed = 0;
-    bool firstJson = true;
-    if (json) out << "[";
+    Json all = Json::array();
     for (const std::string& path : parser.Positionals()) {
         TGmXML doc;
         std::string error;
@@ -376,13 +345,16 @@ int RunStatus(const Args& args) {
         const PatchStatus st = GetPatchStatus(*patch, *state.FirmwareFile, version);
         const char* installed = PatchInstalledText(st.Installed);
         if (json) {
-            out << (firstJson ? "" : ",") << "\n  {\"patch\": " << JsonString(path)
-                << ", \"name\": " << JsonString(patch->info.name) << ", \"version\": " << JsonString(patch->info.version)
-                << ", \"firmware\": " << JsonString(FirstFirmware(*patch)) << ", \"fits\": " << (st.Fits ? "true" : "false")
-                << ", \"installed\": \"" << installed << "\", \"elements\": " << st.Elements
-                << ", \"matchingElements\": " << st.MatchingElements << ", \"bytes\": " << st.Bytes
-                << ", \"matchingBytes\": " << st.MatchingBytes << "}";
-            firstJson = false;
+            all.push_back(Json{{"patch", ByteText(path)},
+                               {"name", AnsiText(patch->info.name)},
+                               {"version", AnsiText(patch->info.version)},
+                               {"firmware", AnsiText(FirstFirmware(*patch))},
+                               {"fits", st.Fits},
+                               {"installed", installed},
+                               {"elements", st.Elements},
+                               {"matchingElements", st.MatchingElements},
+                               {"bytes", st.Bytes},
+                               {"matchingBytes", st.MatchingBytes}});
         } else {
             out << path << ": " << installed << " (" << st.MatchingElements << " of " << st.Elements
                 << " data elements, " << st.MatchingBytes << " of " << st.Bytes << " bytes)";
@@ -390,10 +362,19 @@ int RunStatus(const Args& args) {
             out << "\n";
         }
     }
-    if (json) out << (firstJson ? "]\n" : "\n]\n");
     std::cout << out.str();
+    if (json) PrintJson(all);
     return failed ? kExitFailed : kExitOk;
 }
+
+const Verb kVerbs[] = {
+    {"show", RunShow},
+    {"create", RunCreate},
+    {"to-s3", RunToS3},
+    {"status", RunStatus},
+};
+
+}  // namespace
 
 // The edit scripts' "apply PATCH" lines run Open SPF.
 ApplyOutcome ApplyPatchFromScript(FirmwareState& state, const std::string& path) {
@@ -414,34 +395,8 @@ ApplyOutcome ApplyPatchFromScript(FirmwareState& state, const std::string& path)
     return out;
 }
 
-const struct RegisterApplyHook {
-    RegisterApplyHook() { SetDefaultApplyPatchHook(ApplyPatchFromScript); }
-} kRegisterApplyHook;
-
-struct Verb {
-    const char* name;
-    int (*run)(const Args&);
-};
-
-const Verb kVerbs[] = {
-    {"show", RunShow},
-    {"create", RunCreate},
-    {"to-s3", RunToS3},
-    {"status", RunStatus},
-};
-
 int RunPatch(const Args& args) {
-    if (args.empty()) return UsageError(std::string("missing patch verb\n") + kUsage);
-    if (args[0] == "--help" || args[0] == "-h") {
-        std::cout << kUsage;
-        return kExitOk;
-    }
-    for (const Verb& v : kVerbs)
-        if (args[0] == v.name) return v.run(Args(args.begin() + 1, args.end()));
-    return UsageError("unknown patch verb " + args[0] + "\n" + kUsage);
+    return RunVerb(args, kVerbs, kUsage, {"missing patch verb", "unknown patch verb", false});
 }
 
-const CommandRegistrar kRegistrar("patch", "create, inspect and export patch files (.spf)", RunPatch);
-
-}  // namespace
 }  // namespace flashsmith::cli

@@ -98,6 +98,126 @@ bool Select(int kind, const std::vector<tPhoneFile>& list, const std::vector<std
     return true;
 }
 
+// One phone command: the session is connected when it runs.
+struct PhoneCall {
+    const ArgParser& p;
+    PhoneSession& session;
+    tConnection& conn;
+    int kind;
+    const std::vector<std::string>& names;
+    const std::string& blockChoice;
+};
+
+int PhoneInfo(PhoneCall& c) {
+    std::cout << "Model: " << c.conn.Model << "\nFirmware: " << c.conn.FirmwareVersion << "\nIMEI: " << c.conn.IMEI
+              << "\nIMSI: " << c.conn.IMSI << "\n";
+    return kExitOk;
+}
+
+int PhoneListFiles(PhoneCall& c) {
+    if (!c.session.ReadPhoneList(c.kind)) return Fail("the phone refused the list query");
+    if (c.p.Has("--json")) {
+        Json files = Json::array();
+        for (const auto& f : PhoneList(c.conn, c.kind))
+            files.push_back(Json{{"name", ByteText(DisplayName(c.kind, f))}, {"size", f.Size}, {"index", f.Index}});
+        PrintJson(files);
+        return kExitOk;
+    }
+    for (const auto& f : PhoneList(c.conn, c.kind))
+        std::cout << f.Index << "\t" << f.Size << "\t" << DisplayName(c.kind, f) << "\n";
+    if (c.kind != kJava) std::cout << MemoryText(c.conn) << "\n";
+    return kExitOk;
+}
+
+int PhoneSend(PhoneCall& c) {
+    // The phone's block size comes with its memory figures.
+    if (c.blockChoice == "Auto" && !c.session.ReadPhoneList(c.kind)) return Fail("the phone refused the list query");
+    const int blockSize = BlockSizeFromChoice(c.blockChoice, c.conn.BlockSize);
+    const std::string temp = JoinPath(DefaultProgramDir(), "Temp");
+    if (c.kind == kJava) {
+        std::error_code ec;
+        std::filesystem::create_directories(temp, ec);
+    }
+    const SendBatchResult r = c.session.SendFilesToPhone(c.kind, c.names, blockSize, false, temp);
+    int result = kExitOk;
+    for (size_t i = 0; i < c.names.size(); ++i) {
+        if (i >= r.Codes.size()) {
+            std::cerr << "error: " << c.names[i] << ": not sent, the batch stopped\n";
+            result = kExitFailed;
+        } else if (r.Codes[i] != kSendOk) {
+            std::cerr << "error: " << c.names[i] << ": " << SendFailure(r.Codes[i]) << "\n";
+            result = kExitFailed;
+        } else {
+            std::cout << "sent " << c.names[i] << "\n";
+        }
+    }
+    return result;
+}
+
+// The positions of the named files in a fresh list; false after the message.
+bool SelectListed(PhoneCall& c, std::vector<size_t>* selected, int* result) {
+    if (!c.session.ReadPhoneList(c.kind)) {
+        *result = Fail("the phone refused the list query");
+        return false;
+    }
+    if (!Select(c.kind, PhoneList(c.conn, c.kind), c.names, selected)) {
+        *result = kExitFailed;
+        return false;
+    }
+    return true;
+}
+
+int PhoneDelete(PhoneCall& c) {
+    std::vector<size_t> selected;
+    int result = kExitOk;
+    if (!SelectListed(c, &selected, &result)) return result;
+    const auto outcomes = c.session.DeletePhoneFiles(c.kind, selected, false);
+    for (size_t i = 0; i < outcomes.size(); ++i) {
+        if (outcomes[i] == DeleteOutcome::kDeleted) {
+            std::cout << "deleted " << c.names[i] << "\n";
+        } else {
+            std::cerr << "error: " << c.names[i]
+                      << (outcomes[i] == DeleteOutcome::kRefused ? ": the phone refused the deletion\n"
+                                                                 : ": the phone did not confirm the deletion\n");
+            result = kExitFailed;
+        }
+    }
+    return result;
+}
+
+int PhoneFetch(PhoneCall& c) {
+    std::vector<size_t> selected;
+    int result = kExitOk;
+    if (!SelectListed(c, &selected, &result)) return result;
+    const auto outcomes = c.session.ReadJavaFromPhone(selected, *c.p.Get("--to"));
+    for (size_t i = 0; i < outcomes.size(); ++i) {
+        if (outcomes[i].Complete) {
+            std::cout << "fetched " << outcomes[i].LocalPath << "\n";
+        } else {
+            std::cerr << "error: " << c.names[i]
+                      << (outcomes[i].LocalPath.empty() ? ": the phone refused the read\n"
+                                                        : ": the transfer broke off; nothing written\n");
+            result = kExitFailed;
+        }
+    }
+    return result;
+}
+
+struct PhoneAction {
+    const char* name;
+    bool takesKind;   // KIND follows the action; else fetch reads Java, info none
+    bool takesNames;  // at least one NAME or FILE; else none
+    int (*run)(PhoneCall& call);
+};
+
+constexpr PhoneAction kActions[] = {
+    {"info", false, false, PhoneInfo},      {"list", true, false, PhoneListFiles},
+    {"send", true, true, PhoneSend},        {"delete", true, true, PhoneDelete},
+    {"fetch", false, true, PhoneFetch},
+};
+
+}  // namespace
+
 int RunPhone(const Args& args) {
     ArgParser p(kUsage);
     p.Option("--port").Option("--baud").Option("--timeout").Option("--log-dir").Option("--block-size").Option("--to");
@@ -105,22 +225,21 @@ int RunPhone(const Args& args) {
     int exitCode = kExitOk;
     if (!p.Parse(args, 1, 1u << 20, &exitCode)) return exitCode;
     const auto& pos = p.Positionals();
-    const std::string action = pos[0];
-    int kind = 0;
+    const std::string& name = pos[0];
+    const PhoneAction* action = nullptr;
+    for (const PhoneAction& a : kActions)
+        if (name == a.name) action = &a;
+    if (!action) return UsageError("unknown phone command '" + name + "'\n" + p.Usage());
+    int kind = action->takesNames && !action->takesKind ? kJava : 0;
     size_t first = 1;
-    if (action == "list" || action == "send" || action == "delete") {
+    if (action->takesKind) {
         if (pos.size() < 2 || !(kind = KindOf(pos[1]))) return UsageError("KIND must be sounds, images or java\n" + p.Usage());
         first = 2;
-    } else if (action == "fetch") {
-        kind = kJava;
-    } else if (action != "info") {
-        return UsageError("unknown phone command '" + action + "'\n" + p.Usage());
     }
     const std::vector<std::string> names(pos.begin() + static_cast<std::ptrdiff_t>(first), pos.end());
-    if ((action == "info" || action == "list") && !names.empty()) return UsageError("too many arguments\n" + p.Usage());
-    if ((action == "send" || action == "delete" || action == "fetch") && names.empty())
-        return UsageError("name at least one file\n" + p.Usage());
-    if (action == "fetch" && !p.Get("--to")) return UsageError("fetch needs --to DIR\n" + p.Usage());
+    if (!action->takesNames && !names.empty()) return UsageError("too many arguments\n" + p.Usage());
+    if (action->takesNames && names.empty()) return UsageError("name at least one file\n" + p.Usage());
+    if (action->run == PhoneFetch && !p.Get("--to")) return UsageError("fetch needs --to DIR\n" + p.Usage());
 
     tConnection conn;
     const auto port = p.Get("--port");
@@ -156,84 +275,10 @@ int RunPhone(const Args& args) {
         return Fail(ConnectFailure(r, code));
     }
 
-    int result = kExitOk;
-    if (action == "info") {
-        std::cout << "Model: " << conn.Model << "\nFirmware: " << conn.FirmwareVersion << "\nIMEI: " << conn.IMEI
-                  << "\nIMSI: " << conn.IMSI << "\n";
-    } else if (action == "list") {
-        if (!session.ReadPhoneList(kind)) {
-            result = Fail("the phone refused the list query");
-        } else if (p.Has("--json")) {
-            JsonWriter j(std::cout);
-            j.BeginArray();
-            for (const auto& f : PhoneList(conn, kind))
-                j.BeginObject().Field("name", DisplayName(kind, f)).Field("size", f.Size).Field("index", f.Index).EndObject();
-            j.EndArray();
-            std::cout << "\n";
-        } else {
-            for (const auto& f : PhoneList(conn, kind))
-                std::cout << f.Index << "\t" << f.Size << "\t" << DisplayName(kind, f) << "\n";
-            if (kind != kJava) std::cout << MemoryText(conn) << "\n";
-        }
-    } else if (action == "send") {
-        // The phone's block size comes with its memory figures.
-        if (blockChoice == "Auto" && !session.ReadPhoneList(kind)) return Fail("the phone refused the list query");
-        const int blockSize = BlockSizeFromChoice(blockChoice, conn.BlockSize);
-        const std::string temp = JoinPath(DefaultProgramDir(), "Temp");
-        if (kind == kJava) {
-            std::error_code ec;
-            std::filesystem::create_directories(temp, ec);
-        }
-        const SendBatchResult r = session.SendFilesToPhone(kind, names, blockSize, false, temp);
-        for (size_t i = 0; i < names.size(); ++i) {
-            if (i >= r.Codes.size()) {
-                std::cerr << "error: " << names[i] << ": not sent, the batch stopped\n";
-                result = kExitFailed;
-            } else if (r.Codes[i] != kSendOk) {
-                std::cerr << "error: " << names[i] << ": " << SendFailure(r.Codes[i]) << "\n";
-                result = kExitFailed;
-            } else {
-                std::cout << "sent " << names[i] << "\n";
-            }
-        }
-    } else if (action == "delete" || action == "fetch") {
-        std::vector<size_t> selected;
-        if (!session.ReadPhoneList(kind)) {
-            result = Fail("the phone refused the list query");
-        } else if (!Select(kind, PhoneList(conn, kind), names, &selected)) {
-            result = kExitFailed;
-        } else if (action == "delete") {
-            const auto outcomes = session.DeletePhoneFiles(kind, selected, false);
-            for (size_t i = 0; i < outcomes.size(); ++i) {
-                if (outcomes[i] == DeleteOutcome::kDeleted) {
-                    std::cout << "deleted " << names[i] << "\n";
-                } else {
-                    std::cerr << "error: " << names[i]
-                              << (outcomes[i] == DeleteOutcome::kRefused ? ": the phone refused the deletion\n"
-                                                                         : ": the phone did not confirm the deletion\n");
-                    result = kExitFailed;
-                }
-            }
-        } else {
-            const auto outcomes = session.ReadJavaFromPhone(selected, *p.Get("--to"));
-            for (size_t i = 0; i < outcomes.size(); ++i) {
-                if (outcomes[i].Complete) {
-                    std::cout << "fetched " << outcomes[i].LocalPath << "\n";
-                } else {
-                    std::cerr << "error: " << names[i]
-                              << (outcomes[i].LocalPath.empty() ? ": the phone refused the read\n"
-                                                                : ": the transfer broke off; nothing written\n");
-                    result = kExitFailed;
-                }
-            }
-        }
-    }
+    PhoneCall call{p, session, conn, kind, names, blockChoice};
+    const int result = action->run(call);
     session.Disconnect();
     return result;
 }
-
-CommandRegistrar reg("phone", "talk to a phone: info, list, send, delete, fetch", RunPhone);
-
-}  // namespace
 
 }  // namespace flashsmith::cli

@@ -70,31 +70,43 @@ void PrintText(const ProfileSearch& s, int32_t w, int32_t h) {
     }
 }
 
-void PrintJson(const ProfileSearch& s, int32_t w, int32_t h, const std::string& saved) {
-    JsonWriter j(std::cout);
-    j.BeginObject().Field("PhoneModel", s.PhoneModel).Field("Version", s.Version)
-        .Field("VersionAddr", s.VersionAddr).Field("StartAddr", s.StartAddr).Field("FileSize", s.FileSizeValue)
-        .Field("DisplayWidth", w).Field("DisplayHeight", h)
-        .Field("ImageTable", s.ImageTable).Field("SoundTable", s.SoundTable)
-        .Field("SndTableLength", s.SndTableLength).Field("SndTableSizeOfs", s.SndTableSizeOfs)
-        .Field("SndTableVolOfs", s.SndTableVolOfs).Field("JavaTable", s.JavaTable)
-        .Field("JavaTableLength", s.JavaTableLength).Field("LanguageTable1", s.LanguageTable1())
-        .Field("LanguageTable2", s.LanguageTable2()).Field("LanguageCount", s.LanguageCount);
-    j.Key("LanguageTables").BeginArray();
-    for (int32_t t : s.LanguageTables) j.Int(t);
-    j.EndArray();
-    j.Key("FoundImages").BeginArray();
+void PrintSearchJson(const ProfileSearch& s, int32_t w, int32_t h, const std::string& saved) {
+    // The found pictures show only what the search learns of them, not the
+    // editor's whole entry.
+    Json images = Json::array();
     for (const tImgType& e : s.FoundImages)
-        j.BeginObject().Field("Address", e.Address).Field("Width", e.Width).Field("Height", e.Height)
-            .Field("Kind", e.Kind).Field("Size", e.Size).Field("ID", e.ID).EndObject();
-    j.EndArray();
-    j.Key("Regions").BeginArray();
+        images.push_back(Json{{"Address", e.Address},
+                              {"Width", e.Width},
+                              {"Height", e.Height},
+                              {"Kind", e.Kind},
+                              {"Size", e.Size},
+                              {"ID", e.ID}});
+    Json regions = Json::array();
     for (size_t i = 0; i < s.Regions.size(); ++i)
-        j.BeginObject().Field("Start", s.Regions[i].Start).Field("Length", static_cast<uint32_t>(s.Regions[i].Length))
-            .Field("Comment", std::string(RegionComment(i))).EndObject();
-    j.EndArray();
-    j.Field("Saved", saved).EndObject();
-    std::cout << "\n";
+        regions.push_back(Json{{"Start", s.Regions[i].Start},
+                               {"Length", static_cast<uint32_t>(s.Regions[i].Length)},
+                               {"Comment", ByteText(RegionComment(i))}});
+    PrintJson(Json{{"PhoneModel", ByteText(s.PhoneModel)},
+                   {"Version", ByteText(s.Version)},
+                   {"VersionAddr", s.VersionAddr},
+                   {"StartAddr", s.StartAddr},
+                   {"FileSize", s.FileSizeValue},
+                   {"DisplayWidth", w},
+                   {"DisplayHeight", h},
+                   {"ImageTable", s.ImageTable},
+                   {"SoundTable", s.SoundTable},
+                   {"SndTableLength", s.SndTableLength},
+                   {"SndTableSizeOfs", s.SndTableSizeOfs},
+                   {"SndTableVolOfs", s.SndTableVolOfs},
+                   {"JavaTable", s.JavaTable},
+                   {"JavaTableLength", s.JavaTableLength},
+                   {"LanguageTable1", s.LanguageTable1()},
+                   {"LanguageTable2", s.LanguageTable2()},
+                   {"LanguageCount", s.LanguageCount},
+                   {"LanguageTables", s.LanguageTables},
+                   {"FoundImages", images},
+                   {"Regions", regions},
+                   {"Saved", ByteText(saved)}});
 }
 
 int RunCreate(const Args& args) {
@@ -162,7 +174,7 @@ int RunCreate(const Args& args) {
         saved = path;
     }
     if (p.Has("--json")) {
-        PrintJson(s, o.DisplayWidth, o.DisplayHeight, saved);
+        PrintSearchJson(s, o.DisplayWidth, o.DisplayHeight, saved);
     } else {
         PrintText(s, o.DisplayWidth, o.DisplayHeight);
         if (!saved.empty()) std::cout << "Profile saved to the file: " << BaseName(saved) << "\n";
@@ -170,18 +182,11 @@ int RunCreate(const Args& args) {
     return kExitOk;
 }
 
+}  // namespace
+
 int RunProfile(const Args& args) {
-    if (args.empty()) return UsageError(std::string("missing profile verb\n") + kUsage);
-    if (args[0] == "--help" || args[0] == "-h") {
-        std::cout << kUsage;
-        return kExitOk;
-    }
-    if (args[0] == "create") return RunCreate(Args(args.begin() + 1, args.end()));
-    return UsageError("unknown profile verb " + args[0] + "\n" + kUsage);
+    static constexpr Verb kVerbs[] = {{"create", RunCreate}};
+    return RunVerb(args, kVerbs, kUsage, {"missing profile verb", "unknown profile verb", false});
 }
 
-const CommandRegistrar kRegistrar("profile", "search an image without description file and write one (.sdf)",
-                                  RunProfile);
-
-}  // namespace
 }  // namespace flashsmith::cli

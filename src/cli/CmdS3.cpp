@@ -1,9 +1,8 @@
 // flashsmith-cli s3: conversions between S-record files and binary images.
-#include <cstdio>
 #include <iostream>
-#include <unistd.h>
 
 #include "cli/Command.h"
+#include "cli/TerminalProgress.h"
 #include "srecord/S3Converter.h"
 
 namespace flashsmith::cli {
@@ -39,34 +38,6 @@ const char kFromBinUsage[] =
     "                     in any order; regions must not overlap\n"
     "Numbers are decimal or 0x hexadecimal.\n";
 
-// A terminal progress bar on stderr, drawn only when stderr is a terminal.
-class TerminalProgress : public ProgressSink {
-public:
-    TerminalProgress() : enabled_(::isatty(2) != 0) {}
-    ~TerminalProgress() override {
-        if (drawn_) std::fputs("\r\033[K", stderr);
-    }
-    void SetRange(int64_t max) override { max_ = max; Draw(); }
-    void SetPosition(int64_t pos) override { pos_ = pos; Draw(); }
-    void Step(int64_t n) override { pos_ += n; Draw(); }
-
-private:
-    void Draw() {
-        if (!enabled_ || max_ <= 0) return;
-        const int percent = static_cast<int>(std::min<int64_t>(100, pos_ * 100 / max_));
-        if (percent == shown_) return;
-        shown_ = percent;
-        const int width = 40, filled = percent * width / 100;
-        std::fprintf(stderr, "\r[%s%s] %3d%%", std::string(filled, '#').c_str(),
-                     std::string(width - filled, ' ').c_str(), percent);
-        std::fflush(stderr);
-        drawn_ = true;
-    }
-    bool enabled_;
-    bool drawn_ = false;
-    int64_t max_ = 0, pos_ = 0;
-    int shown_ = -1;
-};
 
 bool ParseAddress(const ArgParser& p, const std::string& option, uint32_t* value, int* exitCode) {
     const auto text = p.Get(option);
@@ -92,7 +63,7 @@ int ToBin(const Args& args) {
     options.FromFirstAddress = p.Has("--from-first-address");
     S3ReadResult r;
     {
-        TerminalProgress progress;
+        TerminalProgressBar progress;
         r = ReadS3File(p.Positionals()[0], p.Positionals()[1], options, progress);
     }
     if (r.DroppedLines > 0)
@@ -124,7 +95,7 @@ int FromBin(const Args& args) {
     }
     S3WriteResult r;
     {
-        TerminalProgress progress;
+        TerminalProgressBar progress;
         r = WriteS3File(p.Positionals()[0], p.Positionals()[1], options, progress);
     }
     if (r.Status != S3Status::Ok) return Fail(r.Message);
@@ -133,23 +104,12 @@ int FromBin(const Args& args) {
     return kExitOk;
 }
 
+}  // namespace
+
 int RunS3(const Args& args) {
-    if (args.empty()) {
-        std::cerr << kUsage;
-        return kExitUsage;
-    }
-    if (args[0] == "--help" || args[0] == "-h") {
-        std::cout << kUsage;
-        return kExitOk;
-    }
-    const Args rest(args.begin() + 1, args.end());
-    if (args[0] == "to-bin") return ToBin(rest);
-    if (args[0] == "from-bin") return FromBin(rest);
-    return UsageError("unknown s3 command '" + args[0] + "'\n" + kUsage);
+    static constexpr Verb kVerbs[] = {{"to-bin", ToBin}, {"from-bin", FromBin}};
+    return RunVerb(args, kVerbs, kUsage, {nullptr, "unknown s3 command", true});
 }
 
-const CommandRegistrar kRegistrar("s3", "convert between S-record files and binary images", RunS3);
-
-}  // namespace
 
 }  // namespace flashsmith::cli

@@ -54,37 +54,20 @@ void PrintInfo(const std::string& file, const SmafInfo& info) {
     for (const auto& w : info.warnings) std::cout << "  warning:   " << w << "\n";
 }
 
-void JsonInfo(JsonWriter& j, const std::string& file, const std::optional<SmafInfo>& info, const std::string& error) {
-    j.BeginObject().Field("file", file).Field("ok", info.has_value());
+Json JsonInfo(const std::string& file, const std::optional<SmafInfo>& info, const std::string& error) {
+    Json j{{"file", ByteText(file)}, {"ok", info.has_value()}};
     if (!info) {
-        j.Field("error", error).EndObject();
-        return;
+        j["error"] = ByteText(error);
+        return j;
     }
-    j.Field("format", std::string(FormatName(info->format))).Key("tracks").BeginArray();
-    for (const auto& t : info->tracks)
-        j.BeginObject()
-            .Field("kind", std::string(TrackKindName(t.kind)))
-            .Field("number", t.number)
-            .Field("channels", t.channels)
-            .EndObject();
-    j.EndArray()
-        .Field("voices", info->voices)
-        .Field("lengthMs", info->lengthMs)
-        .Field("title", info->title)
-        .Field("artist", info->artist)
-        .Field("copyright", info->copyright)
-        .Field("crc", std::string(CrcName(info->crc)))
-        .Key("warnings")
-        .BeginArray();
-    for (const auto& w : info->warnings) j.Bytes(w);
-    j.EndArray().EndObject();
+    j.update(Json(*info));
+    return j;
 }
 
 int RunInfo(const ArgParser& p) {
     const bool json = p.Has("--json");
     int rc = kExitOk;
-    JsonWriter j(std::cout);
-    if (json) j.BeginArray();
+    Json all = Json::array();
     for (size_t i = 1; i < p.Positionals().size(); ++i) {
         const std::string& file = p.Positionals()[i];
         std::string bytes, error;
@@ -92,14 +75,11 @@ int RunInfo(const ArgParser& p) {
         if (ReadWholeFile(file, bytes, &error))
             info = ReadSmafInfo({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, &error);
         if (!info) rc = kExitFailed;
-        if (json) JsonInfo(j, file, info, error);
+        if (json) all.push_back(JsonInfo(file, info, error));
         else if (info) PrintInfo(file, *info);
         else std::cerr << "error: " << file << ": " << error << "\n";
     }
-    if (json) {
-        j.EndArray();
-        std::cout << "\n";
-    }
+    if (json) PrintJson(all);
     return rc;
 }
 
@@ -120,6 +100,8 @@ int RunRender(const ArgParser& p) {
     return kExitOk;
 }
 
+}  // namespace
+
 int RunSound(const Args& args) {
     if (!args.empty() && args[0] == "convert") return RunSoundConvert({args.begin() + 1, args.end()});
     ArgParser p(kUsage);
@@ -135,8 +117,5 @@ int RunSound(const Args& args) {
     return UsageError("unknown sound command " + action + "\n" + p.Usage());
 }
 
-CommandRegistrar reg("sound", "read and render SMAF ringtones, convert audio into SMAF: info, render, convert", RunSound);
-
-}  // namespace
 
 }  // namespace flashsmith::cli

@@ -1,7 +1,6 @@
 #include <iostream>
 
 #include "cli/SoundConvert.h"
-#include "editing/Replace.h"
 #include "firmware/FileUtil.h"
 #include "sound/AudioConvert.h"
 
@@ -34,15 +33,5 @@ int RunSoundConvert(const Args& args) {
         return Fail(error);
     return kExitOk;
 }
-
-namespace {
-
-// Edit scripts replace sounds with audio files through the same converter.
-const bool kConverterRegistered = [] {
-    SetSoundConverter({&sound::IsConvertibleAudio, &sound::ConvertForReplacement});
-    return true;
-}();
-
-}  // namespace
 
 }  // namespace flashsmith::cli

@@ -31,17 +31,11 @@ int RunFormat(const Args& args) {
     return kExitOk;
 }
 
+}  // namespace
+
 int RunXml(const Args& args) {
-    if (args.empty()) return UsageError(std::string("missing xml command\n") + kUsage);
-    if (args[0] == "--help" || args[0] == "-h") {
-        std::cout << kUsage;
-        return kExitOk;
-    }
-    if (args[0] == "format") return RunFormat(Args(args.begin() + 1, args.end()));
-    return UsageError("unknown xml command " + args[0] + "\n" + kUsage);
+    static constexpr Verb kVerbs[] = {{"format", RunFormat}};
+    return RunVerb(args, kVerbs, kUsage, {"missing xml command", "unknown xml command", false});
 }
 
-const CommandRegistrar kRegistrar("xml", "read and rewrite XML documents (patch and settings dialect)", RunXml);
-
-}  // namespace
 }  // namespace flashsmith::cli

@@ -3,20 +3,60 @@
 #include <cstdio>
 #include <iostream>
 
+#include "cli/EditScript.h"
+#include "editing/Replace.h"
+#include "sound/AudioConvert.h"
+
 namespace flashsmith::cli {
 
 namespace {
-std::map<std::string, Command>& Registry() {
-    static std::map<std::string, Command> registry;
-    return registry;
-}
+
+// Alphabetical, as the overview lists them.
+constexpr Command kCommands[] = {
+    {"demo", "write the synthetic demo firmware and its description file", RunDemo},
+    {"export", "export pictures, sounds or Java files to a folder", RunExport},
+    {"identify", "find the start, model, version and profiles of an image", RunIdentify},
+    {"list", "open an image and list its resources", RunList},
+    {"patch", "create, inspect and export patch files (.spf)", RunPatch},
+    {"phone", "talk to a phone: info, list, send, delete, fetch", RunPhone},
+    {"profile", "search an image without description file and write one (.sdf)", RunProfile},
+    {"s3", "convert between S-record files and binary images", RunS3},
+    {"sound", "read and render SMAF ringtones, convert audio into SMAF: info, render, convert", RunSound},
+    {"xml", "read and rewrite XML documents (patch and settings dialect)", RunXml},
+};
+
 }  // namespace
 
-CommandRegistrar::CommandRegistrar(const char* name, const char* summary, int (*run)(const Args&)) {
-    Registry()[name] = Command{name, summary, run};
+void InstallEditScriptHooks() {
+    SetDefaultApplyPatchHook(ApplyPatchFromScript);
+    SetSoundConverter({&sound::IsConvertibleAudio, &sound::ConvertForReplacement});
 }
 
-const std::map<std::string, Command>& Commands() { return Registry(); }
+std::span<const Command> Commands() { return kCommands; }
+
+const Command* FindCommand(const std::string& name) {
+    for (const Command& c : kCommands)
+        if (name == c.name) return &c;
+    return nullptr;
+}
+
+int RunVerb(const Args& args, std::span<const Verb> verbs, const std::string& usage, const VerbTexts& texts) {
+    if (args.empty()) {
+        if (!texts.missing) {
+            std::cerr << usage;
+            return kExitUsage;
+        }
+        return UsageError(texts.missing + ("\n" + usage));
+    }
+    if (args[0] == "--help" || args[0] == "-h") {
+        std::cout << usage;
+        return kExitOk;
+    }
+    for (const Verb& v : verbs)
+        if (args[0] == v.name) return v.run(Args(args.begin() + 1, args.end()));
+    const std::string verb = texts.quoted ? "'" + args[0] + "'" : args[0];
+    return UsageError(std::string(texts.unknown) + " " + verb + "\n" + usage);
+}
 
 bool ArgParser::Parse(const Args& args, size_t minPositionals, size_t maxPositionals, int* exitCode) {
     for (size_t i = 0; i < args.size(); ++i) {

@@ -1,9 +1,10 @@
-// Subcommands of flashsmith-cli. Each front-end file registers its commands
-// with a static CommandRegistrar; main() dispatches on the first argument.
+// Subcommands of flashsmith-cli: one table, in overview order; main()
+// dispatches on the first argument.
 #pragma once
 
 #include <cstdint>
 #include <map>
+#include <span>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,16 +14,43 @@ namespace flashsmith::cli {
 using Args = std::vector<std::string>;
 
 struct Command {
-    std::string name;     // "list", "s3", "patch" ...
-    std::string summary;  // one line for the overview
+    const char* name;     // "list", "s3", "patch" ...
+    const char* summary;  // one line for the overview
     int (*run)(const Args& args);  // args after the subcommand name
 };
 
-struct CommandRegistrar {
-    CommandRegistrar(const char* name, const char* summary, int (*run)(const Args&));
-};
+// Every subcommand; null when name is none of them.
+std::span<const Command> Commands();
+const Command* FindCommand(const std::string& name);
 
-const std::map<std::string, Command>& Commands();
+// Front ends of the subcommands (CmdFirmware.cpp, CmdPatch.cpp ...).
+int RunDemo(const Args& args);
+int RunExport(const Args& args);
+int RunIdentify(const Args& args);
+int RunList(const Args& args);
+int RunPatch(const Args& args);
+int RunPhone(const Args& args);
+int RunProfile(const Args& args);
+int RunS3(const Args& args);
+int RunSound(const Args& args);
+int RunXml(const Args& args);
+
+// The edit scripts' links into the other front ends: "apply PATCH" lines and
+// audio files as sound replacements. main() installs them before running.
+void InstallEditScriptHooks();
+
+// A subcommand whose first argument names what to do ("patch show ...").
+struct Verb {
+    const char* name;
+    int (*run)(const Args& args);  // args after the verb
+};
+struct VerbTexts {
+    const char* missing;  // "missing patch verb"; null: the usage alone on stderr
+    const char* unknown;  // "unknown patch verb" (the verb follows)
+    bool quoted;          // the unknown verb in single quotes
+};
+// --help or -h prints usage; an unknown or missing verb is a usage error.
+int RunVerb(const Args& args, std::span<const Verb> verbs, const std::string& usage, const VerbTexts& texts);
 
 // Exit codes of every subcommand.
 constexpr int kExitOk = 0;

@@ -21,10 +21,12 @@ struct ApplyOutcome {
 };
 using ApplyPatchHook = std::function<ApplyOutcome(FirmwareState&, const std::string& patchPath)>;
 
-// The hook "apply" lines use when the caller passes none; empty until the
-// patch commands register one.
+// The hook "apply" lines use when the caller passes none; empty until
+// InstallEditScriptHooks sets ApplyPatchFromScript.
 void SetDefaultApplyPatchHook(ApplyPatchHook hook);
 const ApplyPatchHook& DefaultApplyPatchHook();
+// Open SPF as the patch commands run it (CmdPatch.cpp).
+ApplyOutcome ApplyPatchFromScript(FirmwareState& state, const std::string& path);
 
 extern const char* const kEditScriptSyntax;
 

@@ -1,69 +1,47 @@
-// A minimal streaming JSON writer for the CLI's --json output. Byte strings
-// are written so that each byte becomes the code point of the same value,
-// which keeps them recoverable exactly.
+// The CLI's --json output: nlohmann's JSON with keys in the order written,
+// printed compact on one line. The core structs the CLI shows whole have one
+// to_json each, here, so every subcommand writes them the same way.
 #pragma once
 
-#include <cstdint>
-#include <ostream>
+#include <nlohmann/json.hpp>
 #include <string>
-#include <vector>
+
+#include "firmware/Variables.h"
+#include "patches/PatchReader.h"
+#include "sound/Smaf.h"
 
 namespace flashsmith::cli {
 
-class JsonWriter {
-public:
-    explicit JsonWriter(std::ostream& out) : out_(out) {}
+using Json = nlohmann::ordered_json;
 
-    JsonWriter& BeginObject() { Value(); out_ << '{'; stack_.push_back(true); return *this; }
-    JsonWriter& EndObject() { stack_.pop_back(); out_ << '}'; return *this; }
-    JsonWriter& BeginArray() { Value(); out_ << '['; stack_.push_back(true); return *this; }
-    JsonWriter& EndArray() { stack_.pop_back(); out_ << ']'; return *this; }
-    JsonWriter& Key(const std::string& key) {
-        Comma();
-        WriteString(key);
-        out_ << ':';
-        afterKey_ = true;
-        return *this;
-    }
-    JsonWriter& Bytes(const std::string& bytes) { Value(); WriteString(bytes); return *this; }
-    JsonWriter& Int(int64_t v) { Value(); out_ << v; return *this; }
-    JsonWriter& Bool(bool v) { Value(); out_ << (v ? "true" : "false"); return *this; }
+// Firmware, phone and file-name texts are bytes of any encoding: each byte
+// becomes the code point of the same value, which keeps them recoverable
+// exactly.
+std::string ByteText(const std::string& bytes);
+// Patch and settings texts are Windows-1251: the characters they stand for.
+std::string AnsiText(const std::string& ansi);
 
-    template <typename T>
-    JsonWriter& Field(const std::string& key, const T& v) {
-        Key(key);
-        if constexpr (std::is_same_v<T, std::string>) Bytes(v);
-        else if constexpr (std::is_same_v<T, bool>) Bool(v);
-        else Int(static_cast<int64_t>(v));
-        return *this;
-    }
-
-private:
-    void Comma() {
-        if (!stack_.empty()) {
-            if (!stack_.back()) out_ << ',';
-            stack_.back() = false;
-        }
-    }
-    void Value() {
-        if (afterKey_) afterKey_ = false;
-        else Comma();
-    }
-    void WriteString(const std::string& s) {
-        static const char* hex = "0123456789abcdef";
-        out_ << '"';
-        for (unsigned char c : s) {
-            if (c == '"' || c == '\\') out_ << '\\' << c;
-            else if (c < 0x20) out_ << "\\u00" << hex[c >> 4] << hex[c & 15];
-            else if (c < 0x80) out_ << c;
-            else out_ << static_cast<char>(0xC0 | (c >> 6)) << static_cast<char>(0x80 | (c & 0x3F));
-        }
-        out_ << '"';
-    }
-
-    std::ostream& out_;
-    std::vector<bool> stack_;
-    bool afterKey_ = false;
-};
+// The value on one line of stdout.
+void PrintJson(const Json& value);
 
 }  // namespace flashsmith::cli
+
+namespace flashsmith {
+
+void to_json(cli::Json& j, const tFirmwareDescription& d);
+void to_json(cli::Json& j, const MemoryRegion& r);
+void to_json(cli::Json& j, const tImgType& e);
+void to_json(cli::Json& j, const tSndType& e);
+void to_json(cli::Json& j, const tJavaType& e);
+void to_json(cli::Json& j, const LanguageHeader& h);
+void to_json(cli::Json& j, const tStringType& s);
+void to_json(cli::Json& j, const PatchAuthor& a);
+
+}  // namespace flashsmith
+
+namespace flashsmith::sound {
+
+void to_json(cli::Json& j, const TrackInfo& t);
+void to_json(cli::Json& j, const SmafInfo& info);
+
+}  // namespace flashsmith::sound

@@ -1,9 +1,6 @@
 #include "cli/OpenImage.h"
 
-#include <algorithm>
-#include <cstdio>
 #include <iostream>
-#include <unistd.h>
 
 #include "firmware/FileUtil.h"
 #include "firmware/Firmware.h"
@@ -19,41 +16,6 @@ const char* const kProfileOptionsUsage =
 
 void AddProfileOptions(ArgParser& parser) {
     parser.Option("--firmwares").Option("--profile").Option("--sdf");
-}
-
-namespace {
-
-class TtyProgress : public ProgressSink {
-public:
-    TtyProgress() : tty_(::isatty(STDERR_FILENO) == 1) {}
-    ~TtyProgress() override {
-        if (drawn_) std::fputs("\r\033[K", stderr);
-    }
-    void SetRange(int64_t max) override { max_ = max > 0 ? max : 1; }
-    void SetPosition(int64_t pos) override { pos_ = pos; Draw(); }
-    void Step(int64_t n) override { pos_ += n; Draw(); }
-
-private:
-    void Draw() {
-        if (!tty_) return;
-        int pct = static_cast<int>(std::clamp<int64_t>(pos_ * 100 / max_, 0, 100));
-        if (pct == last_) return;
-        last_ = pct;
-        drawn_ = true;
-        std::fprintf(stderr, "\r[%-40s] %3d%%", std::string(static_cast<size_t>(pct * 40 / 100), '#').c_str(), pct);
-        std::fflush(stderr);
-    }
-    bool tty_;
-    bool drawn_ = false;
-    int64_t max_ = 1, pos_ = 0;
-    int last_ = -1;
-};
-
-}  // namespace
-
-ProgressSink& TerminalProgress() {
-    static TtyProgress progress;
-    return progress;
 }
 
 int OpenImageForCli(const ArgParser& parser, const std::string& image, FirmwareState& state) {

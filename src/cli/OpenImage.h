@@ -3,6 +3,7 @@
 #pragma once
 
 #include "cli/Command.h"
+#include "cli/TerminalProgress.h"
 #include "firmware/Variables.h"
 
 namespace flashsmith::cli {
@@ -15,8 +16,5 @@ extern const char* const kProfileOptionsUsage;
 // the error (1: unreadable, not identified, no profile; 2: several profiles
 // and no --profile).
 int OpenImageForCli(const ArgParser& parser, const std::string& image, FirmwareState& state);
-
-// A progress bar on stderr, drawn only when stderr is a terminal.
-ProgressSink& TerminalProgress();
 
 }  // namespace flashsmith::cli

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "CliRun.h"
+#include "support/CliRun.h"
 #include "firmware/FileUtil.h"
 #include "firmware/PictureFile.h"
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <unistd.h>
 
-#include "CliRun.h"
+#include "support/CliRun.h"
 #include "editing/Export.h"
 #include "editing/ResourceList.h"
 #include "firmware/DemoFirmware.h"

@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "CliRun.h"
+#include "support/CliRun.h"
 #include "firmware/FileUtil.h"
 
 namespace {

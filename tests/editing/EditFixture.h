@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "cli/CliRun.h"
+#include "support/CliRun.h"
 #include "editing/ResourceList.h"
 #include "firmware/DemoFirmware.h"
 #include "firmware/FileUtil.h"

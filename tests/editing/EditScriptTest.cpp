@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "cli/CliRun.h"
+#include "support/CliRun.h"
 #include "firmware/DemoFirmware.h"
 #include "firmware/FileUtil.h"
 #include "firmware/PictureFile.h"

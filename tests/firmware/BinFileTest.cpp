@@ -2,7 +2,7 @@
 
 #include <unistd.h>
 
-#include "cli/CliRun.h"
+#include "support/CliRun.h"
 #include "firmware/BinFile.h"
 #include "firmware/FileUtil.h"
 

@@ -38,14 +38,14 @@ TEST(CliPatchShow, JsonIsWellFormedAndComplete) {
                     "<patchdata firmware=\"V2\"/></patch>");
     std::string out;
     ASSERT_EQ(RunCli("patch show --json " + ShellQuote(path), &out), 0) << out;
-    EXPECT_NE(out.find("\"name\": \"tab\\there \\\"q\\\" back\\\\slash\""), std::string::npos) << out;
-    EXPECT_NE(out.find("\"firmware\": \"V1\""), std::string::npos) << out;
-    EXPECT_NE(out.find("{\"element\": \"resource\", \"type\": \"lng\", \"convert\": \"full\", \"table\": 2, "
-                       "\"number\": 3, \"data\": 1, \"meta\": 0, \"toBytes\": 2}"),
+    EXPECT_NE(out.find("\"name\":\"tab\\there \\\"q\\\" back\\\\slash\""), std::string::npos) << out;
+    EXPECT_NE(out.find("\"firmware\":\"V1\""), std::string::npos) << out;
+    EXPECT_NE(out.find("{\"element\":\"resource\",\"type\":\"lng\",\"convert\":\"full\",\"table\":2,"
+                       "\"number\":3,\"data\":1,\"meta\":0,\"toBytes\":2}"),
               std::string::npos)
         << out;
-    EXPECT_NE(out.find("{\"element\": \"binary\", \"type\": null"), std::string::npos) << out;
-    EXPECT_NE(out.find("{\"firmware\": \"V2\", \"resources\": []}"), std::string::npos) << out;
+    EXPECT_NE(out.find("{\"element\":\"binary\",\"type\":null"), std::string::npos) << out;
+    EXPECT_NE(out.find("{\"firmware\":\"V2\",\"resources\":[]}"), std::string::npos) << out;
 
     if (RunCommand("command -v python3") != 0) GTEST_SKIP() << "python3 not available to check the JSON";
     WriteFile(dir.Path("out.json"), out);
@@ -236,8 +236,8 @@ TEST_F(CliPatchCreate, StatusTellsWhetherEachPatchIsInTheImage) {
     EXPECT_EQ(RunCommand("(" + cli + " patch status " + ShellQuote(dir.Path("none.spf")) + " " + p + " --json --image " +
                              flashed + firmwares + " 2>" + ShellQuote(dir.Path("err.txt")) + ")", &out), 1);
     EXPECT_EQ(ReadFile(dir.Path("err.txt")), "error: " + dir.Path("none.spf") + ": not a patch file\n");
-    EXPECT_NE(out.find("\"name\": \"Quiet\", \"version\": \"\", \"firmware\": \"E250XXJE1\", \"fits\": true, "
-                       "\"installed\": \"Yes\""), std::string::npos) << out;
+    EXPECT_NE(out.find("\"name\":\"Quiet\",\"version\":\"\",\"firmware\":\"E250XXJE1\",\"fits\":true,"
+                       "\"installed\":\"Yes\""), std::string::npos) << out;
     EXPECT_EQ(RunCli("patch status " + p, &err), 2);
     if (RunCommand("command -v python3") != 0) GTEST_SKIP() << "python3 not available to check the JSON";
     WriteFile(dir.Path("out.json"), out);

@@ -18,7 +18,7 @@ struct SmallFirmware {
         for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i);
         st.FirmwareFile = BinFile::FromBytes(bytes);
         st.Firmware.Regions.assign(kRegionCount, {});
-        st.TempDir = dir.Root() + "/";
+        st.TempDir = dir.Str() + "/";
         st.FirmwareLoaded = true;
         st.FirmwareDescription.Version = "V1 ";
     }

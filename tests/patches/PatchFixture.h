@@ -33,7 +33,7 @@ inline uint32_t U32At(std::string_view bytes, size_t at) {
 
 class DemoFirmware {
 public:
-    explicit DemoFirmware(const TempDir& dir, int64_t size = 0) : root_(dir.Root()) {
+    explicit DemoFirmware(const TempDir& dir, int64_t size = 0) : root_(dir.Str()) {
         DemoOptions options;
         options.Size = size;
         std::string error;

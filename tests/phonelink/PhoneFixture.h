@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "PhoneSim.h"
-#include "cli/CliRun.h"
+#include "support/CliRun.h"
 #include "phonelink/PhoneSession.h"
 
 namespace fstest {

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "ProfileImage.h"
-#include "cli/CliRun.h"
+#include "support/CliRun.h"
 #include "firmware/FileUtil.h"
 #include "firmware/Firmware.h"
 

@@ -5,7 +5,7 @@
 #include <random>
 
 #include "ProfileImage.h"
-#include "cli/CliRun.h"
+#include "support/CliRun.h"
 #include "firmware/DemoFirmware.h"
 #include "firmware/FileUtil.h"
 #include "firmware/Firmware.h"

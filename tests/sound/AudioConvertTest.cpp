@@ -7,7 +7,7 @@
 
 #include "AudioTestUtil.h"
 #include "Spectrum.h"
-#include "cli/CliRun.h"
+#include "support/CliRun.h"
 #include "sound/AudioConvert.h"
 #include "sound/SmafCrc.h"
 

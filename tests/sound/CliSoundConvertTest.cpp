@@ -3,7 +3,7 @@
 
 #include "AudioTestUtil.h"
 #include "Spectrum.h"
-#include "cli/CliRun.h"
+#include "support/CliRun.h"
 #include "sound/SmafCrc.h"
 
 namespace {

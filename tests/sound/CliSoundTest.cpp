@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "cli/CliRun.h"
+#include "support/CliRun.h"
 #include "sound/SmafFixtures.h"
 
 using namespace fstest;

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "cli/CliRun.h"
+#include "support/CliRun.h"
 #include "sound/Smaf.h"
 #include "sound/Spectrum.h"
 

@@ -116,7 +116,7 @@ TEST(S3Files, FailuresLeaveNoOutputAndKeepThePreviousFile) {
     EXPECT_EQ(w.Status, S3Status::AddressOverflow);
     EXPECT_EQ(Slurp(dir / "old.s3"), "previous");
     // Nothing beside the files made here: no temporaries left behind.
-    EXPECT_EQ(FileCount(dir.Path()), 5u);
+    EXPECT_EQ(FileCount(dir.Str()), 5u);
 }
 
 TEST(S3Files, WriteS3FileMatchesTheInMemoryWriter) {

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "support/TempDir.h"
+
 namespace flashsmith::test {
 
 // An S1/S2/S3 line (no line end) built the long way, independent of the writer.
@@ -45,23 +47,5 @@ inline std::vector<uint8_t> Pattern(size_t n, uint32_t seed = 1) {
 }
 
 inline std::string AsString(const std::vector<uint8_t>& v) { return std::string(v.begin(), v.end()); }
-
-// A fresh folder under the system's temporary folder, removed at the end.
-class TempDir {
-public:
-    TempDir() {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "s3test.XXXXXX").string();
-        path_ = ::mkdtemp(tmpl.data()) ? tmpl : "";
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-    const std::string& Path() const { return path_; }
-
-private:
-    std::string path_;
-};
 
 }  // namespace flashsmith::test

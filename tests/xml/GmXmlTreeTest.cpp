@@ -147,7 +147,7 @@ TEST(GmXmlFile, SaveReplacesAtomicallyAndLoadReadsBack) {
     ASSERT_TRUE(doc.SaveFile(path, &error)) << error;
     EXPECT_EQ(ReadFile(path), doc.Text());
     // Nothing but the target is left in the folder.
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Root()), {}), 1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Str()), {}), 1);
 
     TGmXML back;
     ASSERT_TRUE(back.LoadFile(path, &error)) << error;
@@ -179,13 +179,13 @@ TEST(GmXmlFile, FailuresAreReportedAndChangeNothing) {
 
     // A folder cannot be read as a document.
     error.clear();
-    EXPECT_FALSE(doc.LoadFile(dir.Root(), &error));
+    EXPECT_FALSE(doc.LoadFile(dir.Str(), &error));
     EXPECT_EQ(doc.Nodes().Node(0).Name(), "keep");
 
     // Saving over a folder fails and leaves no temporary behind.
     std::filesystem::create_directory(dir.Path("sub"));
     EXPECT_FALSE(doc.SaveFile(dir.Path("sub"), &error));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Root()), {}), 1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Str()), {}), 1);
 }
 
 }  // namespace

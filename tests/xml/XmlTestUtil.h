@@ -12,25 +12,12 @@
 #include <sstream>
 #include <string>
 
+#include "support/CliRun.h"
+#include "support/TempDir.h"
+
 namespace flashsmith {
 
-class TempDir {
-public:
-    TempDir() {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "fsxmlXXXXXX").string();
-        if (!::mkdtemp(tmpl.data())) std::abort();
-        path_ = tmpl;
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    std::string Path(const std::string& name) const { return path_ + "/" + name; }
-    const std::string& Root() const { return path_; }
-
-private:
-    std::string path_;
-};
+using test::TempDir;
 
 inline std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -44,11 +31,7 @@ inline void WriteFile(const std::string& path, const std::string& bytes) {
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-inline std::string ShellQuote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
+using fstest::ShellQuote;
 
 // Exit status of the command; stdout and stderr go to *output when given.
 inline int RunCommand(const std::string& command, std::string* output = nullptr) {

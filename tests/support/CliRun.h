@@ -9,6 +9,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "support/TempDir.h"
+
 namespace fstest {
 
 struct CliResult {
@@ -54,22 +56,7 @@ inline CliResult RunCli(const std::vector<std::string>& args, const std::string&
     return r;
 }
 
-// A fresh folder under the temporary directory, removed with the object.
-class ScratchDir {
-public:
-    explicit ScratchDir(const std::string& tag) {
-        static int counter = 0;
-        path_ = std::filesystem::temp_directory_path() /
-                ("fs_" + tag + "_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
-        std::filesystem::remove_all(path_);
-        std::filesystem::create_directories(path_);
-    }
-    ~ScratchDir() { std::filesystem::remove_all(path_); }
-    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-    std::string Str() const { return path_.string(); }
-
-private:
-    std::filesystem::path path_;
-};
+// The CLI tests' name for it.
+using ScratchDir = flashsmith::test::TempDir;
 
 }  // namespace fstest
