@@ -2,7 +2,7 @@
 
 #include <dlfcn.h>
 
-namespace fs::sound::ffmpeg {
+namespace flashsmith::sound::ffmpeg {
 
 namespace {
 
@@ -61,4 +61,4 @@ const Api* Load(std::string* error) {
     return &loaded.api;
 }
 
-}  // namespace fs::sound::ffmpeg
+}  // namespace flashsmith::sound::ffmpeg

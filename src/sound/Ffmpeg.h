@@ -15,7 +15,7 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
-namespace fs::sound::ffmpeg {
+namespace flashsmith::sound::ffmpeg {
 
 // The functions the sound layer calls, with the library each comes from.
 #define FS_FFMPEG_FUNCTIONS(X)                                                                              \
@@ -46,4 +46,4 @@ struct Api {
 // when they cannot be loaded; later calls then fail the same way.
 const Api* Load(std::string* error);
 
-}  // namespace fs::sound::ffmpeg
+}  // namespace flashsmith::sound::ffmpeg
