@@ -6,43 +6,39 @@
 
 #include "sound/SmafCrc.h"
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/channel_layout.h>
-#include <libavutil/error.h>
-#include <libavutil/log.h>
-#include <libswresample/swresample.h>
-}
+#include "sound/Ffmpeg.h"
 
 namespace flashsmith::sound {
 
 namespace {
 
+// Valid once an entry point's ffmpeg::Load succeeded.
+const ffmpeg::Api& Av() { return *ffmpeg::Load(nullptr); }
+
 struct FormatInput {
     AVFormatContext* p = nullptr;
-    ~FormatInput() { avformat_close_input(&p); }
+    ~FormatInput() { Av().avformat_close_input(&p); }
 };
 struct CodecContext {
     AVCodecContext* p = nullptr;
-    ~CodecContext() { avcodec_free_context(&p); }
+    ~CodecContext() { Av().avcodec_free_context(&p); }
 };
 struct Packet {
-    AVPacket* p = av_packet_alloc();
-    ~Packet() { av_packet_free(&p); }
+    AVPacket* p = Av().av_packet_alloc();
+    ~Packet() { Av().av_packet_free(&p); }
 };
 struct Frame {
-    AVFrame* p = av_frame_alloc();
-    ~Frame() { av_frame_free(&p); }
+    AVFrame* p = Av().av_frame_alloc();
+    ~Frame() { Av().av_frame_free(&p); }
 };
 struct Resampler {
     SwrContext* p = nullptr;
-    ~Resampler() { swr_free(&p); }
+    ~Resampler() { Av().swr_free(&p); }
 };
 
 std::string AvError(int code) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
+    Av().av_strerror(code, text, sizeof text);
     return text;
 }
 
@@ -55,33 +51,33 @@ public:
     bool Add(const AVFrame* f, std::string* error) {
         AVChannelLayout in{};
         if (f->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || f->ch_layout.nb_channels <= 0)
-            av_channel_layout_default(&in, f->ch_layout.nb_channels);
-        else if (av_channel_layout_copy(&in, &f->ch_layout) < 0)
+            Av().av_channel_layout_default(&in, f->ch_layout.nb_channels);
+        else if (Av().av_channel_layout_copy(&in, &f->ch_layout) < 0)
             return Fail("cannot copy the channel layout", error);
         const bool same = swr_.p && f->format == format_ && f->sample_rate == inRate_ &&
-                          av_channel_layout_compare(&in, &layout_) == 0;
+                          Av().av_channel_layout_compare(&in, &layout_) == 0;
         if (!same) {
             // The stream changed its format (or this is the first frame).
             Drain();
-            swr_free(&swr_.p);
-            av_channel_layout_uninit(&layout_);
+            Av().swr_free(&swr_.p);
+            Av().av_channel_layout_uninit(&layout_);
             if (in.nb_channels <= 0 || f->sample_rate <= 0 || f->sample_rate > 1000000) {
-                av_channel_layout_uninit(&in);
+                Av().av_channel_layout_uninit(&in);
                 return Fail("the audio stream has no usable format", error);
             }
             AVChannelLayout mono = AV_CHANNEL_LAYOUT_MONO;
-            int r = swr_alloc_set_opts2(&swr_.p, &mono, AV_SAMPLE_FMT_S16, rate_, &in,
+            int r = Av().swr_alloc_set_opts2(&swr_.p, &mono, AV_SAMPLE_FMT_S16, rate_, &in,
                                         static_cast<AVSampleFormat>(f->format), f->sample_rate, 0, nullptr);
-            if (r >= 0) r = swr_init(swr_.p);
+            if (r >= 0) r = Av().swr_init(swr_.p);
             if (r < 0) {
-                av_channel_layout_uninit(&in);
+                Av().av_channel_layout_uninit(&in);
                 return Fail("cannot resample this audio (" + AvError(r) + ")", error);
             }
             format_ = f->format;
             inRate_ = f->sample_rate;
             layout_ = in;
         } else {
-            av_channel_layout_uninit(&in);
+            Av().av_channel_layout_uninit(&in);
         }
         return Convert(const_cast<const uint8_t**>(f->extended_data), f->nb_samples);
     }
@@ -91,7 +87,7 @@ public:
         if (swr_.p) Convert(nullptr, 0);
     }
 
-    ~Collector() { av_channel_layout_uninit(&layout_); }
+    ~Collector() { Av().av_channel_layout_uninit(&layout_); }
 
     std::vector<int16_t> samples;
     bool overLimit = false;
@@ -102,11 +98,11 @@ private:
         return false;
     }
     bool Convert(const uint8_t** in, int count) {
-        const int room = swr_get_out_samples(swr_.p, count);
+        const int room = Av().swr_get_out_samples(swr_.p, count);
         if (room <= 0) return true;
         buffer_.resize(static_cast<size_t>(room));
         uint8_t* out = reinterpret_cast<uint8_t*>(buffer_.data());
-        const int got = swr_convert(swr_.p, &out, room, in, count);
+        const int got = Av().swr_convert(swr_.p, &out, room, in, count);
         if (got <= 0) return true;
         const size_t take = std::min<size_t>(static_cast<size_t>(got), limit_ - samples.size());
         samples.insert(samples.end(), buffer_.begin(), buffer_.begin() + static_cast<ptrdiff_t>(take));
@@ -125,11 +121,11 @@ private:
 
 bool ReceiveFrames(AVCodecContext* dec, AVFrame* frame, Collector& out, std::string* error) {
     for (;;) {
-        const int r = avcodec_receive_frame(dec, frame);
+        const int r = Av().avcodec_receive_frame(dec, frame);
         if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) return true;
         if (r < 0) return true;  // a damaged frame is passed over, as players do
         const bool ok = out.Add(frame, error);
-        av_frame_unref(frame);
+        Av().av_frame_unref(frame);
         if (!ok) return false;
         if (out.overLimit) return true;
     }
@@ -140,40 +136,40 @@ bool Decode(const std::string& path, Collector& out, std::string* error) {
     FormatInput in;
     AVDictionary* options = nullptr;
     // Local files only: a name must never reach a network protocol.
-    av_dict_set(&options, "protocol_whitelist", "file", 0);
-    int r = avformat_open_input(&in.p, ("file:" + path).c_str(), nullptr, &options);
-    av_dict_free(&options);
+    Av().av_dict_set(&options, "protocol_whitelist", "file", 0);
+    int r = Av().avformat_open_input(&in.p, ("file:" + path).c_str(), nullptr, &options);
+    Av().av_dict_free(&options);
     if (r < 0) {
         *error = "not an audio file FFmpeg can read (" + AvError(r) + ")";
         return false;
     }
-    if ((r = avformat_find_stream_info(in.p, nullptr)) < 0) {
+    if ((r = Av().avformat_find_stream_info(in.p, nullptr)) < 0) {
         *error = "not an audio file FFmpeg can read (" + AvError(r) + ")";
         return false;
     }
     const AVCodec* codec = nullptr;
-    const int stream = av_find_best_stream(in.p, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
+    const int stream = Av().av_find_best_stream(in.p, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
     if (stream < 0 || !codec) {
         *error = "holds no audio FFmpeg can decode";
         return false;
     }
     CodecContext dec;
-    dec.p = avcodec_alloc_context3(codec);
-    if (!dec.p || avcodec_parameters_to_context(dec.p, in.p->streams[stream]->codecpar) < 0 ||
-        (r = avcodec_open2(dec.p, codec, nullptr)) < 0) {
+    dec.p = Av().avcodec_alloc_context3(codec);
+    if (!dec.p || Av().avcodec_parameters_to_context(dec.p, in.p->streams[stream]->codecpar) < 0 ||
+        (r = Av().avcodec_open2(dec.p, codec, nullptr)) < 0) {
         *error = "its audio cannot be decoded";
         return false;
     }
     Packet packet;
     Frame frame;
-    while (!out.overLimit && av_read_frame(in.p, packet.p) >= 0) {
+    while (!out.overLimit && Av().av_read_frame(in.p, packet.p) >= 0) {
         const bool ours = packet.p->stream_index == stream;
-        if (ours) avcodec_send_packet(dec.p, packet.p);  // a bad packet is skipped
-        av_packet_unref(packet.p);
+        if (ours) Av().avcodec_send_packet(dec.p, packet.p);  // a bad packet is skipped
+        Av().av_packet_unref(packet.p);
         if (ours && !ReceiveFrames(dec.p, frame.p, out, error)) return false;
     }
     if (!out.overLimit) {
-        avcodec_send_packet(dec.p, nullptr);
+        Av().avcodec_send_packet(dec.p, nullptr);
         if (!ReceiveFrames(dec.p, frame.p, out, error)) return false;
         out.Drain();
     }
@@ -215,35 +211,35 @@ struct OutputContext {
     ~OutputContext() {
         if (!p) return;
         if (p->pb) {
-            av_freep(&p->pb->buffer);
-            avio_context_free(&p->pb);
+            Av().av_freep(&p->pb->buffer);
+            Av().avio_context_free(&p->pb);
         }
-        avformat_free_context(p);
+        Av().avformat_free_context(p);
     }
 };
 
 // Encodes and muxes the samples; the muxer's bytes as written.
 bool EncodeMmf(const std::vector<int16_t>& samples, int rate, std::vector<uint8_t>& out, std::string* error) {
-    const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_ADPCM_YAMAHA);
+    const AVCodec* codec = Av().avcodec_find_encoder(AV_CODEC_ID_ADPCM_YAMAHA);
     if (!codec) {
         *error = "this FFmpeg has no Yamaha ADPCM encoder";
         return false;
     }
     CodecContext enc;
-    enc.p = avcodec_alloc_context3(codec);
+    enc.p = Av().avcodec_alloc_context3(codec);
     enc.p->sample_fmt = AV_SAMPLE_FMT_S16;
     enc.p->sample_rate = rate;
     enc.p->time_base = AVRational{1, rate};
     enc.p->flags |= AV_CODEC_FLAG_BITEXACT;
-    av_channel_layout_default(&enc.p->ch_layout, 1);
-    int r = avcodec_open2(enc.p, codec, nullptr);
+    Av().av_channel_layout_default(&enc.p->ch_layout, 1);
+    int r = Av().avcodec_open2(enc.p, codec, nullptr);
     if (r < 0) {
         *error = "the ADPCM encoder refuses the audio (" + AvError(r) + ")";
         return false;
     }
 
     OutputContext mux;
-    if ((r = avformat_alloc_output_context2(&mux.p, nullptr, "mmf", nullptr)) < 0 || !mux.p) {
+    if ((r = Av().avformat_alloc_output_context2(&mux.p, nullptr, "mmf", nullptr)) < 0 || !mux.p) {
         *error = "this FFmpeg has no SMAF muxer";
         return false;
     }
@@ -251,21 +247,21 @@ bool EncodeMmf(const std::vector<int16_t>& samples, int rate, std::vector<uint8_
     mux.p->flags |= AVFMT_FLAG_BITEXACT;
     MemorySink sink;
     constexpr int kIoBuffer = 4096;
-    auto* ioBuffer = static_cast<uint8_t*>(av_malloc(kIoBuffer));
-    mux.p->pb = avio_alloc_context(ioBuffer, kIoBuffer, 1, &sink, nullptr, &MemorySink::Write, &MemorySink::Seek);
+    auto* ioBuffer = static_cast<uint8_t*>(Av().av_malloc(kIoBuffer));
+    mux.p->pb = Av().avio_alloc_context(ioBuffer, kIoBuffer, 1, &sink, nullptr, &MemorySink::Write, &MemorySink::Seek);
     if (!mux.p->pb) {
-        av_free(ioBuffer);
+        Av().av_free(ioBuffer);
         *error = "out of memory";
         return false;
     }
     mux.p->pb->seekable = AVIO_SEEKABLE_NORMAL;
-    AVStream* stream = avformat_new_stream(mux.p, nullptr);
-    if (!stream || avcodec_parameters_from_context(stream->codecpar, enc.p) < 0) {
+    AVStream* stream = Av().avformat_new_stream(mux.p, nullptr);
+    if (!stream || Av().avcodec_parameters_from_context(stream->codecpar, enc.p) < 0) {
         *error = "out of memory";
         return false;
     }
     stream->time_base = enc.p->time_base;
-    if ((r = avformat_write_header(mux.p, nullptr)) < 0) {
+    if ((r = Av().avformat_write_header(mux.p, nullptr)) < 0) {
         *error = "the SMAF muxer refuses the audio (" + AvError(r) + ")";
         return false;
     }
@@ -273,13 +269,13 @@ bool EncodeMmf(const std::vector<int16_t>& samples, int rate, std::vector<uint8_
     Packet packet;
     auto drainPackets = [&]() -> bool {
         for (;;) {
-            const int got = avcodec_receive_packet(enc.p, packet.p);
+            const int got = Av().avcodec_receive_packet(enc.p, packet.p);
             if (got == AVERROR(EAGAIN) || got == AVERROR_EOF) return true;
             if (got < 0) return false;
             packet.p->stream_index = stream->index;
-            av_packet_rescale_ts(packet.p, enc.p->time_base, stream->time_base);
-            const int w = av_write_frame(mux.p, packet.p);
-            av_packet_unref(packet.p);
+            Av().av_packet_rescale_ts(packet.p, enc.p->time_base, stream->time_base);
+            const int w = Av().av_write_frame(mux.p, packet.p);
+            Av().av_packet_unref(packet.p);
             if (w < 0) return false;
         }
     };
@@ -288,29 +284,29 @@ bool EncodeMmf(const std::vector<int16_t>& samples, int rate, std::vector<uint8_
     Frame frame;
     for (size_t pos = 0; pos < samples.size(); pos += static_cast<size_t>(frameSize)) {
         const size_t count = std::min(samples.size() - pos, static_cast<size_t>(frameSize));
-        av_frame_unref(frame.p);
+        Av().av_frame_unref(frame.p);
         frame.p->nb_samples = shortLast ? static_cast<int>(count) : frameSize;
         frame.p->format = AV_SAMPLE_FMT_S16;
         frame.p->sample_rate = rate;
         frame.p->pts = static_cast<int64_t>(pos);
-        if (av_channel_layout_copy(&frame.p->ch_layout, &enc.p->ch_layout) < 0 || av_frame_get_buffer(frame.p, 0) < 0) {
+        if (Av().av_channel_layout_copy(&frame.p->ch_layout, &enc.p->ch_layout) < 0 || Av().av_frame_get_buffer(frame.p, 0) < 0) {
             *error = "out of memory";
             return false;
         }
         // The padding of a full last frame is silence; it is cut off later.
         std::memset(frame.p->data[0], 0, static_cast<size_t>(frame.p->nb_samples) * sizeof(int16_t));
         std::memcpy(frame.p->data[0], samples.data() + pos, count * sizeof(int16_t));
-        if (avcodec_send_frame(enc.p, frame.p) < 0 || !drainPackets()) {
+        if (Av().avcodec_send_frame(enc.p, frame.p) < 0 || !drainPackets()) {
             *error = "the ADPCM encoder failed";
             return false;
         }
     }
-    avcodec_send_frame(enc.p, nullptr);
-    if (!drainPackets() || av_write_trailer(mux.p) < 0) {
+    Av().avcodec_send_frame(enc.p, nullptr);
+    if (!drainPackets() || Av().av_write_trailer(mux.p) < 0) {
         *error = "the SMAF muxer failed";
         return false;
     }
-    avio_flush(mux.p->pb);
+    Av().avio_flush(mux.p->pb);
     out = std::move(sink.bytes);
     return true;
 }
@@ -440,8 +436,9 @@ std::optional<std::vector<uint8_t>> ConvertToSmaf(const std::string& inputPath, 
     };
     if (!ConvertRateSupported(options.sampleRate))
         return fail("the rate must be 8000, 11025 or 22050 Hz, not " + std::to_string(options.sampleRate));
+    if (!ffmpeg::Load(&why)) return fail(why);
     // FFmpeg's own messages would interleave with ours; its errors come back as codes.
-    av_log_set_level(AV_LOG_QUIET);
+    Av().av_log_set_level(AV_LOG_QUIET);
     const size_t limit = static_cast<size_t>(uint64_t{kMaxConvertMs} * static_cast<uint64_t>(options.sampleRate) / 1000);
     Collector collector(options.sampleRate, limit);
     if (!Decode(inputPath, collector, &why)) return fail(why);

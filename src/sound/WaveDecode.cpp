@@ -3,29 +3,28 @@
 #include <cstring>
 #include <memory>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavutil/channel_layout.h>
-#include <libavutil/error.h>
-}
+#include "sound/Ffmpeg.h"
 
 namespace flashsmith::sound {
 
 namespace {
 
+// Valid once an entry point's ffmpeg::Load succeeded.
+const ffmpeg::Api& Av() { return *ffmpeg::Load(nullptr); }
+
 struct CodecDeleter {
-    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
+    void operator()(AVCodecContext* c) const { Av().avcodec_free_context(&c); }
 };
 struct PacketDeleter {
-    void operator()(AVPacket* p) const { av_packet_free(&p); }
+    void operator()(AVPacket* p) const { Av().av_packet_free(&p); }
 };
 struct FrameDeleter {
-    void operator()(AVFrame* f) const { av_frame_free(&f); }
+    void operator()(AVFrame* f) const { Av().av_frame_free(&f); }
 };
 
 std::string AvError(int code) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
+    Av().av_strerror(code, text, sizeof text);
     return text;
 }
 
@@ -54,37 +53,38 @@ std::optional<std::vector<int16_t>> DecodeYamahaAdpcm(Bytes data, int channels, 
         *error = "unsupported ADPCM wave";
         return std::nullopt;
     }
-    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_ADPCM_YAMAHA);
+    if (!ffmpeg::Load(error)) return std::nullopt;
+    const AVCodec* codec = Av().avcodec_find_decoder(AV_CODEC_ID_ADPCM_YAMAHA);
     if (!codec) {
         *error = "FFmpeg has no Yamaha ADPCM decoder";
         return std::nullopt;
     }
-    std::unique_ptr<AVCodecContext, CodecDeleter> ctx(avcodec_alloc_context3(codec));
-    std::unique_ptr<AVPacket, PacketDeleter> packet(av_packet_alloc());
-    std::unique_ptr<AVFrame, FrameDeleter> frame(av_frame_alloc());
+    std::unique_ptr<AVCodecContext, CodecDeleter> ctx(Av().avcodec_alloc_context3(codec));
+    std::unique_ptr<AVPacket, PacketDeleter> packet(Av().av_packet_alloc());
+    std::unique_ptr<AVFrame, FrameDeleter> frame(Av().av_frame_alloc());
     if (!ctx || !packet || !frame) {
         *error = "out of memory";
         return std::nullopt;
     }
     ctx->sample_rate = sampleRate > 0 ? sampleRate : 8000;
-    av_channel_layout_default(&ctx->ch_layout, channels);
-    if (int rc = avcodec_open2(ctx.get(), codec, nullptr); rc < 0) {
+    Av().av_channel_layout_default(&ctx->ch_layout, channels);
+    if (int rc = Av().avcodec_open2(ctx.get(), codec, nullptr); rc < 0) {
         *error = "cannot open the ADPCM decoder: " + AvError(rc);
         return std::nullopt;
     }
-    if (int rc = av_new_packet(packet.get(), static_cast<int>(data.size())); rc < 0) {
+    if (int rc = Av().av_new_packet(packet.get(), static_cast<int>(data.size())); rc < 0) {
         *error = "out of memory";
         return std::nullopt;
     }
     std::memcpy(packet->data, data.data(), data.size());
     out.reserve(data.size() * 2);
     for (AVPacket* p : {packet.get(), static_cast<AVPacket*>(nullptr)}) {
-        if (int rc = avcodec_send_packet(ctx.get(), p); rc < 0 && rc != AVERROR_EOF) {
+        if (int rc = Av().avcodec_send_packet(ctx.get(), p); rc < 0 && rc != AVERROR_EOF) {
             *error = "ADPCM decoding failed: " + AvError(rc);
             return std::nullopt;
         }
         for (;;) {
-            const int rc = avcodec_receive_frame(ctx.get(), frame.get());
+            const int rc = Av().avcodec_receive_frame(ctx.get(), frame.get());
             if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF) break;
             if (rc < 0) {
                 *error = "ADPCM decoding failed: " + AvError(rc);
@@ -94,7 +94,7 @@ std::optional<std::vector<int16_t>> DecodeYamahaAdpcm(Bytes data, int channels, 
                 *error = "unexpected sample format from the ADPCM decoder";
                 return std::nullopt;
             }
-            av_frame_unref(frame.get());
+            Av().av_frame_unref(frame.get());
         }
     }
     return out;

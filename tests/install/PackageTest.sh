@@ -20,9 +20,9 @@ root=$work/root
 dpkg -x "$deb" "$root"
 usr=$root/usr
 
-# Dependencies are those of the libraries the programs link.
+# Dependencies are those of the libraries the programs link or load.
 depends=$(dpkg-deb -f "$deb" Depends)
-for lib in libqt6widgets6 libpng16-16 libgif7 libjpeg62-turbo libzip4 libc6; do
+for lib in libqt6widgets6 libpng16-16 libgif7 libjpeg62-turbo libzip4 libc6 libavcodec59 libavformat59 libswresample4; do
   grep -q "$lib" <<<"$depends" || fail "Depends lacks $lib: $depends"
 done
 

@@ -75,4 +75,19 @@ TEST(CliSoundConvert, ASineConvertedAndRenderedKeepsItsPitch) {
     EXPECT_GT(loud, 3000) << "the sound is audible";
 }
 
+// FFmpeg and the hundred-odd libraries it needs load only when a sound is
+// converted: a start-up that loads them costs every command tens of ms.
+TEST(CliSoundConvert, LoadsFfmpegOnlyWhenItConverts) {
+    fstest::ScratchDir dir("cliconvert_load");
+    const std::string wav = dir / "in.wav";
+    ASSERT_TRUE(soundtest::WriteWavFile(wav, soundtest::Sine(440, 8000, 0.1, 1), 8000, 1));
+    auto r = RunCli({"--version"}, "LD_DEBUG=libs ");
+    ASSERT_EQ(r.Code, 0) << r.Err;
+    ASSERT_NE(r.Err.find("libc.so"), std::string::npos) << "the loader's trace is missing";
+    EXPECT_EQ(r.Err.find("libavcodec"), std::string::npos);
+    r = RunCli({"sound", "convert", wav, dir / "out.mmf"}, "LD_DEBUG=libs ");
+    ASSERT_EQ(r.Code, 0) << r.Err;
+    EXPECT_NE(r.Err.find("libavcodec"), std::string::npos);
+}
+
 }  // namespace
