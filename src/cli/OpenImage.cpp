@@ -5,7 +5,7 @@
 #include <iostream>
 #include <unistd.h>
 
-#include "firmware/FileUtil.h"
+#include "base/FileUtil.h"
 #include "firmware/Firmware.h"
 #include "firmware/ProgramDir.h"
 
