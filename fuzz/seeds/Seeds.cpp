@@ -12,8 +12,8 @@
 #include "editing/DeleteRestore.h"
 #include "editing/Replace.h"
 #include "editing/StringEdit.h"
-#include "firmware/DemoFirmware.h"
-#include "firmware/FileUtil.h"
+#include "demo/DemoFirmware.h"
+#include "base/FileUtil.h"
 #include "firmware/Firmware.h"
 #include "firmware/Images.h"
 #include "firmware/PictureFile.h"
@@ -32,7 +32,7 @@ void Seed(const std::string& target, const std::string& name, const std::string&
     const std::string dir = flashsmith::JoinPath(g_out, target);
     stdfs::create_directories(dir);
     std::string error;
-    if (!flashsmith::WriteFileAtomic(flashsmith::JoinPath(dir, name), bytes, &error)) {
+    if (!flashsmith::WriteFileAtomic(flashsmith::JoinPath(dir, name), bytes).Ok(&error)) {
         std::fprintf(stderr, "fuzz_seeds: %s\n", error.c_str());
         std::exit(1);
     }
@@ -233,7 +233,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::string ini;
-    flashsmith::ReadWholeFile(demo.ProfilePath, ini, nullptr);
+    flashsmith::ReadWholeFile(demo.ProfilePath, ini);
     TableSeeds(st, ini);
     PictureSeeds(st);
     HandMadeBitmaps();

@@ -11,10 +11,12 @@
 #include "editing/DeleteRestore.h"
 #include "editing/Export.h"
 #include "editing/ResourceList.h"
-#include "firmware/DemoFirmware.h"
-#include "firmware/FileUtil.h"
+#include "demo/DemoFirmware.h"
+#include "base/FileUtil.h"
 #include "firmware/Firmware.h"
-#include "firmware/Other.h"
+#include "base/Hex.h"
+#include "base/Cp1251.h"
+#include "base/Text.h"
 #include "firmware/ProgramDir.h"
 
 namespace flashsmith::cli {

@@ -6,11 +6,12 @@
 #include <set>
 #include <sstream>
 
+#include "base/Text.h"
 #include "cli/Command.h"
 #include "cli/EditScript.h"
 #include "cli/Json.h"
 #include "cli/OpenImage.h"
-#include "firmware/Other.h"
+#include "base/Cp1251.h"
 #include "patches/ApplyPatch.h"
 #include "patches/CreatePatch.h"
 #include "patches/PatchExport.h"
@@ -286,7 +287,7 @@ int RunToS3(const Args& args) {
     if (auto image = parser.Get("--image")) {
         if (int r = OpenImageForCli(parser, *image, state)) return r;
         for (const PatchDataSection& s : patch->sections)
-            if (!PatchFitsFirmware(s, GmXmlTrim(state.FirmwareDescription.Version)))
+            if (!PatchFitsFirmware(s, TrimBlanks(state.FirmwareDescription.Version)))
                 std::cerr << "warning: the patch was made for firmware \"" << Shown(s.firmware) << "\", the image is \""
                           << Shown(state.FirmwareDescription.Version) << "\"\n";
     }
@@ -324,7 +325,7 @@ int RunStatus(const Args& args) {
     if (!image) return UsageError("--image is required");
     FirmwareState state;
     if (int r = OpenImageForCli(parser, *image, state)) return r;
-    const std::string version(GmXmlTrim(state.FirmwareDescription.Version));
+    const std::string version(TrimBlanks(state.FirmwareDescription.Version));
     const bool json = parser.Has("--json");
     std::ostringstream out;
     int failed = 0;

@@ -5,7 +5,7 @@
 
 #include "cli/Command.h"
 #include "cli/Json.h"
-#include "firmware/FileUtil.h"
+#include "base/FileUtil.h"
 #include "firmware/ProgramDir.h"
 #include "phonelink/ComPortMap.h"
 #include "phonelink/PhoneSession.h"

@@ -4,9 +4,9 @@
 #include "cli/Command.h"
 #include "cli/Json.h"
 #include "cli/OpenImage.h"
-#include "firmware/FileUtil.h"
+#include "base/FileUtil.h"
 #include "firmware/Images.h"
-#include "firmware/Other.h"
+#include "base/Hex.h"
 #include "firmware/ProgramDir.h"
 #include "profilecreator/ProfileCreator.h"
 

@@ -6,7 +6,7 @@
 #include "cli/Json.h"
 #include "cli/SoundConvert.h"
 #include "cli/SoundOut.h"
-#include "firmware/FileUtil.h"
+#include "base/FileUtil.h"
 #include "sound/Smaf.h"
 
 namespace flashsmith::cli {
@@ -72,7 +72,7 @@ int RunInfo(const ArgParser& p) {
         const std::string& file = p.Positionals()[i];
         std::string bytes, error;
         std::optional<SmafInfo> info;
-        if (ReadWholeFile(file, bytes, &error))
+        if (ReadWholeFile(file, bytes).Ok(&error))
             info = ReadSmafInfo({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, &error);
         if (!info) rc = kExitFailed;
         if (json) all.push_back(JsonInfo(file, info, error));
@@ -94,7 +94,7 @@ int RunRender(const ArgParser& p) {
         options.sampleRate = static_cast<int>(v);
     }
     std::string bytes, error;
-    if (!ReadWholeFile(pos[1], bytes, &error)) return Fail(pos[1] + ": " + error);
+    if (!ReadWholeFile(pos[1], bytes).Ok(&error)) return Fail(pos[1] + ": " + error);
     if (!RenderSmafToWav(bytes, options, pos[2], &error)) return Fail(pos[1] + ": " + error);
     std::cout << pos[2] << "\n";
     return kExitOk;

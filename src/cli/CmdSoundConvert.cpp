@@ -1,7 +1,7 @@
 #include <iostream>
 
 #include "cli/SoundConvert.h"
-#include "firmware/FileUtil.h"
+#include "base/FileUtil.h"
 #include "sound/AudioConvert.h"
 
 namespace flashsmith::cli {
@@ -29,7 +29,7 @@ int RunSoundConvert(const Args& args) {
     auto smaf = sound::ConvertToSmaf(p.Positionals()[0], options, &error);
     if (!smaf) return Fail(error);
     const std::string& out = p.Positionals()[1];
-    if (!WriteFileAtomic(out, std::string_view(reinterpret_cast<const char*>(smaf->data()), smaf->size()), &error))
+    if (!WriteFileAtomic(out, std::string_view(reinterpret_cast<const char*>(smaf->data()), smaf->size())).Ok(&error))
         return Fail(error);
     return kExitOk;
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "base/Numbers.h"
 #include "cli/EditScript.h"
 #include "editing/Replace.h"
 #include "sound/AudioConvert.h"
@@ -120,32 +121,9 @@ const std::vector<std::string>& ArgParser::All(const std::string& option) const 
 }
 
 bool ParseCliNumber(const std::string& text, int64_t* value) {
-    if (text.empty()) return false;
-    size_t i = 0;
-    bool neg = false;
-    if (text[0] == '-' || text[0] == '+') {
-        neg = text[0] == '-';
-        i = 1;
-    }
-    int base = 10;
-    if (text.size() > i + 1 && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
-        base = 16;
-        i += 2;
-    }
-    if (i >= text.size()) return false;
-    uint64_t v = 0;
-    for (; i < text.size(); ++i) {
-        char c = text[i];
-        int d;
-        if (c >= '0' && c <= '9') d = c - '0';
-        else if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
-        else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
-        else return false;
-        if (v > (UINT64_MAX - d) / base) return false;
-        v = v * base + d;
-    }
-    if (v > static_cast<uint64_t>(INT64_MAX)) return false;
-    *value = neg ? -static_cast<int64_t>(v) : static_cast<int64_t>(v);
+    const auto v = ParseInteger(text, kNumberSign | kNumber0x);
+    if (!v || *v == INT64_MIN) return false;
+    *value = *v;
     return true;
 }
 

@@ -12,7 +12,7 @@
 #include "editing/ResourceList.h"
 #include "editing/StringEdit.h"
 #include "editing/TempFiles.h"
-#include "firmware/FileUtil.h"
+#include "base/FileUtil.h"
 
 namespace flashsmith::cli {
 
@@ -185,7 +185,7 @@ std::string ParseLine(const std::string& text, const std::string& folder, Line& 
 // is malformed.
 int ReadScript(const std::string& path, std::vector<Line>& lines, std::ostream& err) {
     std::string bytes, error;
-    if (DirExists(path) || !ReadWholeFile(path, bytes, &error)) {
+    if (DirExists(path) || !ReadWholeFile(path, bytes).Ok(&error)) {
         err << "error: " << (error.empty() ? path + ": not a file" : error) << "\n";
         return kExitFailed;
     }

@@ -2,7 +2,7 @@
 
 #include <iostream>
 
-#include "firmware/Other.h"
+#include "base/Cp1251.h"
 
 namespace flashsmith::cli {
 

@@ -2,7 +2,7 @@
 
 #include <iostream>
 
-#include "firmware/FileUtil.h"
+#include "base/FileUtil.h"
 #include "firmware/Firmware.h"
 #include "firmware/ProgramDir.h"
 

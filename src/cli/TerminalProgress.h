@@ -2,7 +2,7 @@
 // so pipes and logs stay clean.
 #pragma once
 
-#include "firmware/Variables.h"
+#include "base/Progress.h"
 
 namespace flashsmith::cli {
 

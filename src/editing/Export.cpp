@@ -1,9 +1,9 @@
 #include "editing/Export.h"
 
 #include "editing/ResourceList.h"
-#include "firmware/FileUtil.h"
+#include "base/FileUtil.h"
 #include "firmware/Images.h"
-#include "firmware/Other.h"
+#include "firmware/JavaNames.h"
 #include "firmware/PictureFile.h"
 
 namespace flashsmith {
@@ -51,7 +51,7 @@ ExportResult CopyOut(const FirmwareState& st, int64_t address, int32_t size, con
         r.Error = "the data lies past the end of the image";
         return r;
     }
-    if (!WriteFileAtomic(path, data, &r.Error)) r.Status = ExportStatus::WriteFailed;
+    if (!WriteFileAtomic(path, data).Ok(&r.Error)) r.Status = ExportStatus::WriteFailed;
     return r;
 }
 

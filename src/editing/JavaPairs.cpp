@@ -1,7 +1,7 @@
 #include "editing/JavaPairs.h"
 
 #include "editing/TempFiles.h"
-#include "firmware/Other.h"
+#include "base/Text.h"
 
 namespace flashsmith {
 

@@ -5,7 +5,7 @@
 #include "editing/EditInternal.h"
 #include "editing/ResourceList.h"
 #include "editing/TempFiles.h"
-#include "firmware/FileUtil.h"
+#include "base/FileUtil.h"
 #include "firmware/Firmware.h"
 #include "firmware/Images.h"
 
@@ -22,7 +22,7 @@ constexpr int64_t kMaxPreviewPixels = int64_t(1) << 22;
 constexpr uint32_t kUntouched = 0xFF000000;
 
 bool ReadReplacement(const FirmwareState& st, const std::string& tempName, std::string& bytes) {
-    return !tempName.empty() && ReadWholeFile(TempPath(st, tempName), bytes, nullptr) && bytes.size() >= 4;
+    return !tempName.empty() && ReadWholeFile(TempPath(st, tempName), bytes) && bytes.size() >= 4;
 }
 
 int32_t HeaderSide(const std::string& bytes, int offset) {
@@ -123,7 +123,7 @@ EditResult StepPictureSide(FirmwareState& st, int32_t index, SizeAxis axis, int3
     if (HeaderSide(bytes, offset) == value) return Outcome(kCatImages, EditStatus::NothingToDo);
     bytes[offset] = static_cast<char>(value & 0xFF);
     bytes[offset + 1] = static_cast<char>(value >> 8);
-    if (!WriteFileAtomic(TempPath(st, e.TempName), bytes, &detail)) return Outcome(kCatImages, EditStatus::WriteFailed, detail);
+    if (!WriteFileAtomic(TempPath(st, e.TempName), bytes).Ok(&detail)) return Outcome(kCatImages, EditStatus::WriteFailed, detail);
     return ChangedRow(index);
 }
 
@@ -163,7 +163,7 @@ bool PickInsidePicture(const FirmwareState& st, int32_t index, int32_t x, int32_
 
 EditStatus RecolourReplacement(const std::string& path, uint32_t oldColour, uint32_t newColour, std::string* detail) {
     std::string bytes;
-    if (!ReadWholeFile(path, bytes, detail) || bytes.size() < 4) {
+    if (!ReadWholeFile(path, bytes).Ok(detail) || bytes.size() < 4) {
         if (detail && detail->empty()) *detail = path + ": shorter than its header";
         return EditStatus::ReplacementMissing;
     }
@@ -183,7 +183,7 @@ EditStatus RecolourReplacement(const std::string& path, uint32_t oldColour, uint
     }
     std::string encoded;
     Encode09(pic, w, h, encoded, newColour, oldColour);
-    if (!WriteFileAtomic(path, bytes.substr(0, 4) + encoded, detail)) return EditStatus::WriteFailed;
+    if (!WriteFileAtomic(path, bytes.substr(0, 4) + encoded).Ok(detail)) return EditStatus::WriteFailed;
     return EditStatus::Ok;
 }
 

@@ -8,9 +8,10 @@
 #include "editing/JavaPairs.h"
 #include "editing/ResourceList.h"
 #include "editing/TempFiles.h"
-#include "firmware/FileUtil.h"
+#include "base/FileUtil.h"
 #include "firmware/Images.h"
-#include "firmware/Other.h"
+#include "firmware/JavaNames.h"
+#include "base/Text.h"
 #include "firmware/PictureFile.h"
 #include "firmware/PictureScale.h"
 
@@ -33,7 +34,7 @@ std::string U16Le(int32_t v) {
 EditStatus WriteReplacement(const FirmwareState& st, const std::string& path, const std::string& bytes,
                             std::string* detail) {
     if (!EnsureTempDir(st, detail)) return EditStatus::WriteFailed;
-    return WriteFileAtomic(path, bytes, detail) ? EditStatus::Ok : EditStatus::WriteFailed;
+    return WriteFileAtomic(path, bytes).Ok(detail) ? EditStatus::Ok : EditStatus::WriteFailed;
 }
 
 // The file beside base + ext; on a case-sensitive file system also one whose

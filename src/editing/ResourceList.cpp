@@ -2,8 +2,9 @@
 
 #include <algorithm>
 
-#include "firmware/FileUtil.h"
-#include "firmware/Other.h"
+#include "base/FileUtil.h"
+#include "base/Cp1251.h"
+#include "firmware/JavaNames.h"
 
 namespace flashsmith {
 

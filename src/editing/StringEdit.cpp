@@ -2,7 +2,7 @@
 
 #include "editing/EditInternal.h"
 #include "editing/ResourceList.h"
-#include "firmware/Other.h"
+#include "base/Cp1251.h"
 
 namespace flashsmith {
 

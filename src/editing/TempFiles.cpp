@@ -6,8 +6,9 @@
 #include <sys/stat.h>
 
 #include "editing/ResourceList.h"
-#include "firmware/FileUtil.h"
-#include "firmware/Other.h"
+#include "base/FileHandle.h"
+#include "base/FileUtil.h"
+
 
 namespace flashsmith {
 
@@ -45,12 +46,9 @@ int64_t ReplacementDataSize(const FirmwareState& st, int32_t category, const std
 }
 
 bool ReadPictureHeader(const std::string& path, int32_t* width, int32_t* height) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
+    const UniqueFile f = OpenFile(path, "rb");
     unsigned char h[4];
-    bool ok = std::fread(h, 1, 4, f) == 4;
-    std::fclose(f);
-    if (!ok) return false;
+    if (!f || std::fread(h, 1, 4, f.get()) != 4) return false;
     *width = h[0] | h[1] << 8;
     *height = h[2] | h[3] << 8;
     return true;
@@ -70,7 +68,7 @@ EditStatus ReadSourceFile(const std::string& path, std::string& bytes, std::stri
         if (detail) *detail = path + ": " + std::to_string(sb.st_size) + " bytes";
         return EditStatus::SourceTooLarge;
     }
-    if (!ReadWholeFile(path, bytes, detail)) return EditStatus::SourceUnreadable;
+    if (!ReadWholeFile(path, bytes).Ok(detail)) return EditStatus::SourceUnreadable;
     if (static_cast<int64_t>(bytes.size()) > kMaxSourceSize) {  // grew while reading
         if (detail) *detail = path + ": " + std::to_string(bytes.size()) + " bytes";
         return EditStatus::SourceTooLarge;

@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "base/FileHandle.h"
+
 namespace flashsmith {
 
 namespace {
@@ -50,12 +52,9 @@ std::unique_ptr<BinFile> BinFile::Open(const std::string& path, std::string* err
         if (error) *error = path + ": " + why;
         return nullptr;
     };
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return fail(std::strerror(errno));
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
+    const UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!file.Valid()) return fail(std::strerror(errno));
+    const int fd = file.Get();
     struct stat st{};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return fail("not a regular file");
     if (static_cast<uint64_t>(st.st_size) > kMaxSize)

@@ -4,7 +4,7 @@
 #include <new>
 #include <vector>
 
-#include "firmware/FileUtil.h"
+#include "base/FileUtil.h"
 #include "firmware/PictureFile.h"
 
 namespace flashsmith {
@@ -285,7 +285,7 @@ bool LoadBmpBytes(std::string_view bytes, Picture& out, std::string* error) {
 
 bool LoadBmp(const std::string& path, Picture& out, std::string* error) {
     std::string bytes;
-    if (!ReadWholeFile(path, bytes, error)) return false;
+    if (!ReadWholeFile(path, bytes).Ok(error)) return false;
     std::string why;
     if (LoadBmpBytes(bytes, out, &why)) return true;
     return Fail(error, path + ": " + why);
@@ -337,7 +337,7 @@ bool SaveBmp32(const std::string& path, const Picture& picture, std::string* err
     std::string bytes;
     std::string why;
     if (!EncodeBmp32(picture, bytes, &why)) return Fail(error, path + ": " + why);
-    return WriteFileAtomic(path, bytes, error);
+    return WriteFileAtomic(path, bytes).Ok(error);
 }
 
 }  // namespace flashsmith

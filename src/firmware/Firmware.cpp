@@ -6,9 +6,11 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "firmware/FileUtil.h"
+#include "base/FileUtil.h"
 #include "firmware/Images.h"
-#include "firmware/Other.h"
+#include "base/Hex.h"
+#include "base/Text.h"
+#include "firmware/FindPattern.h"
 
 namespace flashsmith {
 

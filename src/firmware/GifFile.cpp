@@ -9,7 +9,7 @@
 #include <new>
 #include <vector>
 
-#include "firmware/FileUtil.h"
+#include "base/FileUtil.h"
 #include "firmware/PictureFile.h"
 
 namespace flashsmith {

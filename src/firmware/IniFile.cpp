@@ -1,64 +1,31 @@
 #include "firmware/IniFile.h"
 
-#include "firmware/FileUtil.h"
+#include "base/FileUtil.h"
+#include "base/Numbers.h"
+#include "base/Text.h"
 
 namespace flashsmith {
 
 namespace {
 
-std::string Lower(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    return s;
-}
-
-std::string Trim(const std::string& s) {
-    size_t b = 0, e = s.size();
-    while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
-    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t')) --e;
-    return s.substr(b, e - b);
-}
-
-// Digits of one base, with overflow detection; nullopt on any other character.
-std::optional<uint64_t> Digits(const std::string& s, size_t i, int base, uint64_t limit) {
-    if (i >= s.size()) return std::nullopt;
-    uint64_t v = 0;
-    for (; i < s.size(); ++i) {
-        char c = s[i];
-        int d;
-        if (c >= '0' && c <= '9') d = c - '0';
-        else if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
-        else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
-        else return std::nullopt;
-        if (v > (limit - static_cast<uint64_t>(d)) / static_cast<uint64_t>(base)) return std::nullopt;
-        v = v * base + d;
-    }
-    return v;
-}
+std::string Lower(std::string_view s) { return LowerAscii(std::string(s)); }
+std::string Trim(std::string_view s) { return std::string(TrimSpaces(s)); }
 
 // Hexadecimal numbers may fill all bits of the width (so "$FFFFFFFF" is -1
 // as a 32-bit value); decimal ones must fit the signed range.
 std::optional<int64_t> ParseInt(const std::string& text, int bits) {
     size_t i = 0;
     while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
-    bool neg = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) neg = text[i++] == '-';
-    int base = 10;
-    if (i < text.size() && (text[i] == '$' || text[i] == 'x' || text[i] == 'X')) {
-        base = 16;
-        ++i;
-    } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
-        base = 16;
-        i += 2;
-    }
+    const NumberParts p =
+        SplitNumber(std::string_view(text).substr(i), kNumberSign | kNumberDollar | kNumberBareX | kNumber0x);
     const uint64_t unsignedMax = bits == 64 ? UINT64_MAX : 0xFFFFFFFFull;
     const uint64_t signedMax = bits == 64 ? static_cast<uint64_t>(INT64_MAX) : 0x7FFFFFFFull;
-    auto v = Digits(text, i, base, base == 16 ? unsignedMax : signedMax + (neg ? 1 : 0));
-    if (!v) return std::nullopt;
+    const auto v = ParseDigits(p.digits, p.hex ? 16 : 10);
+    if (!v || *v > (p.hex ? unsignedMax : signedMax + (p.negative ? 1 : 0))) return std::nullopt;
     int64_t value;
     if (bits == 64) value = static_cast<int64_t>(*v);
     else value = static_cast<int32_t>(static_cast<uint32_t>(*v));
-    if (neg) value = static_cast<int64_t>(0ull - static_cast<uint64_t>(value));
+    if (p.negative) value = static_cast<int64_t>(0ull - static_cast<uint64_t>(value));
     if (bits == 32) value = static_cast<int32_t>(static_cast<uint32_t>(value));
     return value;
 }
@@ -106,7 +73,7 @@ IniFile IniFile::Parse(const std::string& text) {
 
 IniFile IniFile::Load(const std::string& path) {
     std::string text;
-    if (!ReadWholeFile(path, text, nullptr)) return {};
+    if (!ReadWholeFile(path, text)) return {};
     return Parse(text);
 }
 

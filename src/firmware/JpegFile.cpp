@@ -12,7 +12,7 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
-#include "firmware/FileUtil.h"
+#include "base/FileUtil.h"
 #include "firmware/PictureFile.h"
 
 namespace flashsmith {
@@ -215,7 +215,7 @@ bool LoadJpegBytes(std::string_view bytes, Picture& out, std::string* error) {
 
 bool LoadJpeg(const std::string& path, Picture& out, std::string* error) {
     std::string bytes;
-    if (!ReadWholeFile(path, bytes, error)) return false;
+    if (!ReadWholeFile(path, bytes).Ok(error)) return false;
     std::string why;
     if (LoadJpegBytes(bytes, out, &why)) return true;
     return Fail(error, path + ": " + why);
@@ -251,7 +251,7 @@ bool SaveJpeg(const std::string& path, const Picture& picture, int quality, std:
     std::string bytes;
     std::string why;
     if (!EncodeJpeg(picture, quality, bytes, &why)) return Fail(error, path + ": " + why);
-    return WriteFileAtomic(path, bytes, error);
+    return WriteFileAtomic(path, bytes).Ok(error);
 }
 
 }  // namespace flashsmith

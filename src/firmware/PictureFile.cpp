@@ -1,12 +1,12 @@
 #include "firmware/PictureFile.h"
 
-#include "firmware/FileUtil.h"
+#include "base/FileUtil.h"
 
 namespace flashsmith {
 
 bool LoadPictureFile(const std::string& path, Picture& out, std::string* error) {
     std::string bytes;
-    if (!ReadWholeFile(path, bytes, error)) return false;
+    if (!ReadWholeFile(path, bytes).Ok(error)) return false;
     std::string why;
     bool ok;
     const auto starts = [&bytes](std::string_view magic) { return std::string_view(bytes).substr(0, magic.size()) == magic; };

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <new>
 
-#include "firmware/FileUtil.h"
+#include "base/FileUtil.h"
 #include "firmware/PictureFile.h"
 
 namespace flashsmith {
@@ -89,7 +89,7 @@ bool EncodePng(const Picture& picture, std::string& out, std::string* error) {
 bool SavePng(const std::string& path, const Picture& picture, std::string* error) {
     std::string bytes, why;
     if (!EncodePng(picture, bytes, &why)) return Fail(error, path + ": " + why);
-    return WriteFileAtomic(path, bytes, error);
+    return WriteFileAtomic(path, bytes).Ok(error);
 }
 
 }  // namespace flashsmith

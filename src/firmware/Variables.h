@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Progress.h"
 #include "firmware/BinFile.h"
 
 namespace flashsmith {
@@ -116,18 +117,5 @@ struct FirmwareState {
     std::string TempDir;     // ProgramDir + "Temp/"
     std::vector<tResourceIDType> ImageIdNames;
 };
-
-// Long operations report through this seam; the GUI binds it to a progress
-// bar and its event loop, the CLI to a terminal bar, tests record it.
-class ProgressSink {
-public:
-    virtual ~ProgressSink() = default;
-    virtual void SetRange(int64_t /*max*/) {}
-    virtual void SetPosition(int64_t /*pos*/) {}
-    virtual void Step(int64_t /*n*/) {}
-    virtual void ProcessEvents() {}
-};
-
-ProgressSink& NullProgress();
 
 }  // namespace flashsmith

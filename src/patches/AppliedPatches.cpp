@@ -5,7 +5,7 @@
 
 #include "editing/ResourceList.h"
 #include "editing/TempFiles.h"
-#include "firmware/FileUtil.h"
+#include "base/FileUtil.h"
 
 namespace flashsmith {
 
@@ -20,7 +20,7 @@ std::string EntryState(const FirmwareState& st, int32_t category, int32_t index)
     std::string out;
     auto file = [&](const std::string& tempName) {
         std::string bytes;
-        if (!tempName.empty()) ReadWholeFile(TempPath(st, tempName), bytes, nullptr);
+        if (!tempName.empty()) ReadWholeFile(TempPath(st, tempName), bytes);
         Put(out, tempName);
         Put(out, bytes);
     };

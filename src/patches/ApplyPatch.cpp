@@ -2,10 +2,11 @@
 
 #include <cstdio>
 
+#include "base/Text.h"
 #include "editing/ResourceList.h"
 #include "editing/TempFiles.h"
-#include "firmware/FileUtil.h"
-#include "firmware/Other.h"
+#include "base/FileUtil.h"
+
 #include "patches/PatchReader.h"
 
 namespace flashsmith {
@@ -54,7 +55,7 @@ public:
 
     bool WriteTemp(const std::string& name, const std::string& bytes) {
         std::string error;
-        if (EnsureTempDir(st_, &error) && WriteFileAtomic(TempPath(st_, name), bytes, &error)) return true;
+        if (EnsureTempDir(st_, &error) && WriteFileAtomic(TempPath(st_, name), bytes).Ok(&error)) return true;
         result_.WriteFailed = true;
         result_.Error = error;
         return false;
@@ -329,7 +330,7 @@ OpenSpfResult ApplyPatchDocument(FirmwareState& state, const TGmXML& doc) {
     };
     const TGmXmlNode* patchData = patch->Children().NodeByName(spf::kPatchData);
     const TGmXmlAttribute* firmware = patchData ? patchData->Attributes().AttributeByName(spf::kFirmware) : nullptr;
-    if (!firmware || !SameTextNoCase(firmware->Value(), GmXmlTrim(state.FirmwareDescription.Version))) {
+    if (!firmware || !SameTextNoCase(firmware->Value(), TrimBlanks(state.FirmwareDescription.Version))) {
         result.Status = OpenSpfStatus::OtherFirmware;
         return result;
     }

@@ -5,10 +5,11 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "base/Text.h"
 #include "editing/ResourceList.h"
 #include "editing/TempFiles.h"
-#include "firmware/FileUtil.h"
-#include "firmware/Other.h"
+#include "base/FileUtil.h"
+#include "base/Hex.h"
 #include "patches/PatchFormat.h"
 
 namespace flashsmith {
@@ -29,7 +30,7 @@ uint32_t GetU32(std::string_view bytes, size_t at) {
 
 // A replacement file's bytes from offset skip on; false when unreadable.
 bool ReadReplacement(const FirmwareState& state, const std::string& tempName, size_t skip, std::string& out) {
-    if (!ReadWholeFile(TempPath(state, tempName), out, nullptr)) return false;
+    if (!ReadWholeFile(TempPath(state, tempName), out)) return false;
     out.erase(0, std::min(skip, out.size()));
     return true;
 }
@@ -205,7 +206,7 @@ void OpenPatch(const FirmwareState& state, const PatchDetails& d, TGmXmlNodeList
     doc.CloseElement();
     doc.AddOpenElement(spf::kPatchData)
         .Attributes()
-        .SetAttribute(spf::kFirmware, GmXmlTrim(state.FirmwareDescription.Version));
+        .SetAttribute(spf::kFirmware, TrimBlanks(state.FirmwareDescription.Version));
 }
 
 }  // namespace

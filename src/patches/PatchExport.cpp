@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <span>
 
-#include "firmware/FileUtil.h"
+#include "base/FileUtil.h"
 #include "patches/CreatePatch.h"
 
 namespace flashsmith {
@@ -237,8 +237,7 @@ PatchExportResult ExportPatchToS3(const std::vector<const PatchResource*>& selec
             S3Output out(f);
             result = ExportPatchToS3(selected, state, out, progress);
             return out.Flush() && result.Status == PatchExportStatus::Ok;
-        },
-        &error);
+        }).Ok(&error);
     if (!written && result.Status == PatchExportStatus::Ok) {
         result.Status = PatchExportStatus::OutputFailed;
         result.Error = error;

@@ -65,19 +65,6 @@ inline constexpr int64_t kPlaceholderNumber = -1;
 
 }  // namespace spf
 
-// ASCII letters compared without regard to case, as patch keywords are.
-bool SameTextNoCase(std::string_view a, std::string_view b);
-
-// Two upper-case hexadecimal digits per byte.
-std::string BytesToHex(std::string_view bytes);
-// Decodes two hexadecimal digits (either case) per byte into *bytes. False,
-// with *bytes emptied, for an odd length or a pair that is not hexadecimal;
-// an empty text decodes to no bytes and true.
-bool HexToBytes(std::string_view text, std::string* bytes);
-// The byte count HexToBytes would give, without decoding; nullopt when it
-// would fail.
-std::optional<size_t> HexByteCount(std::string_view text);
-
 // The integer reader of patch attributes: an optional sign, then decimal
 // digits or, after "0x", "0X" or "$", hexadecimal digits. Nothing may follow.
 // nullopt when unreadable or outside 64 bits.

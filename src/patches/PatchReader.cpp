@@ -1,4 +1,6 @@
 #include "patches/PatchReader.h"
+#include "base/Hex.h"
+#include "base/Text.h"
 
 namespace flashsmith {
 

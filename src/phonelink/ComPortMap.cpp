@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <map>
 
+#include "base/Numbers.h"
+
 namespace flashsmith::phonelink {
 
 namespace {
@@ -31,11 +33,9 @@ std::map<int, std::string> AttachedPorts() {
 
 int ComPortNumberFromName(const std::string& name) {
     if (name.size() < 4 || (name.compare(0, 3, "COM") != 0 && name.compare(0, 3, "com") != 0)) return 0;
-    char* stop = nullptr;
-    const long n = std::strtol(name.c_str() + 3, &stop, 10);
-    if (*stop != '\0' || n < 1 || n > kComPortCount || name[3] == '+' || name[3] == '-' || name[3] == ' ')
-        return 0;
-    return static_cast<int>(n);
+    const auto n = ParseDigits(std::string_view(name).substr(3), 10);
+    if (!n || *n < 1 || *n > static_cast<uint64_t>(kComPortCount)) return 0;
+    return static_cast<int>(*n);
 }
 
 std::string ComPortDevice(int n) {

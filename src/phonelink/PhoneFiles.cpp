@@ -5,8 +5,11 @@
 #include <filesystem>
 #include <zlib.h>
 
-#include "firmware/FileUtil.h"
-#include "firmware/Other.h"
+#include "base/FileHandle.h"
+#include "base/FileUtil.h"
+#include "base/Cp1251.h"
+#include "firmware/JavaNames.h"
+#include "base/Text.h"
 #include "phonelink/PhoneSession.h"
 #include "phonelink/ZipMember.h"
 
@@ -135,14 +138,14 @@ int PhoneSession::SendFileToPhone(const std::string& localPath, const std::strin
     if (!SafeInCommand(phoneName, kind != kJava)) return kSendWrongType;
     if (blockSize < 1) blockSize = 1024;
 
-    std::FILE* f = std::fopen(localPath.c_str(), "rb");
+    const UniqueFile file = OpenFile(localPath, "rb");
+    std::FILE* const f = file.get();
     if (!f) {
         if (events_) events_->Error("File opening error!");
         return kSendOpenFailed;
     }
     const int64_t size = FileSizeOf(localPath);
     if (size < 0 || size > INT32_MAX) {
-        std::fclose(f);
         if (events_) events_->Error("File opening error!");
         return kSendOpenFailed;
     }
@@ -168,20 +171,17 @@ int PhoneSession::SendFileToPhone(const std::string& localPath, const std::strin
     }
     const std::string answer = SendCommand(cmd, terminator);
     if (CheckPhoneError(answer)) {
-        std::fclose(f);
         return Contains(answer, "NOMEMORY") ? kSendNoMemory : kSendRefused;
     }
     std::rewind(f);
     for (size_t n; (n = std::fread(block.data(), 1, block.size(), f)) > 0;) {
         const std::string reply = SendBlock(std::string_view(block.data(), n), terminator);
         if (reply.empty() || CheckPhoneError(reply)) {
-            std::fclose(f);
-            return kSendBlockFailed;
+                return kSendBlockFailed;
         }
         progress.Step(blockSize);
         progress.ProcessEvents();
     }
-    std::fclose(f);
     return kSendOk;
 }
 
@@ -334,8 +334,7 @@ std::vector<FetchOutcome> PhoneSession::ReadJavaFromPhone(const std::vector<size
                     progress.ProcessEvents();
                 }
                 return true;
-            },
-            nullptr);
+            }).Ok();
         if (outcome.Complete && !Contains(rest, "OK\r\n")) CheckPhoneError(rest);
         out.push_back(outcome);
     }

@@ -6,6 +6,9 @@
 #include <ctime>
 #include <thread>
 
+#include "base/FileHandle.h"
+#include "base/Numbers.h"
+#include "base/Text.h"
 #include "phonelink/ComPortMap.h"
 
 namespace flashsmith::phonelink {
@@ -56,21 +59,10 @@ std::string PhoneErrorText(const std::string& answer) {
 }
 
 int32_t StrToIntDef0(const std::string& text) {
-    size_t i = 0, n = text.size();
-    while (i < n && text[i] == ' ') ++i;
-    while (n > i && text[n - 1] == ' ') --n;
-    bool negative = false;
-    if (i < n && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-    if (i >= n) return 0;
-    int64_t value = 0;
-    for (; i < n; ++i) {
-        if (!std::isdigit(static_cast<unsigned char>(text[i]))) return 0;
-        value = value * 10 + (text[i] - '0');
-        if (value > static_cast<int64_t>(INT32_MAX) + 1) return 0;
-    }
-    if (negative) value = -value;
-    if (value > INT32_MAX || value < INT32_MIN) return 0;
-    return static_cast<int32_t>(value);
+    const NumberParts p = SplitNumber(TrimChars(text, " "), kNumberSign);
+    const auto v = ParseDigits(p.digits, 10);
+    if (!v || *v > uint64_t(INT32_MAX) + (p.negative ? 1 : 0)) return 0;
+    return static_cast<int32_t>(p.negative ? -static_cast<int64_t>(*v) : static_cast<int64_t>(*v));
 }
 
 int BlockSizeFromChoice(const std::string& choice, int32_t reported) {
@@ -107,10 +99,7 @@ void PhoneSession::ReleasePort() {
 }
 
 void PhoneSession::Log(std::string_view bytes) {
-    if (std::FILE* f = std::fopen(logPath_.c_str(), "ab")) {
-        std::fwrite(bytes.data(), 1, bytes.size(), f);
-        std::fclose(f);
-    }
+    if (const UniqueFile f = OpenFile(logPath_, "ab")) std::fwrite(bytes.data(), 1, bytes.size(), f.get());
 }
 
 void PhoneSession::LogEvent(const std::string& text) { Log(text + NowText() + "\r\n"); }

@@ -2,8 +2,8 @@
 
 #include <zip.h>
 
-#include "firmware/FileUtil.h"
-#include "firmware/Other.h"
+#include "base/FileUtil.h"
+#include "base/Text.h"
 
 namespace flashsmith::phonelink {
 
@@ -53,7 +53,7 @@ std::string ExtractZipMember(const std::string& archive, const std::string& memb
     std::string base = memberName;
     if (size_t p = base.find_last_of("/\\"); p != std::string::npos) base.erase(0, p + 1);
     const std::string path = JoinPath(folder, base);
-    if (!WriteFileAtomic(path, data, nullptr)) return {};
+    if (!WriteFileAtomic(path, data)) return {};
     return path;
 }
 

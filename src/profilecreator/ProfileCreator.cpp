@@ -5,10 +5,11 @@
 #include <unistd.h>
 #include <utility>
 
-#include "firmware/FileUtil.h"
+#include "base/FileUtil.h"
 #include "firmware/Firmware.h"
 #include "firmware/Images.h"
-#include "firmware/Other.h"
+#include "base/Hex.h"
+#include "base/Text.h"
 #include "profilecreator/TableSearch.h"
 
 namespace flashsmith {
@@ -213,7 +214,7 @@ bool WriteDescriptionFile(const std::string& path, const ProfileSearch& search, 
         return false;
     }
     const std::string text = DescriptionText(search);
-    if (overwrite) return WriteFileAtomic(path, text, error);
+    if (overwrite) return WriteFileAtomic(path, text).Ok(error);
     if (FileExists(path)) {
         if (error) *error = path + ": the file exists";
         return false;
@@ -221,7 +222,7 @@ bool WriteDescriptionFile(const std::string& path, const ProfileSearch& search, 
     // Complete the file under a scratch name, then link it in place: link
     // refuses an existing target, so a file that appeared meanwhile survives.
     const std::string scratch = path + ".new" + std::to_string(::getpid());
-    if (!WriteFileAtomic(scratch, text, error)) return false;
+    if (!WriteFileAtomic(scratch, text).Ok(error)) return false;
     const int rc = ::link(scratch.c_str(), path.c_str());
     const int savedErrno = errno;
     ::unlink(scratch.c_str());

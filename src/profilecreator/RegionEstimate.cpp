@@ -4,7 +4,7 @@
 #include <array>
 #include <cstring>
 
-#include "firmware/Other.h"
+#include "base/Text.h"
 
 namespace flashsmith {
 

@@ -11,7 +11,7 @@
 #include <utility>
 
 #include "firmware/Images.h"
-#include "firmware/Other.h"
+
 
 namespace flashsmith {
 

@@ -1,6 +1,6 @@
 #include "shell/ConverterPage.h"
 
-#include "firmware/FileUtil.h"
+#include "base/FileUtil.h"
 
 #include <QCheckBox>
 #include <QFile>

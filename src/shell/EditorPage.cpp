@@ -31,10 +31,10 @@
 #include "editing/Replace.h"
 #include "editing/ResourceList.h"
 #include "editing/StringEdit.h"
-#include "firmware/FileUtil.h"
+#include "base/FileUtil.h"
 #include "firmware/Firmware.h"
 #include "firmware/Images.h"
-#include "firmware/Other.h"
+
 #include "patches/AppliedPatches.h"
 #include "patches/ApplyPatch.h"
 #include "shell/CommandLink.h"
@@ -453,7 +453,7 @@ void TfMain::PreviewSound(int row) {
     const bool play = frFwViewer->cbPlaySnd->isChecked();
     const bool replaced = !s.TempName.empty() && FileExists(fw.TempDir + s.TempName);
     std::string bytes, error;
-    if (replaced) ReadWholeFile(fw.TempDir + s.TempName, bytes, &error);
+    if (replaced) ReadWholeFile(fw.TempDir + s.TempName, bytes).Ok(&error);
     else bytes = std::string(fw.FirmwareFile->View(s.Address, static_cast<size_t>(std::max(0, s.Size))));
     if (play && PlaySound && soundChoice_ != kBuiltInPlayer) {
         if (StopSound) StopSound();
@@ -461,7 +461,7 @@ void TfMain::PreviewSound(int row) {
             PlaySound(Q(fw.TempDir + s.TempName));
         } else {
             const std::string path = fw.TempDir + "IntPlayer.mmf";
-            if (WriteFileAtomic(path, bytes, &error))
+            if (WriteFileAtomic(path, bytes).Ok(&error))
                 PlaySound(Q(path));
             else
                 prompts_.Message(this, Q(error), ProductName());

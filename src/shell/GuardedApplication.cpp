@@ -3,12 +3,19 @@
 #include <QMessageBox>
 #include <new>
 
+#include "shell/Icons.h"
 #include "shell/Version.h"
 
 namespace flashsmith::shell {
 
 GuardedApplication::GuardedApplication(int& argc, char** argv) : QApplication(argc, argv) {
     ReportFailure = [](const QString& text) { QMessageBox::critical(activeWindow(), ProductName(), text); };
+}
+
+void GuardedApplication::SetProductIdentity() {
+    setApplicationName(ProductName());
+    setApplicationVersion(ProductVersion());
+    setWindowIcon(AppIcon());
 }
 
 bool GuardedApplication::notify(QObject* receiver, QEvent* event) {

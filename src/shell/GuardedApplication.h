@@ -13,6 +13,8 @@ class GuardedApplication : public QApplication {
 public:
     GuardedApplication(int& argc, char** argv);
     bool notify(QObject* receiver, QEvent* event) override;
+    // The product's name, version and window icon, as the windows show them.
+    void SetProductIdentity();
 
     // Tells the user; a message box unless replaced (tests record it).
     std::function<void(const QString& text)> ReportFailure;

@@ -10,7 +10,7 @@
 #include <QShowEvent>
 
 #include "firmware/IniFile.h"
-#include "firmware/Other.h"
+#include "base/Cp1251.h"
 #include "shell/AboutBox.h"
 #include "shell/ConverterPage.h"
 #include "shell/FileManPane.h"

@@ -20,7 +20,8 @@
 #include <deque>
 #include <functional>
 
-#include "firmware/Other.h"
+#include "base/Cp1251.h"
+#include "base/Text.h"
 #include "patches/PatchExport.h"
 #include "patches/PatchReader.h"
 #include "patches/PatchStatus.h"
@@ -193,7 +194,7 @@ void TfrPatche::aCancelPatchesExecute() {
 
 bool TfrPatche::RowFits(const QTreeWidgetItem* row) const {
     if (!state_.FirmwareLoaded) return true;
-    const QString version = QString::fromStdString(std::string(GmXmlTrim(state_.FirmwareDescription.Version)));
+    const QString version = QString::fromStdString(std::string(TrimBlanks(state_.FirmwareDescription.Version)));
     for (const QString& fw : row->data(0, kFirmwaresRole).toStringList())
         if (fw.compare(version, Qt::CaseInsensitive) == 0) return true;
     return false;
@@ -262,7 +263,7 @@ void TfrPatche::RefreshInstalled() {
     auto worker = std::make_shared<Worker>();
     Worker* w = worker.get();
     const std::shared_ptr<const BinFile> image = state_.FirmwareFile;
-    const std::string version(GmXmlTrim(state_.FirmwareDescription.Version));
+    const std::string version(TrimBlanks(state_.FirmwareDescription.Version));
     const quint64 generation = installedGeneration_;
     const int total = static_cast<int>(jobs.size());
     w->thread = QThread::create([this, w, image, version, generation, jobs, total] {
@@ -325,7 +326,7 @@ bool TfrPatche::AppendPatch(const QString& path) {
     QStringList firmwares;
     if (const auto contents = ReadPatch(doc))
         for (const PatchDataSection& section : contents->sections)
-            if (section.hasFirmware) firmwares << FromAnsi(std::string(GmXmlTrim(section.firmware)));
+            if (section.hasFirmware) firmwares << FromAnsi(std::string(TrimBlanks(section.firmware)));
     row->setData(0, kFirmwaresRole, firmwares);
     lvPatches->addTopLevelItem(row);
     UpdateRows();

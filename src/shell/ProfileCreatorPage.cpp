@@ -17,7 +17,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "firmware/Other.h"
+#include "base/Hex.h"
 #include "shell/QtProgress.h"
 #include "shell/SelImageTypeDialog.h"
 #include "shell/UserPrompts.h"

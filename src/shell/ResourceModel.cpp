@@ -4,7 +4,7 @@
 #include <QColor>
 
 #include "editing/StringEdit.h"
-#include "firmware/Other.h"
+#include "base/Cp1251.h"
 #include "shell/Icons.h"
 
 namespace flashsmith::shell {

@@ -14,7 +14,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "firmware/Other.h"
+#include "base/Cp1251.h"
 #include "shell/QtProgress.h"
 #include "shell/UserPrompts.h"
 

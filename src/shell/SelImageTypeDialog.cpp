@@ -16,7 +16,7 @@
 #include <algorithm>
 
 #include "firmware/Images.h"
-#include "firmware/Other.h"
+
 #include "profilecreator/ProfileCreator.h"
 #include "shell/FirmwareViewer.h"
 #include "shell/LanguagePack.h"

@@ -2,7 +2,8 @@
 
 #include <charconv>
 
-#include "firmware/Other.h"
+#include "base/Cp1251.h"
+#include "base/Text.h"
 
 namespace flashsmith::shell {
 
@@ -10,7 +11,7 @@ namespace {
 
 // A whole decimal number, optionally signed and blank-padded.
 std::optional<int> Decimal(const std::string& text) {
-    std::string_view t = GmXmlTrim(text);
+    std::string_view t = TrimBlanks(text);
     if (!t.empty() && t[0] == '+') t.remove_prefix(1);
     int value = 0;
     const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), value);
@@ -62,7 +63,7 @@ std::vector<tResourceIDType> ReadImageIdNames(const TGmXmlNode* imageId) {
         const TGmXmlAttribute* name = child->Attributes().AttributeByName("name");
         if (!val || !name) continue;
         const int n = Decimal(val->Value()).value_or(0);
-        const std::string trimmed(GmXmlTrim(name->Value()));
+        const std::string trimmed(TrimBlanks(name->Value()));
         // Image IDs are 16-bit; a larger number is a typo, not a reason to
         // grow the table to gigabytes.
         if (n < 1 || n > 0xFFFF || trimmed.empty()) continue;

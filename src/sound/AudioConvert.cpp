@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 
+#include "base/Text.h"
 #include "sound/SmafCrc.h"
 
 #include "sound/Ffmpeg.h"
@@ -421,8 +422,7 @@ bool ConvertRateSupported(int rate) { return rate == 8000 || rate == 11025 || ra
 bool IsConvertibleAudio(const std::string& path) {
     const size_t dot = path.find_last_of('.');
     if (dot == std::string::npos || path.find('/', dot) != std::string::npos) return false;
-    std::string ext = path.substr(dot);
-    for (char& c : ext) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const std::string ext = UpperAscii(path.substr(dot));
     return std::any_of(std::begin(kConvertibleExtensions), std::end(kConvertibleExtensions),
                        [&](const char* e) { return ext == e; });
 }

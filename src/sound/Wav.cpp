@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "firmware/FileUtil.h"
+#include "base/FileUtil.h"
 
 namespace flashsmith::sound {
 
@@ -60,8 +60,7 @@ bool WriteWav(const std::string& path, const RenderedSound& sound, std::string* 
                 if (std::fwrite(piece.data(), 1, piece.size(), f) != piece.size()) return false;
             }
             return true;
-        },
-        error);
+        }).Ok(error);
 }
 
 }  // namespace flashsmith::sound

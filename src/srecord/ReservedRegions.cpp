@@ -1,22 +1,15 @@
 #include "srecord/ReservedRegions.h"
 
-#include "firmware/Other.h"
-#include "srecord/S3Hex.h"
+#include "base/Hex.h"
+#include "base/Numbers.h"
+#include "base/Text.h"
 
 namespace flashsmith {
 
 namespace {
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-    return s;
-}
-
-bool StartsWith0x(std::string_view s) {
-    return s.size() >= 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X');
-}
+bool StartsWith0x(std::string_view s) { return SplitNumber(TrimSpaces(s), kNumber0x).hex; }
 
 bool Overlap(const tReservedRegion& a, const tReservedRegion& b) {
     return a.Low <= b.High && b.Low <= a.High;
@@ -30,21 +23,9 @@ std::string FormatRegion(const tReservedRegion& region) {
 }
 
 int64_t ReadRegionNumber(std::string_view text) {
-    text = Trim(text);
-    int base = 10;
-    if (StartsWith0x(text)) {
-        base = 16;
-        text.remove_prefix(2);
-    }
-    if (text.empty()) return -1;
-    int64_t v = 0;
-    for (char c : text) {
-        const uint8_t d = kHexDigitValue[static_cast<uint8_t>(c)];
-        if (d >= base) return -1;
-        v = v * base + d;
-        if (v > 0xFFFFFFFFll) return -1;
-    }
-    return v;
+    const NumberParts p = SplitNumber(TrimSpaces(text), kNumber0x);
+    const auto v = ParseDigits(p.digits, p.hex ? 16 : 10);
+    return v && *v <= 0xFFFFFFFFull ? static_cast<int64_t>(*v) : -1;
 }
 
 ParsedRegion ParseRegion(std::string_view text) {
@@ -136,10 +117,10 @@ BinRangeFields CheckBinRangeFields(std::string_view startText, std::string_view 
         start = 0;
     }
     f.Start = static_cast<uint32_t>(start);
-    if (!StartsWith0x(Trim(f.StartText))) return f;
+    if (!StartsWith0x(f.StartText)) return f;
     if (part) {
         const int64_t stop = ReadRegionNumber(stopText);
-        if (!StartsWith0x(Trim(stopText)) || stop < 0 || start >= stop) return f;
+        if (!StartsWith0x(stopText) || stop < 0 || start >= stop) return f;
         f.Stop = static_cast<uint32_t>(stop);
     }
     f.Ok = true;

@@ -11,7 +11,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include "firmware/FileUtil.h"
+#include "base/FileHandle.h"
+#include "base/FileUtil.h"
 
 namespace flashsmith {
 
@@ -135,24 +136,20 @@ S3WriteResult WriteS3Bytes(std::span<const uint8_t> binary, const S3WriteOptions
 S3WriteResult WriteS3File(const std::string& binPath, const std::string& s3Path,
                           const S3WriteOptions& options, ProgressSink& progress) {
     S3WriteResult r;
-    const int fd = ::open(binPath.c_str(), O_RDONLY | O_CLOEXEC);
+    const UniqueFd fd(::open(binPath.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat st{};
-    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (!fd.Valid() || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
         r.Status = S3Status::InputUnreadable;
-        r.Message = binPath + ": " + (fd < 0 ? std::strerror(errno) : "not a regular file");
-        if (fd >= 0) ::close(fd);
+        r.Message = binPath + ": " + (!fd.Valid() ? std::strerror(errno) : "not a regular file");
         return r;
     }
     const Plan plan = MakePlan(static_cast<uint64_t>(st.st_size), options);
     r = Finish(plan);
-    if (plan.Status != S3Status::Ok) {
-        ::close(fd);
-        return r;
-    }
-    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    if (plan.Status != S3Status::Ok) return r;
+    ::posix_fadvise(fd.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     const auto read = [&](uint64_t off, uint8_t* dst, size_t n) {
         while (n > 0) {
-            const ssize_t got = ::pread(fd, dst, n, static_cast<off_t>(off));
+            const ssize_t got = ::pread(fd.Get(), dst, n, static_cast<off_t>(off));
             if (got < 0 && errno == EINTR) continue;
             if (got <= 0) return false;  // error, or the file shrank meanwhile
             dst += got;
@@ -164,18 +161,15 @@ S3WriteResult WriteS3File(const std::string& binPath, const std::string& s3Path,
     std::string error;
     progress.SetRange(static_cast<int64_t>(plan.DataBytes));
     progress.SetPosition(0);
-    const bool ok = WriteFileAtomic(
-        s3Path,
-        [&](std::FILE* f) {
-            if (plan.Empty) return true;  // a part past the end of the file: empty output
-            S3Output out(f);
-            return WriteBlocks(plan, read, out, progress, &error);
-        },
-        &error);
-    ::close(fd);
-    if (!ok) {
+    const Status written = WriteFileAtomic(s3Path, [&](std::FILE* f) {
+        if (plan.Empty) return true;  // a part past the end of the file: empty output
+        S3Output out(f);
+        return WriteBlocks(plan, read, out, progress, &error);
+    });
+    if (!written) {
+        // What the blocks reported says more than the failed write.
         r.Status = S3Status::OutputFailed;
-        r.Message = error.empty() ? s3Path + ": write failed" : error;
+        r.Message = error.empty() ? written.Error() : error;
     }
     return r;
 }

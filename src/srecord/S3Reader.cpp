@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "firmware/BinFile.h"
-#include "firmware/FileUtil.h"
+#include "base/FileUtil.h"
 #include "srecord/S3Converter.h"
-#include "srecord/S3Hex.h"
+#include "base/Hex.h"
 
 namespace flashsmith {
 
@@ -381,8 +381,7 @@ S3ReadResult ReadS3File(const std::string& s3Path, const std::string& binPath,
             FileSink sink(f);
             WriteImage(text, options.Mode, base, s.DataBytes, sink, progress);
             return sink.Finish(r.ImageSize);
-        },
-        &error);
+        }).Ok(&error);
     if (!ok) {
         r.Status = S3Status::OutputFailed;
         r.Message = error;

@@ -4,7 +4,7 @@
 #include <array>
 #include <cstring>
 
-#include "srecord/S3Hex.h"
+#include "base/Hex.h"
 
 namespace flashsmith {
 

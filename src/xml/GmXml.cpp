@@ -1,17 +1,14 @@
 #include "xml/GmXml.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
-#include <atomic>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <istream>
 #include <ostream>
+
+#include "base/FileUtil.h"
+#include "base/Text.h"
 
 namespace flashsmith {
 
@@ -24,8 +21,6 @@ constexpr size_t kMaxIndentLevel = 100;
 // Attribute lists longer than this get a name index.
 constexpr size_t kIndexThreshold = 16;
 constexpr size_t kWriteChunk = 1 << 20;
-
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
 
 bool EqualsNoCase(std::string_view text, std::string_view lowerWord) {
     if (text.size() < lowerWord.size()) return false;
@@ -169,13 +164,6 @@ private:
 
 }  // namespace
 
-std::string_view GmXmlTrim(std::string_view text) {
-    size_t b = 0, e = text.size();
-    while (b < e && IsBlank(text[b])) ++b;
-    while (e > b && IsBlank(text[e - 1])) --e;
-    return text.substr(b, e - b);
-}
-
 std::string GmXmlEscape(std::string_view text) {
     std::string result;
     result.reserve(text.size());
@@ -225,14 +213,14 @@ std::string GmXmlUnescape(std::string_view text) {
 // --- attributes ---
 
 TGmXmlAttribute::TGmXmlAttribute(std::string_view name, std::string_view value)
-    : name_(GmXmlTrim(name)), value_(GmXmlTrim(value)) {}
+    : name_(TrimBlanks(name)), value_(TrimBlanks(value)) {}
 
 void TGmXmlAttribute::SetName(std::string_view name) {
-    name_.assign(GmXmlTrim(name));
+    name_.assign(TrimBlanks(name));
     if (list_) list_->index_.clear();
 }
 
-void TGmXmlAttribute::SetValue(std::string_view value) { value_.assign(GmXmlTrim(value)); }
+void TGmXmlAttribute::SetValue(std::string_view value) { value_.assign(TrimBlanks(value)); }
 
 const TGmXmlAttribute* TGmXmlAttributeList::Find(std::string_view name) const {
     if (items_.size() <= kIndexThreshold) {
@@ -258,7 +246,7 @@ const TGmXmlAttribute* TGmXmlAttributeList::AttributeByName(std::string_view nam
 TGmXmlAttribute& TGmXmlAttributeList::SetAttribute(std::string_view name, std::string_view value) {
     // Stored names are trimmed, so an untrimmed look-up could never match
     // and would add a second attribute of the same name.
-    name = GmXmlTrim(name);
+    name = TrimBlanks(name);
     if (TGmXmlAttribute* existing = AttributeByName(name)) {
         existing->SetValue(value);
         return *existing;
@@ -364,7 +352,7 @@ void TGmXmlNode::SetFromTag(std::string_view tag) {
         size_t blank = tag.find(' ');
         name = blank == std::string_view::npos ? std::string_view() : tag.substr(0, blank);
     }
-    name_.assign(GmXmlTrim(name));
+    name_.assign(TrimBlanks(name));
 
     // Every attribute has an "=": reserving for them saves the list's
     // regrowth on the many small elements of a large patch.
@@ -384,11 +372,11 @@ void TGmXmlNode::SetFromTag(std::string_view tag) {
         std::string_view rest = work.substr(eq + 1);
         // Only a double-quoted value counts; anything else ends the scan.
         size_t open = rest.find('"');
-        if (open == std::string_view::npos || !GmXmlTrim(rest.substr(0, open)).empty()) break;
+        if (open == std::string_view::npos || !TrimBlanks(rest.substr(0, open)).empty()) break;
         rest.remove_prefix(open + 1);
         size_t close = rest.find('"');
         if (close == std::string_view::npos) break;
-        std::string_view value = GmXmlTrim(rest.substr(0, close));
+        std::string_view value = TrimBlanks(rest.substr(0, close));
         work = rest.substr(close + 1);
         if (value.find('&') == std::string_view::npos)
             attributes_.SetAttribute(attrName, value);
@@ -518,7 +506,7 @@ void TGmXML::Read(char* data, size_t size) {
                 bool keep = !hasPrev || !hasNext ||
                             (prev.kind == TokenKind::Open && next.kind == TokenKind::Close);
                 if (keep && nodes_.CurrentNode()) {
-                    std::string_view t = GmXmlTrim(cur.text);
+                    std::string_view t = TrimBlanks(cur.text);
                     nodes_.CurrentNode()->SetValue(t.find('&') == std::string_view::npos
                                                        ? std::string(t)
                                                        : GmXmlUnescape(t));
@@ -552,40 +540,9 @@ void TGmXML::LoadStream(std::istream& in) {
 }
 
 bool TGmXML::LoadFile(const std::string& path, std::string* error) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (error) *error = path + ": " + std::strerror(errno);
-        return false;
-    }
-    // One read into an uninitialised buffer sized from the file; growing only
-    // matters for pipes and for files that grow while being read.
-    struct stat st {};
-    size_t capacity = 1 << 16;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
-        capacity = static_cast<size_t>(st.st_size) + 4097;  // room to meet the end
-    std::unique_ptr<char[]> buf(new char[capacity]);
-    size_t size = 0;
-    int readErrno = 0;
-    for (;;) {
-        if (capacity - size < 4096) {
-            size_t grown = capacity * 2;
-            std::unique_ptr<char[]> bigger(new char[grown]);
-            std::memcpy(bigger.get(), buf.get(), size);
-            buf = std::move(bigger);
-            capacity = grown;
-        }
-        ssize_t n = ::read(fd, buf.get() + size, capacity - size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) readErrno = errno;
-        if (n <= 0) break;
-        size += static_cast<size_t>(n);
-    }
-    ::close(fd);
-    if (readErrno) {
-        if (error) *error = path + ": " + std::strerror(readErrno);
-        return false;
-    }
-    LoadBuffer(buf.get(), size);
+    std::string bytes;
+    if (!ReadWholeFile(path, bytes).Ok(error)) return false;
+    LoadBuffer(bytes.data(), bytes.size());
     return true;
 }
 
@@ -598,39 +555,9 @@ bool TGmXML::SaveStream(std::ostream& out) const {
 }
 
 bool TGmXML::SaveFile(const std::string& path, std::string* error) const {
-    static std::atomic<unsigned> counter{0};
-    std::string tmp = path + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        if (error) *error = path + ": " + std::strerror(errno);
-        return false;
-    }
-    int savedErrno = 0;
-    bool ok = Write(true, [&](std::string_view s) {
-        while (!s.empty()) {
-            ssize_t n = ::write(fd, s.data(), s.size());
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) {
-                savedErrno = n < 0 ? errno : EIO;
-                return false;
-            }
-            s.remove_prefix(static_cast<size_t>(n));
-        }
-        return true;
-    });
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        savedErrno = errno;
-    }
-    if (ok && std::rename(tmp.c_str(), path.c_str()) != 0) {
-        ok = false;
-        savedErrno = errno;
-    }
-    if (!ok) {
-        ::unlink(tmp.c_str());
-        if (error) *error = path + ": " + (savedErrno ? std::strerror(savedErrno) : "write failed");
-    }
-    return ok;
+    return WriteFileAtomic(path, [&](std::FILE* f) {
+               return Write(true, [&](std::string_view s) { return std::fwrite(s.data(), 1, s.size(), f) == s.size(); });
+           }).Ok(error);
 }
 
 }  // namespace flashsmith

@@ -20,8 +20,6 @@ namespace flashsmith {
 class TGmXmlNode;
 class TGmXML;
 
-// Leading and trailing bytes 0..32 removed.
-std::string_view GmXmlTrim(std::string_view text);
 // "&" "<" ">" and the double quote as entity references, in that order.
 std::string GmXmlEscape(std::string_view text);
 // Decodes &amp; &lt; &gt; &quot; (any letter case), each reference once.

@@ -7,11 +7,11 @@
 #include "support/CliRun.h"
 #include "editing/Export.h"
 #include "editing/ResourceList.h"
-#include "firmware/DemoFirmware.h"
-#include "firmware/FileUtil.h"
+#include "demo/DemoFirmware.h"
+#include "base/FileUtil.h"
 #include "firmware/Firmware.h"
 #include "firmware/Images.h"
-#include "firmware/Other.h"
+#include "base/Text.h"
 #include "firmware/PictureFile.h"
 
 namespace {
@@ -186,8 +186,8 @@ TEST(DemoFirmware, ExportWritesStoredDataFollowingLinks) {
     EXPECT_EQ(r.Path, out / ("Image_" + std::to_string(li + 1) + ".bmp"));
     auto first = flashsmith::ExportResource(d.st, flashsmith::kCatImages, linked->Link, out.Str(), flashsmith::PictureExport::Bmp);
     std::string a, b;
-    ASSERT_TRUE(flashsmith::ReadWholeFile(r.Path, a, nullptr));
-    ASSERT_TRUE(flashsmith::ReadWholeFile(first.Path, b, nullptr));
+    ASSERT_TRUE(flashsmith::ReadWholeFile(r.Path, a));
+    ASSERT_TRUE(flashsmith::ReadWholeFile(first.Path, b));
     EXPECT_EQ(a, b);
     flashsmith::Picture back;
     ASSERT_TRUE(flashsmith::LoadBmp(r.Path, back, nullptr));
@@ -201,7 +201,7 @@ TEST(DemoFirmware, ExportWritesStoredDataFollowingLinks) {
     ASSERT_EQ(snd.Status, flashsmith::ExportStatus::Ok);
     EXPECT_EQ(snd.Path, out / "Sound_1.mmf");
     std::string mmf;
-    ASSERT_TRUE(flashsmith::ReadWholeFile(snd.Path, mmf, nullptr));
+    ASSERT_TRUE(flashsmith::ReadWholeFile(snd.Path, mmf));
     EXPECT_EQ(mmf, std::string(d.st.FirmwareFile->View(d.st.Firmware.Sounds[0].Address, d.st.Firmware.Sounds[0].Size)));
 
     auto jar = flashsmith::ExportResource(d.st, flashsmith::kCatJava, 2, out.Str(), flashsmith::PictureExport::Bmp);
@@ -232,7 +232,7 @@ TEST(DemoFirmware, AnImageCutWhileOpenIsReadAsOpened) {
             auto r = flashsmith::ExportResource(d.st, flashsmith::kCatImages, i, out.Str(), flashsmith::PictureExport::Bmp);
             EXPECT_EQ(r.Status, flashsmith::ExportStatus::Ok) << i << " " << r.Error;
             std::string bytes;
-            if (r.Status == flashsmith::ExportStatus::Ok) flashsmith::ReadWholeFile(r.Path, bytes, nullptr);
+            if (r.Status == flashsmith::ExportStatus::Ok) flashsmith::ReadWholeFile(r.Path, bytes);
             all += bytes;
         }
         auto snd = flashsmith::ExportResource(d.st, flashsmith::kCatSounds, 0, out.Str(), flashsmith::PictureExport::Bmp);

@@ -51,7 +51,7 @@ TEST(AudioReplace, ConvertedWithinTheRegionsRoomOrRefusedWithItsSize) {
     const flashsmith::EditResult r = flashsmith::ReplaceSound(d.st, 1, tone);
     ASSERT_EQ(r.Status, EditStatus::Ok) << r.Detail;
     std::string smaf;
-    ASSERT_TRUE(flashsmith::ReadWholeFile(d.Temp("tmpSound_1"), smaf, nullptr));
+    ASSERT_TRUE(flashsmith::ReadWholeFile(d.Temp("tmpSound_1"), smaf));
     EXPECT_EQ(smaf.substr(0, 4), "MMMD");
     EXPECT_GT(smaf.size(), 4000u);
     EXPECT_EQ(d.Used(1), used - s[1].Size + static_cast<int32_t>(smaf.size()));
@@ -76,7 +76,7 @@ TEST(AudioReplace, EditScriptsConvertAudioFiles) {
     EXPECT_NE(r.Err.find("error: line 2: replace sounds 2: the file is too large ("), std::string::npos) << r.Err;
     EXPECT_NE(r.Err.find("160"), std::string::npos) << r.Err;
     std::string smaf;
-    ASSERT_TRUE(flashsmith::ReadWholeFile(temp + "/tmpSound_1", smaf, nullptr));
+    ASSERT_TRUE(flashsmith::ReadWholeFile(temp + "/tmpSound_1", smaf));
     EXPECT_EQ(smaf.substr(0, 4), "MMMD");
 }
 

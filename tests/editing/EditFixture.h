@@ -8,10 +8,10 @@
 
 #include "support/CliRun.h"
 #include "editing/ResourceList.h"
-#include "firmware/DemoFirmware.h"
-#include "firmware/FileUtil.h"
+#include "demo/DemoFirmware.h"
+#include "base/FileUtil.h"
 #include "firmware/Firmware.h"
-#include "firmware/Other.h"
+
 #include "firmware/Picture.h"
 #include "firmware/PictureFile.h"
 
@@ -48,7 +48,7 @@ struct Demo {
     std::string Temp(const std::string& name) const { return flashsmith::JoinPath(st.TempDir, name); }
     std::string Write(const std::string& name, const std::string& bytes) const {
         std::string path = dir / name;
-        EXPECT_TRUE(flashsmith::WriteFileAtomic(path, bytes, nullptr));
+        EXPECT_TRUE(flashsmith::WriteFileAtomic(path, bytes));
         return path;
     }
     std::string Bmp(const std::string& name, const flashsmith::Picture& pic) const {

@@ -6,8 +6,8 @@
 #include <filesystem>
 
 #include "support/CliRun.h"
-#include "firmware/DemoFirmware.h"
-#include "firmware/FileUtil.h"
+#include "demo/DemoFirmware.h"
+#include "base/FileUtil.h"
 #include "firmware/PictureFile.h"
 
 using fstest::RunCli;
@@ -28,11 +28,11 @@ struct ScriptRun {
         flashsmith::Picture p(20, 10, 0xFFFFFF);
         for (int x = 0; x < 5; ++x) p.At(x, 0) = 0xFF0000;
         EXPECT_TRUE(flashsmith::SaveBmp32(dir / "files/pic.bmp", p, nullptr));
-        EXPECT_TRUE(flashsmith::WriteFileAtomic(dir / "files/ring.mmf", std::string("MMMD") + std::string(96, 'x'), nullptr));
+        EXPECT_TRUE(flashsmith::WriteFileAtomic(dir / "files/ring.mmf", std::string("MMMD") + std::string(96, 'x')));
     }
     std::string Script(const std::string& text) {
         std::string path = dir / "files/edits.txt";
-        EXPECT_TRUE(flashsmith::WriteFileAtomic(path, text, nullptr));
+        EXPECT_TRUE(flashsmith::WriteFileAtomic(path, text));
         return path;
     }
     fstest::CliResult List(const std::string& script, std::vector<std::string> extra = {}) {
@@ -150,7 +150,7 @@ TEST(EditScript, FitScalesIntoTheEntryAndCropIsTheDefault) {
     const std::string temp = s.dir / "temp";
     auto side = [&](const std::string& file, int at) {
         std::string bytes;
-        EXPECT_TRUE(flashsmith::ReadWholeFile(temp + "/" + file, bytes, nullptr));
+        EXPECT_TRUE(flashsmith::ReadWholeFile(temp + "/" + file, bytes));
         return bytes.size() < 4 ? -1 : uint8_t(bytes[at]) | uint8_t(bytes[at + 1]) << 8;
     };
     // pic.bmp is 20 x 10; picture 1 is 24 x 12 and picture 2 20 x 16.

@@ -31,7 +31,7 @@ TEST(PictureEdit, LargeBitmapIsCroppedTo320AndEncodedInTheEntrysFormat) {
     EXPECT_EQ(e.Size, size);
 
     std::string file;
-    ASSERT_TRUE(flashsmith::ReadWholeFile(d.Temp("tmpImage_6"), file, nullptr));  // TempDir was created
+    ASSERT_TRUE(flashsmith::ReadWholeFile(d.Temp("tmpImage_6"), file));  // TempDir was created
     EXPECT_EQ(HeaderSide(file, 0), 320);
     EXPECT_EQ(HeaderSide(file, 2), 300);
     ASSERT_EQ(file.size(), 4u + 320 * 300 * 2);
@@ -57,7 +57,7 @@ TEST(PictureEdit, JpegInto09PictureCountsTheEncodedSize) {
     ASSERT_GT(data, 0);
     EXPECT_EQ(d.Used(0), used - size + data);
     std::string file;
-    ASSERT_TRUE(flashsmith::ReadWholeFile(d.Temp("tmpImage_0"), file, nullptr));
+    ASSERT_TRUE(flashsmith::ReadWholeFile(d.Temp("tmpImage_0"), file));
     EXPECT_EQ(file[4], '\x09');  // an "09" stream
     EXPECT_EQ(flashsmith::Measure09(*flashsmith::BinFile::FromBytes(file), 4, 40, 30), data);
 }
@@ -104,7 +104,7 @@ TEST(PictureEdit, WbmpIsEncodedInBandsByLuminance) {
     p.At(15, 9) = 0xFF0000;  // pure red, 76: black
     ASSERT_EQ(flashsmith::ReplacePicture(d.st, kArrowWbmp, d.Bmp("w.bmp", p)).Status, EditStatus::Ok);
     std::string file;
-    ASSERT_TRUE(flashsmith::ReadWholeFile(d.Temp("tmpImage_11"), file, nullptr));
+    ASSERT_TRUE(flashsmith::ReadWholeFile(d.Temp("tmpImage_11"), file));
     ASSERT_EQ(file.size(), 4u + 16 * 2);
     flashsmith::Picture back(16, 16);
     flashsmith::DecodeWbmp(*flashsmith::BinFile::FromBytes(file), 4, 16, 16, back);

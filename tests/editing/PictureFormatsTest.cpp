@@ -20,7 +20,7 @@ std::string ReplacementBytes(Demo& d, int32_t index, const std::string& source, 
     flashsmith::EditResult r = flashsmith::ReplacePicture(d.st, index, source, fit);
     EXPECT_EQ(r.Status, EditStatus::Ok) << source << ": " << r.Detail;
     std::string bytes;
-    EXPECT_TRUE(flashsmith::ReadWholeFile(d.Temp("tmpImage_" + std::to_string(index)), bytes, nullptr));
+    EXPECT_TRUE(flashsmith::ReadWholeFile(d.Temp("tmpImage_" + std::to_string(index)), bytes));
     return bytes;
 }
 

@@ -149,7 +149,7 @@ TEST(PictureView, DamagedReplacementFilesNeverCrashOrGetRewritten) {
 
     // data cut short: the preview decodes what there is, recolouring refuses
     const std::string cut = full.substr(0, full.size() / 2);
-    ASSERT_TRUE(flashsmith::WriteFileAtomic(path, cut, nullptr));
+    ASSERT_TRUE(flashsmith::WriteFileAtomic(path, cut));
     flashsmith::PicturePreview p = flashsmith::PreviewPicture(d.st, kSmiley09);
     EXPECT_EQ(p.Width, 40);
     flashsmith::EditResult r = flashsmith::ApplyTransparentColour(d.st, kSmiley09, 0x0000FF);
@@ -158,7 +158,7 @@ TEST(PictureView, DamagedReplacementFilesNeverCrashOrGetRewritten) {
     EXPECT_EQ(fstest::Slurp(path), cut);
 
     // header cut short, or the file gone
-    ASSERT_TRUE(flashsmith::WriteFileAtomic(path, std::string("\x28", 1), nullptr));
+    ASSERT_TRUE(flashsmith::WriteFileAtomic(path, std::string("\x28", 1)));
     EXPECT_FALSE(flashsmith::PreviewPicture(d.st, kSmiley09).Ok);
     EXPECT_EQ(flashsmith::StepPictureSide(d.st, kSmiley09, SizeAxis::Width, 5).Status, EditStatus::ReplacementMissing);
     EXPECT_EQ(flashsmith::ChangePictureFormat(d.st, kSmiley09, flashsmith::kRaw16).Status, EditStatus::ReplacementMissing);

@@ -21,7 +21,7 @@ TEST(SoundEdit, ReplaceDeleteRestoreAndTheDeletedSoundCount) {
     ASSERT_EQ(flashsmith::ReplaceSound(d.st, 1, upper).Status, EditStatus::Ok);
     EXPECT_EQ(s.TempName, "tmpSound_1");
     std::string copy;
-    ASSERT_TRUE(flashsmith::ReadWholeFile(d.Temp("tmpSound_1"), copy, nullptr));
+    ASSERT_TRUE(flashsmith::ReadWholeFile(d.Temp("tmpSound_1"), copy));
     EXPECT_EQ(copy, Mmf(300));
     EXPECT_EQ(d.Used(1), used - size + 300);
     EXPECT_EQ(d.Row(flashsmith::kCatSounds, 1).Size, "300");

@@ -4,7 +4,7 @@
 
 #include "support/CliRun.h"
 #include "firmware/BinFile.h"
-#include "firmware/FileUtil.h"
+#include "base/FileUtil.h"
 
 namespace {
 
@@ -22,7 +22,7 @@ TEST(BinFileOpen, ReadsEveryByteOfFilesOfAnySize) {
     for (size_t n : {size_t(0), size_t(1), size_t(4095), size_t(4097), 2 * mib - 1, 2 * mib, 2 * mib + 1, 5 * mib + 3}) {
         const std::string bytes = Pattern(n);
         const std::string path = dir / ("f" + std::to_string(n));
-        ASSERT_TRUE(flashsmith::WriteFileAtomic(path, bytes, nullptr));
+        ASSERT_TRUE(flashsmith::WriteFileAtomic(path, bytes));
         std::string error;
         auto f = flashsmith::BinFile::Open(path, &error);
         ASSERT_TRUE(f) << n << ": " << error;
@@ -42,12 +42,12 @@ TEST(BinFileOpen, KeepsTheFileAsOpenedWhenItIsCutOrRewritten) {
     fstest::ScratchDir dir("binfile_cut");
     const std::string path = dir / "image.bin";
     const std::string bytes = Pattern((size_t(3) << 20) + 17);
-    ASSERT_TRUE(flashsmith::WriteFileAtomic(path, bytes, nullptr));
+    ASSERT_TRUE(flashsmith::WriteFileAtomic(path, bytes));
     auto f = flashsmith::BinFile::Open(path, nullptr);
     ASSERT_TRUE(f);
     ASSERT_EQ(::truncate(path.c_str(), 0), 0);
     EXPECT_EQ(f->Data()[bytes.size() - 1], static_cast<uint8_t>(bytes.back()));
-    ASSERT_TRUE(flashsmith::WriteFileAtomic(path, std::string(bytes.size(), 'x'), nullptr));
+    ASSERT_TRUE(flashsmith::WriteFileAtomic(path, std::string(bytes.size(), 'x')));
     EXPECT_TRUE(f->View(0, bytes.size()) == bytes);
 }
 
@@ -60,7 +60,7 @@ TEST(BinFileOpen, RefusesWhatItCannotReadWhole) {
     EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
     // A sparse file one byte over the limit is refused before any read.
     const std::string big = dir / "big.bin";
-    ASSERT_TRUE(flashsmith::WriteFileAtomic(big, std::string("x"), nullptr));
+    ASSERT_TRUE(flashsmith::WriteFileAtomic(big, std::string("x")));
     ASSERT_EQ(::truncate(big.c_str(), static_cast<off_t>(flashsmith::BinFile::kMaxSize + 1)), 0);
     EXPECT_FALSE(flashsmith::BinFile::Open(big, &error));
     EXPECT_NE(error.find("too large"), std::string::npos) << error;

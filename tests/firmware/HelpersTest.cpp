@@ -4,22 +4,14 @@
 #include <filesystem>
 
 #include "TestImage.h"
-#include "firmware/FileUtil.h"
-#include "firmware/Other.h"
+#include "base/FileUtil.h"
+#include "firmware/JavaNames.h"
+#include "firmware/FindPattern.h"
 
 namespace {
 
 using flashsmith::EscapeName;
 using flashsmith::UnescapeName;
-
-TEST(HexStr, PadsToEightUpperCaseDigits) {
-    EXPECT_EQ(flashsmith::HexStr(0), "0x00000000");
-    EXPECT_EQ(flashsmith::HexStr(255), "0x000000FF");
-    EXPECT_EQ(flashsmith::HexStr(0xFFFFFFFF), "0xFFFFFFFF");
-    EXPECT_EQ(flashsmith::HexStr(0xABC123), "0x00ABC123");
-    EXPECT_EQ(flashsmith::HexByteTable()[0], "00");
-    EXPECT_EQ(flashsmith::HexByteTable()[0xA5], "A5");
-}
 
 TEST(EscapeName, UpperCaseBlanksAndOtherBytes) {
     EXPECT_EQ(EscapeName("Snake Game.jar"), "#Snake%0020#Game.jar");
@@ -43,17 +35,6 @@ TEST(UnescapeName, PercentCodesAndBadDigits) {
     EXPECT_EQ(UnescapeName("x%zzzzy"), "x\x01y");       // unreadable: code 1, four skipped
     EXPECT_EQ(UnescapeName("%41"), "A");                // short tail still read as hex
     EXPECT_EQ(UnescapeName("#E:\\#S100"), "E:\\S100");
-}
-
-TEST(AnsiFromUtf8, DecodesToWindows1251) {
-    EXPECT_EQ(flashsmith::AnsiFromUtf8("Menu"), "Menu");
-    EXPECT_EQ(flashsmith::AnsiFromUtf8("\xD0\x9C\xD0\xB5\xD0\xBD\xD1\x8E"), "\xCC\xE5\xED\xFE");  // "Меню"
-    EXPECT_EQ(flashsmith::AnsiFromUtf8("\xE2\x82\xAC"), "\x88");  // the euro sign, three bytes
-    EXPECT_EQ(flashsmith::AnsiFromUtf8("\xC3\xA8"), "?");         // è is not in the code page
-    EXPECT_EQ(flashsmith::AnsiFromUtf8("ab\xC3"), "");            // cut sequence
-    EXPECT_EQ(flashsmith::AnsiFromUtf8("a\x80"), "");             // stray continuation byte
-    EXPECT_EQ(flashsmith::AnsiFromUtf8("\xF0\x9F\x98\x80"), "");  // four-byte sequences are not decoded
-    EXPECT_EQ(flashsmith::Utf8FromAnsi("\xCC\xE5\xED\xFE"), "\xD0\x9C\xD0\xB5\xD0\xBD\xD1\x8E");
 }
 
 TEST(FindPattern, FindsAtStartAcrossStepsAndAtTheEnd) {
@@ -88,7 +69,7 @@ using CopyFileRangeTest = TempDir;
 TEST_F(CopyFileRangeTest, CopiesBlocksRemaindersAndWholeFiles) {
     std::string data(10000, '\0');
     for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i * 7);
-    ASSERT_TRUE(flashsmith::WriteFileAtomic(Path("src"), data, nullptr));
+    ASSERT_TRUE(flashsmith::WriteFileAtomic(Path("src"), data));
     std::FILE* src = std::fopen(Path("src").c_str(), "rb");
     std::FILE* dst = std::fopen(Path("dst").c_str(), "w+b");
     EXPECT_EQ(flashsmith::CopyFileRange(src, dst, 100, 8192, 0), 8192);
@@ -96,7 +77,7 @@ TEST_F(CopyFileRangeTest, CopiesBlocksRemaindersAndWholeFiles) {
     std::fclose(src);
     std::fclose(dst);
     std::string out;
-    ASSERT_TRUE(flashsmith::ReadWholeFile(Path("dst"), out, nullptr));
+    ASSERT_TRUE(flashsmith::ReadWholeFile(Path("dst"), out));
     ASSERT_EQ(out.size(), 8192u + 10000u);
     EXPECT_EQ(out.substr(0, 8192), data.substr(100, 8192));
     EXPECT_EQ(out.substr(8192), data);
@@ -108,28 +89,27 @@ using JadTest = TempDir;
 
 TEST_F(JadTest, SuiteNameFromNameAndVendorAndAppendedJarLines) {
     ASSERT_TRUE(flashsmith::WriteFileAtomic(Path("a.jad"),
-                                    "MIDlet-Vendor: Old\r\nmidlet-name:  Snake Game \nMIDlet-Vendor: Acme Inc\r\n",
-                                    nullptr));
-    ASSERT_TRUE(flashsmith::WriteFileAtomic(Path("a.jar"), std::string(1234, 'x'), nullptr));
+                                    "MIDlet-Vendor: Old\r\nmidlet-name:  Snake Game \nMIDlet-Vendor: Acme Inc\r\n"));
+    ASSERT_TRUE(flashsmith::WriteFileAtomic(Path("a.jar"), std::string(1234, 'x')));
     EXPECT_EQ(flashsmith::JadSuiteName(Path("a.jad"), Path("a.jar")), EscapeName("Acme Inc_Snake Game_suite"));
     std::string jad;
-    ASSERT_TRUE(flashsmith::ReadWholeFile(Path("a.jad"), jad, nullptr));
+    ASSERT_TRUE(flashsmith::ReadWholeFile(Path("a.jad"), jad));
     EXPECT_NE(jad.find("\r\nMIDlet-Jar-Size: 1234\r\nMIDlet-Jar-URL: #Snake%0020#Game.jar\r\n"), std::string::npos);
 }
 
 TEST_F(JadTest, NoVendorGivesEmptyAndEmptyJarPathAppendsNothing) {
     const std::string text = "MIDlet-Name: Solo\r\nMIDlet-Version: 1.0\r\n";
-    ASSERT_TRUE(flashsmith::WriteFileAtomic(Path("b.jad"), text, nullptr));
+    ASSERT_TRUE(flashsmith::WriteFileAtomic(Path("b.jad"), text));
     EXPECT_EQ(flashsmith::JadSuiteName(Path("b.jad"), ""), "");
     std::string jad;
-    ASSERT_TRUE(flashsmith::ReadWholeFile(Path("b.jad"), jad, nullptr));
+    ASSERT_TRUE(flashsmith::ReadWholeFile(Path("b.jad"), jad));
     EXPECT_EQ(jad, text);
 }
 
 using ReadTextLineTest = TempDir;
 
 TEST_F(ReadTextLineTest, LineEndsOfEveryKind) {
-    ASSERT_TRUE(flashsmith::WriteFileAtomic(Path("t"), std::string("one\r\ntwo\nthree\rfour\n\nsix"), nullptr));
+    ASSERT_TRUE(flashsmith::WriteFileAtomic(Path("t"), std::string("one\r\ntwo\nthree\rfour\n\nsix")));
     std::FILE* f = std::fopen(Path("t").c_str(), "rb");
     std::vector<std::string> lines;
     for (int i = 0; i < 6; ++i) lines.push_back(flashsmith::ReadTextLine(f));

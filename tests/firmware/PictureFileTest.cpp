@@ -7,7 +7,7 @@
 #include <sstream>
 #include <unistd.h>
 
-#include "firmware/FileUtil.h"
+#include "base/FileUtil.h"
 #include "firmware/PictureFile.h"
 
 namespace {
@@ -143,7 +143,7 @@ protected:
     void WritePpm(const std::string& path, const flashsmith::Picture& p) {
         std::string bytes = "P6\n" + std::to_string(p.Width) + " " + std::to_string(p.Height) + "\n255\n";
         for (uint32_t c : p.Pixels) bytes += std::string{char(c >> 16), char(c >> 8 & 0xFF), char(c & 0xFF)};
-        ASSERT_TRUE(flashsmith::WriteFileAtomic(path, bytes, nullptr));
+        ASSERT_TRUE(flashsmith::WriteFileAtomic(path, bytes));
     }
 
     // Writes `picture` through convert with `options` to `name` in `target`
@@ -211,7 +211,7 @@ TEST_F(PictureFiles, BmpWrittenByImageMagickInEveryDepth) {
         flashsmith::Picture source = c.primaries ? Primaries() : Distinct();
         std::string path = Convert(source, c.options, c.target, "f" + std::to_string(n++) + ".bmp");
         std::string bytes;
-        ASSERT_TRUE(flashsmith::ReadWholeFile(path, bytes, nullptr));
+        ASSERT_TRUE(flashsmith::ReadWholeFile(path, bytes));
         // The fixture must really be the layout this case is about.
         ASSERT_GE(bytes.size(), 34u);
         ASSERT_EQ(uint8_t(bytes[14]), c.headerSize);
@@ -514,7 +514,7 @@ TEST_F(PictureFiles, Bmp32SavedReadsBackHereAndInImageMagick) {
     p.At(3, 2) &= 0xFFFFFF;
 
     std::string bytes;
-    ASSERT_TRUE(flashsmith::ReadWholeFile(path, bytes, nullptr));
+    ASSERT_TRUE(flashsmith::ReadWholeFile(path, bytes));
     ASSERT_EQ(bytes.size(), 54u + 7 * 5 * 4);
     EXPECT_EQ(bytes.substr(0, 2), "BM");
     EXPECT_EQ(bytes.substr(14, 4), Le32(40));
@@ -641,7 +641,7 @@ TEST_F(PictureFiles, FileTypeComesFromTheContentNotTheName) {
     std::string bmpNamedJpg = Path("a.jpg"), jpgNamedBmp = Path("b.bmp"), text = Path("c.bmp");
     ASSERT_TRUE(flashsmith::SaveBmp32(bmpNamedJpg, Distinct(), nullptr));
     ASSERT_TRUE(flashsmith::SaveJpeg(jpgNamedBmp, Distinct(), 100, nullptr));
-    ASSERT_TRUE(flashsmith::WriteFileAtomic(text, std::string_view("hello"), nullptr));
+    ASSERT_TRUE(flashsmith::WriteFileAtomic(text, std::string_view("hello")));
     flashsmith::Picture p;
     std::string err;
     ASSERT_TRUE(flashsmith::LoadPictureFile(bmpNamedJpg, p, &err)) << err;
@@ -731,7 +731,7 @@ TEST_F(PictureFiles, DamagedPngAndGifFailWithoutCrashing) {
     REQUIRE_CONVERT();
     std::string png, gif, err;
     ASSERT_TRUE(flashsmith::EncodePng(Distinct(), png, &err)) << err;
-    ASSERT_TRUE(flashsmith::ReadWholeFile(Convert(Primaries(), "", "GIF:", "g.gif"), gif, &err)) << err;
+    ASSERT_TRUE(flashsmith::ReadWholeFile(Convert(Primaries(), "", "GIF:", "g.gif"), gif).Ok(&err)) << err;
     flashsmith::Picture p(1, 1, 0x123456);
     // A PNG cut anywhere before its closing chunk.
     for (size_t n = 0; n + 12 < png.size(); ++n) ASSERT_FALSE(flashsmith::LoadPngBytes(png.substr(0, n), p, nullptr)) << n;

@@ -2,6 +2,7 @@
 // left them go back to the image's own data, with exact accounting.
 #include <gtest/gtest.h>
 
+#include "base/FileUtil.h"
 #include "patches/AppliedPatches.h"
 #include "patches/CreatePatch.h"
 #include "patches/PatchFixture.h"

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "base/Hex.h"
 #include "patches/CreatePatch.h"
 #include "patches/PatchFixture.h"
 #include "patches/PatchReader.h"

@@ -10,8 +10,9 @@
 #include <sstream>
 #include <string>
 
-#include "firmware/DemoFirmware.h"
-#include "firmware/FileUtil.h"
+#include "base/Hex.h"
+#include "demo/DemoFirmware.h"
+#include "base/FileUtil.h"
 #include "firmware/Firmware.h"
 #include "patches/PatchFormat.h"
 #include "xml/XmlTestUtil.h"

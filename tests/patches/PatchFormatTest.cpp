@@ -2,6 +2,8 @@
 
 #include <random>
 
+#include "base/Hex.h"
+#include "base/Text.h"
 #include "patches/PatchFormat.h"
 
 namespace flashsmith {

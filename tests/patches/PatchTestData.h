@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "base/Hex.h"
 #include "patches/PatchFormat.h"
 
 namespace flashsmith {

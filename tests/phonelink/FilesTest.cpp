@@ -2,7 +2,7 @@
 
 #include "FileSizeLimit.h"
 #include "PhoneFixture.h"
-#include "firmware/FileUtil.h"
+#include "base/FileUtil.h"
 #include "phonelink/ZipMember.h"
 
 using namespace flashsmith::phonelink;

@@ -3,7 +3,7 @@
 
 #include "ProfileImage.h"
 #include "support/CliRun.h"
-#include "firmware/FileUtil.h"
+#include "base/FileUtil.h"
 #include "firmware/Firmware.h"
 
 namespace {
@@ -15,7 +15,7 @@ TEST(CliProfile, CreatesRefusesToOverwriteAndForces) {
     ScratchDir dir("cliprof");
     fstest::ProfileImage pi;
     const std::string image = dir / "x480.bin", fw = dir / "Firmwares";
-    ASSERT_TRUE(flashsmith::WriteFileAtomic(image, pi.img.Bytes(), nullptr));
+    ASSERT_TRUE(flashsmith::WriteFileAtomic(image, pi.img.Bytes()));
     std::filesystem::create_directories(fw);
 
     auto r = RunCli({"profile", "create", image, "--firmwares", fw, "--display", "128x160", "--transparent", "0xFF00FF"});
@@ -24,7 +24,7 @@ TEST(CliProfile, CreatesRefusesToOverwriteAndForces) {
     EXPECT_NE(r.Out.find("Profile saved to the file: X480XXAB1.sdf"), std::string::npos) << r.Out;
     const std::string sdf = flashsmith::JoinPath(fw, "X480XXAB1.sdf");
     std::string first;
-    ASSERT_TRUE(flashsmith::ReadWholeFile(sdf, first, nullptr));
+    ASSERT_TRUE(flashsmith::ReadWholeFile(sdf, first));
     EXPECT_NE(first.find("Transparent=0x00FF00FF"), std::string::npos);
     EXPECT_NE(first.find("LanguageCount=3"), std::string::npos);
 
@@ -32,7 +32,7 @@ TEST(CliProfile, CreatesRefusesToOverwriteAndForces) {
     EXPECT_EQ(r.Code, 1);
     EXPECT_NE(r.Err.find("exists"), std::string::npos);
     std::string kept;
-    flashsmith::ReadWholeFile(sdf, kept, nullptr);
+    flashsmith::ReadWholeFile(sdf, kept);
     EXPECT_EQ(kept, first);
 
     // without --display the common sizes are tried; 128 x 160 is among them
@@ -40,7 +40,7 @@ TEST(CliProfile, CreatesRefusesToOverwriteAndForces) {
     ASSERT_EQ(r.Code, 0) << r.Err;
     EXPECT_NE(r.Out.find("\"ImageTable\":8192,"), std::string::npos) << r.Out;
     EXPECT_NE(r.Out.find("\"JavaTableLength\":136,"), std::string::npos);
-    flashsmith::ReadWholeFile(sdf, kept, nullptr);
+    flashsmith::ReadWholeFile(sdf, kept);
     EXPECT_EQ(kept.find("LanguageTable1"), std::string::npos);
     EXPECT_NE(kept.find("Region3Size="), std::string::npos);
     EXPECT_EQ(kept.find("Region4="), std::string::npos);
@@ -48,7 +48,7 @@ TEST(CliProfile, CreatesRefusesToOverwriteAndForces) {
     EXPECT_EQ(RunCli({"profile", "create", image, "--display", "128"}).Code, 2);
     EXPECT_EQ(RunCli({"profile", "create", image, "--out", "a", "--firmwares", fw}).Code, 2);
     const std::string blank = dir / "blank.bin";
-    ASSERT_TRUE(flashsmith::WriteFileAtomic(blank, std::string(4096, '\0'), nullptr));
+    ASSERT_TRUE(flashsmith::WriteFileAtomic(blank, std::string(4096, '\0')));
     r = RunCli({"profile", "create", blank, "--out", dir / "blank.sdf"});
     EXPECT_EQ(r.Code, 1);
     EXPECT_FALSE(flashsmith::FileExists(dir / "blank.sdf"));

@@ -6,8 +6,8 @@
 
 #include "ProfileImage.h"
 #include "support/CliRun.h"
-#include "firmware/DemoFirmware.h"
-#include "firmware/FileUtil.h"
+#include "demo/DemoFirmware.h"
+#include "base/FileUtil.h"
 #include "firmware/Firmware.h"
 #include "profilecreator/ProfileCreator.h"
 #include "profilecreator/TableSearch.h"
@@ -67,8 +67,8 @@ TEST(ProfileCreator, FindsEveryTableOfAFirmwareAndItsDescriptionOpensTheSame) {
     ProfileImage pi;
     ScratchDir dir("prof");
     const std::string image = dir / "x480.bin", byHand = dir / "hand.sdf";
-    ASSERT_TRUE(flashsmith::WriteFileAtomic(image, pi.img.Bytes(), nullptr));
-    ASSERT_TRUE(flashsmith::WriteFileAtomic(byHand, pi.sdf, nullptr));
+    ASSERT_TRUE(flashsmith::WriteFileAtomic(image, pi.img.Bytes()));
+    ASSERT_TRUE(flashsmith::WriteFileAtomic(byHand, pi.sdf));
     auto file = flashsmith::BinFile::Open(image, nullptr);
     ASSERT_TRUE(file);
 
@@ -228,10 +228,10 @@ TEST(ProfileCreator, DescriptionLayoutAndRefusals) {
 
     ScratchDir dir("profsave");
     std::string error;
-    ASSERT_TRUE(flashsmith::WriteFileAtomic(dir / "keep.sdf", std::string("old"), nullptr));
+    ASSERT_TRUE(flashsmith::WriteFileAtomic(dir / "keep.sdf", std::string("old")));
     EXPECT_FALSE(flashsmith::WriteDescriptionFile(dir / "keep.sdf", s, false, &error));
     std::string kept;
-    flashsmith::ReadWholeFile(dir / "keep.sdf", kept, nullptr);
+    flashsmith::ReadWholeFile(dir / "keep.sdf", kept);
     EXPECT_EQ(kept, "old");
     EXPECT_TRUE(flashsmith::WriteDescriptionFile(dir / "keep.sdf", s, true, &error)) << error;
     s.JavaSearched = false;  // a save needs the picture, sound and Java searches

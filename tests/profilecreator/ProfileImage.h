@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "firmware/Images.h"
-#include "firmware/Other.h"
+#include "base/Hex.h"
 #include "firmware/TestImage.h"
 #include "profilecreator/RegionEstimate.h"
 

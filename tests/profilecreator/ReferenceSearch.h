@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "firmware/BinFile.h"
-#include "firmware/Other.h"
+#include "firmware/FindPattern.h"
 #include "profilecreator/TableSearch.h"
 
 namespace fstest::ref {

@@ -16,9 +16,9 @@
 #include "editing/Export.h"
 #include "editing/ResourceList.h"
 #include "editing/TempFiles.h"
-#include "firmware/FileUtil.h"
+#include "base/FileUtil.h"
 #include "firmware/Images.h"
-#include "firmware/Other.h"
+
 #include "firmware/PictureFile.h"
 #include "sound/AudioTestUtil.h"
 #include "shell/FileManPane.h"

@@ -11,7 +11,8 @@
 #include <QTableWidget>
 #include <QTreeWidget>
 
-#include "firmware/FileUtil.h"
+#include "base/FileUtil.h"
+#include "base/Hex.h"
 #include "firmware/Firmware.h"
 #include "profilecreator/ProfileImage.h"
 #include "shell/FirmwareViewer.h"
@@ -91,7 +92,7 @@ protected:
 TEST_F(ProfilePage, PicturesReviewedInTheDialogAreSavedAndTheImageOpensWithTheFile) {
     fstest::ProfileImage pi;
     const QString image = Path("x480.bin");
-    ASSERT_TRUE(WriteFileAtomic(image.toStdString(), pi.img.Bytes(), nullptr));
+    ASSERT_TRUE(WriteFileAtomic(image.toStdString(), pi.img.Bytes()));
     prompts.Files.push_back(image);
     page->bBrowseClick();
     EXPECT_EQ(prompts.Filters.back(), "Firmware BIN files|*.bin");
@@ -220,7 +221,7 @@ TEST_F(ProfilePage, TheDemoImageShowsAndSavesTheTablesOfItsDescription) {
     const auto hex = [](int32_t v) { return QString::fromStdString(HexStr(uint32_t(v))); };
 
     // Nothing to identify: no model, nothing shown, no message.
-    ASSERT_TRUE(WriteFileAtomic(Path("blank.bin").toStdString(), std::string(8192, '\0'), nullptr));
+    ASSERT_TRUE(WriteFileAtomic(Path("blank.bin").toStdString(), std::string(8192, '\0')));
     page->leFirmwareFile->setText(Path("blank.bin"));
     Tick(false, true, true, false);
     EXPECT_FALSE(Search([](TfSelImageType&) {}));

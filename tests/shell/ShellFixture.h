@@ -16,7 +16,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-#include "firmware/DemoFirmware.h"
+#include "demo/DemoFirmware.h"
 #include "shell/MainWindow.h"
 #include "shell/SavePatchDialog.h"
 #include "shell/UserPrompts.h"

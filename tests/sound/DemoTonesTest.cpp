@@ -7,7 +7,7 @@
 
 #include "AudioTestUtil.h"
 #include "Spectrum.h"
-#include "firmware/DemoSounds.h"
+#include "demo/DemoSounds.h"
 #include "sound/Smaf.h"
 
 namespace {

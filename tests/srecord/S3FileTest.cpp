@@ -6,7 +6,7 @@
 #include <sys/wait.h>
 
 #include "S3TestUtil.h"
-#include "firmware/FileUtil.h"
+#include "base/FileUtil.h"
 #include "srecord/S3Converter.h"
 
 namespace flashsmith {
@@ -19,12 +19,12 @@ using test::TempDir;
 
 std::string Slurp(const std::string& path) {
     std::string s;
-    EXPECT_TRUE(ReadWholeFile(path, s, nullptr)) << path;
+    EXPECT_TRUE(ReadWholeFile(path, s)) << path;
     return s;
 }
 
 void Put(const std::string& path, std::string_view bytes) {
-    ASSERT_TRUE(WriteFileAtomic(path, bytes, nullptr)) << path;
+    ASSERT_TRUE(WriteFileAtomic(path, bytes)) << path;
 }
 
 std::string Lines16(uint32_t address, const std::vector<uint8_t>& data) {

@@ -3,6 +3,7 @@
 #include <random>
 #include <sstream>
 
+#include "base/Text.h"
 #include "xml/GmXml.h"
 #include "xml/XmlTestUtil.h"
 
@@ -148,7 +149,7 @@ TEST(GmXmlReader, WriterOutputReadsBackUnchanged) {
             if (rng() % 6 == 0) c = "&<>\"'= /"[rng() % 8];
             s += c;
         }
-        return std::string(GmXmlTrim(s));
+        return std::string(TrimBlanks(s));
     };
     for (int round = 0; round < 50; ++round) {
         TGmXML doc;

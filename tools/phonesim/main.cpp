@@ -8,8 +8,9 @@
 #include <unistd.h>
 
 #include "PhoneSim.h"
-#include "firmware/FileUtil.h"
-#include "firmware/Other.h"
+#include "base/FileUtil.h"
+#include "firmware/JavaNames.h"
+#include "base/Text.h"
 
 namespace {
 
@@ -46,7 +47,7 @@ void OnSignal(int) { g_stop = 1; }
 
 bool LoadFile(phonesim::PhoneSim& sim, int kind, const std::string& path) {
     std::string data;
-    if (!flashsmith::ReadWholeFile(path, data, nullptr)) {
+    if (!flashsmith::ReadWholeFile(path, data)) {
         std::cerr << "phonesim: cannot read " << path << "\n";
         return false;
     }
@@ -145,7 +146,7 @@ int main(int argc, char** argv) {
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
     std::cout << sim.SlavePath() << std::endl;
-    if (!ptyFile.empty() && !flashsmith::WriteFileAtomic(ptyFile, sim.SlavePath() + "\n", &error)) {
+    if (!ptyFile.empty() && !flashsmith::WriteFileAtomic(ptyFile, sim.SlavePath() + "\n").Ok(&error)) {
         std::cerr << "phonesim: " << error << "\n";
         return 1;
     }
@@ -163,7 +164,7 @@ int main(int argc, char** argv) {
                 if (name.empty() || name == "." || name == "..") continue;
                 if (kind == 1) name += ".mmf";
                 if (kind == 2) name += f.Type == 2 ? ".gif" : ".jpg";
-                flashsmith::WriteFileAtomic(flashsmith::JoinPath(dir, name), f.Data, nullptr);
+                flashsmith::WriteFileAtomic(flashsmith::JoinPath(dir, name), f.Data);
             }
         }
     }

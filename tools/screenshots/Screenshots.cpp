@@ -1,4 +1,4 @@
-#include "shell/Screenshots.h"
+#include "Screenshots.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -15,7 +15,7 @@
 
 #include "patches/CreatePatch.h"
 #include "shell/AboutBox.h"
-#include "shell/ProfileCreatorShots.h"
+#include "ProfileCreatorShots.h"
 #include "shell/ConverterPage.h"
 #include "shell/FileManPane.h"
 #include "shell/MainWindow.h"

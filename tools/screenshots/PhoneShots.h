@@ -1,6 +1,5 @@
-// The phone file manager for the screenshot mode, connected to a simulated
-// phone run in-process. Built into the executable only: the simulator is no
-// part of the windows' library.
+// The phone file manager for the screenshots, connected to a simulated
+// phone run in-process.
 #pragma once
 
 #include <QString>

@@ -1,5 +1,5 @@
 // Pictures of the windows for documentation and for checking the layout:
-// `flashsmith --screenshots DIR IMAGE` opens IMAGE, walks through the
+// `flashsmith-screenshots DIR IMAGE` opens IMAGE, walks through the
 // editor and writes into DIR:
 //   editor-pictures.png   the picture list with a picture previewed
 //   editor-sounds.png     the sound list
@@ -12,7 +12,7 @@
 //   image-types.png       "Select Type of Images" on the found pictures
 //   about.png             the About box
 //   phone-manager.png     the phone file manager connected to a simulated phone
-//                         (taken by `more`, which the executable supplies)
+//                         (taken by `more`, see PhoneShots.h)
 #pragma once
 
 #include <QString>

@@ -1,8 +1,12 @@
-// Lookup tables for hexadecimal text: S-record files are megabytes of it.
+// Hexadecimal text: the tables every reader and writer of hex digits uses
+// (S-record files are megabytes of it), and whole-buffer encode/decode.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
 
 namespace flashsmith {
 
@@ -26,5 +30,18 @@ inline constexpr std::array<uint8_t, 256> kHexDigitValue = [] {
     for (int c = 'a'; c <= 'f'; ++c) t[c] = static_cast<uint8_t>(c - 'a' + 10);
     return t;
 }();
+
+// "0x" and eight upper-case digits.
+std::string HexStr(uint32_t value);
+// "00" .. "FF", built once.
+const std::array<std::string, 256>& HexByteTable();
+
+// Two upper-case digits per byte.
+std::string BytesToHex(std::string_view bytes);
+// Digit pairs of either case; false (and bytes empty) for an odd length or
+// any other character.
+bool HexToBytes(std::string_view text, std::string* bytes);
+// The byte count HexToBytes would give, nullopt where it would fail.
+std::optional<size_t> HexByteCount(std::string_view text);
 
 }  // namespace flashsmith

@@ -1,4 +1,4 @@
-#include "shell/ProfileCreatorShots.h"
+#include "ProfileCreatorShots.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>

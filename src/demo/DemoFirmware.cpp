@@ -1,4 +1,4 @@
-#include "firmware/DemoFirmware.h"
+#include "demo/DemoFirmware.h"
 
 #include <algorithm>
 #include <array>
@@ -10,10 +10,11 @@
 #include <vector>
 #include <zip.h>
 
-#include "firmware/DemoSounds.h"
-#include "firmware/FileUtil.h"
+#include "demo/DemoSounds.h"
+#include "base/FileUtil.h"
 #include "firmware/Images.h"
-#include "firmware/Other.h"
+#include "base/Hex.h"
+#include "firmware/JavaNames.h"
 #include "firmware/Picture.h"
 
 namespace flashsmith {
@@ -276,7 +277,7 @@ bool MakeJar(const std::string& dir, std::string& jar, std::string* error) {
     ok = ok && c && zip_file_add(z, "Snake.class", c, ZIP_FL_ENC_UTF_8) >= 0;
     ok = zip_close(z) == 0 && ok;
     if (!ok) zip_discard(z);
-    ok = ok && ReadWholeFile(path, jar, error);
+    ok = ok && ReadWholeFile(path, jar).Ok(error);
     std::remove(path.c_str());
     if (!ok && error && error->empty()) *error = "cannot create the demo JAR";
     return ok;
@@ -556,8 +557,8 @@ bool WriteDemoFirmware(const std::string& dir, const DemoOptions& options, DemoR
     res.ImagePath = JoinPath(dir, "demo.bin");
     res.ProfilePath = JoinPath(fwDir, std::string(kDemoVersion) + ".sdf");
     res.Version = kDemoVersion;
-    if (!WriteFileAtomic(res.ImagePath, img.Bytes(), error)) return false;
-    if (!WriteFileAtomic(res.ProfilePath, sdf, error)) return false;
+    if (!WriteFileAtomic(res.ImagePath, img.Bytes()).Ok(error)) return false;
+    if (!WriteFileAtomic(res.ProfilePath, sdf).Ok(error)) return false;
     if (result) *result = res;
     return true;
 }

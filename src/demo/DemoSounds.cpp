@@ -1,4 +1,4 @@
-#include "firmware/DemoSounds.h"
+#include "demo/DemoSounds.h"
 
 #include <algorithm>
 #include <cstdlib>

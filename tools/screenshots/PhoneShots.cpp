@@ -1,4 +1,4 @@
-#include "shell/PhoneShots.h"
+#include "PhoneShots.h"
 
 #include <QCoreApplication>
 #include <QDir>

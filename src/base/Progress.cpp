@@ -1,4 +1,4 @@
-#include "firmware/Variables.h"
+#include "base/Progress.h"
 
 namespace flashsmith {
 

@@ -1,5 +1,5 @@
-// Pictures of the profile creator for the `--screenshots` mode: a search of
-// an image on the page with the image type dialog grabbed while it is up.
+// Pictures of the profile creator for the screenshots: a search of an image
+// on the page with the image type dialog grabbed while it is up.
 #pragma once
 
 #include <QString>

@@ -1,0 +1,62 @@
+// The outcome of an operation that can fail with a message for the user:
+// Status when there is nothing to return, Result<T> when there is.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <variant>
+
+namespace flashsmith {
+
+class Status {
+public:
+    Status() = default;  // success
+    static Status Fail(std::string error) {
+        Status s;
+        s.failed_ = true;
+        s.error_ = std::move(error);
+        return s;
+    }
+
+    bool Ok() const { return !failed_; }
+    explicit operator bool() const { return !failed_; }
+    // Empty on success.
+    const std::string& Error() const { return error_; }
+
+    // For callers that still report through a bool and an optional error
+    // text: copies the message into *error on failure (when error is set).
+    bool Ok(std::string* error) const {
+        if (failed_ && error) *error = error_;
+        return !failed_;
+    }
+
+private:
+    bool failed_ = false;
+    std::string error_;
+};
+
+template <class T>
+class Result {
+public:
+    Result(T value) : v_(std::move(value)) {}
+    Result(Status failure) : v_(std::move(failure)) {}
+    static Result Fail(std::string error) { return Result(Status::Fail(std::move(error))); }
+
+    bool Ok() const { return v_.index() == 0; }
+    explicit operator bool() const { return Ok(); }
+    const std::string& Error() const {
+        static const std::string none;
+        return Ok() ? none : std::get<1>(v_).Error();
+    }
+    // Only on success.
+    T& operator*() { return std::get<0>(v_); }
+    const T& operator*() const { return std::get<0>(v_); }
+    T* operator->() { return &std::get<0>(v_); }
+    const T* operator->() const { return &std::get<0>(v_); }
+    Status ToStatus() const { return Ok() ? Status() : std::get<1>(v_); }
+
+private:
+    std::variant<T, Status> v_;
+};
+
+}  // namespace flashsmith

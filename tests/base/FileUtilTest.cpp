@@ -1,0 +1,67 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+#include "base/FileUtil.h"
+
+namespace {
+
+std::string TempPath(const char* name) {
+    return (std::filesystem::temp_directory_path() / name).string();
+}
+
+TEST(WriteFileAtomic, FailedWriteKeepsTheEarlierFile) {
+    std::string path = TempPath("fs_atomic_test.bin");
+    ASSERT_TRUE(flashsmith::WriteFileAtomic(path, std::string_view("first")));
+    std::string err;
+    EXPECT_FALSE(flashsmith::WriteFileAtomic(path, [](std::FILE* f) { std::fputs("partial", f); return false; }).Ok(&err));
+    std::string back;
+    ASSERT_TRUE(flashsmith::ReadWholeFile(path, back));
+    EXPECT_EQ(back, "first");
+    // no temporary is left beside it
+    for (auto& e : std::filesystem::directory_iterator(std::filesystem::temp_directory_path()))
+        EXPECT_EQ(e.path().filename().string().find("fs_atomic_test.bin.tmp"), std::string::npos);
+    std::remove(path.c_str());
+}
+
+TEST(WriteFileAtomic, UnwritableFolderIsAnError) {
+    std::string err;
+    EXPECT_FALSE(flashsmith::WriteFileAtomic("/nonexistent-dir/x.bin", std::string_view("x")).Ok(&err));
+    EXPECT_FALSE(err.empty());
+}
+
+TEST(ReadWholeFile, EmptyMissingAndAFileThatGrowsPastItsFirstSize) {
+    std::string bytes = "stale";
+    const std::string empty = TempPath("fs_read_empty.bin");
+    ASSERT_TRUE(flashsmith::WriteFileAtomic(empty, std::string_view()));
+    ASSERT_TRUE(flashsmith::ReadWholeFile(empty, bytes));
+    EXPECT_TRUE(bytes.empty());
+    std::remove(empty.c_str());
+
+    const auto missing = flashsmith::ReadWholeFile("/nonexistent-dir/x.bin", bytes);
+    EXPECT_FALSE(missing);
+    EXPECT_EQ(missing.Error(), "/nonexistent-dir/x.bin: No such file or directory");
+
+    // A pipe has no size to start from: the buffer grows as it is read.
+    const std::string fifo = TempPath(("fs_read_fifo_" + std::to_string(::getpid())).c_str());
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::string sent(300000, '\0');
+    for (size_t i = 0; i < sent.size(); ++i) sent[i] = static_cast<char>(i * 31 + i / 977);
+    std::thread writer([&] {
+        std::FILE* f = std::fopen(fifo.c_str(), "wb");
+        if (!f) return;
+        std::fwrite(sent.data(), 1, sent.size(), f);
+        std::fclose(f);
+    });
+    const auto read = flashsmith::ReadWholeFile(fifo, bytes);
+    writer.join();
+    std::remove(fifo.c_str());
+    ASSERT_TRUE(read) << read.Error();
+    EXPECT_EQ(bytes, sent);
+}
+
+}  // namespace

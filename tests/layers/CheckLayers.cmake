@@ -1,0 +1,65 @@
+cmake_minimum_required(VERSION 3.20)
+# Lists every include in SOURCE_DIR/src/<layer> of a header of a layer that
+# <layer> does not link, directly or through the layers it links, and every
+# Qt header outside the shell. The layer table (RULES) has a line per layer:
+# the layer, then the layers it links directly.
+#   cmake -DSOURCE_DIR=... -DRULES=layers.txt [-DEXPECTED=file] -P CheckLayers.cmake
+# Without EXPECTED any finding fails; with it, the findings must be exactly
+# the file's lines (how the check's own test proves it catches violations).
+file(STRINGS ${RULES} lines)
+set(layers "")
+foreach(line ${lines})
+  string(REPLACE " " ";" words "${line}")
+  list(POP_FRONT words name)
+  list(APPEND layers ${name})
+  set(direct_${name} ${words})
+endforeach()
+
+# What each layer may include: itself and everything below it.
+function(reach name out)
+  set(seen ${name})
+  set(todo ${direct_${name}})
+  while(todo)
+    list(POP_FRONT todo next)
+    if(NOT next IN_LIST seen)
+      list(APPEND seen ${next})
+      list(APPEND todo ${direct_${next}})
+    endif()
+  endwhile()
+  set(${out} ${seen} PARENT_SCOPE)
+endfunction()
+
+set(findings "")
+foreach(layer ${layers})
+  reach(${layer} allowed)
+  file(GLOB_RECURSE files RELATIVE ${SOURCE_DIR}
+       ${SOURCE_DIR}/src/${layer}/*.h ${SOURCE_DIR}/src/${layer}/*.cpp ${SOURCE_DIR}/src/${layer}/*.inc)
+  list(SORT files)
+  foreach(file ${files})
+    file(STRINGS ${SOURCE_DIR}/${file} includes REGEX "^[ \t]*#[ \t]*include[ \t]*[\"<]")
+    foreach(inc ${includes})
+      if(inc MATCHES "#[ \t]*include[ \t]*\"([A-Za-z0-9_]+)/")
+        set(target ${CMAKE_MATCH_1})
+        if(target IN_LIST layers AND NOT target IN_LIST allowed)
+          list(APPEND findings "${file}: ${layer} includes ${target}")
+        endif()
+      elseif(inc MATCHES "#[ \t]*include[ \t]*<Q[A-Za-z]*[>/]" AND NOT layer STREQUAL "shell")
+        list(APPEND findings "${file}: ${layer} includes Qt")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+
+foreach(f ${findings})
+  message("${f}")
+endforeach()
+if(DEFINED EXPECTED)
+  file(STRINGS ${EXPECTED} expected)
+  list(SORT findings)
+  list(SORT expected)
+  if(NOT findings STREQUAL expected)
+    message(FATAL_ERROR "expected the findings:\n${expected}")
+  endif()
+elseif(findings)
+  message(FATAL_ERROR "includes across the layers")
+endif()
