@@ -156,6 +156,8 @@ QString TfrFileMan::SelectedPath() const {
     return {};
 }
 
+bool TfrFileMan::Lists(const QString& path) const { return files_->index(path).isValid(); }
+
 void TfrFileMan::SelectPath(const QString& path) {
     const QModelIndex i = files_->index(path);
     if (!i.isValid()) return;

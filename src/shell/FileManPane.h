@@ -36,6 +36,9 @@ public:
     void Deselect(const QString& path);
     // The folder chosen in the tree ("" when none).
     QString SelectedFolder() const;
+    // Whether the list shows path yet: a folder's files arrive from a
+    // background reader after SetFolder.
+    bool Lists(const QString& path) const;
 
     enum ViewStyle { kSmallIcons = 1, kIcons = 2, kList = 3, kReport = 4 };
     void SetViewStyle(int tag);

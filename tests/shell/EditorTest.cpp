@@ -159,12 +159,12 @@ TEST_F(ShellTest, CategoriesFillTheListWithRowsSizesColoursAndTheRegionFigures) 
 }
 
 TEST_F(ShellTest, CommandsFollowTheSelectedNodeWhenIdle) {
-    Idle();
+    ASSERT_TRUE(WaitForIdle());
     EXPECT_FALSE(window->aOpenSPF->isEnabled());
     EXPECT_FALSE(window->miFileSave->isEnabled());
     Open();
     window->SelectNode("Lang Table 1/Lang_1");
-    Idle();
+    ASSERT_TRUE(WaitForIdle());
     EXPECT_TRUE(window->aOpenSPF->isEnabled());
     EXPECT_FALSE(window->aReplaceFile->isEnabled());
     EXPECT_FALSE(window->bReplaceFile->isEnabled());
@@ -172,7 +172,7 @@ TEST_F(ShellTest, CommandsFollowTheSelectedNodeWhenIdle) {
     EXPECT_TRUE(window->aRestoreLang->isEnabled());
     EXPECT_TRUE(window->aDeleteFile->isEnabled());
     window->SelectNode("Images");
-    Idle();
+    ASSERT_TRUE(WaitForIdle());
     EXPECT_TRUE(window->aReplaceFile->isEnabled());
     EXPECT_TRUE(window->bReplaceFile->isEnabled());
     EXPECT_FALSE(window->aDeleteLang->isEnabled());
@@ -372,7 +372,7 @@ TEST_F(ShellTest, FilesDraggedFromTheFileBrowserReplaceTheRowUnderThePointer) {
     const QString bmp = WriteBmp(Path("drag.BMP"));
     QFile(Path("notes.txt")).open(QIODevice::WriteOnly);
     window->frEditor->SetFolder(scratch.path());
-    Idle(200);
+    ASSERT_TRUE(WaitUntil([&] { return window->frEditor->Lists(bmp); }));
     window->frEditor->SelectPath(bmp);
     ASSERT_EQ(window->frEditor->SelectedPath(), bmp);
 
@@ -460,7 +460,7 @@ TEST_F(ShellTest, PngPicturesReplaceScaledToFitAndExportAsPng) {
     window->miScaleToFit->setChecked(false);
     window->cbSwitchFileMan->setChecked(true);
     window->frEditor->SetFolder(scratch.path());
-    Idle(200);
+    ASSERT_TRUE(WaitUntil([&] { return window->frEditor->Lists(Path("wide.png")); }));
     window->frEditor->SelectPath(Path("wide.png"));
     EXPECT_TRUE(DropOnRow(*window, Path("wide.png"), 1, true));
     EXPECT_EQ(state.Fw.Firmware.Images[1].TempName, "tmpImage_1");

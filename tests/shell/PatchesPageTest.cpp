@@ -121,7 +121,7 @@ TEST_F(PatchesPage, ATickedPartialResourceExportsTheNewTableAndEveryPictureAtIts
 
     // Applying the ticked row brings the replaced picture back.
     ASSERT_TRUE(state.Fw.Firmware.Images[0].TempName.empty());
-    Idle();  // the enabling rules
+    ASSERT_TRUE(WaitForIdle());  // the enabling rules
     ASSERT_TRUE(page()->bPatchApply->isEnabled());
     page()->bPatchApply->click();
     EXPECT_TRUE(state.Fw.Firmware.Images[0].TempName.empty());  // not ticked yet
@@ -159,7 +159,7 @@ TEST_F(PatchesPage, WithoutAFirmwareTheWholeDocumentShowsAndTheExportNamesWhatIs
     EXPECT_EQ(prompts.Filters.size(), asked);  // no file was asked for
     EXPECT_FALSE(QFile::exists(Path("out.s3")));
     EXPECT_TRUE(page()->isEnabled());
-    Idle();
+    ASSERT_TRUE(WaitForIdle());
     EXPECT_FALSE(page()->bPatchApply->isEnabled());
 }
 
@@ -282,8 +282,7 @@ TEST_F(PatchesPage, InstalledViewAllPatchesAndCancelTellTheTruth) {
     for (const QString& p : {icons, Path("same.spf"), Path("part.spf"), Path("other.spf")}) List(p);
     ASSERT_EQ(page()->lvPatches->topLevelItemCount(), 4);
     QTreeWidgetItem* other = page()->lvPatches->topLevelItem(3);
-    for (int i = 0; i < 200 && page()->InstalledPending(); ++i) Idle(10);
-    ASSERT_FALSE(page()->InstalledPending());
+    ASSERT_TRUE(WaitUntil([&] { return !page()->InstalledPending(); }));
     auto installed = [&](int row) { return page()->lvPatches->topLevelItem(row)->text(4); };
     EXPECT_EQ(installed(0), "No");
     EXPECT_EQ(installed(1), "Yes");
@@ -304,7 +303,7 @@ TEST_F(PatchesPage, InstalledViewAllPatchesAndCancelTellTheTruth) {
     // Applied, then cancelled: the patch's picture returns to the image's
     // own data; a sound deleted by hand stays deleted.
     page()->lvPatches->topLevelItem(0)->setCheckState(0, Qt::Checked);
-    Idle();
+    ASSERT_TRUE(WaitForIdle());
     page()->bPatchApply->click();
     ASSERT_FALSE(state.Fw.Firmware.Images[0].TempName.empty());
     window->SelectNode("Sounds");
@@ -346,7 +345,7 @@ TEST_F(PatchesPage, AnImageCutWhileOpenLeavesTheWindowAndItsEditsWorking) {
     o.FileName = Path("cut").toStdString();
     ASSERT_EQ(CreatePatch(state.Fw, o, NullProgress()).Status, CreatePatchStatus::Ok);
     List(Path("cut.spf"));
-    for (int i = 0; i < 200 && page()->InstalledPending(); ++i) Idle(10);
+    ASSERT_TRUE(WaitUntil([&] { return !page()->InstalledPending(); }));
     EXPECT_EQ(page()->lvPatches->topLevelItem(0)->text(4), "No");
     EXPECT_TRUE(state.Fw.FirmwareLoaded);
     EXPECT_TRUE(state.Fw.Firmware.Sounds[1].Deleted);

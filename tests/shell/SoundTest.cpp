@@ -74,8 +74,7 @@ TEST_F(Sound, TheOlderLibraryPlaysTheSelectedSoundsOneAtATimeAndEndsAtClose) {
     ASSERT_NE(finish, nullptr);
     finish();
     EXPECT_TRUE(window->Player.Playing());
-    Idle();
-    EXPECT_FALSE(window->Player.Playing());
+    EXPECT_TRUE(WaitUntil([&] { return !window->Player.Playing(); }));
     EXPECT_EQ(Calls(), kStop);
 
     // Unticking "Play Sounds" stops; selecting then plays nothing.
