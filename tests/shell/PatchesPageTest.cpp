@@ -33,11 +33,11 @@ protected:
     // A partial picture patch in which picture 0 is replaced.
     QString MakePatch() {
         Open();
-        window->SelectNode("Images");
-        window->SelectRow(0);
+        window->Editor().SelectNode("Images");
+        window->Editor().SelectRow(0);
         EXPECT_TRUE(SaveBmp32(Path("p.bmp").toStdString(), Picture(14, 9, 0x00AA5500), nullptr));
         prompts.Files.push_back(Path("p.bmp"));
-        window->aReplaceFileExecute();
+        window->Editor().aReplaceFileExecute();
         CreatePatchOptions o;
         o.Kind = PatchKind::Pictures;
         o.Details.Name = "Icons";
@@ -306,11 +306,11 @@ TEST_F(PatchesPage, InstalledViewAllPatchesAndCancelTellTheTruth) {
     ASSERT_TRUE(WaitForIdle());
     page()->bPatchApply->click();
     ASSERT_FALSE(state.Fw.Firmware.Images[0].TempName.empty());
-    window->SelectNode("Sounds");
-    window->SelectRow(1);
-    window->aDeleteFileExecute();
+    window->Editor().SelectNode("Sounds");
+    window->Editor().SelectRow(1);
+    window->Editor().aDeleteFileExecute();
     ASSERT_TRUE(state.Fw.Firmware.Sounds[1].Deleted);
-    window->SelectNode("Images");
+    window->Editor().SelectNode("Images");
     const int32_t used = state.Fw.Firmware.Regions[0].Used;
     page()->bPatchCancel->click();
     EXPECT_TRUE(state.Fw.Firmware.Images[0].TempName.empty());
@@ -331,13 +331,13 @@ TEST_F(PatchesPage, InstalledViewAllPatchesAndCancelTellTheTruth) {
 // patches made from them go on with the image as it was opened.
 TEST_F(PatchesPage, AnImageCutWhileOpenLeavesTheWindowAndItsEditsWorking) {
     Open();
-    window->SelectNode("Sounds");
-    window->SelectRow(1);
-    window->aDeleteFileExecute();
+    window->Editor().SelectNode("Sounds");
+    window->Editor().SelectRow(1);
+    window->Editor().aDeleteFileExecute();
     ASSERT_TRUE(state.Fw.Firmware.Sounds[1].Deleted);
     ASSERT_TRUE(QFile::resize(Image(), 0));
-    window->SelectNode("Images");
-    for (int row = 0; row < int(state.Fw.Firmware.Images.size()); ++row) window->SelectRow(row);
+    window->Editor().SelectNode("Images");
+    for (int row = 0; row < int(state.Fw.Firmware.Images.size()); ++row) window->Editor().SelectRow(row);
     CreatePatchOptions o;
     o.Kind = PatchKind::Sounds;
     o.Details.Name = "Cut";
