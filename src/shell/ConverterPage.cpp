@@ -18,26 +18,16 @@
 #include <QVBoxLayout>
 
 #include "srecord/S3Converter.h"
+#include "shell/Controls.h"
 #include "shell/LanguagePack.h"
 #include "shell/QtProgress.h"
+#include "shell/QtText.h"
 #include "shell/UserPrompts.h"
 
 namespace flashsmith::shell {
 
-namespace {
-
-std::string Local(const QString& path) { return QFile::encodeName(path).toStdString(); }
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-
-}  // namespace
-
 TfrConverter::TfrConverter(UserPrompts& prompts, QWidget* parent) : QWidget(parent), prompts_(prompts) {
     setObjectName("frConverter");
-    auto button = [](const QString& text, const char* name, QWidget* owner) {
-        auto* b = new QPushButton(text, owner);
-        b->setObjectName(name);
-        return b;
-    };
     auto fileRow = [](const QString& label, QLineEdit* edit, QPushButton* open) {
         auto* row = new QHBoxLayout;
         auto* l = new QLabel(label);
@@ -51,7 +41,7 @@ TfrConverter::TfrConverter(UserPrompts& prompts, QWidget* parent) : QWidget(pare
     // --- S-record to binary ---
     gbToBin = new QGroupBox("s3 to BIN Converting", this);
     gbToBin->setObjectName("gbToBin");
-    BOpenS3 = button("Open s3", "BOpenS3", gbToBin);
+    BOpenS3 = MakeButton("Open s3", "BOpenS3", gbToBin);
     leS3File = new QLineEdit(gbToBin);
     leS3File->setObjectName("leS3File");
     rbAll = new QRadioButton("All (with empty address)", gbToBin);
@@ -63,7 +53,7 @@ TfrConverter::TfrConverter(UserPrompts& prompts, QWidget* parent) : QWidget(pare
     cbWithFirstAddr->setObjectName("cbWithFirstAddr");
     cbShowErrors = new QCheckBox("Don't show error messages", gbToBin);
     cbShowErrors->setObjectName("cbShowErrors");
-    BSaveBin = button("Convert to BIN", "BSaveBin", gbToBin);
+    BSaveBin = MakeButton("Convert to BIN", "BSaveBin", gbToBin);
     auto* toBin = new QVBoxLayout(gbToBin);
     toBin->addLayout(fileRow("s3 File:", leS3File, BOpenS3));
     auto* toBinModes = new QGridLayout;
@@ -82,7 +72,7 @@ TfrConverter::TfrConverter(UserPrompts& prompts, QWidget* parent) : QWidget(pare
     // --- binary to S-record ---
     gbBinToS3 = new QGroupBox("BIN to s3 Converting", this);
     gbBinToS3->setObjectName("gbBinToS3");
-    bBinOpen = button("Open BIN", "bBinOpen", gbBinToS3);
+    bBinOpen = MakeButton("Open BIN", "bBinOpen", gbBinToS3);
     leBinFile = new QLineEdit(gbBinToS3);
     leBinFile->setObjectName("leBinFile");
     rbBinFull = new QRadioButton("All Firmware", gbBinToS3);
@@ -99,7 +89,7 @@ TfrConverter::TfrConverter(UserPrompts& prompts, QWidget* parent) : QWidget(pare
         e->setFixedWidth(e->fontMetrics().horizontalAdvance("0x00000000") + 16);
     }
     leBinEnd->setEnabled(false);
-    bBinConvert = button("Convert to s3", "bBinConvert", gbBinToS3);
+    bBinConvert = MakeButton("Convert to s3", "bBinConvert", gbBinToS3);
     auto* toS3 = new QVBoxLayout(gbBinToS3);
     toS3->addLayout(fileRow("BIN File:", leBinFile, bBinOpen));
     auto* range = new QGridLayout;
@@ -126,9 +116,9 @@ TfrConverter::TfrConverter(UserPrompts& prompts, QWidget* parent) : QWidget(pare
     eReservedRegion = new QLineEdit(gbReservedRegions);
     eReservedRegion->setObjectName("eReservedRegion");
     eReservedRegion->setPlaceholderText("0x00000000 - 0x0000FFFF");
-    bRegAdd = button("Append Region", "bRegAdd", gbReservedRegions);
-    bRegReplace = button("Replace Region", "bRegReplace", gbReservedRegions);
-    bRegDel = button("Delete Region", "bRegDel", gbReservedRegions);
+    bRegAdd = MakeButton("Append Region", "bRegAdd", gbReservedRegions);
+    bRegReplace = MakeButton("Replace Region", "bRegReplace", gbReservedRegions);
+    bRegDel = MakeButton("Delete Region", "bRegDel", gbReservedRegions);
     lRegionCheck = new QLabel(gbReservedRegions);
     lRegionCheck->setObjectName("lRegionCheck");
     MarkTextAsData(lRegionCheck);  // a status text the program writes
@@ -212,7 +202,7 @@ void TfrConverter::Report(const QString& summary, const QString& error, const QS
 }
 
 bool TfrConverter::WouldReplaceOpenImage(const QString& output) {
-    if (!OpenImagePath || !SameFile(Local(output), OpenImagePath())) return false;
+    if (!SameFile(Local(output), openImage_)) return false;
     Report("Nothing written: " + output + " is the open firmware image",
            output + " is the open firmware image and is never written.", "Error!");
     return true;

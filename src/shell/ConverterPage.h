@@ -29,7 +29,7 @@ public:
     TfrConverter(UserPrompts& prompts, QWidget* parent = nullptr);
     // The path of the firmware image open in the editor, which no conversion
     // may write over (empty when none is open).
-    std::function<std::string()> OpenImagePath;
+    void SetOpenImage(std::string path) { openImage_ = std::move(path); }
 
     void BOpenS3Click();
     void bBinOpenClick();
@@ -98,6 +98,7 @@ private:
 
     UserPrompts& prompts_;
     tReservedRegions regions_;
+    std::string openImage_;
 };
 
 }  // namespace flashsmith::shell

@@ -1,8 +1,9 @@
 // The "Firmware Editor" page: the category tree, the resource list, the
 // buttons and the viewer, bound to the editing operations of the core.
+#include "shell/EditorPage.h"
+
 #include <QAction>
 #include <QCheckBox>
-#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -10,43 +11,35 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMenuBar>
 #include <QListView>
 #include <QMenu>
 #include <QMimeData>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QSplitter>
 #include <QStackedWidget>
-#include <QTabWidget>
 #include <QTableView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include "editing/DeleteRestore.h"
-#include "editing/Export.h"
 #include "editing/PictureView.h"
+#include "editing/RegionUsage.h"
 #include "editing/Replace.h"
 #include "editing/ResourceList.h"
 #include "editing/StringEdit.h"
 #include "base/FileUtil.h"
 #include "firmware/Firmware.h"
 #include "firmware/Images.h"
-
-#include "patches/AppliedPatches.h"
-#include "patches/ApplyPatch.h"
+#include "shell/AudioOutput.h"
+#include "shell/BuiltinSound.h"
 #include "shell/CommandLink.h"
+#include "shell/Controls.h"
 #include "shell/FileManPane.h"
 #include "shell/FirmwareViewer.h"
 #include "shell/Icons.h"
-#include "shell/MainWindow.h"
-#include "shell/QtProgress.h"
+#include "shell/QtText.h"
 #include "shell/RegionBar.h"
-#include "shell/PatchesPage.h"
 #include "shell/ResourceModel.h"
-#include "shell/SavePatchDialog.h"
 #include "shell/UserPrompts.h"
 #include "shell/Version.h"
 
@@ -57,27 +50,61 @@ namespace {
 // Sounds also take audio files, converted to SMAF on replacement.
 constexpr char kAudioFilesFilter[] = "Audio files to convert|*.wav;*.mp3;*.ogg;*.flac";
 
-// A button shows its command's enabled state (and caption, unless it keeps
-// its own) and runs it.
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-
-std::string Local(const QString& path) { return QFile::encodeName(path).toStdString(); }
+// The waveform band across the middle of the viewer's canvas.
+constexpr int kWaveformHeight = 160;
 
 }  // namespace
 
-QWidget* TfMain::CreateEditorPage() {
-    auto* page = new QWidget;
-    auto* layout = new QHBoxLayout(page);
+TfEditorPage::TfEditorPage(FirmwareState& fw, UserPrompts& prompts, QWidget* parent)
+    : QWidget(parent), fw_(fw), prompts_(prompts), selectFolder_(prompts, this) {
+    setObjectName("TabSheet1");
+    CreateActions();
+    auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
+    layout->addWidget(CreateSourcesBox(), 1);
+    layout->addWidget(CreateViewerStack(), 1);
+    CreateSoundPlayers();
+}
 
-    auto* gb = new QGroupBox("Firmware Sources", page);
+TfEditorPage::~TfEditorPage() = default;
+
+void TfEditorPage::CreateActions() {
+    aReplaceFile = MakeAction("Replace File(s)", "aReplaceFile", this);
+    connect(aReplaceFile, &QAction::triggered, this, &TfEditorPage::aReplaceFileExecute);
+    aDeleteFile = MakeAction("Delete File", "aDeleteFile", this);
+    connect(aDeleteFile, &QAction::triggered, this, &TfEditorPage::aDeleteFileExecute);
+    aRestoreFile = MakeAction("Restore File", "aRestoreFile", this);
+    connect(aRestoreFile, &QAction::triggered, this, &TfEditorPage::aRestoreFileExecute);
+    // Whole languages have no delete or restore of their own yet: the items
+    // only follow their enabling rule.
+    aDeleteLang = MakeAction("Delete Lang", "aDeleteLang", this);
+    aRestoreLang = MakeAction("Restore Lang", "aRestoreLang", this);
+}
+
+QGroupBox* TfEditorPage::CreateSourcesBox() {
+    auto* gb = new QGroupBox("Firmware Sources", this);
     gb->setObjectName("gbFirmwareSources");
     gb->setMinimumWidth(300);
     auto* gbLayout = new QVBoxLayout(gb);
     gbLayout->setContentsMargins(4, 4, 4, 4);
     auto* split = new QSplitter(Qt::Vertical, gb);
     gbLayout->addWidget(split, 1);
+    CreateSourcesTree(split);
+    CreateFileList(split);
+    CreateListMenu();
+    split->addWidget(tvFirmwareSources);
+    split->addWidget(listStack_);
+    split->setStretchFactor(0, 0);
+    split->setStretchFactor(1, 1);
+    split->setSizes({130, 300});
+    regionBar = new RegionBar(fw_, gb);
+    regionBar->setObjectName("pbRegions");
+    gbLayout->addWidget(regionBar);
+    gbLayout->addWidget(CreateButtons(gb));
+    return gb;
+}
 
+void TfEditorPage::CreateSourcesTree(QSplitter* split) {
     tvFirmwareSources = new QTreeWidget(split);
     tvFirmwareSources->setObjectName("tvFirmwareSources");
     tvFirmwareSources->setHeaderHidden(true);
@@ -86,16 +113,19 @@ QWidget* TfMain::CreateEditorPage() {
     tvFirmwareSources->setEditTriggers(QAbstractItemView::NoEditTriggers);
     nodeRoot = new QTreeWidgetItem(tvFirmwareSources, {"My Firmware"});
     nodeRoot->setIcon(0, ResourceIcon(kIconFirmware));
-    auto child = [this](const char* text, int icon) {
-        auto* item = new QTreeWidgetItem(nodeRoot, {text});
-        item->setIcon(0, ResourceIcon(icon));
-        return item;
-    };
-    nodeImages = child("Images", kIconPicture);
-    nodeSounds = child("Sounds", kIconSound);
-    nodeJava = child("Java", kIconJava);
-    nodeLang1 = child("Lang Table 1", kIconLanguage);
-    nodeLang2 = child("Lang Table 2", kIconLanguage);
+    const struct {
+        QTreeWidgetItem*& node;
+        const char* caption;
+        int icon;
+    } children[] = {{nodeImages, "Images", kIconPicture},
+                    {nodeSounds, "Sounds", kIconSound},
+                    {nodeJava, "Java", kIconJava},
+                    {nodeLang1, "Lang Table 1", kIconLanguage},
+                    {nodeLang2, "Lang Table 2", kIconLanguage}};
+    for (const auto& c : children) {
+        c.node = new QTreeWidgetItem(nodeRoot, {c.caption});
+        c.node->setIcon(0, ResourceIcon(c.icon));
+    }
     nodeRoot->setExpanded(true);
     connect(tvFirmwareSources, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* current) { tvFirmwareSourcesChanging(current); });
@@ -109,10 +139,12 @@ QWidget* TfMain::CreateEditorPage() {
         UpdateActions();
         pmFirmwareSources->popup(tvFirmwareSources->viewport()->mapToGlobal(pos));
     });
+}
 
-    FilesModel = new ResourceModel(state_.Fw, this);
+void TfEditorPage::CreateFileList(QSplitter* split) {
+    FilesModel = new ResourceModel(fw_, this);
     FilesModel->OnEdited = [this](int32_t row, const std::string& ansi) {
-        const EditResult r = EditString(state_.Fw, FilesModel->Category(), row, ansi);
+        const EditResult r = EditString(fw_, FilesModel->Category(), row, ansi);
         ApplyEditResultRows(r.Category, r.Rows);
         RegionDisplay();
         return r.Changed();
@@ -150,21 +182,17 @@ QWidget* TfMain::CreateEditorPage() {
     listStack_->addWidget(lvFirmwareIcons);
     connect(lvFirmwareFiles->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { lvFirmwareFilesSelectItem(); });
+}
 
+void TfEditorPage::CreateListMenu() {
     pmFVEditSrc = new QMenu(this);
     pmFVEditSrc->setObjectName("pmFVEditSrc");
     AddCommandItem(pmFVEditSrc, aReplaceFile, "miReplaceFile");
     AddCommandItem(pmFVEditSrc, aRestoreFile, "miRestoreFile");
     AddCommandItem(pmFVEditSrc, aDeleteFile, "miDeleteFile");
     pmFVEditSrc->addSeparator()->setObjectName("N3");
-    const char* styles[] = {"Small Icons", "Icons", "List", "Table"};
     const char* styleNames[] = {"miSmallIcons", "miIcons", "miList", "miTable"};
-    for (int tag = 1; tag <= 4; ++tag) {
-        QAction* a = pmFVEditSrc->addAction(styles[tag - 1]);
-        a->setObjectName(styleNames[tag - 1]);
-        a->setData(tag);
-        connect(a, &QAction::triggered, this, [this, tag] { SetListStyle(tag); });
-    }
+    AddListStyleItems(pmFVEditSrc, styleNames, [this](int tag) { SetListStyle(tag); });
     for (QAbstractItemView* v : {static_cast<QAbstractItemView*>(lvFirmwareFiles),
                                   static_cast<QAbstractItemView*>(lvFirmwareIcons)}) {
         v->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -176,47 +204,37 @@ QWidget* TfMain::CreateEditorPage() {
         v->viewport()->setAcceptDrops(true);
         v->viewport()->installEventFilter(this);
     }
-    split->addWidget(tvFirmwareSources);
-    split->addWidget(listStack_);
-    split->setStretchFactor(0, 0);
-    split->setStretchFactor(1, 1);
-    split->setSizes({130, 300});
-    regionBar = new RegionBar(state_.Fw, gb);
-    regionBar->setObjectName("pbRegions");
-    gbLayout->addWidget(regionBar);
+}
 
-    auto* pFirmwareSources = new QWidget(gb);
+QWidget* TfEditorPage::CreateButtons(QGroupBox* box) {
+    auto* pFirmwareSources = new QWidget(box);
     pFirmwareSources->setObjectName("pFirmwareSources");
     auto* buttons = new QGridLayout(pFirmwareSources);
     buttons->setContentsMargins(0, 2, 0, 0);
     buttons->setHorizontalSpacing(4);
     buttons->setVerticalSpacing(2);
-    bRestoreFile = new QPushButton(pFirmwareSources);
-    bRestoreFile->setObjectName("bRestoreFile");
+    bRestoreFile = MakeButton(QString(), "bRestoreFile", pFirmwareSources);
     BindButton(bRestoreFile, aRestoreFile, true);
-    bDeleteFile = new QPushButton("Delete File(s)", pFirmwareSources);
-    bDeleteFile->setObjectName("bDeleteFile");
+    bDeleteFile = MakeButton("Delete File(s)", "bDeleteFile", pFirmwareSources);
     BindButton(bDeleteFile, aDeleteFile, false);
-    bReplaceFile = new QPushButton(pFirmwareSources);
-    bReplaceFile->setObjectName("bReplaceFile");
+    bReplaceFile = MakeButton(QString(), "bReplaceFile", pFirmwareSources);
     BindButton(bReplaceFile, aReplaceFile, true);
-    bExportFile = new QPushButton("Export File(s)", pFirmwareSources);
-    bExportFile->setObjectName("bExportFile");
-    connect(bExportFile, &QPushButton::clicked, this, &TfMain::bExportFileClick);
-    cbSwitchFileMan = new QCheckBox("Switch to File Manager", pFirmwareSources);
-    cbSwitchFileMan->setObjectName("cbSwitchFileMan");
-    bCreatePatch = new QPushButton("Create Patch", pFirmwareSources);
-    bCreatePatch->setObjectName("bCreatePatch");
-    connect(bCreatePatch, &QPushButton::clicked, this, &TfMain::bCreatePatchClick);
+    bExportFile = MakeButton("Export File(s)", "bExportFile", pFirmwareSources);
+    connect(bExportFile, &QPushButton::clicked, this, &TfEditorPage::bExportFileClick);
+    cbSwitchFileMan = MakeCheck("Switch to File Manager", "cbSwitchFileMan", pFirmwareSources);
+    bCreatePatch = MakeButton("Create Patch", "bCreatePatch", pFirmwareSources);
+    connect(bCreatePatch, &QPushButton::clicked, this, &TfEditorPage::bCreatePatchClick);
     buttons->addWidget(bRestoreFile, 0, 0);
     buttons->addWidget(bDeleteFile, 0, 1);
     buttons->addWidget(bReplaceFile, 0, 2);
     buttons->addWidget(bExportFile, 0, 3);
     buttons->addWidget(cbSwitchFileMan, 1, 0, 1, 2);
     buttons->addWidget(bCreatePatch, 1, 2, 1, 2);
-    gbLayout->addWidget(pFirmwareSources);
+    return pFirmwareSources;
+}
 
-    rightStack_ = new QStackedWidget(page);
+QWidget* TfEditorPage::CreateViewerStack() {
+    rightStack_ = new QStackedWidget(this);
     frFwViewer = new TfrFViewer(rightStack_);
     frFwViewer->setObjectName("frFwViewer");
     frEditor = new TfrFileMan(rightStack_);
@@ -226,52 +244,89 @@ QWidget* TfMain::CreateEditorPage() {
     connect(cbSwitchFileMan, &QCheckBox::toggled, this,
             [this](bool on) { rightStack_->setCurrentWidget(on ? static_cast<QWidget*>(frEditor) : frFwViewer); });
 
-    connect(frFwViewer, &TfrFViewer::formatChosen, this, &TfMain::FormatChange);
-    connect(frFwViewer, &TfrFViewer::sizeStepping, this, &TfMain::SizeStep);
-    connect(frFwViewer, &TfrFViewer::sizeEntered, this, &TfMain::SizeEnter);
-    connect(frFwViewer, &TfrFViewer::transparentClicked, this, &TfMain::TransparentClick);
-    connect(frFwViewer, &TfrFViewer::pickApplied, this, &TfMain::ApplyPickedColour);
-    connect(frFwViewer, &TfrFViewer::playSoundsUnchecked, this, [this] {
-        if (StopSound) StopSound();
-    });
-
-    layout->addWidget(gb, 1);
-    layout->addWidget(rightStack_, 1);
-    return page;
+    connect(frFwViewer, &TfrFViewer::formatChosen, this, &TfEditorPage::FormatChange);
+    connect(frFwViewer, &TfrFViewer::sizeStepping, this, &TfEditorPage::SizeStep);
+    connect(frFwViewer, &TfrFViewer::sizeEntered, this, &TfEditorPage::SizeEnter);
+    connect(frFwViewer, &TfrFViewer::transparentClicked, this, &TfEditorPage::TransparentClick);
+    connect(frFwViewer, &TfrFViewer::pickApplied, this, &TfEditorPage::ApplyPickedColour);
+    connect(frFwViewer, &TfrFViewer::playSoundsUnchecked, this, &TfEditorPage::StopSound);
+    return rightStack_;
 }
 
-void TfMain::SetListStyle(int tag) {
-    switch (tag) {
-        case 1:
-            lvFirmwareIcons->setViewMode(QListView::ListMode);
-            lvFirmwareIcons->setFlow(QListView::LeftToRight);
-            lvFirmwareIcons->setWrapping(true);
-            lvFirmwareIcons->setGridSize({});
-            lvFirmwareIcons->setIconSize({16, 16});
-            break;
-        case 2:
-            lvFirmwareIcons->setViewMode(QListView::IconMode);
-            lvFirmwareIcons->setIconSize({32, 32});
-            lvFirmwareIcons->setGridSize({96, 56});
-            break;
-        case 3:
-            lvFirmwareIcons->setViewMode(QListView::ListMode);
-            lvFirmwareIcons->setFlow(QListView::TopToBottom);
-            lvFirmwareIcons->setWrapping(true);
-            lvFirmwareIcons->setGridSize({});
-            lvFirmwareIcons->setIconSize({16, 16});
-            break;
-        default:
-            listStack_->setCurrentWidget(lvFirmwareFiles);
-            return;
+void TfEditorPage::CreateSoundPlayers() {
+    // The library may report the end of a sound from its own thread.
+    Player.Post = [this](std::function<void()> f) { QMetaObject::invokeMethod(this, std::move(f), Qt::QueuedConnection); };
+    BuiltinPlayer = new BuiltinSound(MakeQtAudioOutput(), this);
+    BuiltinPlayer->Rendered = [this](const sound::RenderedSound& sound) {
+        Picture canvas(TfrFViewer::kCanvasSide, TfrFViewer::kCanvasSide);
+        ClearPicture(canvas);
+        const Picture wave = WaveformPicture(sound, canvas.Width, kWaveformHeight);
+        const int top = (canvas.Height - wave.Height) / 2;
+        for (int y = 0; y < wave.Height; ++y)
+            for (int x = 0; x < wave.Width; ++x) canvas.At(x, top + y) = wave.At(x, y);
+        frFwViewer->ShowCanvas(canvas);
+    };
+    BuiltinPlayer->Failed = [this](const std::string& error) { emit statusText(3, Q(error)); };
+}
+
+void TfEditorPage::SetListStyle(int tag) {
+    ShowListStyle(listStack_, lvFirmwareFiles, lvFirmwareIcons, tag, {96, 56});
+}
+
+void TfEditorPage::UpdateActions() {
+    if (QTreeWidgetItem* node = tvFirmwareSources->currentItem()) {
+        const QString text = node->text(0);
+        aReplaceFile->setEnabled(!text.contains("Lang_"));
+        aDeleteLang->setEnabled(text.startsWith("Lang_"));
+        aRestoreLang->setEnabled(text.startsWith("Lang_"));
     }
-    lvFirmwareIcons->setMovement(QListView::Static);
-    listStack_->setCurrentWidget(lvFirmwareIcons);
 }
+
+void TfEditorPage::RegionDisplay() {
+    const QTreeWidgetItem* node = tvFirmwareSources->currentItem();
+    if (!node) regionBar->ShowRegions({});
+    else if (node == nodeRoot) regionBar->ShowRegions(RegionsOfRoot(fw_));
+    else if (node == nodeLang1 || node == nodeLang2) regionBar->ShowRegions(RegionsOfLanguageTable(fw_, node == nodeLang1 ? 1 : 2));
+    else regionBar->ShowRegions(RegionsOfCategory(fw_, CategoryOfNode(node)));
+    const int32_t r = fw_.SelectedRegion;
+    if (r < 0 || r >= static_cast<int32_t>(fw_.Firmware.Regions.size())) return;
+    const MemoryRegion& region = fw_.Firmware.Regions[static_cast<size_t>(r)];
+    emit statusText(2, "Memory Size/Used: " + QString::number(region.Size) + " / " + QString::number(ShownUsed(fw_, r)));
+}
+
+// --- the image's life -------------------------------------------------------------
+
+void TfEditorPage::BeginOpen() {
+    FilesModel->SetCategory(-1);
+    regionBar->ShowRegions({});
+}
+
+void TfEditorPage::ShowOpenedImage() {
+    RebuildLanguageNodes();
+    if (!tvFirmwareSources->currentItem()) tvFirmwareSources->setCurrentItem(nodeRoot);
+    nodeRoot->setExpanded(true);
+    tvFirmwareSources->scrollToTop();
+    // The selected category shows the new image's rows at once.
+    tvFirmwareSourcesChanging(tvFirmwareSources->currentItem());
+}
+
+void TfEditorPage::ShowImageFromTop() {
+    RegionDisplay();
+    tvFirmwareSources->setCurrentItem(nodeRoot);
+    nodeRoot->setExpanded(true);
+    tvFirmwareSourcesChanging(nodeRoot);
+}
+
+void TfEditorPage::ShowImageAgain() {
+    RegionDisplay();
+    tvFirmwareSourcesChanging(tvFirmwareSources->currentItem());
+}
+
+void TfEditorPage::Clear() { FilesModel->SetCategory(-1); }
 
 // --- tree and list ------------------------------------------------------------
 
-int32_t TfMain::CategoryOfNode(const QTreeWidgetItem* node) const {
+int32_t TfEditorPage::CategoryOfNode(const QTreeWidgetItem* node) const {
     if (!node) return -1;
     const QString text = node->text(0);
     if (text == "Images") return kCatImages;
@@ -279,12 +334,12 @@ int32_t TfMain::CategoryOfNode(const QTreeWidgetItem* node) const {
     if (text == "Java") return kCatJava;
     if (text.startsWith("Lang_") && node->parent()) {
         const int table = node->parent()->text(0) == "Lang Table 1" ? 1 : 2;
-        return LanguageCategory(state_.Fw, table, node->parent()->indexOfChild(const_cast<QTreeWidgetItem*>(node)));
+        return LanguageCategory(fw_, table, node->parent()->indexOfChild(const_cast<QTreeWidgetItem*>(node)));
     }
     return -1;
 }
 
-bool TfMain::SelectNode(const QString& path) {
+bool TfEditorPage::SelectNode(const QString& path) {
     QTreeWidgetItem* item = nodeRoot;
     if (path != nodeRoot->text(0)) {
         for (const QString& part : path.split('/')) {
@@ -299,10 +354,10 @@ bool TfMain::SelectNode(const QString& path) {
     return true;
 }
 
-void TfMain::tvFirmwareSourcesChanging(QTreeWidgetItem* node) {
-    FirmwareState& fw = state_.Fw;
+void TfEditorPage::tvFirmwareSourcesChanging(QTreeWidgetItem* node) {
+    FirmwareState& fw = fw_;
     if (suppressFill_ || !fw.FirmwareLoaded || !node) return;
-    frFwViewer->imViewer->ResetPointer();
+    frFwViewer->ResetPointer();
     fw.SelectedRegion = -1;
     const int32_t category = CategoryOfNode(node);
     if (category >= 0) fw.SelectedRegion = category;
@@ -311,7 +366,7 @@ void TfMain::tvFirmwareSourcesChanging(QTreeWidgetItem* node) {
     RegionDisplay();
 }
 
-void TfMain::RebuildLanguageNodes() {
+void TfEditorPage::RebuildLanguageNodes() {
     QTreeWidgetItem* current = tvFirmwareSources->currentItem();
     QString currentPath;
     if (current && current->parent() && current->parent()->parent() == nodeRoot)
@@ -319,7 +374,7 @@ void TfMain::RebuildLanguageNodes() {
     suppressFill_ = true;
     for (QTreeWidgetItem* table : {nodeLang1, nodeLang2}) {
         for (QTreeWidgetItem* old : table->takeChildren()) delete old;
-        for (int k = 1; k <= state_.Fw.FirmwareDescription.LanguageCount; ++k) {
+        for (int k = 1; k <= fw_.FirmwareDescription.LanguageCount; ++k) {
             auto* item = new QTreeWidgetItem(table, {"Lang_" + QString::number(k)});
             item->setIcon(0, ResourceIcon(kIconLanguage));
         }
@@ -329,12 +384,12 @@ void TfMain::RebuildLanguageNodes() {
     suppressFill_ = false;
 }
 
-int TfMain::SelectedRow() const {
+int TfEditorPage::SelectedRow() const {
     const QModelIndexList rows = lvFirmwareFiles->selectionModel()->selectedIndexes();
     return rows.isEmpty() ? -1 : rows.first().row();
 }
 
-void TfMain::SelectRow(int row) {
+void TfEditorPage::SelectRow(int row) {
     if (row < 0 || row >= FilesModel->rowCount()) {
         lvFirmwareFiles->selectionModel()->clearSelection();
         return;
@@ -345,124 +400,65 @@ void TfMain::SelectRow(int row) {
     lvFirmwareFiles->scrollTo(i);
 }
 
-void TfMain::ApplyEditResultRows(int32_t category, const std::vector<int32_t>& rows) {
+void TfEditorPage::ApplyEditResultRows(int32_t category, const std::vector<int32_t>& rows) {
     if (category == FilesModel->Category()) FilesModel->RefreshRows(rows);
-}
-
-// --- opening --------------------------------------------------------------------
-
-void TfMain::FileOpen1Execute() {
-    auto path = prompts_.OpenFile(this, "Firmware BIN files|*.bin", QString());
-    if (!path) return;  // the open firmware stays, with its pending edits
-    OpenFirmwareFile(*path);
-}
-
-bool TfMain::OpenFirmwareFile(const QString& path) {
-    FirmwareState& fw = state_.Fw;
-    // The searches let events through; a second open or a close in between
-    // would pull the image from under them.
-    if (opening_) return false;
-    opening_ = true;
-    menuBar()->setEnabled(false);
-    fw.SelectedRegion = -1;
-    fw.DeletedSoundCount = 0;
-    ResetCaption();
-    Panels[0]->clear();
-    Panels[1]->clear();
-    PageControl->setEnabled(false);
-    PlaceProgressBar();
-    pbStatusProgress->setValue(0);
-    pbStatusProgress->show();
-    FilesModel->SetCategory(-1);
-    regionBar->ShowRegions({});
-
-    QtProgress progress(pbStatusProgress);
-    OpenOptions options;
-    options.FirmwaresDir = fw.ProgramDir + "Firmwares";
-    options.ChooseProfile = [this](const std::vector<std::string>& names) {
-        QStringList list;
-        for (const auto& n : names) list << Q(n);
-        return prompts_.ChooseProfile(this, list);
-    };
-    const std::string image = Local(path);
-    const OpenResult r = OpenFirmware(fw, image, options, progress);
-    PageControl->setEnabled(true);
-    menuBar()->setEnabled(true);
-    pbStatusProgress->hide();
-    opening_ = false;
-    // The patch view was filtered for the image before; it starts empty.
-    frPatches->lvPatchesSelectItem(nullptr);
-    frPatches->FirmwareChanged();
-    if (r.Status != OpenStatus::Ok) {
-        // An unidentified image ends the open silently; read errors are told.
-        if (r.Status == OpenStatus::FileError || r.Status == OpenStatus::TableError)
-            prompts_.Message(this, Q(r.Error), ProductName());
-        return false;
-    }
-    Panels[0]->setText("Phone: " + Q(fw.FirmwareDescription.PhoneModel));
-    Panels[1]->setText("Firmware: " + Q(fw.FirmwareDescription.Version));
-    RebuildLanguageNodes();
-    if (!tvFirmwareSources->currentItem()) tvFirmwareSources->setCurrentItem(nodeRoot);
-    setWindowTitle(windowTitle() + " - " + QFileInfo(path).fileName());
-    nodeRoot->setExpanded(true);
-    tvFirmwareSources->scrollToTop();
-    // The selected category shows the new image's rows at once.
-    tvFirmwareSourcesChanging(tvFirmwareSources->currentItem());
-    return true;
 }
 
 // --- preview -------------------------------------------------------------------
 
-void TfMain::lvFirmwareFilesSelectItem() {
-    FirmwareState& fw = state_.Fw;
+void TfEditorPage::lvFirmwareFilesSelectItem() {
     const int row = SelectedRow();
-    if (!fw.FirmwareLoaded || row < 0 || FilesModel->Row(row).Name.empty()) return;
-    TfrFViewer* v = frFwViewer;
-    Picture canvas(TfrFViewer::kCanvasSide, TfrFViewer::kCanvasSide);
-    ClearPicture(canvas);
-    v->imViewer->ResetPointer();
-    const int32_t category = FilesModel->Category();
-    if (category == kCatImages) {
-        if (!v->cbShowPic->isChecked()) {
-            v->imViewer->SetCanvas(canvas);
-            return;
-        }
-        const PicturePreview p = PreviewPicture(fw, row);
-        for (int y = 0; y < std::min(p.Pic.Height, canvas.Height); ++y)
-            for (int x = 0; x < std::min(p.Pic.Width, canvas.Width); ++x) canvas.At(x, y) = p.Pic.At(x, y);
-        v->ShowSize(p.Width, p.Height);
-        v->SetTransparentBox(p.HasTransp);
-        if (p.HasTransp) v->shTransparent->SetColour(p.TranspColor);
-        v->imViewer->SetTransparent(p.HasTransp, p.Transparent);
-        v->imViewer->SetCanvas(canvas);
-        // Last: moving the format check runs the format command, which
-        // previews again.
-        v->ShowKind(p.Kind);
+    if (!fw_.FirmwareLoaded || row < 0 || FilesModel->Row(row).Name.empty()) return;
+    frFwViewer->ResetPointer();
+    if (FilesModel->Category() == kCatImages) {
+        ShowPicturePreview(row);
         return;
     }
-    v->imViewer->SetTransparent(false, 0);
-    v->imViewer->SetCanvas(canvas);
-    v->ShowSoundInfo({});
-    if (category == kCatSounds) PreviewSound(row);
+    Picture canvas(TfrFViewer::kCanvasSide, TfrFViewer::kCanvasSide);
+    ClearPicture(canvas);
+    frFwViewer->ShowTransparency(false, 0);
+    frFwViewer->ShowCanvas(canvas);
+    frFwViewer->ShowSoundInfo({});
+    if (FilesModel->Category() == kCatSounds) PreviewSound(row);
     else BuiltinPlayer->Cancel();
 }
 
-void TfMain::PreviewSound(int row) {
-    FirmwareState& fw = state_.Fw;
-    const tSndType& s = fw.Firmware.Sounds[static_cast<size_t>(row)];
-    const bool play = frFwViewer->cbPlaySnd->isChecked();
-    const bool replaced = !s.TempName.empty() && FileExists(fw.TempDir + s.TempName);
+void TfEditorPage::ShowPicturePreview(int row) {
+    TfrFViewer* v = frFwViewer;
+    Picture canvas(TfrFViewer::kCanvasSide, TfrFViewer::kCanvasSide);
+    ClearPicture(canvas);
+    if (!v->ShowPictures()) {
+        v->ShowCanvas(canvas);
+        return;
+    }
+    const PicturePreview p = PreviewPicture(fw_, row);
+    for (int y = 0; y < std::min(p.Pic.Height, canvas.Height); ++y)
+        for (int x = 0; x < std::min(p.Pic.Width, canvas.Width); ++x) canvas.At(x, y) = p.Pic.At(x, y);
+    v->ShowSize(p.Width, p.Height);
+    v->SetTransparentBox(p.HasTransp);
+    if (p.HasTransp) v->SetSwatchColour(p.TranspColor);
+    v->ShowTransparency(p.HasTransp, p.Transparent);
+    v->ShowCanvas(canvas);
+    // Last: moving the format check runs the format command, which
+    // previews again.
+    v->ShowKind(p.Kind);
+}
+
+void TfEditorPage::PreviewSound(int row) {
+    const tSndType& s = fw_.Firmware.Sounds[static_cast<size_t>(row)];
+    const bool play = frFwViewer->PlaySounds();
+    const bool replaced = !s.TempName.empty() && FileExists(fw_.TempDir + s.TempName);
     std::string bytes, error;
-    if (replaced) ReadWholeFile(fw.TempDir + s.TempName, bytes).Ok(&error);
-    else bytes = std::string(fw.FirmwareFile->View(s.Address, static_cast<size_t>(std::max(0, s.Size))));
-    if (play && PlaySound && soundChoice_ != kBuiltInPlayer) {
-        if (StopSound) StopSound();
+    if (replaced) ReadWholeFile(fw_.TempDir + s.TempName, bytes).Ok(&error);
+    else bytes = std::string(fw_.FirmwareFile->View(s.Address, static_cast<size_t>(std::max(0, s.Size))));
+    if (play && soundChoice_ != kBuiltInPlayer) {
+        StopSound();
         if (replaced) {
-            PlaySound(Q(fw.TempDir + s.TempName));
+            Player.Play(fw_.TempDir + s.TempName);
         } else {
-            const std::string path = fw.TempDir + "IntPlayer.mmf";
+            const std::string path = fw_.TempDir + "IntPlayer.mmf";
             if (WriteFileAtomic(path, bytes).Ok(&error))
-                PlaySound(Q(path));
+                Player.Play(path);
             else
                 prompts_.Message(this, Q(error), ProductName());
         }
@@ -473,71 +469,95 @@ void TfMain::PreviewSound(int row) {
     const auto info = BuiltinPlayer->Select(std::vector<uint8_t>(bytes.begin(), bytes.end()),
                                             play && soundChoice_ == kBuiltInPlayer, &why);
     if (!info) {
-        Panels[3]->setText(Q(FilesModel->Row(row).Name + ": " + why));
+        emit statusText(3, Q(FilesModel->Row(row).Name + ": " + why));
         return;
     }
-    Panels[3]->clear();
+    emit statusText(3, QString());
     frFwViewer->ShowSoundInfo(SoundDescription(*info));
+}
+
+void TfEditorPage::StopSound() {
+    Player.Stop();
+    BuiltinPlayer->Stop();
+}
+
+void TfEditorPage::EndSound() {
+    StopSound();
+    BuiltinPlayer->Cancel();
+    Player.Unload();
+}
+
+void TfEditorPage::SelectSoundLibrary(int tag) {
+    BuiltinPlayer->Stop();
+    Player.Unload();
+    soundChoice_ = tag;
+    if (tag < 1 || tag > 2) return;
+    const std::string path = fw_.ProgramDir + kSoundLibraryFiles[tag - 1];
+    if (!QFileInfo(Q(path)).isFile()) return;
+    if (!Player.SelectLibrary(path)) prompts_.Message(this, kSoundLibraryError, "");
 }
 
 // --- viewer commands ------------------------------------------------------------
 
-bool TfMain::ViewerTarget(bool needShowPic, int* index) const {
+bool TfEditorPage::ViewerTarget(bool needShowPic, int* index) const {
     const QTreeWidgetItem* node = tvFirmwareSources->currentItem();
     *index = SelectedRow();
-    return state_.Fw.FirmwareLoaded && node && node->text(0) == "Images" && *index >= 0 &&
-           (!needShowPic || frFwViewer->cbShowPic->isChecked());
+    return fw_.FirmwareLoaded && node && node->text(0) == "Images" && *index >= 0 &&
+           (!needShowPic || frFwViewer->ShowPictures());
 }
 
-void TfMain::FormatChange(int tag) {
+bool TfEditorPage::TransparentTarget(int* index) const {
+    const QTreeWidgetItem* node = tvFirmwareSources->currentItem();
+    *index = SelectedRow();
+    return fw_.FirmwareLoaded && node && node->text(0).compare("Images", Qt::CaseInsensitive) == 0 && *index >= 0 &&
+           !FilesModel->Row(*index).Name.empty();
+}
+
+void TfEditorPage::FormatChange(int tag) {
     int index;
     if (!ViewerTarget(true, &index)) return;
-    const EditResult r = ChangePictureFormat(state_.Fw, index, tag);
+    const EditResult r = ChangePictureFormat(fw_, index, tag);
     ApplyEditResultRows(kCatImages, r.Rows);
     FilesModel->RefreshRows({index});
     lvFirmwareFilesSelectItem();
     lvFirmwareFiles->setFocus();
 }
 
-void TfMain::SizeStep(bool width, int value) {
+void TfEditorPage::SizeStep(bool width, int value) {
     int index;
     if (!ViewerTarget(true, &index)) return;
-    StepPictureSide(state_.Fw, index, width ? SizeAxis::Width : SizeAxis::Height, value);
+    StepPictureSide(fw_, index, width ? SizeAxis::Width : SizeAxis::Height, value);
     lvFirmwareFilesSelectItem();
     lvFirmwareFiles->setFocus();
 }
 
-void TfMain::SizeEnter(bool width, const QString& text) {
+void TfEditorPage::SizeEnter(bool width, const QString& text) {
     int index;
     if (!ViewerTarget(false, &index)) return;
-    QLineEdit* edit = width ? frFwViewer->leImageWidth : frFwViewer->leImageHeight;
     std::string cleaned;
-    const EditResult r = EnterPictureSide(state_.Fw, index, width ? SizeAxis::Width : SizeAxis::Height,
+    const EditResult r = EnterPictureSide(fw_, index, width ? SizeAxis::Width : SizeAxis::Height,
                                           text.toStdString(), &cleaned);
     lvFirmwareFilesSelectItem();
     // A size that was not stored stays as typed (cleaned), now black.
-    if (!r.Changed()) edit->setText(Q(cleaned));
-    TfrFViewer::SetSizeColour(edit, Qt::black);
+    frFwViewer->EndSizeEdit(width, r.Changed() ? std::nullopt : std::optional<QString>(Q(cleaned)));
     lvFirmwareFiles->setFocus();
 }
 
-void TfMain::TransparentClick(bool checked) {
-    const QTreeWidgetItem* node = tvFirmwareSources->currentItem();
-    const int index = SelectedRow();
-    if (!state_.Fw.FirmwareLoaded || !node || node->text(0).compare("Images", Qt::CaseInsensitive) != 0 ||
-        index < 0 || FilesModel->Row(index).Name.empty()) {
+void TfEditorPage::TransparentClick(bool checked) {
+    int index;
+    if (!TransparentTarget(&index)) {
         frFwViewer->SetTransparentBox(!checked);
         return;
     }
     if (checked) {
         // Only replaced "09" pictures can get a transparent colour.
-        if (CanPickTransparent(state_.Fw, index) == EditStatus::Ok)
-            frFwViewer->imViewer->SetPickMode(true);
+        if (CanPickTransparent(fw_, index) == EditStatus::Ok)
+            frFwViewer->SetPickMode(true);
         else
             frFwViewer->SetTransparentBox(false);
         return;
     }
-    const EditResult r = RemoveTransparentColour(state_.Fw, index);
+    const EditResult r = RemoveTransparentColour(fw_, index);
     if (r.Failed()) prompts_.Message(this, Q(r.Detail), ProductName());
     if (r.Changed()) {
         lvFirmwareFilesSelectItem();
@@ -545,15 +565,12 @@ void TfMain::TransparentClick(bool checked) {
     }
 }
 
-void TfMain::ApplyPickedColour() {
-    const QTreeWidgetItem* node = tvFirmwareSources->currentItem();
-    const int index = SelectedRow();
-    if (!state_.Fw.FirmwareLoaded || !node || node->text(0).compare("Images", Qt::CaseInsensitive) != 0 ||
-        index < 0 || FilesModel->Row(index).Name.empty())
-        return;
-    if (!PickInsidePicture(state_.Fw, index, frFwViewer->PickX(), frFwViewer->PickY())) return;
-    frFwViewer->imViewer->SetPickMode(false);
-    const EditResult r = ApplyTransparentColour(state_.Fw, index, frFwViewer->shTransparent->Colour());
+void TfEditorPage::ApplyPickedColour() {
+    int index;
+    if (!TransparentTarget(&index)) return;
+    if (!PickInsidePicture(fw_, index, frFwViewer->PickX(), frFwViewer->PickY())) return;
+    frFwViewer->SetPickMode(false);
+    const EditResult r = ApplyTransparentColour(fw_, index, frFwViewer->SwatchColour());
     if (r.Failed()) prompts_.Message(this, Q(r.Detail), ProductName());
     lvFirmwareFilesSelectItem();
     lvFirmwareFiles->setFocus();
@@ -561,11 +578,10 @@ void TfMain::ApplyPickedColour() {
 
 // --- editing commands -----------------------------------------------------------
 
-void TfMain::aReplaceFileExecute() {
-    FirmwareState& fw = state_.Fw;
+void TfEditorPage::aReplaceFileExecute() {
     QTreeWidgetItem* node = tvFirmwareSources->currentItem();
     const int row = SelectedRow();
-    if (!fw.FirmwareLoaded || !node || row < 0) return;
+    if (!fw_.FirmwareLoaded || !node || row < 0) return;
     const int32_t category = CategoryOfNode(node);
     QString source;
     if (cbSwitchFileMan->isChecked()) {
@@ -583,102 +599,73 @@ void TfMain::aReplaceFileExecute() {
         if (!chosen) return;
         source = *chosen;
     }
-    const EditResult r = ReplaceEntry(fw, category, row, Local(source), miScaleToFit->isChecked());
+    const EditResult r = ReplaceEntry(fw_, category, row, Local(source), scaleToFit_);
     if (r.Failed()) prompts_.Message(this, Q(r.Detail.empty() ? EditStatusText(r.Status) : r.Detail), ProductName());
     ApplyEditResultRows(category, r.Rows);
     lvFirmwareFilesSelectItem();
     RegionDisplay();
 }
 
-void TfMain::aDeleteFileExecute() {
-    FirmwareState& fw = state_.Fw;
+void TfEditorPage::aDeleteFileExecute() {
     QTreeWidgetItem* node = tvFirmwareSources->currentItem();
     const int row = SelectedRow();
-    if (!fw.FirmwareLoaded || !node || row < 0) return;
-    const EditResult r = DeleteEntry(fw, CategoryOfNode(node), row);
+    if (!fw_.FirmwareLoaded || !node || row < 0) return;
+    const EditResult r = DeleteEntry(fw_, CategoryOfNode(node), row);
     if (r.Failed()) prompts_.Message(this, Q(r.Detail.empty() ? EditStatusText(r.Status) : r.Detail), ProductName());
     ApplyEditResultRows(r.Category, r.Rows);
     RegionDisplay();
 }
 
-void TfMain::aRestoreFileExecute() {
-    FirmwareState& fw = state_.Fw;
+void TfEditorPage::aRestoreFileExecute() {
     QTreeWidgetItem* node = tvFirmwareSources->currentItem();
     const int row = SelectedRow();
-    if (!fw.FirmwareLoaded || !node || row < 0) return;
-    const EditResult r = RestoreEntry(fw, CategoryOfNode(node), row);
+    if (!fw_.FirmwareLoaded || !node || row < 0) return;
+    const EditResult r = RestoreEntry(fw_, CategoryOfNode(node), row);
     if (r.Failed()) prompts_.Message(this, Q(r.Detail.empty() ? EditStatusText(r.Status) : r.Detail), ProductName());
     ApplyEditResultRows(r.Category, r.Rows);
     RegionDisplay();
 }
 
-void TfMain::bExportFileClick() {
-    FirmwareState& fw = state_.Fw;
+void TfEditorPage::bExportFileClick() {
     const int row = SelectedRow();
-    if (!fw.FirmwareLoaded || row < 0) return;
+    if (!fw_.FirmwareLoaded || row < 0) return;
     const int32_t category = FilesModel->Category();
     if (category < 0 || category > kCatJava) return;  // strings are not exported
     QString folder;
     if (cbSwitchFileMan->isChecked()) {
         folder = frEditor->CurrentFolder();
     } else {
-        SelectFolderDialog.Title = "Select Folder for Export:";
-        if (!SelectFolderDialog.Execute()) return;
-        folder = SelectFolderDialog.Directory;
+        selectFolder_.Title = "Select Folder for Export:";
+        if (!selectFolder_.Execute()) return;
+        folder = selectFolder_.Directory;
     }
-    const PictureExport format = miSaveImagesAsJpeg->isChecked() ? PictureExport::Jpeg
-                                 : miSaveImagesAsPng->isChecked()  ? PictureExport::Png
-                                                                   : PictureExport::Bmp;
-    const ExportResult r = ExportResource(fw, category, row, Local(folder), format);
+    const ExportResult r = ExportResource(fw_, category, row, Local(folder), pictureExport_);
     if (r.Status == ExportStatus::WriteFailed || r.Status == ExportStatus::DecodeFailed)
         prompts_.Message(this, Q(r.Path + ": " + r.Error), ProductName());
 }
 
-bool TfMain::lvFirmwareFilesDragOver(const QString& path) const {
-    return state_.Fw.FirmwareLoaded && DropAccepted(state_.Fw.SelectedRegion, Local(path));
+bool TfEditorPage::lvFirmwareFilesDragOver(const QString& path) const {
+    return fw_.FirmwareLoaded && DropAccepted(fw_.SelectedRegion, Local(path));
 }
 
-void TfMain::lvFirmwareFilesDragDrop(int row) {
+void TfEditorPage::lvFirmwareFilesDragDrop(int row) {
     if (row < 0) return;
     SelectRow(row);
     aReplaceFileExecute();
 }
 
-void TfMain::bCreatePatchClick() {
-    if (!state_.Fw.FirmwareLoaded) return;
-    fSavePatch->exec();
-    fSavePatch->hide();
-}
-
-void TfMain::aOpenSPFExecute() {
-    FirmwareState& fw = state_.Fw;
-    if (!fw.FirmwareLoaded) return;
-    auto path = prompts_.OpenFile(this, "Samsung Patch Files|*.spf", QString());
-    if (path) ApplySpfFile(*path);
-}
-
-bool TfMain::ApplySpfFile(const QString& path, AppliedPatches* journal) {
-    FirmwareState& fw = state_.Fw;
-    if (!fw.FirmwareLoaded) return false;
-    const OpenSpfResult r = journal ? journal->Apply(fw, Local(path)) : OpenSpf(fw, Local(path));
-    if (r.Status != OpenSpfStatus::Applied && r.Status != OpenSpfStatus::WriteError) return false;
-    fSavePatch->SetDetails(r.Details);
-    if (r.Status == OpenSpfStatus::WriteError) prompts_.Message(this, Q(r.Error), ProductName());
-    RegionDisplay();
-    // The first node, expanded, so the list is rebuilt from the new state.
-    tvFirmwareSources->setCurrentItem(nodeRoot);
-    nodeRoot->setExpanded(true);
-    tvFirmwareSourcesChanging(nodeRoot);
-    return r.Status == OpenSpfStatus::Applied;
+void TfEditorPage::bCreatePatchClick() {
+    if (!fw_.FirmwareLoaded) return;
+    emit createPatchRequested();
 }
 
 // --- drops on the list ------------------------------------------------------------
 
-bool TfMain::eventFilterDrop(QObject* watched, QEvent* event) {
+bool TfEditorPage::eventFilter(QObject* watched, QEvent* event) {
     QAbstractItemView* view = nullptr;
     if (watched == lvFirmwareFiles->viewport()) view = lvFirmwareFiles;
     else if (watched == lvFirmwareIcons->viewport()) view = lvFirmwareIcons;
-    if (!view) return false;
+    if (!view) return QWidget::eventFilter(watched, event);
     switch (event->type()) {
         case QEvent::DragEnter:
         case QEvent::DragMove: {
@@ -704,7 +691,7 @@ bool TfMain::eventFilterDrop(QObject* watched, QEvent* event) {
             if (at.isValid()) lvFirmwareFilesDragDrop(at.row());
             return true;
         }
-        default: return false;
+        default: return QWidget::eventFilter(watched, event);
     }
 }
 

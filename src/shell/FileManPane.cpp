@@ -11,6 +11,9 @@
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QTreeView>
+#include <functional>
+
+#include "shell/Controls.h"
 
 namespace flashsmith::shell {
 
@@ -102,14 +105,9 @@ TfrFileMan::TfrFileMan(QWidget* parent, bool styleMenu, bool multiSelect)
 
 
     pmFileMan = new QMenu(this);
-    const char* captions[] = {"Small Icons", "Icons", "List", "Table"};
     const char* names[] = {"SmallIcons1", "Icons1", "List1", "able1"};
-    for (int tag = 1; tag <= 4; ++tag) {
-        QAction* a = pmFileMan->addAction(captions[tag - 1]);
-        a->setObjectName(names[tag - 1]);
-        a->setData(tag);
-        if (styleMenu_) connect(a, &QAction::triggered, this, [this, tag] { SetViewStyle(tag); });
-    }
+    AddListStyleItems(pmFileMan, names, styleMenu_ ? std::function<void(int)>([this](int tag) { SetViewStyle(tag); })
+                                                   : std::function<void(int)>());
 
     connect(ShellTreeView->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this] { ShowFolderOfTree(); });
@@ -156,6 +154,8 @@ QString TfrFileMan::SelectedPath() const {
     return {};
 }
 
+bool TfrFileMan::Lists(const QString& path) const { return files_->index(path).isValid(); }
+
 void TfrFileMan::SelectPath(const QString& path) {
     const QModelIndex i = files_->index(path);
     if (!i.isValid()) return;
@@ -189,37 +189,8 @@ QString TfrFileMan::SelectedFolder() const {
 }
 
 void TfrFileMan::SetViewStyle(int tag) {
-    style_ = tag;
-    switch (tag) {
-        case kSmallIcons:
-            ShellListIcons->setViewMode(QListView::ListMode);
-            ShellListIcons->setFlow(QListView::LeftToRight);
-            ShellListIcons->setWrapping(true);
-            ShellListIcons->setIconSize({16, 16});
-            ShellListIcons->setGridSize({});
-            listStack_->setCurrentWidget(ShellListIcons);
-            break;
-        case kIcons:
-            ShellListIcons->setViewMode(QListView::IconMode);
-            ShellListIcons->setIconSize({32, 32});
-            ShellListIcons->setGridSize({80, 64});
-            listStack_->setCurrentWidget(ShellListIcons);
-            break;
-        case kList:
-            ShellListIcons->setViewMode(QListView::ListMode);
-            ShellListIcons->setFlow(QListView::TopToBottom);
-            ShellListIcons->setWrapping(true);
-            ShellListIcons->setIconSize({16, 16});
-            ShellListIcons->setGridSize({});
-            listStack_->setCurrentWidget(ShellListIcons);
-            break;
-        default:
-            style_ = kReport;
-            listStack_->setCurrentWidget(ShellListView);
-            break;
-    }
+    style_ = ShowListStyle(listStack_, ShellListView, ShellListIcons, tag, {80, 64});
     ShellListIcons->setDragEnabled(true);  // setViewMode resets it
-    ShellListIcons->setMovement(QListView::Static);
 }
 
 }  // namespace flashsmith::shell

@@ -5,6 +5,8 @@
 
 #include <QGroupBox>
 
+#include "shell/Controls.h"
+
 class QFileSystemModel;
 class QListView;
 class QMenu;
@@ -36,8 +38,11 @@ public:
     void Deselect(const QString& path);
     // The folder chosen in the tree ("" when none).
     QString SelectedFolder() const;
+    // Whether the list shows path yet: a folder's files arrive from a
+    // background reader after SetFolder.
+    bool Lists(const QString& path) const;
 
-    enum ViewStyle { kSmallIcons = 1, kIcons = 2, kList = 3, kReport = 4 };
+    enum ViewStyle { kSmallIcons = kSmallIconsStyle, kIcons = kIconsStyle, kList = kListStyle, kReport = kReportStyle };
     void SetViewStyle(int tag);
     int ViewStyleTag() const { return style_; }
 

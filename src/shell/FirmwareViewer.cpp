@@ -302,6 +302,16 @@ void TfrFViewer::SetTransparentBox(bool on) {
     cbTransparent->setChecked(on);
 }
 
+bool TfrFViewer::ShowPictures() const { return cbShowPic->isChecked(); }
+
+bool TfrFViewer::PlaySounds() const { return cbPlaySnd->isChecked(); }
+
+void TfrFViewer::EndSizeEdit(bool width, const std::optional<QString>& text) {
+    QLineEdit* edit = width ? leImageWidth : leImageHeight;
+    if (text) edit->setText(*text);
+    SetSizeColour(edit, Qt::black);
+}
+
 void TfrFViewer::ShowSoundInfo(const QString& text) {
     lbSoundInfo->setText(text);
     lbSoundInfo->setVisible(!text.isEmpty());

@@ -5,6 +5,7 @@
 
 #include <QGroupBox>
 #include <QImage>
+#include <optional>
 
 #include "firmware/Picture.h"
 
@@ -117,6 +118,19 @@ public:
 
     // The selected sound's description under the preview; empty hides it.
     void ShowSoundInfo(const QString& text);
+
+    // What the editor page shows and reads through the viewer.
+    void ShowCanvas(const Picture& canvas) { imViewer->SetCanvas(canvas); }
+    void ShowTransparency(bool on, uint32_t colour) { imViewer->SetTransparent(on, colour); }
+    void ResetPointer() { imViewer->ResetPointer(); }
+    void SetPickMode(bool on) { imViewer->SetPickMode(on); }
+    uint32_t SwatchColour() const { return shTransparent->Colour(); }
+    void SetSwatchColour(uint32_t bgr) { shTransparent->SetColour(bgr); }
+    bool ShowPictures() const;  // "Show Pictures" ticked
+    bool PlaySounds() const;    // "Play Sounds" ticked
+    // After Enter in a size edit: the text it keeps (none: as typed), and
+    // black again.
+    void EndSizeEdit(bool width, const std::optional<QString>& text);
 
     // Fills the controls from a preview without running any command.
     void ShowKind(int kind);  // checks the matching format button

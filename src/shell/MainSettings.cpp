@@ -10,7 +10,6 @@
 #include <QShowEvent>
 
 #include "firmware/IniFile.h"
-#include "base/Cp1251.h"
 #include "shell/AboutBox.h"
 #include "shell/ConverterPage.h"
 #include "shell/FileManPane.h"
@@ -21,6 +20,7 @@
 #include "shell/LanguagePack.h"
 #include "shell/MainWindow.h"
 #include "shell/PatchesPage.h"
+#include "shell/QtText.h"
 #include "shell/SavePatchDialog.h"
 #include "shell/SelProfile.h"
 #include "shell/Settings.h"
@@ -39,7 +39,7 @@ std::string Std(const QString& s) { return s.toStdString(); }
 
 }  // namespace
 
-QString TfMain::SettingsPath() const { return QString::fromStdString(state_.Fw.ProgramDir) + kSettingsFile; }
+QString TfMain::SettingsPath() const { return Q(state_.Fw.ProgramDir) + kSettingsFile; }
 
 void TfMain::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
@@ -54,8 +54,8 @@ QList<QWidget*> TfMain::Windows() const {
 
 ViewSections TfMain::LanguageViews() const {
     ViewSections views;
-    views.insert(frEditor, "frEditor");
-    views.insert(frFwViewer, "frFwViewer");
+    views.insert(editor_->frEditor, "frEditor");
+    views.insert(editor_->frFwViewer, "frFwViewer");
     views.insert(frProfileCreator, "frProfileCreator");
     views.insert(frConverter, "frConverter");
     views.insert(frPatches, "frPatches");
@@ -89,11 +89,11 @@ void TfMain::LoadSettings() {
     RestoreMenuState(options, miOptions);
     // A stored library that is not (or no longer) in the folder: the
     // built-in player takes over rather than a silent preview.
-    if (soundChoice_ != kBuiltInPlayer && !Player.Loaded()) SelectSoundLibrary(kBuiltInPlayer);
+    if (editor_->SoundLibraryMissing()) SelectSoundLibrary(TfEditorPage::kBuiltInPlayer);
 
     const TGmXmlNode* regions = options.Children().NodeByName("ReservedRegions");
     for (const std::string& text : SplitRegionTexts(regions ? regions->Value() : std::string())) {
-        frConverter->eReservedRegion->setText(QString::fromStdString(Utf8FromAnsi(text)));
+        frConverter->eReservedRegion->setText(FromAnsi(text));
         frConverter->bRegAddClick();
     }
 
@@ -106,14 +106,14 @@ void TfMain::LoadSettings() {
     }
 
     const TGmXmlNode* language = options.Children().NodeByName("Language");
-    const QString pack = language ? QString::fromStdString(Utf8FromAnsi(language->Value())) : QString();
+    const QString pack = language ? FromAnsi(language->Value()) : QString();
 
     state_.Fw.ImageIdNames = ReadImageIdNames(options.Children().NodeByName("imageID"));
 
     std::string error;
-    if (!doc.SaveFile(Std(SettingsPath()), &error)) prompts_.Message(this, QString::fromStdString(error), "Error!");
+    if (!doc.SaveFile(Std(SettingsPath()), &error)) prompts_.Message(this, Q(error), "Error!");
 
-    if (!pack.isEmpty() && QFileInfo(QDir(QString::fromStdString(state_.Fw.ProgramDir)).filePath(pack)).isFile())
+    if (!pack.isEmpty() && QFileInfo(QDir(Q(state_.Fw.ProgramDir)).filePath(pack)).isFile())
         ApplyLanguageFile(pack);
     FillLanguageMenu(pack);
 }
@@ -129,12 +129,12 @@ void TfMain::SaveSettings() {
 
     std::string regions;
     for (int i = 1; i < frConverter->lbReserved->count(); ++i)
-        regions += AnsiFromUtf8(Std(frConverter->lbReserved->item(i)->text())) + ";";
+        regions += ToAnsi(frConverter->lbReserved->item(i)->text()) + ";";
     FindOrAddChild(options, "ReservedRegions").SetValue(regions);
     FindOrAddChild(options, "WindowState").SetValue(FormatWindowState({width(), height(), x(), y()}));
 
     std::string error;
-    if (!doc.SaveFile(Std(SettingsPath()), &error)) prompts_.Message(this, QString::fromStdString(error), "Error!");
+    if (!doc.SaveFile(Std(SettingsPath()), &error)) prompts_.Message(this, Q(error), "Error!");
 }
 
 void TfMain::RestoreMenuState(TGmXmlNode& options, QMenu* menu) {
@@ -152,7 +152,7 @@ void TfMain::RestoreMenuState(TGmXmlNode& options, QMenu* menu) {
         } else if (const TGmXmlNode* item = options.Children().NodeByName(Std(a->objectName()))) {
             const TGmXmlAttribute* val = item->Attributes().AttributeByName("val");
             bool ok = false;
-            const int n = val ? QString::fromStdString(val->Value()).trimmed().toInt(&ok) : -1;
+            const int n = val ? Q(val->Value()).trimmed().toInt(&ok) : -1;
             if (ok && n >= 0) a->setChecked(n == 1);
         }
     }
@@ -176,10 +176,10 @@ void TfMain::StoreMenuState(QMenu* menu, TGmXmlNode& options) {
 }
 
 void TfMain::FillLanguageMenu(const QString& current) {
-    const QDir dir(QString::fromStdString(state_.Fw.ProgramDir));
+    const QDir dir(Q(state_.Fw.ProgramDir));
     for (const QFileInfo& f : dir.entryInfoList({"*.lng"}, QDir::Files, QDir::Name)) {
         const QString caption =
-            QString::fromStdString(PackLanguageName(IniFile::Load(Std(f.absoluteFilePath()))));
+            Q(PackLanguageName(IniFile::Load(Std(f.absoluteFilePath()))));
         if (caption.isEmpty()) continue;
         QAction* item = miLanguage->addAction(caption);
         item->setObjectName(f.fileName().section('.', 0, 0));
@@ -195,7 +195,7 @@ void TfMain::FillLanguageMenu(const QString& current) {
 
 void TfMain::ApplyLanguageFile(const QString& fileName) {
     const IniFile pack =
-        IniFile::Load(Std(QDir(QString::fromStdString(state_.Fw.ProgramDir)).filePath(fileName)));
+        IniFile::Load(Std(QDir(Q(state_.Fw.ProgramDir)).filePath(fileName)));
     const ViewSections views = LanguageViews();
     for (QWidget* w : Windows()) ApplyLanguagePack(w, pack, views, w == this);
 }
@@ -212,8 +212,8 @@ void TfMain::LanguageClick(QAction* item) {
         prompts_.Warning(this, "Please Restart the Program!", "Warning!");
     } else {
         const QString file = item->data().toString();
-        language.SetValue(AnsiFromUtf8(Std(file)));
-        if (QFileInfo(QDir(QString::fromStdString(state_.Fw.ProgramDir)).filePath(file)).isFile()) {
+        language.SetValue(ToAnsi(file));
+        if (QFileInfo(QDir(Q(state_.Fw.ProgramDir)).filePath(file)).isFile()) {
             // A pack translates what it names; the rest stays English.
             for (QWidget* w : Windows()) RestoreBuiltInTexts(w);
             ApplyLanguageFile(file);
@@ -221,18 +221,12 @@ void TfMain::LanguageClick(QAction* item) {
     }
     item->setChecked(true);
     std::string error;
-    if (!doc.SaveFile(Std(SettingsPath()), &error)) prompts_.Message(this, QString::fromStdString(error), "Error!");
+    if (!doc.SaveFile(Std(SettingsPath()), &error)) prompts_.Message(this, Q(error), "Error!");
 }
 
 void TfMain::SelectSoundLibrary(int tag) {
     if (QAction* item = PlaySoundsGroup->actions().value(tag - 1)) item->setChecked(true);
-    BuiltinPlayer->Stop();
-    Player.Unload();
-    soundChoice_ = tag;
-    if (tag < 1 || tag > 2) return;
-    const QString path = QString::fromStdString(state_.Fw.ProgramDir) + kSoundLibraryFiles[tag - 1];
-    if (!QFileInfo(path).isFile()) return;
-    if (!Player.SelectLibrary(Std(path))) prompts_.Message(this, kSoundLibraryError, "");
+    editor_->SelectSoundLibrary(tag);
 }
 
 }  // namespace flashsmith::shell

@@ -1,8 +1,5 @@
-// The window itself: creation, menus, status bar, pages and the close
-// sequence. The "Firmware Editor" handlers live in EditorPage.cpp.
-#include "shell/CommandLink.h"
-#include "shell/ProfileCreatorPage.h"
-#include "shell/SelImageTypeDialog.h"
+// The window itself: creation, menus, status bar, pages, opening images and
+// patches, and the close sequence.
 #include "shell/MainWindow.h"
 
 #include <QAbstractEventDispatcher>
@@ -26,18 +23,21 @@
 #include "editing/Replace.h"
 #include "firmware/Firmware.h"
 #include "firmware/ProgramDir.h"
-#include "firmware/Images.h"
-#include "editing/RegionUsage.h"
-#include "shell/RegionBar.h"
+#include "patches/AppliedPatches.h"
+#include "patches/ApplyPatch.h"
 #include "shell/AboutBox.h"
 #include "shell/ComPorts.h"
+#include "shell/CommandLink.h"
+#include "shell/Controls.h"
 #include "shell/ConverterPage.h"
-#include "shell/FirmwareViewer.h"
 #include "shell/Icons.h"
 #include "shell/PatchesPage.h"
 #include "shell/PhoneFileManView.h"
-#include "shell/ResourceModel.h"
+#include "shell/ProfileCreatorPage.h"
+#include "shell/QtProgress.h"
+#include "shell/QtText.h"
 #include "shell/SavePatchDialog.h"
+#include "shell/SelImageTypeDialog.h"
 #include "shell/SelProfile.h"
 #include "shell/UserPrompts.h"
 #include "shell/Version.h"
@@ -47,9 +47,10 @@ namespace flashsmith::shell {
 
 namespace {
 
-constexpr int kPanelWidths[4] = {180, 180, 220, 180};
-// The waveform band across the middle of the viewer's canvas.
-constexpr int kWaveformHeight = 160;
+// The classic widths of the status panels; the last one is at most 180
+// pixels wide and gives way to the others.
+constexpr int kPanelWidths[4] = {180, 180, 220, 0};
+constexpr int kLastPanelMaxWidth = 180;
 
 // A page that holds one embedded view.
 QWidget* FramePage(QWidget* frame) {
@@ -71,7 +72,7 @@ void SetHint(QAction* a, const QString& hint) {
 }  // namespace
 
 TfMain::TfMain(ShellState& state, UserPrompts& prompts, QWidget* parent)
-    : QMainWindow(parent), SelectFolderDialog(prompts, this), state_(state), prompts_(prompts) {
+    : QMainWindow(parent), state_(state), prompts_(prompts) {
     setObjectName("fMain");
     setWindowIcon(AppIcon());
     // No maximise button; the minimum and first sizes are those of the
@@ -84,40 +85,57 @@ TfMain::TfMain(ShellState& state, UserPrompts& prompts, QWidget* parent)
     FirmwareState& fw = state_.Fw;
     fw.SelectedRegion = -1;
     ResetCaption();
+    CreateFolders();
+    CreateMenus();
+    CreatePages();
+    CreateStatusBar();
+    ConnectPages();
+
+    fw.FirmwareLoaded = false;
+    BuildComPortMenu(ListComPorts());
+    state_.Conn.TimeOut = 2500;
+    state_.Conn.BaudRate = 115200;
+    CreateDialogs();
+
+    OpenDocument = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
+    // Replace File(s) takes audio files for sounds and converts them.
+    SetSoundConverter({&sound::IsConvertibleAudio, &sound::ConvertForReplacement});
+
+    // Enabling rules run whenever the event loop runs dry, like an idle handler.
+    if (auto* dispatcher = QAbstractEventDispatcher::instance())
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &TfMain::UpdateActions);
+    UpdateActions();
+
+    for (const QString& dir : failedFolders_)
+        prompts_.Message(this, "Cannot create the folder " + dir, "Error!");
+}
+
+void TfMain::CreateFolders() {
+    FirmwareState& fw = state_.Fw;
     if (fw.ProgramDir.empty()) fw.ProgramDir = DefaultProgramDir();
     if (fw.ProgramDir.back() != '/') fw.ProgramDir += '/';
     fw.TempDir = fw.ProgramDir + "Temp/";
-    QStringList failed;
     for (const char* sub : {"Temp", "Firmwares"}) {
-        const QString dir = QString::fromStdString(fw.ProgramDir) + sub;
-        if (!QDir().mkpath(dir)) failed << dir;
+        const QString dir = Q(fw.ProgramDir) + sub;
+        if (!QDir().mkpath(dir)) failedFolders_ << dir;
     }
     CopySharedLanguagePacks(fw.ProgramDir);
+}
 
-    CreateMenus();
+void TfMain::CreatePages() {
+    FirmwareState& fw = state_.Fw;
     PageControl = new QTabWidget(this);
     PageControl->setObjectName("PageControl");
-    TabSheet1 = CreateEditorPage();
+    editor_ = new TfEditorPage(fw, prompts_);
+    TabSheet1 = editor_;
     frProfileCreator = new TfrProfileCreator(fw, prompts_);
     TabSheet2 = FramePage(frProfileCreator);
     frConverter = new TfrConverter(prompts_);
-    frConverter->OpenImagePath = [this] { return Fw().FirmwarePath; };
     TabSheet3 = FramePage(frConverter);
     frPatches = new TfrPatche(fw, prompts_);
     TabSheet4 = FramePage(frPatches);
-    frPatches->ApplyPatchFile = [this](const QString& path) { ApplySpfFile(path, &frPatches->Journal); };
-    // Working out "Installed" for a long list shows in the free panel.
-    frPatches->InstalledProgress = [this](int done, int total) {
-        if (Panels[3]) Panels[3]->setText(done < total ? QString("Installed: %1 / %2").arg(done).arg(total) : QString());
-    };
-    frPatches->AfterCancel = [this] {
-        RegionDisplay();
-        tvFirmwareSourcesChanging(tvFirmwareSources->currentItem());
-    };
     frPhoneFileMan = new TfrPhoneFileMan(state_.Conn, prompts_, fw.ProgramDir, fw.TempDir);
-    frPhoneFileMan->AutoRefresh = [this] { return miAutoRefresh->isChecked(); };
     TabSheet5 = FramePage(frPhoneFileMan);
-    ConnectPhone = [this] { frPhoneFileMan->aConnect->trigger(); };
     const char* sheetNames[] = {"TabSheet1", "TabSheet2", "TabSheet3", "TabSheet4", "TabSheet5"};
     QWidget* sheets[] = {TabSheet1, TabSheet2, TabSheet3, TabSheet4, TabSheet5};
     const char* captions[] = {"Firmware Editor", "Firmware Profile Creator", "s3 Converter", "Patches",
@@ -128,49 +146,45 @@ TfMain::TfMain(ShellState& state, UserPrompts& prompts, QWidget* parent)
     }
     setCentralWidget(PageControl);
     connect(PageControl, &QTabWidget::currentChanged, this, &TfMain::PageChanged);
-    CreateStatusBar();
+}
 
-    fw.FirmwareLoaded = false;
-    BuildComPortMenu(ListComPorts());
-    state_.Conn.TimeOut = 2500;
-    state_.Conn.BaudRate = 115200;
+void TfMain::ConnectPages() {
+    connect(editor_, &TfEditorPage::statusText, this, [this](int panel, const QString& text) {
+        if (panel >= 0 && panel < 4) Panels[panel]->setText(text);
+    });
+    connect(editor_, &TfEditorPage::createPatchRequested, this, [this] {
+        fSavePatch->exec();
+        fSavePatch->hide();
+    });
+    connect(miScaleToFit, &QAction::toggled, editor_, &TfEditorPage::SetScaleToFit);
+    connect(miSaveImagesAsJpeg, &QAction::toggled, this, &TfMain::PictureExportChanged);
+    connect(miSaveImagesAsPng, &QAction::toggled, this, &TfMain::PictureExportChanged);
 
+    connect(frPatches, &TfrPatche::applyPatchRequested, this,
+            [this](const QString& path) { ApplySpfFile(path, &frPatches->Journal); });
+    // Working out "Installed" for a long list shows in the free panel.
+    connect(frPatches, &TfrPatche::installedProgress, this, [this](int done, int total) {
+        Panels[3]->setText(done < total ? QString("Installed: %1 / %2").arg(done).arg(total) : QString());
+    });
+    connect(frPatches, &TfrPatche::patchesCancelled, editor_, &TfEditorPage::ShowImageAgain);
+
+    connect(miAutoRefresh, &QAction::toggled, frPhoneFileMan, &TfrPhoneFileMan::SetAutoRefresh);
+    connect(this, &TfMain::connectPhoneRequested, frPhoneFileMan->aConnect, &QAction::trigger);
+}
+
+void TfMain::CreateDialogs() {
     AboutBox = new TAboutBox(this);
     fSelProfile = new TfSelProfile(this);
     prompts_.SetProfileDialog(fSelProfile);
-    fSavePatch = new TfSavePatch(fw, prompts_, this);
+    fSavePatch = new TfSavePatch(state_.Fw, prompts_, this);
     fSelImageType = new TfSelImageType(prompts_, this);
     frProfileCreator->SetImageTypeDialog(fSelImageType);
+}
 
-    OpenDocument = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
-    // Replace File(s) takes audio files for sounds and converts them.
-    SetSoundConverter({&sound::IsConvertibleAudio, &sound::ConvertForReplacement});
-    // The library may report the end of a sound from its own thread.
-    Player.Post = [this](std::function<void()> f) { QMetaObject::invokeMethod(this, std::move(f), Qt::QueuedConnection); };
-    PlaySound = [this](const QString& path) { Player.Play(path.toStdString()); };
-    BuiltinPlayer = new BuiltinSound(MakeQtAudioOutput(), this);
-    BuiltinPlayer->Rendered = [this](const sound::RenderedSound& sound) {
-        Picture canvas(TfrFViewer::kCanvasSide, TfrFViewer::kCanvasSide);
-        ClearPicture(canvas);
-        const Picture wave = WaveformPicture(sound, canvas.Width, kWaveformHeight);
-        const int top = (canvas.Height - wave.Height) / 2;
-        for (int y = 0; y < wave.Height; ++y)
-            for (int x = 0; x < wave.Width; ++x) canvas.At(x, top + y) = wave.At(x, y);
-        frFwViewer->imViewer->SetCanvas(canvas);
-    };
-    BuiltinPlayer->Failed = [this](const std::string& error) { Panels[3]->setText(QString::fromStdString(error)); };
-    StopSound = [this] {
-        Player.Stop();
-        BuiltinPlayer->Stop();
-    };
-
-    // Enabling rules run whenever the event loop runs dry, like an idle handler.
-    if (auto* dispatcher = QAbstractEventDispatcher::instance())
-        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &TfMain::UpdateActions);
-    UpdateActions();
-
-    for (const QString& dir : failed)
-        prompts_.Message(this, "Cannot create the folder " + dir, "Error!");
+void TfMain::PictureExportChanged() {
+    editor_->SetPictureExport(miSaveImagesAsJpeg->isChecked()  ? PictureExport::Jpeg
+                              : miSaveImagesAsPng->isChecked() ? PictureExport::Png
+                                                               : PictureExport::Bmp);
 }
 
 TfMain::~TfMain() {
@@ -181,7 +195,22 @@ void TfMain::ResetCaption() { setWindowTitle(ApplicationCaption()); }
 
 void TfMain::CreateMenus() {
     QMenuBar* bar = menuBar();
+    CreateFileMenu(bar);
+    CreateOptionsMenu(bar);
+    CreatePhoneAndHelpMenus(bar);
 
+    miLanguage = bar->addMenu("Language");
+    miLanguage->setObjectName("miLanguage");
+    LanguageGroup = new QActionGroup(this);
+    QAction* english = miLanguage->addAction("English");
+    english->setObjectName("miEnglishLang");
+    english->setCheckable(true);
+    english->setChecked(true);
+    LanguageGroup->addAction(english);
+    connect(english, &QAction::triggered, this, [this, english] { LanguageClick(english); });
+}
+
+void TfMain::CreateFileMenu(QMenuBar* bar) {
     QMenu* miFile = bar->addMenu("&File");
     miFile->setObjectName("miFile");
     miFile->menuAction()->setStatusTip("File related commands");
@@ -189,8 +218,7 @@ void TfMain::CreateMenus() {
     miFileOpen->setObjectName("miFileOpen");
     miFileOpen->setShortcut(QKeySequence("Ctrl+O"));
     SetHint(miFileOpen, "Open|Open a file");
-    aOpenSPF = new QAction("Open SPF", this);
-    aOpenSPF->setObjectName("aOpenSPF");
+    aOpenSPF = MakeAction("Open SPF", "aOpenSPF", this);
     connect(aOpenSPF, &QAction::triggered, this, &TfMain::aOpenSPFExecute);
     AddCommandItem(miFile, aOpenSPF, "miOpenSPF");
     miFileSave = miFile->addAction("&Save");
@@ -207,10 +235,18 @@ void TfMain::CreateMenus() {
     miFileExit = miFile->addAction("E&xit", this, &QWidget::close);
     miFileExit->setObjectName("miFileExit");
     SetHint(miFileExit, "Exit|Exit application");
+}
 
+void TfMain::CreateOptionsMenu(QMenuBar* bar) {
     miOptions = bar->addMenu("Options");
     miOptions->setObjectName("miOptions");
-    QMenu* miFileManager = miOptions->addMenu("File Manager");
+    CreateFileManagerMenu(miOptions);
+    CreatePlaySoundsMenu(miOptions);
+    CreatePictureOptions(miOptions);
+}
+
+void TfMain::CreateFileManagerMenu(QMenu* options) {
+    QMenu* miFileManager = options->addMenu("File Manager");
     miFileManager->setObjectName("miFileManager");
     miPhoneCOMport = miFileManager->addMenu("COM port");
     miPhoneCOMport->setObjectName("miPhoneCOMport");
@@ -226,7 +262,7 @@ void TfMain::CreateMenus() {
         TimeOutGroup->addAction(a);
         connect(a, &QAction::triggered, this, [this, a] {
             state_.Conn.TimeOut = a->data().toInt();
-            if (TimeOutChanged) TimeOutChanged(state_.Conn.TimeOut);
+            emit timeOutChanged(state_.Conn.TimeOut);
             a->setChecked(true);
         });
     }
@@ -250,25 +286,31 @@ void TfMain::CreateMenus() {
     miAutoRefresh = miFileManager->addAction("Auto Refresh List");
     miAutoRefresh->setObjectName("miAutoRefresh");
     miAutoRefresh->setCheckable(true);
-    QMenu* miPlaySoundsWith = miOptions->addMenu("Play Sounds with");
+}
+
+void TfMain::CreatePlaySoundsMenu(QMenu* options) {
+    QMenu* miPlaySoundsWith = options->addMenu("Play Sounds with");
     miPlaySoundsWith->setObjectName("miPlaySoundsWith");
     PlaySoundsGroup = new QActionGroup(this);
     const char* players[] = {"ma3smwemu_gsm", "M5_EmuSmw5 (new)", "Built-in"};
     const char* playerNames[] = {"mima3smwemugsm", "miM5EmuSmw5", "miBuiltIn"};
-    for (int tag = 1; tag <= kBuiltInPlayer; ++tag) {
+    for (int tag = 1; tag <= TfEditorPage::kBuiltInPlayer; ++tag) {
         QAction* a = miPlaySoundsWith->addAction(players[tag - 1]);
         a->setObjectName(playerNames[tag - 1]);
         a->setData(tag);
         a->setCheckable(true);
         // The built-in player needs no library: the choice of a first start.
-        a->setChecked(tag == kBuiltInPlayer);
+        a->setChecked(tag == TfEditorPage::kBuiltInPlayer);
         PlaySoundsGroup->addAction(a);
         connect(a, &QAction::triggered, this, [this, tag] { SelectSoundLibrary(tag); });
     }
-    miSaveImagesAsJpeg = miOptions->addAction("Save Images as Jpeg");
+}
+
+void TfMain::CreatePictureOptions(QMenu* options) {
+    miSaveImagesAsJpeg = options->addAction("Save Images as Jpeg");
     miSaveImagesAsJpeg->setObjectName("miSaveImagesAsJpeg");
     miSaveImagesAsJpeg->setCheckable(true);
-    miSaveImagesAsPng = miOptions->addAction("Save Images as PNG");
+    miSaveImagesAsPng = options->addAction("Save Images as PNG");
     miSaveImagesAsPng->setObjectName("miSaveImagesAsPng");
     miSaveImagesAsPng->setCheckable(true);
     // One picture format at a time; neither checked means bitmaps.
@@ -278,21 +320,21 @@ void TfMain::CreateMenus() {
     connect(miSaveImagesAsPng, &QAction::toggled, this, [this](bool on) {
         if (on) miSaveImagesAsJpeg->setChecked(false);
     });
-    miScaleToFit = miOptions->addAction("Scale Pictures to Fit");
+    miScaleToFit = options->addAction("Scale Pictures to Fit");
     miScaleToFit->setObjectName("miScaleToFit");
     miScaleToFit->setCheckable(true);
     SetHint(miScaleToFit, "Scale to fit|A replacement picture larger than its entry is scaled down into it "
                           "instead of cropped");
+}
 
+void TfMain::CreatePhoneAndHelpMenus(QMenuBar* bar) {
     QMenu* miPhoneFileManeger = bar->addMenu("Phone File Maneger");
     miPhoneFileManeger->setObjectName("miPhoneFileManeger");
     miConnect = miPhoneFileManeger->addAction("Connect");
     miConnect->setObjectName("miConnect");
     miDisconnect = miPhoneFileManeger->addAction("Disconnect");
     miDisconnect->setObjectName("miDisconnect");
-    connect(miConnect, &QAction::triggered, this, [this] {
-        if (ConnectPhone) ConnectPhone();
-    });
+    connect(miConnect, &QAction::triggered, this, &TfMain::connectPhoneRequested);
     connect(miDisconnect, &QAction::triggered, this, [this] { frPhoneFileMan->aDisconnect->trigger(); });
 
     QMenu* miHelp = bar->addMenu("&Help");
@@ -305,35 +347,9 @@ void TfMain::CreateMenus() {
     miHelpAbout->setObjectName("miHelpAbout");
     SetHint(miHelpAbout, "About|Displays program information, version number, and copyright");
     miWhatsNew = miHelp->addAction("Whats New?", this, [this] {
-        OpenDocument(QString::fromStdString(state_.Fw.ProgramDir) + "WhatsNew.txt");
+        OpenDocument(Q(state_.Fw.ProgramDir) + "WhatsNew.txt");
     });
     miWhatsNew->setObjectName("miWhatsNew");
-
-    miLanguage = bar->addMenu("Language");
-    miLanguage->setObjectName("miLanguage");
-    LanguageGroup = new QActionGroup(this);
-    QAction* english = miLanguage->addAction("English");
-    english->setObjectName("miEnglishLang");
-    english->setCheckable(true);
-    english->setChecked(true);
-    LanguageGroup->addAction(english);
-    connect(english, &QAction::triggered, this, [this, english] { LanguageClick(english); });
-
-    aReplaceFile = new QAction("Replace File(s)", this);
-    aReplaceFile->setObjectName("aReplaceFile");
-    connect(aReplaceFile, &QAction::triggered, this, &TfMain::aReplaceFileExecute);
-    aDeleteFile = new QAction("Delete File", this);
-    aDeleteFile->setObjectName("aDeleteFile");
-    connect(aDeleteFile, &QAction::triggered, this, &TfMain::aDeleteFileExecute);
-    aRestoreFile = new QAction("Restore File", this);
-    aRestoreFile->setObjectName("aRestoreFile");
-    connect(aRestoreFile, &QAction::triggered, this, &TfMain::aRestoreFileExecute);
-    // Whole languages have no delete or restore of their own yet: the items
-    // only follow their enabling rule.
-    aDeleteLang = new QAction("Delete Lang", this);
-    aDeleteLang->setObjectName("aDeleteLang");
-    aRestoreLang = new QAction("Restore Lang", this);
-    aRestoreLang->setObjectName("aRestoreLang");
 }
 
 void TfMain::BuildComPortMenu(const std::vector<int>& ports) {
@@ -347,7 +363,7 @@ void TfMain::BuildComPortMenu(const std::vector<int>& ports) {
         a->setData(n);
         a->setCheckable(true);
         a->setChecked(n == 1);
-        a->setToolTip(QString::fromStdString(ComPortDevice(n)));
+        a->setToolTip(Q(ComPortDevice(n)));
         ComPortGroup->addAction(a);
         connect(a, &QAction::triggered, this, [this, a] {
             state_.Conn.ComPortNumber = a->data().toInt();
@@ -359,26 +375,7 @@ void TfMain::BuildComPortMenu(const std::vector<int>& ports) {
 void TfMain::CreateStatusBar() {
     QStatusBar* bar = statusBar();
     bar->setObjectName("StatusBar");
-    bar->setSizeGripEnabled(false);
-    auto* strip = new QWidget(bar);
-    auto* layout = new QHBoxLayout(strip);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(2);
-    for (int i = 0; i < 4; ++i) {
-        auto* panel = new QLabel(strip);
-        panel->setObjectName("StatusPanel" + QString::number(i));
-        MarkTextAsData(panel);  // a status text the program writes
-        panel->setFrameShape(QFrame::StyledPanel);
-        panel->setFrameShadow(QFrame::Sunken);
-        // At least the classic widths; a long figure widens its panel
-        // rather than being cut, the unused last panel gives way.
-        panel->setMinimumWidth(i < 3 ? kPanelWidths[i] : 0);
-        panel->setMaximumWidth(i < 3 ? QWIDGETSIZE_MAX : kPanelWidths[i]);
-        panel->setContentsMargins(3, 0, 3, 0);
-        layout->addWidget(panel, i == 3 ? 1 : 0);
-        Panels[i] = panel;
-    }
-    bar->addWidget(strip, 1);
+    AddStatusPanels(bar, "StatusPanel", kPanelWidths, kLastPanelMaxWidth, Panels);
     pbStatusProgress = new QProgressBar(bar);
     pbStatusProgress->setObjectName("pbStatusProgress");
     pbStatusProgress->setTextVisible(false);
@@ -396,7 +393,6 @@ void TfMain::PlaceProgressBar() {
 }
 
 bool TfMain::eventFilter(QObject* watched, QEvent* event) {
-    if (eventFilterDrop(watched, event)) return true;
     if (watched == statusBar() && (event->type() == QEvent::Resize || event->type() == QEvent::Show ||
                                    event->type() == QEvent::LayoutRequest))
         PlaceProgressBar();
@@ -406,10 +402,10 @@ bool TfMain::eventFilter(QObject* watched, QEvent* event) {
 void TfMain::PageChanged(int index) {
     QWidget* page = PageControl->widget(index);
     // Leaving the editor page ends its sound.
-    if (page != TabSheet1 && StopSound) StopSound();
+    if (page != TabSheet1) editor_->StopSound();
     // The phone file manager has a status bar of its own.
     if (page && page->objectName().compare("TabSheet5", Qt::CaseInsensitive) == 0) {
-        if (ConnectPhone) ConnectPhone();
+        emit connectPhoneRequested();
         statusBar()->hide();
     } else {
         statusBar()->show();
@@ -417,17 +413,12 @@ void TfMain::PageChanged(int index) {
 }
 
 void TfMain::UpdateActions() {
-    if (QTreeWidgetItem* node = tvFirmwareSources->currentItem()) {
-        const QString text = node->text(0);
-        aReplaceFile->setEnabled(!text.contains("Lang_"));
-        aDeleteLang->setEnabled(text.startsWith("Lang_"));
-        aRestoreLang->setEnabled(text.startsWith("Lang_"));
-    }
+    editor_->UpdateActions();
     aOpenSPF->setEnabled(state_.Fw.FirmwareLoaded);
     frPatches->aApplyPatchesUpdate();
     miFileSave->setEnabled(false);
     miFileSaveAs->setEnabled(false);
-    miConnect->setEnabled(static_cast<bool>(ConnectPhone) && !state_.Conn.Connected);
+    miConnect->setEnabled(!state_.Conn.Connected);
     miDisconnect->setEnabled(state_.Conn.Connected);
 }
 
@@ -443,17 +434,79 @@ void TfMain::OpenStartFiles(const QStringList& paths) {
     }
 }
 
-void TfMain::RegionDisplay() {
-    const FirmwareState& fw = state_.Fw;
-    const QTreeWidgetItem* node = tvFirmwareSources->currentItem();
-    if (!node) regionBar->ShowRegions({});
-    else if (node == nodeRoot) regionBar->ShowRegions(RegionsOfRoot(fw));
-    else if (node == nodeLang1 || node == nodeLang2) regionBar->ShowRegions(RegionsOfLanguageTable(fw, node == nodeLang1 ? 1 : 2));
-    else regionBar->ShowRegions(RegionsOfCategory(fw, CategoryOfNode(node)));
-    const int32_t r = fw.SelectedRegion;
-    if (r < 0 || r >= static_cast<int32_t>(fw.Firmware.Regions.size())) return;
-    const MemoryRegion& region = fw.Firmware.Regions[static_cast<size_t>(r)];
-    Panels[2]->setText("Memory Size/Used: " + QString::number(region.Size) + " / " + QString::number(ShownUsed(fw, r)));
+// --- opening images and patches -----------------------------------------------
+
+void TfMain::FileOpen1Execute() {
+    auto path = prompts_.OpenFile(this, "Firmware BIN files|*.bin", QString());
+    if (!path) return;  // the open firmware stays, with its pending edits
+    OpenFirmwareFile(*path);
+}
+
+bool TfMain::OpenFirmwareFile(const QString& path) {
+    FirmwareState& fw = state_.Fw;
+    // The searches let events through; a second open or a close in between
+    // would pull the image from under them.
+    if (opening_) return false;
+    opening_ = true;
+    menuBar()->setEnabled(false);
+    fw.SelectedRegion = -1;
+    fw.DeletedSoundCount = 0;
+    ResetCaption();
+    Panels[0]->clear();
+    Panels[1]->clear();
+    PageControl->setEnabled(false);
+    PlaceProgressBar();
+    pbStatusProgress->setValue(0);
+    pbStatusProgress->show();
+    editor_->BeginOpen();
+
+    QtProgress progress(pbStatusProgress);
+    OpenOptions options;
+    options.FirmwaresDir = fw.ProgramDir + "Firmwares";
+    options.ChooseProfile = [this](const std::vector<std::string>& names) {
+        QStringList list;
+        for (const auto& n : names) list << Q(n);
+        return prompts_.ChooseProfile(this, list);
+    };
+    const std::string image = Local(path);
+    const OpenResult r = OpenFirmware(fw, image, options, progress);
+    PageControl->setEnabled(true);
+    menuBar()->setEnabled(true);
+    pbStatusProgress->hide();
+    opening_ = false;
+    // The patch view was filtered for the image before; it starts empty.
+    frPatches->lvPatchesSelectItem(nullptr);
+    frPatches->FirmwareChanged();
+    frConverter->SetOpenImage(fw.FirmwarePath);
+    if (r.Status != OpenStatus::Ok) {
+        // An unidentified image ends the open silently; read errors are told.
+        if (r.Status == OpenStatus::FileError || r.Status == OpenStatus::TableError)
+            prompts_.Message(this, Q(r.Error), ProductName());
+        return false;
+    }
+    Panels[0]->setText("Phone: " + Q(fw.FirmwareDescription.PhoneModel));
+    Panels[1]->setText("Firmware: " + Q(fw.FirmwareDescription.Version));
+    setWindowTitle(windowTitle() + " - " + QFileInfo(path).fileName());
+    editor_->ShowOpenedImage();
+    return true;
+}
+
+
+void TfMain::aOpenSPFExecute() {
+    if (!state_.Fw.FirmwareLoaded) return;
+    auto path = prompts_.OpenFile(this, "Samsung Patch Files|*.spf", QString());
+    if (path) ApplySpfFile(*path);
+}
+
+bool TfMain::ApplySpfFile(const QString& path, AppliedPatches* journal) {
+    FirmwareState& fw = state_.Fw;
+    if (!fw.FirmwareLoaded) return false;
+    const OpenSpfResult r = journal ? journal->Apply(fw, Local(path)) : OpenSpf(fw, Local(path));
+    if (r.Status != OpenSpfStatus::Applied && r.Status != OpenSpfStatus::WriteError) return false;
+    fSavePatch->SetDetails(r.Details);
+    if (r.Status == OpenSpfStatus::WriteError) prompts_.Message(this, Q(r.Error), ProductName());
+    editor_->ShowImageFromTop();
+    return r.Status == OpenSpfStatus::Applied;
 }
 
 void TfMain::closeEvent(QCloseEvent* event) {
@@ -466,21 +519,20 @@ void TfMain::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    if (StopSound) StopSound();
-    BuiltinPlayer->Cancel();
-    Player.Unload();
+    editor_->EndSound();
     SaveSettings();
     FirmwareState& fw = state_.Fw;
     fw.FirmwareFile.reset();
     EmptyTempDir();
     frPatches->Clear();
     ResetFirmware(fw);
-    FilesModel->SetCategory(-1);
+    frConverter->SetOpenImage(fw.FirmwarePath);
+    editor_->Clear();
     event->accept();
 }
 
 void TfMain::EmptyTempDir() {
-    QDir temp(QString::fromStdString(state_.Fw.TempDir));
+    QDir temp(Q(state_.Fw.TempDir));
     if (!temp.exists()) return;
     for (const QFileInfo& f : temp.entryInfoList(QDir::Files | QDir::Hidden | QDir::System)) {
         QFile file(f.absoluteFilePath());

@@ -26,7 +26,9 @@
 #include "patches/PatchReader.h"
 #include "patches/PatchStatus.h"
 #include "shell/CBTreeView.h"
+#include "shell/Controls.h"
 #include "shell/QtProgress.h"
+#include "shell/QtText.h"
 #include "shell/UserPrompts.h"
 
 namespace flashsmith::shell {
@@ -37,9 +39,6 @@ constexpr int kElementRole = Qt::UserRole + 1;
 constexpr int kPathRole = Qt::UserRole + 2;
 constexpr int kFirmwaresRole = Qt::UserRole + 3;  // the "firmware" of every part
 constexpr int kInstalledColumn = 4;
-
-// Patch texts are 8-bit Windows-1251.
-QString FromAnsi(const std::string& text) { return QString::fromStdString(Utf8FromAnsi(text)); }
 
 bool SameNoCase(std::string_view a, std::string_view b) {
     return std::ranges::equal(a, b, [](char x, char y) {
@@ -71,21 +70,16 @@ TfrPatche::TfrPatche(FirmwareState& state, UserPrompts& prompts, QWidget* parent
         lvPatchesSelectItem(rows.isEmpty() ? nullptr : rows.front());
     });
 
-    auto button = [this](const QString& text, const char* name) {
-        auto* b = new QPushButton(text, this);
-        b->setObjectName(name);
-        return b;
-    };
     // "&&" shows one ampersand.
-    bPatchOpen = button("Open && Append Patch", "bPatchOpen");
-    bPatchSel = button("Sel All", "bPatchSel");
-    bPatchUnSel = button("UnSel All", "bPatchUnSel");
+    bPatchOpen = MakeButton("Open && Append Patch", "bPatchOpen", this);
+    bPatchSel = MakeButton("Sel All", "bPatchSel", this);
+    bPatchUnSel = MakeButton("UnSel All", "bPatchUnSel", this);
     aApplyPatches = new QAction("Apply Patch(es) to Opened Firmware", this);
     aApplyPatches->setObjectName("aApplyPatches");
     aCancelPatches = new QAction("Cancel Selected Patch(es)", this);
     aCancelPatches->setObjectName("aCancelPatches");
-    bPatchApply = button(aApplyPatches->text(), "bPatchApply");
-    bPatchCancel = button(aCancelPatches->text(), "bPatchCancel");
+    bPatchApply = MakeButton(aApplyPatches->text(), "bPatchApply", this);
+    bPatchCancel = MakeButton(aCancelPatches->text(), "bPatchCancel", this);
     // Applying goes through File > Open SPF, one ticked patch after the
     // other; cancelling takes back what those applications brought.
     connect(aApplyPatches, &QAction::triggered, this, &TfrPatche::aApplyPatchesExecute);
@@ -113,7 +107,7 @@ TfrPatche::TfrPatche(FirmwareState& state, UserPrompts& prompts, QWidget* parent
 
     cbViewAllData = new QCheckBox("View All Data in Patch", this);
     cbViewAllData->setObjectName("cbViewAllData");
-    bSPFConvert = button("Save  to s3 File", "bSPFConvert");
+    bSPFConvert = MakeButton("Save  to s3 File", "bSPFConvert", this);
     pbStatus = new QProgressBar(this);
     pbStatus->setObjectName("pbStatus");
     pbStatus->setTextVisible(false);
@@ -174,11 +168,11 @@ void TfrPatche::aApplyPatchesUpdate() {
 }
 
 void TfrPatche::aApplyPatchesExecute() {
-    if (!state_.FirmwareLoaded || !ApplyPatchFile) return;
+    if (!state_.FirmwareLoaded) return;
     for (int i = 0; i < lvPatches->topLevelItemCount(); ++i) {
         const QTreeWidgetItem* row = lvPatches->topLevelItem(i);
         if (row->checkState(0) == Qt::Checked && RowFits(row) && QFileInfo(RowPath(row)).isFile())
-            ApplyPatchFile(RowPath(row));
+            emit applyPatchRequested(RowPath(row));
     }
 }
 
@@ -189,7 +183,7 @@ void TfrPatche::aCancelPatchesExecute() {
         const QTreeWidgetItem* row = lvPatches->topLevelItem(i);
         if (row->checkState(0) == Qt::Checked) paths.push_back(QFile::encodeName(RowPath(row)).toStdString());
     }
-    if (Journal.Cancel(state_, paths).Patches > 0 && AfterCancel) AfterCancel();
+    if (Journal.Cancel(state_, paths).Patches > 0) emit patchesCancelled();
 }
 
 bool TfrPatche::RowFits(const QTreeWidgetItem* row) const {
@@ -255,11 +249,11 @@ void TfrPatche::RefreshInstalled() {
     }
     installedPending_ = false;
     if (!state_.FirmwareLoaded || !state_.FirmwareFile || jobs.empty()) {
-        if (InstalledProgress) InstalledProgress(0, 0);
+        emit installedProgress(0, 0);
         return;
     }
     installedPending_ = true;
-    if (InstalledProgress) InstalledProgress(0, static_cast<int>(jobs.size()));
+    emit installedProgress(0, static_cast<int>(jobs.size()));
     auto worker = std::make_shared<Worker>();
     Worker* w = worker.get();
     const std::shared_ptr<const BinFile> image = state_.FirmwareFile;
@@ -297,7 +291,7 @@ void TfrPatche::InstalledResult(quint64 generation, int row, const QString& text
     if (generation != installedGeneration_) return;
     if (QTreeWidgetItem* item = lvPatches->topLevelItem(row)) item->setText(kInstalledColumn, text);
     if (done == total) installedPending_ = false;
-    if (InstalledProgress) InstalledProgress(done, total);
+    emit installedProgress(done, total);
 }
 
 void TfrPatche::bPatchOpenClick() {

@@ -45,24 +45,22 @@ public:
     // "Save  to s3 File": the ticked resources into an S-record file.
     void bSPFConvertClick();
     // Applies the patch of every ticked row made for the open firmware, top
-    // to bottom, through ApplyPatchFile (the main window's Open SPF), which
-    // records it in Journal.
+    // to bottom, through applyPatchRequested (the main window's Open SPF),
+    // which records it in Journal.
     void aApplyPatchesExecute();
-    std::function<void(const QString& path)> ApplyPatchFile;
     // Takes back the edits the ticked rows' patches brought with Apply
-    // Patch(es), newest first; AfterCancel then shows the new state.
+    // Patch(es), newest first; patchesCancelled then asks for the new state
+    // to be shown.
     void aCancelPatchesExecute();
-    std::function<void()> AfterCancel;
     AppliedPatches Journal;
     // After an image was opened (or failed to open): forgets the applied
     // patches, shows the rows made for it and works out "Installed".
     void FirmwareChanged();
     // Shows or greys the rows by the open firmware ("View All Patches").
     void UpdateRows();
-    // Fills the "Installed" column in the background; InstalledProgress
+    // Fills the "Installed" column in the background; installedProgress
     // tells how far it is (done == total when finished).
     void RefreshInstalled();
-    std::function<void(int done, int total)> InstalledProgress;
     // True while "Installed" is being worked out.
     bool InstalledPending() const;
     // Whether a row's patch has a part made for the open firmware (true
@@ -93,6 +91,11 @@ public:
     QPushButton* bSPFConvert = nullptr;
     QProgressBar* pbStatus = nullptr;
     TGmXML xmlData;
+
+signals:
+    void applyPatchRequested(const QString& path);
+    void patchesCancelled();
+    void installedProgress(int done, int total);
 
 private:
     void FillTree();

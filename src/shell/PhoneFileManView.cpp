@@ -23,6 +23,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "shell/CommandLink.h"
+#include "shell/Controls.h"
 #include "shell/FileManPane.h"
 #include "shell/Icons.h"
 #include "shell/LanguagePack.h"
@@ -171,22 +173,15 @@ TfrPhoneFileMan::TfrPhoneFileMan(ConnectionState& connection, UserPrompts& promp
     pFirmwareSources->setObjectName("pFirmwareSources");
     auto* panel = new QGridLayout(pFirmwareSources);
     panel->setContentsMargins(0, 0, 0, 0);
-    auto button = [this](const char* name, const QString& caption, QAction* action) {
-        auto* b = new QPushButton(caption, pFirmwareSources);
-        b->setObjectName(name);
-        if (action) {
-            connect(b, &QPushButton::clicked, action, &QAction::trigger);
-            connect(action, &QAction::changed, b, [b, action] { b->setEnabled(action->isEnabled()); });
-            b->setEnabled(action->isEnabled());
-        }
-        return b;
-    };
-    bUpLoadFile = button("bUpLoadFile", aUpload->text(), aUpload);
-    bDownLoadFile = button("bDownLoadFile", "Download File", aDownload);
-    bDeleteFile = button("bDeleteFile", aDelete->text(), aDelete);
-    bReloadList = button("bReloadList", "Reload List", nullptr);
+    bUpLoadFile = MakeButton(aUpload->text(), "bUpLoadFile", pFirmwareSources);
+    BindButton(bUpLoadFile, aUpload, false);
+    bDownLoadFile = MakeButton("Download File", "bDownLoadFile", pFirmwareSources);
+    BindButton(bDownLoadFile, aDownload, false);
+    bDeleteFile = MakeButton(aDelete->text(), "bDeleteFile", pFirmwareSources);
+    BindButton(bDeleteFile, aDelete, false);
+    bReloadList = MakeButton("Reload List", "bReloadList", pFirmwareSources);
     connect(bReloadList, &QPushButton::clicked, this, &TfrPhoneFileMan::bReloadListClick);
-    bReplaceFile = button("bReplaceFile", "Replace File", nullptr);
+    bReplaceFile = MakeButton("Replace File", "bReplaceFile", pFirmwareSources);
     bReplaceFile->hide();
     panel->addWidget(bUpLoadFile, 0, 0);
     panel->addWidget(bDownLoadFile, 0, 1);
@@ -215,25 +210,9 @@ TfrPhoneFileMan::TfrPhoneFileMan(ConnectionState& connection, UserPrompts& promp
 
     sbFileMan = new QStatusBar(this);
     sbFileMan->setObjectName("sbFileMan");
-    sbFileMan->setSizeGripEnabled(false);
-    auto* strip = new QWidget(sbFileMan);
-    auto* stripLayout = new QHBoxLayout(strip);
-    stripLayout->setContentsMargins(0, 0, 0, 0);
-    stripLayout->setSpacing(2);
-    for (int i = 0; i < 4; ++i) {
-        auto* p = new QLabel(strip);
-        p->setObjectName("FileManPanel" + QString::number(i));
-        MarkTextAsData(p);  // a status text the program writes
-        p->setFrameShape(QFrame::StyledPanel);
-        p->setFrameShadow(QFrame::Sunken);
-        // At least the classic widths; the last panel takes the rest, since
-        // file names and the memory figures are wider than its 50 pixels.
-        p->setMinimumWidth(kPanelWidths[i]);
-        p->setContentsMargins(3, 0, 3, 0);
-        stripLayout->addWidget(p, i == 3 ? 1 : 0);
-        Panels[i] = p;
-    }
-    sbFileMan->addWidget(strip, 1);
+    // The last panel takes the rest, since file names and the memory figures
+    // are wider than its 50 pixels.
+    AddStatusPanels(sbFileMan, "FileManPanel", kPanelWidths, QWIDGETSIZE_MAX, Panels);
     outer->addWidget(sbFileMan);
 
     pmFileManlv = new QMenu(this);
@@ -242,12 +221,7 @@ TfrPhoneFileMan::TfrPhoneFileMan(ConnectionState& connection, UserPrompts& promp
     miDeleteFile->setObjectName("miDeleteFile");
     connect(miDeleteFile, &QAction::triggered, aDelete, &QAction::trigger);
     pmFileManlv->addSeparator();
-    const char* styles[] = {"Small Icons", "Icons", "List", "Table"};
-    for (int tag = 1; tag <= 4; ++tag) {
-        QAction* a = pmFileManlv->addAction(styles[tag - 1]);
-        a->setData(tag);
-        connect(a, &QAction::triggered, this, [this, tag] { SetListStyle(tag); });
-    }
+    AddListStyleItems(pmFileManlv, nullptr, [this](int tag) { SetListStyle(tag); });
 }
 
 TfrPhoneFileMan::~TfrPhoneFileMan() {
@@ -281,19 +255,24 @@ private:
 }  // namespace
 
 void TfrPhoneFileMan::CreateActions() {
-    auto make = [this](const char* name, const QString& caption, void (TfrPhoneFileMan::*run)()) {
-        auto* a = new QAction(caption, this);
-        a->setObjectName(name);
-        if (run) connect(a, &QAction::triggered, this, run);
-        return a;
+    const struct {
+        QAction*& action;
+        const char* caption;
+        const char* name;
+        void (TfrPhoneFileMan::*run)();
+    } commands[] = {
+        {aConnect, "Connect", "aConnect", &TfrPhoneFileMan::aConnectExecute},
+        {aDisconnect, "Disconnect", "aDisconnect", &TfrPhoneFileMan::aDisconnectExecute},
+        {aReloadFiles, "Phone Reload", "aReloadFiles", &TfrPhoneFileMan::aReloadFilesExecute},
+        {aDownload, "Download", "aDownload", &TfrPhoneFileMan::aDownloadExecute},
+        {aUpload, "Upload", "aUpload", &TfrPhoneFileMan::aUploadExecute},
+        {aDelete, "Delete", "aDelete", &TfrPhoneFileMan::aDeleteExecute},
+        {aReplace, "Replace", "aReplace", nullptr},
     };
-    aConnect = make("aConnect", "Connect", &TfrPhoneFileMan::aConnectExecute);
-    aDisconnect = make("aDisconnect", "Disconnect", &TfrPhoneFileMan::aDisconnectExecute);
-    aReloadFiles = make("aReloadFiles", "Phone Reload", &TfrPhoneFileMan::aReloadFilesExecute);
-    aDownload = make("aDownload", "Download", &TfrPhoneFileMan::aDownloadExecute);
-    aUpload = make("aUpload", "Upload", &TfrPhoneFileMan::aUploadExecute);
-    aDelete = make("aDelete", "Delete", &TfrPhoneFileMan::aDeleteExecute);
-    aReplace = make("aReplace", "Replace", nullptr);
+    for (const auto& c : commands) {
+        c.action = MakeAction(c.caption, c.name, this);
+        if (c.run) connect(c.action, &QAction::triggered, this, c.run);
+    }
 }
 
 int TfrPhoneFileMan::SelectedKind() const {
@@ -381,7 +360,7 @@ void TfrPhoneFileMan::aDownloadExecute() {
     const int kind = SelectedKind();
     const QStringList paths = frFileMan->SelectedPaths();
     if (kind <= 0 || paths.isEmpty()) return;
-    const bool refresh = AutoRefresh && AutoRefresh();
+    const bool refresh = autoRefresh_;
     pl::SendBatchResult result;
     {
         Running running(this, busy_);
@@ -401,7 +380,7 @@ void TfrPhoneFileMan::aDeleteExecute() {
     const int kind = SelectedKind();
     const std::vector<size_t> selected = SelectedEntries();
     if (kind <= 0 || selected.empty()) return;
-    const bool refresh = AutoRefresh && AutoRefresh();
+    const bool refresh = autoRefresh_;
     std::vector<pl::DeleteOutcome> outcomes;
     {
         Running running(this, busy_);
@@ -442,29 +421,7 @@ void TfrPhoneFileMan::lvPhoneFilesSelectItem() {
     stParams->setText("  Size: " + files_->item(row, 1)->text() + "  Index: " + files_->item(row, 2)->text());
 }
 
-void TfrPhoneFileMan::SetListStyle(int tag) {
-    switch (tag) {
-        case 1:
-        case 3:
-            lvPhoneIcons->setViewMode(QListView::ListMode);
-            lvPhoneIcons->setFlow(tag == 1 ? QListView::LeftToRight : QListView::TopToBottom);
-            lvPhoneIcons->setWrapping(true);
-            lvPhoneIcons->setIconSize({16, 16});
-            lvPhoneIcons->setGridSize({});
-            listStack_->setCurrentWidget(lvPhoneIcons);
-            break;
-        case 2:
-            lvPhoneIcons->setViewMode(QListView::IconMode);
-            lvPhoneIcons->setIconSize({32, 32});
-            lvPhoneIcons->setGridSize({80, 64});
-            listStack_->setCurrentWidget(lvPhoneIcons);
-            break;
-        default:
-            listStack_->setCurrentWidget(lvPhoneFiles);
-            break;
-    }
-    lvPhoneIcons->setMovement(QListView::Static);
-}
+void TfrPhoneFileMan::SetListStyle(int tag) { ShowListStyle(listStack_, lvPhoneFiles, lvPhoneIcons, tag, {80, 64}); }
 
 bool TfrPhoneFileMan::SelectNode(const QString& caption) {
     const auto found = tvPhoneDir->findItems(caption, Qt::MatchExactly | Qt::MatchRecursive);

@@ -60,8 +60,9 @@ public:
     int RowCount() const;
     QStringList Row(int row) const;
 
-    // Read when a batch ends: the main window's "Auto Refresh List".
-    std::function<bool()> AutoRefresh;
+    // The main window's "Auto Refresh List": whether a batch ends by
+    // reading the list again.
+    void SetAutoRefresh(bool on) { autoRefresh_ = on; }
 
     flashsmith::phonelink::PhoneSession& Session() { return *session_; }
 
@@ -112,6 +113,7 @@ private:
     QStandardItemModel* files_ = nullptr;
     QStackedWidget* listStack_ = nullptr;
     bool busy_ = false;  // a command is running its exchanges
+    bool autoRefresh_ = false;
 };
 
 }  // namespace flashsmith::shell

@@ -18,7 +18,9 @@
 #include <algorithm>
 
 #include "base/Hex.h"
+#include "shell/Controls.h"
 #include "shell/QtProgress.h"
+#include "shell/QtText.h"
 #include "shell/SelImageTypeDialog.h"
 #include "shell/UserPrompts.h"
 
@@ -26,8 +28,6 @@ namespace flashsmith::shell {
 
 namespace {
 
-std::string Local(const QString& path) { return QFile::encodeName(path).toStdString(); }
-QString Q(const std::string& s) { return QString::fromStdString(s); }
 QString Hex(int64_t v) { return Q(HexStr(static_cast<uint32_t>(v))); }
 
 }  // namespace
@@ -35,29 +35,18 @@ QString Hex(int64_t v) { return Q(HexStr(static_cast<uint32_t>(v))); }
 TfrProfileCreator::TfrProfileCreator(FirmwareState& fw, UserPrompts& prompts, QWidget* parent)
     : QWidget(parent), fw_(fw), prompts_(prompts) {
     setObjectName("frProfileCreator");
-    auto button = [this](const QString& text, const char* name) {
-        auto* b = new QPushButton(text, this);
-        b->setObjectName(name);
-        return b;
-    };
-    auto edit = [this](const char* name, bool readOnly) {
-        auto* e = new QLineEdit(this);
-        e->setObjectName(name);
-        e->setReadOnly(readOnly);
-        return e;
-    };
 
     // --- the image and what to search ---
-    leFirmwareFile = edit("leFirmwareFile", false);
-    bBrowse = button("Browse", "bBrowse");
+    leFirmwareFile = MakeEdit("leFirmwareFile", this);
+    bBrowse = MakeButton("Browse", "bBrowse", this);
     auto* fileLabel = new QLabel("Firmware File (You should choose only the original not modified Firmware!): ", this);
     fileLabel->setBuddy(leFirmwareFile);
     auto* fileRow = new QHBoxLayout;
     fileRow->addWidget(leFirmwareFile, 1);
     fileRow->addWidget(bBrowse);
 
-    leDisplayWidth = edit("leDisplayWidth", false);
-    eDisplayHeight = edit("eDisplayHeight", false);
+    leDisplayWidth = MakeEdit("leDisplayWidth", this);
+    eDisplayHeight = MakeEdit("eDisplayHeight", this);
     for (QLineEdit* e : {leDisplayWidth, eDisplayHeight}) e->setFixedWidth(48);
     auto* displayRow = new QHBoxLayout;
     auto* displayLabel = new QLabel("Size of Phone Display: (Width x Height)", this);
@@ -70,17 +59,12 @@ TfrProfileCreator::TfrProfileCreator(FirmwareState& fw, UserPrompts& prompts, QW
     displayRow->addWidget(eDisplayHeight);
     displayRow->addStretch(1);
 
-    auto check = [this](const QString& text, const char* name) {
-        auto* c = new QCheckBox(text, this);
-        c->setObjectName(name);
-        return c;
-    };
-    cbSearchImages = check("Search Images", "cbSearchImages");
-    cbSearchSounds = check("Search Sounds", "cbSearchSounds");
-    cbSearchJava = check("Search Java", "cbSearchJava");
-    cbSearchLangs = check("Search Languages", "cbSearchLangs");
-    bStartSearch = button("Start Search", "bStartSearch");
-    bSaveResults = button("Save Results", "bSaveResults");
+    cbSearchImages = MakeCheck("Search Images", "cbSearchImages", this);
+    cbSearchSounds = MakeCheck("Search Sounds", "cbSearchSounds", this);
+    cbSearchJava = MakeCheck("Search Java", "cbSearchJava", this);
+    cbSearchLangs = MakeCheck("Search Languages", "cbSearchLangs", this);
+    bStartSearch = MakeButton("Start Search", "bStartSearch", this);
+    bSaveResults = MakeButton("Save Results", "bSaveResults", this);
     auto* searchRow = new QHBoxLayout;
     for (QCheckBox* c : {cbSearchImages, cbSearchSounds, cbSearchJava, cbSearchLangs}) searchRow->addWidget(c);
     searchRow->addStretch(1);
@@ -91,7 +75,8 @@ TfrProfileCreator::TfrProfileCreator(FirmwareState& fw, UserPrompts& prompts, QW
     auto* found = new QFormLayout;
     found->setVerticalSpacing(2);
     auto result = [&](const char* label, const char* name) {
-        QLineEdit* e = edit(name, true);
+        QLineEdit* e = MakeEdit(name, this);
+        e->setReadOnly(true);
         found->addRow(label, e);
         return e;
     };
@@ -116,11 +101,11 @@ TfrProfileCreator::TfrProfileCreator(FirmwareState& fw, UserPrompts& prompts, QW
     const int address = lvMemoryRegions->fontMetrics().horizontalAdvance("0x00000000") + 16;
     const int widths[] = {std::max(80, address), std::max(80, address), 40, 200};
     for (int i = 0; i < 4; ++i) lvMemoryRegions->setColumnWidth(i, widths[i]);
-    leRegStartAddr = edit("leRegStartAddr", false);
-    leRegLength = edit("leRegLength", false);
-    bAddRegion = button("Add Region", "bAddRegion");
-    bEditRegion = button("Edit Region", "bEditRegion");
-    bDelRegion = button("Del Region", "bDelRegion");
+    leRegStartAddr = MakeEdit("leRegStartAddr", this);
+    leRegLength = MakeEdit("leRegLength", this);
+    bAddRegion = MakeButton("Add Region", "bAddRegion", this);
+    bEditRegion = MakeButton("Edit Region", "bEditRegion", this);
+    bDelRegion = MakeButton("Del Region", "bDelRegion", this);
     // The list is the estimate; editing it by hand has no command.
     for (QPushButton* b : {bAddRegion, bEditRegion, bDelRegion}) b->setEnabled(false);
     auto* regionEdits = new QGridLayout;

@@ -5,6 +5,7 @@
 #include <QToolTip>
 
 #include "editing/ResourceList.h"
+#include "shell/QtText.h"
 #include "shell/ResourceModel.h"
 
 namespace flashsmith::shell {
@@ -53,7 +54,7 @@ QString RegionBar::ToolTipText(int i) const {
     const bool language = u.Region >= kCatFirstLanguage;
     for (const EntryShare& e : u.Largest) {
         const ListRow row = MakeListRow(state_, u.Region, e.Row);
-        QString name = language ? AnsiToQString(row.Name) : BytesToQString(row.Name);
+        QString name = language ? FromAnsi(row.Name) : BytesToQString(row.Name);
         if (name.size() > 40) name = name.left(39) + QChar(0x2026);
         text += "\n  " + name + "  " + QString::number(e.Bytes);
     }

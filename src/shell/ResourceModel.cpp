@@ -4,18 +4,10 @@
 #include <QColor>
 
 #include "editing/StringEdit.h"
-#include "base/Cp1251.h"
 #include "shell/Icons.h"
+#include "shell/QtText.h"
 
 namespace flashsmith::shell {
-
-QString AnsiToQString(const std::string& ansi) { return QString::fromStdString(Utf8FromAnsi(ansi)); }
-
-QString BytesToQString(const std::string& bytes) {
-    QString s = QString::fromUtf8(bytes);
-    if (s.contains(QChar::ReplacementCharacter)) return QString::fromLatin1(bytes);
-    return s;
-}
 
 ResourceModel::ResourceModel(const FirmwareState& state, QObject* parent)
     : QAbstractTableModel(parent), state_(state) {}
@@ -65,7 +57,7 @@ QVariant ResourceModel::data(const QModelIndex& index, int role) const {
         case Qt::EditRole:
         case Qt::ToolTipRole:
             switch (index.column()) {
-                case kName: return language ? AnsiToQString(row.Name) : BytesToQString(row.Name);
+                case kName: return language ? FromAnsi(row.Name) : BytesToQString(row.Name);
                 case kSize: return role == Qt::ToolTipRole ? QVariant() : QString::fromStdString(row.Size);
                 default: return role == Qt::ToolTipRole ? QVariant() : QString::fromStdString(row.Id);
             }
@@ -106,7 +98,7 @@ Qt::ItemFlags ResourceModel::flags(const QModelIndex& index) const {
 
 bool ResourceModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     if (role != Qt::EditRole || !(flags(index) & Qt::ItemIsEditable) || !OnEdited) return false;
-    const std::string ansi = AnsiFromUtf8(value.toString().toStdString());
+    const std::string ansi = ToAnsi(value.toString());
     // Characters the 8-bit code page lacks become '?', as everywhere else.
     const bool changed = OnEdited(index.row(), ansi);
     RefreshRows({index.row()});

@@ -13,11 +13,6 @@
 
 namespace flashsmith::shell {
 
-// Firmware bytes as the list shows them: 8-bit language texts are
-// Windows-1251, names of files UTF-8 when valid, else Latin-1.
-QString AnsiToQString(const std::string& ansi);
-QString BytesToQString(const std::string& bytes);
-
 class ResourceModel : public QAbstractTableModel {
     Q_OBJECT
 public:

@@ -14,16 +14,14 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "base/Cp1251.h"
+#include "shell/Controls.h"
 #include "shell/QtProgress.h"
+#include "shell/QtText.h"
 #include "shell/UserPrompts.h"
 
 namespace flashsmith::shell {
 
 namespace {
-
-std::string Ansi(const QString& text) { return AnsiFromUtf8(text.toStdString()); }
-QString FromAnsi(const std::string& text) { return QString::fromStdString(Utf8FromAnsi(text)); }
 
 // Enter alone belongs to the dialog; Ctrl+Enter still breaks a line.
 class AboutKeys : public QObject {
@@ -52,9 +50,7 @@ TfSavePatch::TfSavePatch(FirmwareState& state, UserPrompts& prompts, QWidget* pa
 
     auto* form = new QFormLayout;
     auto edit = [&](const char* label, const char* name, int limit) {
-        auto* e = new QLineEdit(this);
-        e->setObjectName(name);
-        e->setMaxLength(limit);
+        QLineEdit* e = MakeEdit(name, this, limit);
         form->addRow(label, e);
         return e;
     };
@@ -149,15 +145,15 @@ void TfSavePatch::SetDetails(const PatchDetails& d) {
 
 PatchDetails TfSavePatch::Details() const {
     PatchDetails d;
-    d.Name = Ansi(lePatchName->text());
-    d.Version = Ansi(lePatchVersion->text());
-    d.Author = Ansi(lePatchAutor->text());
-    d.Email = Ansi(leAuthorEmail->text());
-    d.Www = Ansi(leAuthorWWW->text());
-    d.Icq = Ansi(leAuthorICQ->text());
+    d.Name = ToAnsi(lePatchName->text());
+    d.Version = ToAnsi(lePatchVersion->text());
+    d.Author = ToAnsi(lePatchAutor->text());
+    d.Email = ToAnsi(leAuthorEmail->text());
+    d.Www = ToAnsi(leAuthorWWW->text());
+    d.Icq = ToAnsi(leAuthorICQ->text());
     QString about = mPatchAbout->toPlainText();
     about.replace("\n", "\r\n");
-    d.About = Ansi(about);
+    d.About = ToAnsi(about);
     return d;
 }
 

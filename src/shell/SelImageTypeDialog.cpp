@@ -20,15 +20,10 @@
 #include "profilecreator/ProfileCreator.h"
 #include "shell/FirmwareViewer.h"
 #include "shell/LanguagePack.h"
+#include "shell/QtText.h"
 #include "shell/UserPrompts.h"
 
 namespace flashsmith::shell {
-
-namespace {
-
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-
-}  // namespace
 
 TfSelImageType::TfSelImageType(UserPrompts& prompts, QWidget* parent) : QDialog(parent), prompts_(prompts) {
     setObjectName("fSelImageType");

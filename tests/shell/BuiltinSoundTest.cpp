@@ -42,15 +42,15 @@ class BuiltIn : public ShellTest {
 protected:
     void SetUp() override {
         ShellTest::SetUp();
-        window->BuiltinPlayer->SetOutput(std::make_unique<StandInOutput>(log));
+        window->Editor().BuiltinPlayer->SetOutput(std::make_unique<StandInOutput>(log));
     }
     void Select(int row) {
-        window->SelectRow(row);
-        window->BuiltinPlayer->WaitForRenders();
+        window->Editor().SelectRow(row);
+        window->Editor().BuiltinPlayer->WaitForRenders();
     }
     // Pixels of the waveform's colour in the viewer.
     int WavePixels() const {
-        const QImage& image = window->frFwViewer->imViewer->Image();
+        const QImage& image = window->Editor().frFwViewer->imViewer->Image();
         int n = 0;
         for (int y = 0; y < image.height(); ++y)
             for (int x = 0; x < image.width(); ++x) n += (image.pixel(x, y) & 0xFFFFFF) == 0x003080;
@@ -62,16 +62,16 @@ protected:
 
 TEST_F(BuiltIn, IsTheFirstChoiceAndPlaysOneSelectedSoundAtATime) {
     EXPECT_TRUE(window->findChild<QAction*>("miBuiltIn")->isChecked());
-    EXPECT_EQ(window->SoundChoice(), TfMain::kBuiltInPlayer);
+    EXPECT_EQ(window->Editor().SoundChoice(), TfEditorPage::kBuiltInPlayer);
     Open();
-    window->frFwViewer->cbPlaySnd->setChecked(true);
-    ASSERT_TRUE(window->SelectNode("Sounds"));
+    window->Editor().frFwViewer->cbPlaySnd->setChecked(true);
+    ASSERT_TRUE(window->Editor().SelectNode("Sounds"));
     Select(0);
     ASSERT_EQ(log->starts.size(), 1u);
     EXPECT_EQ(log->starts[0].second, 16000);
     EXPECT_GT(log->starts[0].first, 16000u * 2 / 4) << "a quarter second of stereo at least";
-    EXPECT_TRUE(window->BuiltinPlayer->Playing());
-    const QLabel* info = window->frFwViewer->lbSoundInfo;
+    EXPECT_TRUE(window->Editor().BuiltinPlayer->Playing());
+    const QLabel* info = window->Editor().frFwViewer->lbSoundInfo;
     EXPECT_FALSE(info->isHidden());
     EXPECT_TRUE(info->text().startsWith("Title: Ring 1\nFormat: ")) << info->text().toStdString();
     EXPECT_TRUE(info->text().contains("Length: ")) << info->text().toStdString();
@@ -86,25 +86,25 @@ TEST_F(BuiltIn, IsTheFirstChoiceAndPlaysOneSelectedSoundAtATime) {
     // The end of the sound is reported back.
     ASSERT_TRUE(log->finish);
     log->finish();
-    EXPECT_FALSE(window->BuiltinPlayer->Playing());
+    EXPECT_FALSE(window->Editor().BuiltinPlayer->Playing());
 
     // Unticking stops; unticked, a sound is shown but not played.
     Select(2);
-    window->frFwViewer->cbPlaySnd->setChecked(false);
-    EXPECT_FALSE(window->BuiltinPlayer->Playing());
+    window->Editor().frFwViewer->cbPlaySnd->setChecked(false);
+    EXPECT_FALSE(window->Editor().BuiltinPlayer->Playing());
     Select(3);
     EXPECT_EQ(log->starts.size(), 3u);
     EXPECT_GT(WavePixels(), 100);
 
     // Leaving the page and closing the window stop it too.
-    window->frFwViewer->cbPlaySnd->setChecked(true);
+    window->Editor().frFwViewer->cbPlaySnd->setChecked(true);
     Select(4);
-    EXPECT_TRUE(window->BuiltinPlayer->Playing());
+    EXPECT_TRUE(window->Editor().BuiltinPlayer->Playing());
     window->PageControl->setCurrentIndex(2);
-    EXPECT_FALSE(window->BuiltinPlayer->Playing());
+    EXPECT_FALSE(window->Editor().BuiltinPlayer->Playing());
     window->PageControl->setCurrentIndex(0);
     Select(0);
-    EXPECT_TRUE(window->BuiltinPlayer->Playing());
+    EXPECT_TRUE(window->Editor().BuiltinPlayer->Playing());
     const int before = log->stops;
     window->close();
     EXPECT_GT(log->stops, before);
@@ -113,23 +113,23 @@ TEST_F(BuiltIn, IsTheFirstChoiceAndPlaysOneSelectedSoundAtATime) {
 
 TEST_F(BuiltIn, ASoundThatCannotBeReadIsNamedInTheStatusBarOnly) {
     Open();
-    window->frFwViewer->cbPlaySnd->setChecked(true);
-    ASSERT_TRUE(window->SelectNode("Sounds"));
+    window->Editor().frFwViewer->cbPlaySnd->setChecked(true);
+    ASSERT_TRUE(window->Editor().SelectNode("Sounds"));
     const QString junk = Path("junk.mmf");
     QFile f(junk);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write("MMMD\x00\x00\x10\x00garbage", 16);
     f.close();
-    window->SelectRow(1);
+    window->Editor().SelectRow(1);
     prompts.Files.push_back(junk);
-    window->aReplaceFileExecute();
+    window->Editor().aReplaceFileExecute();
     for (int click = 0; click < 3; ++click) {
         Select(0);
         Select(1);
     }
     EXPECT_TRUE(prompts.Messages.empty());
     EXPECT_TRUE(StatusText().startsWith("Sound_2: ")) << StatusText().toStdString();
-    EXPECT_TRUE(window->frFwViewer->lbSoundInfo->isHidden());
+    EXPECT_TRUE(window->Editor().frFwViewer->lbSoundInfo->isHidden());
     EXPECT_EQ(WavePixels(), 0);
     EXPECT_EQ(log->starts.size(), 3u) << "only the readable sound played";
     // A readable sound clears the message.
@@ -139,13 +139,13 @@ TEST_F(BuiltIn, ASoundThatCannotBeReadIsNamedInTheStatusBarOnly) {
 
 TEST_F(BuiltIn, ALibraryChoiceStoredWithoutItsLibraryFallsBackToBuiltIn) {
     window->findChild<QAction*>("mima3smwemugsm")->trigger();
-    EXPECT_EQ(window->SoundChoice(), 1);
+    EXPECT_EQ(window->Editor().SoundChoice(), 1);
     window->show();
     EXPECT_TRUE(window->close());
     window = std::make_unique<TfMain>(state, prompts);
     window->show();
     EXPECT_TRUE(window->findChild<QAction*>("miBuiltIn")->isChecked());
-    EXPECT_EQ(window->SoundChoice(), TfMain::kBuiltInPlayer);
+    EXPECT_EQ(window->Editor().SoundChoice(), TfEditorPage::kBuiltInPlayer);
 }
 
 }  // namespace

@@ -6,9 +6,12 @@
 #include <new>
 
 #include "shell/GuardedApplication.h"
+#include "support/Wait.h"
 
 namespace flashsmith::shell::test {
 namespace {
+
+using flashsmith::test::WaitUntil;
 
 TEST(GuardedApplicationTest, OutOfMemoryInAHandlerIsReportedAndTheLoopGoesOn) {
     auto* app = dynamic_cast<GuardedApplication*>(QCoreApplication::instance());
@@ -19,7 +22,7 @@ TEST(GuardedApplicationTest, OutOfMemoryInAHandlerIsReportedAndTheLoopGoesOn) {
     bool later = false;
     QTimer::singleShot(0, [] { throw std::bad_alloc(); });
     QTimer::singleShot(0, [&] { later = true; });
-    for (int i = 0; i < 10 && !later; ++i) QCoreApplication::processEvents();
+    WaitUntil([&] { return later; });
     app->ReportFailure = keep;
     ASSERT_EQ(told.size(), 1);
     EXPECT_TRUE(told[0].startsWith("Not enough memory"));

@@ -24,7 +24,7 @@ void WithDialog(TfMain& w, const std::function<void(TfSavePatch&)>& inside) {
         inside(*w.fSavePatch);
         if (w.fSavePatch->isVisible()) w.fSavePatch->reject();
     });
-    w.bCreatePatchClick();
+    w.Editor().bCreatePatchClick();
     EXPECT_TRUE(ran);
     EXPECT_FALSE(w.fSavePatch->isVisible());
 }
@@ -36,12 +36,12 @@ QByteArray ReadAll(const QString& path) {
 
 TEST_F(ShellTest, APatchMadeInTheDialogIsAppliedToAFreshOpenWithOpenSpf) {
     Open();
-    window->SelectNode("Images");
-    window->SelectRow(0);
+    window->Editor().SelectNode("Images");
+    window->Editor().SelectRow(0);
     Picture p(20, 12, 0x00336699);
     ASSERT_TRUE(SaveBmp32(Path("pic.bmp").toStdString(), p, nullptr));
     prompts.Files.push_back(Path("pic.bmp"));
-    window->aReplaceFileExecute();
+    window->Editor().aReplaceFileExecute();
     ASSERT_FALSE(state.Fw.Firmware.Images[0].TempName.empty());
 
     prompts.Files.push_back(Path("pictures"));
@@ -81,15 +81,15 @@ TEST_F(ShellTest, APatchMadeInTheDialogIsAppliedToAFreshOpenWithOpenSpf) {
     EXPECT_EQ(window->fSavePatch->lePatchName->text(), QString::fromUtf8("Новые иконки"));
     // Patch texts lose their line breaks when read.
     EXPECT_EQ(window->fSavePatch->mPatchAbout->toPlainText(), "line oneline two");
-    EXPECT_EQ(window->tvFirmwareSources->currentItem(), window->nodeRoot);
-    window->SelectNode("Images");
-    EXPECT_EQ(window->FilesModel->data(window->FilesModel->index(0, 1), Qt::DisplayRole).toInt(),
+    EXPECT_EQ(window->Editor().tvFirmwareSources->currentItem(), window->Editor().nodeRoot);
+    window->Editor().SelectNode("Images");
+    EXPECT_EQ(window->Editor().FilesModel->data(window->Editor().FilesModel->index(0, 1), Qt::DisplayRole).toInt(),
               QFileInfo(QString::fromStdString(state.Fw.TempDir + state.Fw.Firmware.Images[0].TempName)).size() - 4);
 }
 
 TEST_F(ShellTest, ARegionTooSmallRefusesThePatchAndKeepsTheDialogOpen) {
     Open();
-    window->SelectNode("Lang Table 1/Lang_1");
+    window->Editor().SelectNode("Lang Table 1/Lang_1");
     const int region = state.Fw.SelectedRegion;
     EditString(state.Fw, region, 0, std::string(400, 'x'));
     const MemoryRegion& r = state.Fw.Firmware.Regions[static_cast<size_t>(region)];
@@ -119,12 +119,12 @@ TEST_F(ShellTest, OpenSpfIgnoresFilesThatAreNoPatchForThisFirmware) {
     ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
     junk.write("<patch version=\"1.0a\"><info name=\"x\"/></patch>");
     junk.close();
-    window->SelectNode("Images");
+    window->Editor().SelectNode("Images");
     prompts.Files.push_back(Path("junk.spf"));
     window->aOpenSPFExecute();
     EXPECT_TRUE(prompts.Messages.empty());
     // Nothing happened: the tree keeps its node.
-    EXPECT_EQ(window->tvFirmwareSources->currentItem(), window->nodeImages);
+    EXPECT_EQ(window->Editor().tvFirmwareSources->currentItem(), window->Editor().nodeImages);
 }
 
 }  // namespace

@@ -33,11 +33,11 @@ protected:
     // A partial picture patch in which picture 0 is replaced.
     QString MakePatch() {
         Open();
-        window->SelectNode("Images");
-        window->SelectRow(0);
+        window->Editor().SelectNode("Images");
+        window->Editor().SelectRow(0);
         EXPECT_TRUE(SaveBmp32(Path("p.bmp").toStdString(), Picture(14, 9, 0x00AA5500), nullptr));
         prompts.Files.push_back(Path("p.bmp"));
-        window->aReplaceFileExecute();
+        window->Editor().aReplaceFileExecute();
         CreatePatchOptions o;
         o.Kind = PatchKind::Pictures;
         o.Details.Name = "Icons";
@@ -121,7 +121,7 @@ TEST_F(PatchesPage, ATickedPartialResourceExportsTheNewTableAndEveryPictureAtIts
 
     // Applying the ticked row brings the replaced picture back.
     ASSERT_TRUE(state.Fw.Firmware.Images[0].TempName.empty());
-    Idle();  // the enabling rules
+    ASSERT_TRUE(WaitForIdle());  // the enabling rules
     ASSERT_TRUE(page()->bPatchApply->isEnabled());
     page()->bPatchApply->click();
     EXPECT_TRUE(state.Fw.Firmware.Images[0].TempName.empty());  // not ticked yet
@@ -159,7 +159,7 @@ TEST_F(PatchesPage, WithoutAFirmwareTheWholeDocumentShowsAndTheExportNamesWhatIs
     EXPECT_EQ(prompts.Filters.size(), asked);  // no file was asked for
     EXPECT_FALSE(QFile::exists(Path("out.s3")));
     EXPECT_TRUE(page()->isEnabled());
-    Idle();
+    ASSERT_TRUE(WaitForIdle());
     EXPECT_FALSE(page()->bPatchApply->isEnabled());
 }
 
@@ -282,8 +282,7 @@ TEST_F(PatchesPage, InstalledViewAllPatchesAndCancelTellTheTruth) {
     for (const QString& p : {icons, Path("same.spf"), Path("part.spf"), Path("other.spf")}) List(p);
     ASSERT_EQ(page()->lvPatches->topLevelItemCount(), 4);
     QTreeWidgetItem* other = page()->lvPatches->topLevelItem(3);
-    for (int i = 0; i < 200 && page()->InstalledPending(); ++i) Idle(10);
-    ASSERT_FALSE(page()->InstalledPending());
+    ASSERT_TRUE(WaitUntil([&] { return !page()->InstalledPending(); }));
     auto installed = [&](int row) { return page()->lvPatches->topLevelItem(row)->text(4); };
     EXPECT_EQ(installed(0), "No");
     EXPECT_EQ(installed(1), "Yes");
@@ -304,14 +303,14 @@ TEST_F(PatchesPage, InstalledViewAllPatchesAndCancelTellTheTruth) {
     // Applied, then cancelled: the patch's picture returns to the image's
     // own data; a sound deleted by hand stays deleted.
     page()->lvPatches->topLevelItem(0)->setCheckState(0, Qt::Checked);
-    Idle();
+    ASSERT_TRUE(WaitForIdle());
     page()->bPatchApply->click();
     ASSERT_FALSE(state.Fw.Firmware.Images[0].TempName.empty());
-    window->SelectNode("Sounds");
-    window->SelectRow(1);
-    window->aDeleteFileExecute();
+    window->Editor().SelectNode("Sounds");
+    window->Editor().SelectRow(1);
+    window->Editor().aDeleteFileExecute();
     ASSERT_TRUE(state.Fw.Firmware.Sounds[1].Deleted);
-    window->SelectNode("Images");
+    window->Editor().SelectNode("Images");
     const int32_t used = state.Fw.Firmware.Regions[0].Used;
     page()->bPatchCancel->click();
     EXPECT_TRUE(state.Fw.Firmware.Images[0].TempName.empty());
@@ -332,13 +331,13 @@ TEST_F(PatchesPage, InstalledViewAllPatchesAndCancelTellTheTruth) {
 // patches made from them go on with the image as it was opened.
 TEST_F(PatchesPage, AnImageCutWhileOpenLeavesTheWindowAndItsEditsWorking) {
     Open();
-    window->SelectNode("Sounds");
-    window->SelectRow(1);
-    window->aDeleteFileExecute();
+    window->Editor().SelectNode("Sounds");
+    window->Editor().SelectRow(1);
+    window->Editor().aDeleteFileExecute();
     ASSERT_TRUE(state.Fw.Firmware.Sounds[1].Deleted);
     ASSERT_TRUE(QFile::resize(Image(), 0));
-    window->SelectNode("Images");
-    for (int row = 0; row < int(state.Fw.Firmware.Images.size()); ++row) window->SelectRow(row);
+    window->Editor().SelectNode("Images");
+    for (int row = 0; row < int(state.Fw.Firmware.Images.size()); ++row) window->Editor().SelectRow(row);
     CreatePatchOptions o;
     o.Kind = PatchKind::Sounds;
     o.Details.Name = "Cut";
@@ -346,7 +345,7 @@ TEST_F(PatchesPage, AnImageCutWhileOpenLeavesTheWindowAndItsEditsWorking) {
     o.FileName = Path("cut").toStdString();
     ASSERT_EQ(CreatePatch(state.Fw, o, NullProgress()).Status, CreatePatchStatus::Ok);
     List(Path("cut.spf"));
-    for (int i = 0; i < 200 && page()->InstalledPending(); ++i) Idle(10);
+    ASSERT_TRUE(WaitUntil([&] { return !page()->InstalledPending(); }));
     EXPECT_EQ(page()->lvPatches->topLevelItem(0)->text(4), "No");
     EXPECT_TRUE(state.Fw.FirmwareLoaded);
     EXPECT_TRUE(state.Fw.Firmware.Sounds[1].Deleted);

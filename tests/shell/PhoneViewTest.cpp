@@ -79,7 +79,7 @@ TEST_F(PhoneViewTest, ConnectListSendDeleteFetchAndDisconnect) {
     EXPECT_TRUE(Panel(1).startsWith("Firmware: ")) << Panel(1).toStdString();
     EXPECT_EQ(Panel(2), "IMEI: 351234567890123");
     EXPECT_TRUE(view->nodeMyPhone->isExpanded());
-    Idle();
+    ASSERT_TRUE(WaitForIdle());
     EXPECT_FALSE(window->miConnect->isEnabled());
     EXPECT_TRUE(window->miDisconnect->isEnabled());
 
@@ -107,8 +107,10 @@ TEST_F(PhoneViewTest, ConnectListSendDeleteFetchAndDisconnect) {
     const QString tonePath = Write("local/Tone.mmf", "tone");
     const QString textPath = Write("local/notes.txt", "x");
     view->frFileMan->SetFolder(Path("local"));
-    Idle(200);
-    for (const QString& p : {beepPath, tonePath, textPath}) view->frFileMan->AddToSelection(p);
+    for (const QString& p : {beepPath, tonePath, textPath}) {
+        ASSERT_TRUE(WaitUntil([&] { return view->frFileMan->Lists(p); }));
+        view->frFileMan->AddToSelection(p);
+    }
     ASSERT_EQ(view->frFileMan->SelectedPaths().size(), 3);
     view->aDownload->trigger();
     EXPECT_TRUE(prompts.Messages.empty());
@@ -179,7 +181,7 @@ TEST_F(PhoneViewTest, DisconnectWaitsWhileAFileIsSent) {
     const QByteArray data = Bytes(1280, 5);
     const QString path = Write("local/Long.mmf", data);
     view->frFileMan->SetFolder(Path("local"));
-    Idle(200);
+    ASSERT_TRUE(WaitUntil([&] { return view->frFileMan->Lists(path); }));
     view->frFileMan->AddToSelection(path);
     // The menu stays usable while the view waits for the phone.
     bool disabled = false;
@@ -211,7 +213,7 @@ TEST_F(PhoneViewTest, ASilentPhoneLeavesTheViewDisconnectedAndSaysWhy) {
     QFile log(Path("prog/FileMan.log"));
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
     EXPECT_TRUE(log.readAll().contains("Error! Phone does not answer (ATZ command) At "));
-    Idle();
+    ASSERT_TRUE(WaitForIdle());
     EXPECT_TRUE(window->miConnect->isEnabled());
     EXPECT_TRUE(window->close());
 }

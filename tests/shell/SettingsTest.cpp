@@ -165,9 +165,9 @@ TEST_F(Settings, ImageIdNamesNameThePicturesInTheList) {
                      "\" name=\" Logo \"/></imageID></Options>");
     window->show();
     ASSERT_GT(state.Fw.ImageIdNames.size(), size_t(id));
-    ASSERT_TRUE(window->SelectNode("Images"));
-    EXPECT_EQ(window->FilesModel->data(window->FilesModel->index(1, 0), Qt::DisplayRole).toString(), "Logo");
-    EXPECT_EQ(window->FilesModel->data(window->FilesModel->index(0, 0), Qt::DisplayRole).toString(), "Image_1");
+    ASSERT_TRUE(window->Editor().SelectNode("Images"));
+    EXPECT_EQ(window->Editor().FilesModel->data(window->Editor().FilesModel->index(1, 0), Qt::DisplayRole).toString(), "Logo");
+    EXPECT_EQ(window->Editor().FilesModel->data(window->Editor().FilesModel->index(0, 0), Qt::DisplayRole).toString(), "Image_1");
     // Only read: closing leaves the names in the file.
     EXPECT_TRUE(window->close());
     TGmXML doc;
@@ -217,7 +217,7 @@ TEST_F(Settings, LanguagePacksChangeCaptionsAndEnglishComesBack) {
     Item("ru")->trigger();
     EXPECT_EQ(miFile->title(), QString::fromUtf8("Файл"));
     EXPECT_EQ(window->PageControl->tabText(2), "s3\nConverter");
-    EXPECT_EQ(window->bCreatePatch->text(), "Create Patch");  // empty value: unchanged
+    EXPECT_EQ(window->Editor().bCreatePatch->text(), "Create Patch");  // empty value: unchanged
     EXPECT_EQ(window->frConverter->bRegAdd->text(), "Add it");
     EXPECT_EQ(window->fSavePatch->windowTitle(), QString::fromUtf8("Сохранить"));
     EXPECT_EQ(window->AboutBox->OKButton->text(), "Fine");

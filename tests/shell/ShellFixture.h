@@ -8,9 +8,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QDir>
-#include <QEventLoop>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <deque>
 #include <functional>
 #include <gtest/gtest.h>
@@ -20,6 +18,7 @@
 #include "shell/MainWindow.h"
 #include "shell/SavePatchDialog.h"
 #include "shell/UserPrompts.h"
+#include "support/Wait.h"
 
 namespace flashsmith::shell::test {
 
@@ -74,13 +73,8 @@ private:
     }
 };
 
-// Lets the event loop run until it waits, which is when the enabling rules
-// are evaluated.
-inline void Idle(int ms = 30) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
+using flashsmith::test::WaitForIdle;
+using flashsmith::test::WaitUntil;
 
 class ShellTest : public ::testing::Test {
 protected:

@@ -46,22 +46,22 @@ const QStringList kStop = {"Stop 7 3", "Close 7 3", "Unload 7 3", "Delete 7"};
 TEST_F(Sound, TheOlderLibraryPlaysTheSelectedSoundsOneAtATimeAndEndsAtClose) {
     Install(FAKE_MASOUND_OLD, 1);
     window->findChild<QAction*>("mima3smwemugsm")->trigger();
-    EXPECT_TRUE(window->Player.Loaded());
-    EXPECT_FALSE(window->Player.NewApi());
+    EXPECT_TRUE(window->Editor().Player.Loaded());
+    EXPECT_FALSE(window->Editor().Player.NewApi());
     EXPECT_EQ(Calls(), QStringList{"Initialize"});
 
     Open();
-    window->frFwViewer->cbPlaySnd->setChecked(true);
-    ASSERT_TRUE(window->SelectNode("Sounds"));
-    window->SelectRow(0);
+    window->Editor().frFwViewer->cbPlaySnd->setChecked(true);
+    ASSERT_TRUE(window->Editor().SelectNode("Sounds"));
+    window->Editor().SelectRow(0);
     const qint64 size0 = state.Fw.Firmware.Sounds[0].Size;
     EXPECT_EQ(Calls(), QStringList({"Create 1", "Load 7 " + QString::number(size0) + " 1 0"}) + kStart);
-    EXPECT_TRUE(window->Player.Playing());
+    EXPECT_TRUE(window->Editor().Player.Playing());
     // The firmware's bytes went through the scratch file.
     EXPECT_EQ(QFileInfo(QString::fromStdString(state.Fw.TempDir) + "IntPlayer.mmf").size(), size0);
 
     // The next sound stops the first before it is loaded.
-    window->SelectRow(1);
+    window->Editor().SelectRow(1);
     EXPECT_EQ(Calls(), kStop + QStringList({"Create 1", "Load 7 " + QString::number(state.Fw.Firmware.Sounds[1].Size) +
                                                             " 1 0"}) +
                            kStart);
@@ -73,31 +73,30 @@ TEST_F(Sound, TheOlderLibraryPlaysTheSelectedSoundsOneAtATimeAndEndsAtClose) {
     auto finish = reinterpret_cast<void (*)()>(dlsym(lib, "FakeMaSound_Finish"));
     ASSERT_NE(finish, nullptr);
     finish();
-    EXPECT_TRUE(window->Player.Playing());
-    Idle();
-    EXPECT_FALSE(window->Player.Playing());
+    EXPECT_TRUE(window->Editor().Player.Playing());
+    EXPECT_TRUE(WaitUntil([&] { return !window->Editor().Player.Playing(); }));
     EXPECT_EQ(Calls(), kStop);
 
     // Unticking "Play Sounds" stops; selecting then plays nothing.
-    window->SelectRow(0);
+    window->Editor().SelectRow(0);
     Calls();
-    window->frFwViewer->cbPlaySnd->setChecked(false);
+    window->Editor().frFwViewer->cbPlaySnd->setChecked(false);
     EXPECT_EQ(Calls(), kStop);
-    window->SelectRow(1);
+    window->Editor().SelectRow(1);
     EXPECT_TRUE(Calls().isEmpty());
 
-    window->frFwViewer->cbPlaySnd->setChecked(true);
-    window->SelectRow(0);
+    window->Editor().frFwViewer->cbPlaySnd->setChecked(true);
+    window->Editor().SelectRow(0);
     Calls();
     dlclose(lib);
     EXPECT_TRUE(window->close());
     EXPECT_EQ(Calls(), kStop + QStringList{"End"});
-    EXPECT_FALSE(window->Player.Loaded());
+    EXPECT_FALSE(window->Editor().Player.Loaded());
 }
 
 TEST_F(Sound, TypeCodesRefusedSoundsAndTheFinishAction) {
     Install(FAKE_MASOUND_OLD, 1);
-    SoundPlayer& p = window->Player;
+    SoundPlayer& p = window->Editor().Player;
     EXPECT_FALSE(p.Play(Path("x.mmf").toStdString()));  // no library yet
     window->SelectSoundLibrary(1);
     Calls();
@@ -122,19 +121,19 @@ TEST_F(Sound, TypeCodesRefusedSoundsAndTheFinishAction) {
 TEST_F(Sound, TheNewerLibraryIsDrivenThroughItsEmulatorControls) {
     Install(FAKE_MASOUND_NEW, 2);
     window->findChild<QAction*>("miM5EmuSmw5")->trigger();
-    EXPECT_TRUE(window->Player.NewApi());
-    EXPECT_EQ(window->Player.InitResult(), 0);
+    EXPECT_TRUE(window->Editor().Player.NewApi());
+    EXPECT_EQ(window->Editor().Player.InitResult(), 0);
     EXPECT_EQ(Calls(), QStringList({"GetEmuInfo 2", "EmuInitialize 48000 3 129 info", "Initialize",
                                     "DeviceControl 13 0 0 0", "DeviceControl 2 31 0 0", "DeviceControl 3 0 31 31",
                                     "DeviceControl 4 31 0 0", "DeviceControl 5 2 0 0", "DeviceControl 6 0 0 0",
                                     "DeviceControl 8 2 0 0", "DeviceControl 9 0 0 0"}));
     Write("a.mmf", "MMMD");
-    ASSERT_TRUE(window->Player.Play(Path("a.mmf").toStdString()));
+    ASSERT_TRUE(window->Editor().Player.Play(Path("a.mmf").toStdString()));
     Calls();
     // The other choice, absent from the folder: the library goes, none comes.
     window->findChild<QAction*>("mima3smwemugsm")->trigger();
     EXPECT_EQ(Calls(), kStop + QStringList({"Terminate", "EmuTerminate"}));
-    EXPECT_FALSE(window->Player.Loaded());
+    EXPECT_FALSE(window->Editor().Player.Loaded());
     EXPECT_TRUE(prompts.Messages.empty());
 
     // The stored choice loads the library again at the next start.
@@ -144,7 +143,7 @@ TEST_F(Sound, TheNewerLibraryIsDrivenThroughItsEmulatorControls) {
     window = std::make_unique<TfMain>(state, prompts);
     Calls();
     window->show();
-    EXPECT_TRUE(window->Player.NewApi());
+    EXPECT_TRUE(window->Editor().Player.NewApi());
     EXPECT_EQ(Calls().value(0), "GetEmuInfo 2");
 }
 
@@ -154,9 +153,9 @@ TEST_F(Sound, ALibraryThatDoesNotLoadIsReportedOnce) {
     ASSERT_EQ(prompts.Messages.size(), 1u);
     EXPECT_EQ(prompts.Messages[0].text, "Error load library - ma3smwemu_gsm.dll\r\nSMAF file not playing.");
     EXPECT_EQ(prompts.Messages[0].caption, "");
-    EXPECT_FALSE(window->Player.Loaded());
+    EXPECT_FALSE(window->Editor().Player.Loaded());
     Write("a.mmf", "MMMD");
-    EXPECT_FALSE(window->Player.Play(Path("a.mmf").toStdString()));
+    EXPECT_FALSE(window->Editor().Player.Play(Path("a.mmf").toStdString()));
     EXPECT_EQ(prompts.Messages.size(), 1u);
 }
 

@@ -39,10 +39,10 @@ int FirstOfKind(const FirmwareState& fw, int kind) {
 
 TEST_F(ShellTest, TypedSizesAreCleanedAndStoredOnlyWithinRange) {
     Open();
-    window->SelectNode("Images");
+    window->Editor().SelectNode("Images");
     const int row = FirstOfKind(state.Fw, kRaw16);
-    window->SelectRow(row);
-    QLineEdit* width = window->frFwViewer->leImageWidth;
+    window->Editor().SelectRow(row);
+    QLineEdit* width = window->Editor().frFwViewer->leImageWidth;
     QTest::keyClicks(width, "9");
     EXPECT_EQ(width->palette().color(QPalette::Text), QColor(Qt::red));
     TypeSize(width, "1a2");
@@ -53,47 +53,47 @@ TEST_F(ShellTest, TypedSizesAreCleanedAndStoredOnlyWithinRange) {
     EXPECT_EQ(state.Fw.Firmware.Images[static_cast<size_t>(row)].Width, 12);
     EXPECT_EQ(width->text(), "400");
     EXPECT_EQ(width->palette().color(QPalette::Text), QColor(Qt::black));
-    TypeSize(window->frFwViewer->leImageHeight, "0");
+    TypeSize(window->Editor().frFwViewer->leImageHeight, "0");
     EXPECT_NE(state.Fw.Firmware.Images[static_cast<size_t>(row)].Height, 0);
 }
 
 TEST_F(ShellTest, SteppingAReplacedPictureChangesItsFileNotTheEntry) {
     Open();
-    window->SelectNode("Images");
-    window->SelectRow(0);
+    window->Editor().SelectNode("Images");
+    window->Editor().SelectRow(0);
     Picture p(30, 20, 0x00FF00FF);
     ASSERT_TRUE(SaveBmp32(Path("p.bmp").toStdString(), p, nullptr));
     prompts.Files.push_back(Path("p.bmp"));
-    window->aReplaceFileExecute();
+    window->Editor().aReplaceFileExecute();
     const tImgType& e = state.Fw.Firmware.Images[0];
     ASSERT_FALSE(e.TempName.empty());
     const int32_t width = e.Width;
-    window->frFwViewer->udImageWidth->Step(1);
+    window->Editor().frFwViewer->udImageWidth->Step(1);
     QFile f(QString::fromStdString(state.Fw.TempDir + e.TempName));
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QByteArray head = f.read(4);
     EXPECT_EQ(static_cast<uint8_t>(head[0]) | static_cast<uint8_t>(head[1]) << 8, 31);
     EXPECT_EQ(e.Width, width);
-    EXPECT_EQ(window->frFwViewer->leImageWidth->text(), "31");
+    EXPECT_EQ(window->Editor().frFwViewer->leImageWidth->text(), "31");
 }
 
 TEST_F(ShellTest, APickedColourBecomesTransparentOnReplacedNinePictures) {
     Open();
     window->show();
-    window->SelectNode("Images");
-    TfrFViewer* v = window->frFwViewer;
+    window->Editor().SelectNode("Images");
+    TfrFViewer* v = window->Editor().frFwViewer;
     // A RAW16 picture cannot get a transparent colour: the box unchecks.
-    window->SelectRow(FirstOfKind(state.Fw, kRaw16));
+    window->Editor().SelectRow(FirstOfKind(state.Fw, kRaw16));
     v->cbTransparent->click();
     EXPECT_FALSE(v->cbTransparent->isChecked());
     EXPECT_FALSE(v->imViewer->PickMode());
 
-    window->SelectRow(0);
+    window->Editor().SelectRow(0);
     Picture p(16, 16, 0x00FF0000);
     p.At(3, 3) = 0x000000FF;
     ASSERT_TRUE(SaveBmp32(Path("t.bmp").toStdString(), p, nullptr));
     prompts.Files.push_back(Path("t.bmp"));
-    window->aReplaceFileExecute();
+    window->Editor().aReplaceFileExecute();
     v->cbTransparent->click();
     ASSERT_TRUE(v->imViewer->PickMode());
     EXPECT_EQ(v->imViewer->cursor().shape(), Qt::PointingHandCursor);

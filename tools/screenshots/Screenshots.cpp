@@ -44,23 +44,23 @@ bool TakeScreenshots(TfMain& window, const QString& dir, const std::function<boo
     QDir().mkpath(dir);
     bool ok = true;
     Settle();
-    if (window.SelectNode("Images")) {
+    if (window.Editor().SelectNode("Images")) {
         // The largest picture of a firmware is usually a wallpaper; show it.
         int best = 0;
         const auto& images = window.Fw().Firmware.Images;
         for (size_t i = 0; i < images.size(); ++i)
             if (images[i].Width * images[i].Height > images[best].Width * images[best].Height) best = int(i);
-        window.SelectRow(best);
+        window.Editor().SelectRow(best);
     }
     ok &= Save(&window, dir, "editor-pictures.png");
-    if (window.SelectNode("Sounds")) window.SelectRow(0);
+    if (window.Editor().SelectNode("Sounds")) window.Editor().SelectRow(0);
     ok &= Save(&window, dir, "editor-sounds.png");
-    if (window.SelectNode("Lang Table 1/Lang_1")) window.SelectRow(1);
+    if (window.Editor().SelectNode("Lang Table 1/Lang_1")) window.Editor().SelectRow(1);
     ok &= Save(&window, dir, "editor-language.png");
-    window.frEditor->SetFolder(QFileInfo(QString::fromStdString(window.Fw().FirmwarePath)).absolutePath());
-    window.cbSwitchFileMan->setChecked(true);
+    window.Editor().frEditor->SetFolder(QFileInfo(QString::fromStdString(window.Fw().FirmwarePath)).absolutePath());
+    window.Editor().cbSwitchFileMan->setChecked(true);
     ok &= Save(&window, dir, "editor-files.png");
-    window.cbSwitchFileMan->setChecked(false);
+    window.Editor().cbSwitchFileMan->setChecked(false);
 
     // Patches made from the open image, listed; the language one shown.
     QTemporaryDir scratch;
@@ -129,7 +129,7 @@ bool TakeScreenshots(TfMain& window, const QString& dir, const std::function<boo
     if (QFileInfo::exists(QString::fromStdString(window.Fw().ProgramDir) + pack)) {
         window.ApplyLanguageFile(pack);
         window.PageControl->setCurrentWidget(window.TabSheet1);
-        if (window.SelectNode("Images")) window.SelectRow(0);
+        if (window.Editor().SelectNode("Images")) window.Editor().SelectRow(0);
         ok &= Save(&window, dir, "editor-russian.png");
     } else {
         ok = false;
