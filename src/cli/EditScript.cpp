@@ -12,6 +12,7 @@
 #include "editing/ResourceList.h"
 #include "editing/StringEdit.h"
 #include "editing/TempFiles.h"
+#include "sound/AudioConvert.h"
 #include "base/FileUtil.h"
 
 namespace flashsmith::cli {
@@ -23,6 +24,8 @@ const char* const kEditScriptSyntax =
     "  replace images|sounds|java INDEX FILE\n"
     "                                 sounds also take .wav, .mp3, .ogg and .flac, converted to SMAF\n"
     "  replace images INDEX FILE --fit  scale the picture down into the entry's size (aspect kept, centred)\n"
+    "  replace sounds INDEX FILE --rate 8000|11025|22050\n"
+    "                                 the converted audio track's rate (default 8000)\n"
     "  delete images|sounds|java INDEX\n"
     "  restore images|sounds|java INDEX\n"
     "  string 1|2 LANG INDEX TEXT     an empty TEXT deletes the string\n"
@@ -51,6 +54,7 @@ struct Line {
     int64_t Index = 0;
     int64_t Colour = 0;
     bool Fit = false;  // replace ... --fit
+    int Rate = 0;      // replace ... --rate N; 0: the converter's default
     std::string Text;  // TEXT, FILE or PATCH
 };
 
@@ -140,14 +144,36 @@ std::string ParseLine(const std::string& text, const std::string& folder, Line& 
     if (cmd == "replace") {
         line.Kind = Op::Replace;
         if ((error = category()).empty() && (error = number(&line.Index, "INDEX")).empty()) error = file();
-        // A trailing --fit scales the picture into its slot instead of cropping.
-        const std::string fit = " --fit";
-        if (error.empty() && line.Text.size() > fit.size() &&
-            line.Text.compare(line.Text.size() - fit.size(), fit.size(), fit) == 0) {
-            if (line.Category != kCatImages) return "--fit applies to pictures only";
-            line.Text.resize(line.Text.size() - fit.size());
+        if (!error.empty()) return error;
+        // Options end the line, after the file name: a trailing --fit scales
+        // the picture into its slot instead of cropping; --rate N sets the
+        // rate audio is converted at.
+        auto trimEnd = [&] {
             while (!line.Text.empty() && (line.Text.back() == ' ' || line.Text.back() == '\t')) line.Text.pop_back();
-            line.Fit = true;
+        };
+        for (bool more = true; more;) {
+            more = false;
+            const std::string fit = " --fit";
+            if (!line.Fit && line.Text.size() > fit.size() &&
+                line.Text.compare(line.Text.size() - fit.size(), fit.size(), fit) == 0) {
+                if (line.Category != kCatImages) return "--fit applies to pictures only";
+                line.Text.resize(line.Text.size() - fit.size());
+                trimEnd();
+                line.Fit = more = true;
+            }
+            const size_t at = line.Text.rfind(" --rate ");
+            if (!line.Rate && at != std::string::npos && at > 0) {
+                const std::string value = line.Text.substr(at + 8);
+                int64_t rate = 0;
+                if (value.find(' ') != std::string::npos) continue;  // part of the file name
+                if (line.Category != kCatSounds) return "--rate applies to sounds only";
+                if (!ParseCliNumber(value, &rate) || !sound::ConvertRateSupported(static_cast<int>(rate)))
+                    return "the rate must be 8000, 11025 or 22050, not \"" + value + "\"";
+                line.Text.resize(at);
+                trimEnd();
+                line.Rate = static_cast<int>(rate);
+                more = true;
+            }
         }
         return error;
     } else if (cmd == "delete" || cmd == "restore") {
@@ -238,7 +264,7 @@ bool RunLine(FirmwareState& st, const Line& line, const ApplyPatchHook& apply, s
     }
     EditResult r;
     switch (line.Kind) {
-        case Op::Replace: r = ReplaceEntry(st, category, index, line.Text, line.Fit); break;
+        case Op::Replace: r = ReplaceEntry(st, category, index, line.Text, line.Fit, line.Rate); break;
         case Op::Delete:
         case Op::DeleteString: r = DeleteEntry(st, category, index); break;
         case Op::Restore:

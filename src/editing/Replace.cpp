@@ -123,7 +123,7 @@ EditResult ReplacePicture(FirmwareState& st, int32_t index, const std::string& s
     return r;
 }
 
-EditResult ReplaceSound(FirmwareState& st, int32_t index, const std::string& source) {
+EditResult ReplaceSound(FirmwareState& st, int32_t index, const std::string& source, int sampleRate) {
     if (!st.FirmwareLoaded) return Outcome(kCatSounds, EditStatus::NotLoaded);
     auto& sounds = st.Firmware.Sounds;
     if (!ValidIndex(index, sounds.size())) return Outcome(kCatSounds, EditStatus::NoEntry);
@@ -146,7 +146,7 @@ EditResult ReplaceSound(FirmwareState& st, int32_t index, const std::string& sou
             room = free > 0 ? static_cast<uint64_t>(free) : 1;
         }
         uint64_t needed = 0;
-        auto smaf = converter.Convert(source, room, &detail, &needed);
+        auto smaf = converter.Convert(source, room, sampleRate, &detail, &needed);
         if (!smaf) return Outcome(kCatSounds, needed ? EditStatus::SourceTooLarge : EditStatus::SourceUnreadable, detail);
         bytes.assign(smaf->begin(), smaf->end());
     } else if (EditStatus s = ReadSourceFile(source, bytes, &detail); s != EditStatus::Ok) {
@@ -261,10 +261,10 @@ EditResult ReplaceJava(FirmwareState& st, int32_t index, const std::string& sour
 }
 
 EditResult ReplaceEntry(FirmwareState& st, int32_t category, int32_t index, const std::string& source,
-                        bool fit) {
+                        bool fit, int sampleRate) {
     switch (category) {
         case kCatImages: return ReplacePicture(st, index, source, fit);
-        case kCatSounds: return ReplaceSound(st, index, source);
+        case kCatSounds: return ReplaceSound(st, index, source, sampleRate);
         case kCatJava: return ReplaceJava(st, index, source);
         default: return Outcome(category, st.FirmwareLoaded ? EditStatus::WrongCategory : EditStatus::NotLoaded);
     }

@@ -28,16 +28,18 @@ EditResult ReplacePicture(FirmwareState& state, int32_t index, const std::string
 // conversion larger than the room the sound region has for the entry (its
 // free bytes plus the entry's own) is refused with SourceTooLarge and the
 // size in Detail, before anything changes.
-EditResult ReplaceSound(FirmwareState& state, int32_t index, const std::string& source);
+// sampleRate picks the converted audio track's rate (8000, 11025 or 22050;
+// 0: the converter's default); files that need no conversion ignore it.
+EditResult ReplaceSound(FirmwareState& state, int32_t index, const std::string& source, int sampleRate = 0);
 
 // Turns audio files into SMAF. The editing layer decodes no audio itself; a
 // front end that links a converter registers it.
 struct SoundConverter {
     std::function<bool(const std::string& path)> Accepts;
-    // The SMAF bytes, or nullopt with *error; a result over maxBytes (when
-    // not 0) fails with its size in *neededBytes.
-    std::function<std::optional<std::vector<uint8_t>>(const std::string& path, uint64_t maxBytes, std::string* error,
-                                                      uint64_t* neededBytes)>
+    // The SMAF bytes at sampleRate (0: the default), or nullopt with *error;
+    // a result over maxBytes (when not 0) fails with its size in *neededBytes.
+    std::function<std::optional<std::vector<uint8_t>>(const std::string& path, uint64_t maxBytes, int sampleRate,
+                                                      std::string* error, uint64_t* neededBytes)>
         Convert;
 };
 void SetSoundConverter(SoundConverter converter);
@@ -46,9 +48,9 @@ const SoundConverter& RegisteredSoundConverter();
 // chosen JAD and the JAR beside it; any other file replaces an entry of the
 // same extension alone.
 EditResult ReplaceJava(FirmwareState& state, int32_t index, const std::string& source);
-// fit applies to pictures only.
+// fit applies to pictures only, sampleRate to sounds converted from audio.
 EditResult ReplaceEntry(FirmwareState& state, int32_t category, int32_t index, const std::string& source,
-                        bool fit = false);
+                        bool fit = false, int sampleRate = 0);
 
 // Whether a file dragged onto the list of a category may be dropped there.
 bool DropAccepted(int32_t category, const std::string& path);

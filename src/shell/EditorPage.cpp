@@ -599,7 +599,7 @@ void TfEditorPage::aReplaceFileExecute() {
         if (!chosen) return;
         source = *chosen;
     }
-    const EditResult r = ReplaceEntry(fw_, category, row, Local(source), scaleToFit_);
+    const EditResult r = ReplaceEntry(fw_, category, row, Local(source), scaleToFit_, audioRate_);
     if (r.Failed()) prompts_.Message(this, Q(r.Detail.empty() ? EditStatusText(r.Status) : r.Detail), ProductName());
     ApplyEditResultRows(category, r.Rows);
     lvFirmwareFilesSelectItem();

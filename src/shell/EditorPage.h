@@ -87,6 +87,8 @@ public:
 
     // --- options the main window's menu sets --------------------------------
     void SetScaleToFit(bool on) { scaleToFit_ = on; }
+    // The rate audio files are converted at when they replace a sound.
+    void SetAudioRate(int rate) { audioRate_ = rate; }
     void SetPictureExport(PictureExport format) { pictureExport_ = format; }
 
     // --- the sound preview --------------------------------------------------
@@ -179,6 +181,7 @@ private:
     QStackedWidget* rightStack_ = nullptr;
     bool suppressFill_ = false;  // while the language nodes are rebuilt
     bool scaleToFit_ = false;
+    int audioRate_ = 8000;
     PictureExport pictureExport_ = PictureExport::Bmp;
     int soundChoice_ = kBuiltInPlayer;
 };

@@ -157,6 +157,8 @@ void TfMain::ConnectPages() {
         fSavePatch->hide();
     });
     connect(miScaleToFit, &QAction::toggled, editor_, &TfEditorPage::SetScaleToFit);
+    connect(AudioRateGroup, &QActionGroup::triggered, this,
+            [this](QAction* a) { editor_->SetAudioRate(a->data().toInt()); });
     connect(miSaveImagesAsJpeg, &QAction::toggled, this, &TfMain::PictureExportChanged);
     connect(miSaveImagesAsPng, &QAction::toggled, this, &TfMain::PictureExportChanged);
 
@@ -243,6 +245,22 @@ void TfMain::CreateOptionsMenu(QMenuBar* bar) {
     CreateFileManagerMenu(miOptions);
     CreatePlaySoundsMenu(miOptions);
     CreatePictureOptions(miOptions);
+    CreateAudioRateMenu(miOptions);
+}
+
+void TfMain::CreateAudioRateMenu(QMenu* options) {
+    QMenu* miAudioRate = options->addMenu("Convert Audio at");
+    miAudioRate->setObjectName("miAudioRate");
+    AudioRateGroup = new QActionGroup(this);
+    // The rates an ADPCM audio track can name; the lowest keeps ringtones small.
+    for (const int rate : {8000, 11025, 22050}) {
+        QAction* a = miAudioRate->addAction(QString::number(rate) + " Hz");
+        a->setObjectName("miAudioRate" + QString::number(rate));
+        a->setData(rate);
+        a->setCheckable(true);
+        a->setChecked(rate == 8000);
+        AudioRateGroup->addAction(a);
+    }
 }
 
 void TfMain::CreateFileManagerMenu(QMenu* options) {

@@ -119,6 +119,7 @@ public:
     QActionGroup* BaudRateGroup = nullptr;
     QActionGroup* PlaySoundsGroup = nullptr;
     QActionGroup* LanguageGroup = nullptr;
+    QActionGroup* AudioRateGroup = nullptr;  // Options > Convert Audio at
 
     TAboutBox* AboutBox = nullptr;
     TfSelProfile* fSelProfile = nullptr;
@@ -150,6 +151,7 @@ private:
     void CreateFileManagerMenu(QMenu* options);
     void CreatePlaySoundsMenu(QMenu* options);
     void CreatePictureOptions(QMenu* options);
+    void CreateAudioRateMenu(QMenu* options);
     void CreatePhoneAndHelpMenus(QMenuBar* bar);
     void CreatePages();
     void ConnectPages();

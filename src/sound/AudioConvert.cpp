@@ -457,9 +457,10 @@ std::optional<std::vector<uint8_t>> ConvertToSmaf(const std::string& inputPath, 
 }
 
 std::optional<std::vector<uint8_t>> ConvertForReplacement(const std::string& inputPath, uint64_t maxBytes,
-                                                          std::string* error, uint64_t* neededBytes) {
+                                                          int sampleRate, std::string* error, uint64_t* neededBytes) {
     ConvertOptions options;
     options.maxBytes = maxBytes;
+    if (sampleRate) options.sampleRate = sampleRate;
     return ConvertToSmaf(inputPath, options, error, neededBytes);
 }
 

@@ -35,9 +35,9 @@ bool IsConvertibleAudio(const std::string& path);
 std::optional<std::vector<uint8_t>> ConvertToSmaf(const std::string& inputPath, const ConvertOptions& options,
                                                   std::string* error, uint64_t* neededBytes = nullptr);
 
-// ConvertToSmaf at the default rate, in the shape the editor's sound
-// replacement takes.
+// ConvertToSmaf in the shape the editor's sound replacement takes; a
+// sampleRate of 0 takes the default rate.
 std::optional<std::vector<uint8_t>> ConvertForReplacement(const std::string& inputPath, uint64_t maxBytes,
-                                                          std::string* error, uint64_t* neededBytes);
+                                                          int sampleRate, std::string* error, uint64_t* neededBytes);
 
 }  // namespace flashsmith::sound

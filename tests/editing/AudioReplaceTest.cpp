@@ -80,4 +80,33 @@ TEST(AudioReplace, EditScriptsConvertAudioFiles) {
     EXPECT_EQ(smaf.substr(0, 4), "MMMD");
 }
 
+TEST(AudioReplace, EditScriptsChooseTheRateAndRefuseOthers) {
+    Demo d;
+    Wav(d, "tone.wav", 1);
+    const std::string temp = d.dir / "temp";
+    auto run = [&](const std::string& lines) {
+        return fstest::RunCli({"list", d.demo.ImagePath, "--firmwares", d.dir / "Firmwares", "--edits",
+                               d.Write("edits.txt", lines), "--json", "--temp", temp, "--keep-temp"});
+    };
+    // One second of 4-bit ADPCM takes half a byte per sample.
+    auto r = run("replace sounds 1 tone.wav --rate 22050\nreplace sounds 3 tone.wav --rate 0x1F40\n");
+    ASSERT_EQ(r.Code, 0) << r.Err;
+    std::string fast, slow;
+    ASSERT_TRUE(flashsmith::ReadWholeFile(temp + "/tmpSound_1", fast));
+    ASSERT_TRUE(flashsmith::ReadWholeFile(temp + "/tmpSound_3", slow));
+    EXPECT_GT(fast.size(), 11000u);
+    EXPECT_LT(fast.size(), 12000u);
+    EXPECT_GT(slow.size(), 4000u);
+    EXPECT_LT(slow.size(), 5000u);
+
+    for (const auto& [line, message] : std::vector<std::pair<std::string, std::string>>{
+             {"replace sounds 1 tone.wav --rate 44100", "the rate must be 8000, 11025 or 22050, not \"44100\""},
+             {"replace images 1 tone.wav --rate 8000", "--rate applies to sounds only"},
+             {"replace sounds 1 tone.wav --fit", "--fit applies to pictures only"}}) {
+        r = run(line + "\n");
+        EXPECT_EQ(r.Code, 2) << line;
+        EXPECT_NE(r.Err.find("error: line 1: " + message), std::string::npos) << line << ": " << r.Err;
+    }
+}
+
 }  // namespace

@@ -298,6 +298,18 @@ TEST_F(ShellTest, SoundsAreReplacedWithConvertedAudioFilesThatFitTheRegion) {
     EXPECT_EQ(state.Fw.Firmware.Sounds[2].TempName, "tmpSound_2");
     EXPECT_EQ(CellColour(*window, 2), QColor(8, 176, 24));
     EXPECT_TRUE(window->Editor().lvFirmwareFilesDragOver(Path("other.MP3")));
+
+    // Options > Convert Audio at 22050 Hz: the same second takes about 2.75 times the room.
+    const int64_t at8000 = flashsmith::FileSizeOf(state.Fw.TempDir + "tmpSound_2");
+    auto* rate = window->findChild<QAction*>("miAudioRate22050");
+    ASSERT_NE(rate, nullptr);
+    rate->trigger();
+    window->Editor().SelectRow(3);
+    prompts.Files.push_back(tone);
+    window->Editor().aReplaceFileExecute();
+    ASSERT_EQ(state.Fw.Firmware.Sounds[3].TempName, "tmpSound_3");
+    const int64_t at22050 = flashsmith::FileSizeOf(state.Fw.TempDir + "tmpSound_3");
+    EXPECT_GT(at22050, at8000 * 5 / 2) << at8000 << " " << at22050;
 }
 
 // Edits a name in the list as a user does: F2, type, Enter.
