@@ -55,6 +55,18 @@ public:
     const T* operator->() const { return &std::get<0>(v_); }
     Status ToStatus() const { return Ok() ? Status() : std::get<1>(v_); }
 
+    // For callers that fill an existing object and report through an
+    // optional error text: moves the value into out on success, copies the
+    // message into *error (when error is set) on failure.
+    bool Take(T& out, std::string* error = nullptr) {
+        if (!Ok()) {
+            if (error) *error = Error();
+            return false;
+        }
+        out = std::move(std::get<0>(v_));
+        return true;
+    }
+
 private:
     std::variant<T, Status> v_;
 };

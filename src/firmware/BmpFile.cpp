@@ -4,7 +4,6 @@
 #include <new>
 #include <vector>
 
-#include "base/FileUtil.h"
 #include "firmware/PictureFile.h"
 
 namespace flashsmith {
@@ -265,9 +264,7 @@ bool DecodeRle(std::string_view b, const Header& h, Picture& pic, std::string* e
     return true;
 }
 
-}  // namespace
-
-bool LoadBmpBytes(std::string_view bytes, Picture& out, std::string* error) {
+bool DecodeBmpInto(std::string_view bytes, Picture& out, std::string* error) {
     try {
         Header h;
         if (!ParseHeader(bytes, h, error)) return false;
@@ -283,15 +280,7 @@ bool LoadBmpBytes(std::string_view bytes, Picture& out, std::string* error) {
     }
 }
 
-bool LoadBmp(const std::string& path, Picture& out, std::string* error) {
-    std::string bytes;
-    if (!ReadWholeFile(path, bytes).Ok(error)) return false;
-    std::string why;
-    if (LoadBmpBytes(bytes, out, &why)) return true;
-    return Fail(error, path + ": " + why);
-}
-
-bool EncodeBmp32(const Picture& picture, std::string& out, std::string* error) {
+bool EncodeBmp32Into(const Picture& picture, std::string& out, std::string* error) {
     const int64_t w = picture.Width, h = picture.Height;
     if (w <= 0 || h <= 0) return Fail(error, "picture is empty");
     if (picture.Pixels.size() != static_cast<size_t>(w * h))
@@ -332,12 +321,19 @@ bool EncodeBmp32(const Picture& picture, std::string& out, std::string* error) {
     }
     return true;
 }
+}  // namespace
 
-bool SaveBmp32(const std::string& path, const Picture& picture, std::string* error) {
-    std::string bytes;
-    std::string why;
-    if (!EncodeBmp32(picture, bytes, &why)) return Fail(error, path + ": " + why);
-    return WriteFileAtomic(path, bytes).Ok(error);
+Result<Picture> LoadBmpBytes(std::string_view bytes) {
+    Picture pic;
+    std::string error;
+    if (!DecodeBmpInto(bytes, pic, &error)) return Status::Fail(error);
+    return pic;
+}
+
+Result<std::string> EncodeBmp32(const Picture& picture) {
+    std::string bytes, error;
+    if (!EncodeBmp32Into(picture, bytes, &error)) return Status::Fail(error);
+    return bytes;
 }
 
 }  // namespace flashsmith

@@ -9,7 +9,6 @@
 #include <new>
 #include <vector>
 
-#include "base/FileUtil.h"
 #include "firmware/PictureFile.h"
 
 namespace flashsmith {
@@ -76,9 +75,7 @@ bool ReadFrame(GifFileType* gif, int transparent, Picture& pic, std::string* err
     return true;
 }
 
-}  // namespace
-
-bool LoadGifBytes(std::string_view bytes, Picture& out, std::string* error) {
+bool DecodeGifInto(std::string_view bytes, Picture& out, std::string* error) {
     if (bytes.size() < 6 || (bytes.substr(0, 6) != "GIF87a" && bytes.substr(0, 6) != "GIF89a"))
         return Fail(error, "not a GIF file");
     Source src{bytes};
@@ -128,6 +125,14 @@ bool LoadGifBytes(std::string_view bytes, Picture& out, std::string* error) {
     } catch (const std::bad_alloc&) {
         return Fail(error, "not enough memory for the GIF picture");
     }
+}
+}  // namespace
+
+Result<Picture> LoadGifBytes(std::string_view bytes) {
+    Picture pic;
+    std::string error;
+    if (!DecodeGifInto(bytes, pic, &error)) return Status::Fail(error);
+    return pic;
 }
 
 }  // namespace flashsmith

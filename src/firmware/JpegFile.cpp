@@ -12,7 +12,6 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
-#include "base/FileUtil.h"
 #include "firmware/PictureFile.h"
 
 namespace flashsmith {
@@ -185,9 +184,7 @@ void EncodeWork(void* p) {
     jpeg_finish_compress(&c.cinfo);
 }
 
-}  // namespace
-
-bool LoadJpegBytes(std::string_view bytes, Picture& out, std::string* error) {
+bool DecodeJpegInto(std::string_view bytes, Picture& out, std::string* error) {
     if (bytes.size() < 2 || static_cast<uint8_t>(bytes[0]) != 0xFF || static_cast<uint8_t>(bytes[1]) != 0xD8)
         return Fail(error, "not a JPEG file");
     JpegErrors errors;
@@ -213,15 +210,7 @@ bool LoadJpegBytes(std::string_view bytes, Picture& out, std::string* error) {
     return true;
 }
 
-bool LoadJpeg(const std::string& path, Picture& out, std::string* error) {
-    std::string bytes;
-    if (!ReadWholeFile(path, bytes).Ok(error)) return false;
-    std::string why;
-    if (LoadJpegBytes(bytes, out, &why)) return true;
-    return Fail(error, path + ": " + why);
-}
-
-bool EncodeJpeg(const Picture& picture, int quality, std::string& out, std::string* error) {
+bool EncodeJpegInto(const Picture& picture, int quality, std::string& out, std::string* error) {
     if (picture.Width <= 0 || picture.Height <= 0) return Fail(error, "picture is empty");
     if (picture.Pixels.size() != static_cast<size_t>(picture.Width) * static_cast<size_t>(picture.Height))
         return Fail(error, "picture pixel count does not match its size");
@@ -246,12 +235,19 @@ bool EncodeJpeg(const Picture& picture, int quality, std::string& out, std::stri
     std::free(c.dest.data);
     return ok || Fail(error, why);
 }
+}  // namespace
 
-bool SaveJpeg(const std::string& path, const Picture& picture, int quality, std::string* error) {
-    std::string bytes;
-    std::string why;
-    if (!EncodeJpeg(picture, quality, bytes, &why)) return Fail(error, path + ": " + why);
-    return WriteFileAtomic(path, bytes).Ok(error);
+Result<Picture> LoadJpegBytes(std::string_view bytes) {
+    Picture pic;
+    std::string error;
+    if (!DecodeJpegInto(bytes, pic, &error)) return Status::Fail(error);
+    return pic;
+}
+
+Result<std::string> EncodeJpeg(const Picture& picture, int quality) {
+    std::string bytes, error;
+    if (!EncodeJpegInto(picture, quality, bytes, &error)) return Status::Fail(error);
+    return bytes;
 }
 
 }  // namespace flashsmith

@@ -6,7 +6,6 @@
 #include <cstring>
 #include <new>
 
-#include "base/FileUtil.h"
 #include "firmware/PictureFile.h"
 
 namespace flashsmith {
@@ -25,9 +24,7 @@ struct ImageGuard {
     ~ImageGuard() { png_image_free(image); }
 };
 
-}  // namespace
-
-bool LoadPngBytes(std::string_view bytes, Picture& out, std::string* error) {
+bool DecodePngInto(std::string_view bytes, Picture& out, std::string* error) {
     if (bytes.size() < sizeof kPngSignature || std::memcmp(bytes.data(), kPngSignature, sizeof kPngSignature) != 0)
         return Fail(error, "not a PNG file");
     png_image image;
@@ -57,7 +54,7 @@ bool LoadPngBytes(std::string_view bytes, Picture& out, std::string* error) {
     return true;
 }
 
-bool EncodePng(const Picture& picture, std::string& out, std::string* error) {
+bool EncodePngInto(const Picture& picture, std::string& out, std::string* error) {
     if (picture.Width <= 0 || picture.Height <= 0) return Fail(error, "picture is empty");
     if (picture.Pixels.size() != static_cast<size_t>(picture.Width) * static_cast<size_t>(picture.Height))
         return Fail(error, "picture pixel count does not match its size");
@@ -85,11 +82,19 @@ bool EncodePng(const Picture& picture, std::string& out, std::string* error) {
     out = std::move(bytes);
     return true;
 }
+}  // namespace
 
-bool SavePng(const std::string& path, const Picture& picture, std::string* error) {
-    std::string bytes, why;
-    if (!EncodePng(picture, bytes, &why)) return Fail(error, path + ": " + why);
-    return WriteFileAtomic(path, bytes).Ok(error);
+Result<Picture> LoadPngBytes(std::string_view bytes) {
+    Picture pic;
+    std::string error;
+    if (!DecodePngInto(bytes, pic, &error)) return Status::Fail(error);
+    return pic;
+}
+
+Result<std::string> EncodePng(const Picture& picture) {
+    std::string bytes, error;
+    if (!EncodePngInto(picture, bytes, &error)) return Status::Fail(error);
+    return bytes;
 }
 
 }  // namespace flashsmith

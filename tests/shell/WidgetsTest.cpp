@@ -62,7 +62,7 @@ TEST_F(ShellTest, SteppingAReplacedPictureChangesItsFileNotTheEntry) {
     window->Editor().SelectNode("Images");
     window->Editor().SelectRow(0);
     Picture p(30, 20, 0x00FF00FF);
-    ASSERT_TRUE(SaveBmp32(Path("p.bmp").toStdString(), p, nullptr));
+    ASSERT_TRUE(SaveBmp32(Path("p.bmp").toStdString(), p));
     prompts.Files.push_back(Path("p.bmp"));
     window->Editor().aReplaceFileExecute();
     const tImgType& e = state.Fw.Firmware.Images[0];
@@ -91,7 +91,7 @@ TEST_F(ShellTest, APickedColourBecomesTransparentOnReplacedNinePictures) {
     window->Editor().SelectRow(0);
     Picture p(16, 16, 0x00FF0000);
     p.At(3, 3) = 0x000000FF;
-    ASSERT_TRUE(SaveBmp32(Path("t.bmp").toStdString(), p, nullptr));
+    ASSERT_TRUE(SaveBmp32(Path("t.bmp").toStdString(), p));
     prompts.Files.push_back(Path("t.bmp"));
     window->Editor().aReplaceFileExecute();
     v->cbTransparent->click();
