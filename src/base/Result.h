@@ -71,4 +71,20 @@ private:
     std::variant<T, Status> v_;
 };
 
+// For code that fills an object and reports through an optional error text:
+// sets *error (when given) and returns false.
+inline bool FailWith(std::string* error, std::string text) {
+    if (error) *error = std::move(text);
+    return false;
+}
+
+// Runs such code, work(T& out, std::string* error) -> bool, as a Result.
+template <class T, class Work>
+Result<T> AsResult(Work&& work) {
+    T out{};
+    std::string error;
+    if (!work(out, &error)) return Status::Fail(std::move(error));
+    return out;
+}
+
 }  // namespace flashsmith
