@@ -6,6 +6,6 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     flashsmith::Picture picture;
     std::string error;
-    flashsmith::LoadJpegBytes(std::string_view(reinterpret_cast<const char*>(data), size), picture, &error);
+    flashsmith::LoadJpegBytes(std::string_view(reinterpret_cast<const char*>(data), size)).Take(picture, &error);
     return 0;
 }

@@ -111,8 +111,8 @@ void PictureSeeds(const flashsmith::FirmwareState& st) {
         flashsmith::Picture pic(img.Width, img.Height);
         flashsmith::DecodePicture(img.Kind, f, img.Address, img.Width, img.Height, pic);
         std::string bytes;
-        if (flashsmith::EncodeBmp32(pic, bytes, nullptr)) Seed("bmp", "demo-" + std::to_string(n) + ".bmp", bytes);
-        if (flashsmith::EncodeJpeg(pic, 90, bytes, nullptr)) Seed("jpeg", "demo-" + std::to_string(n) + ".jpg", bytes);
+        if (flashsmith::EncodeBmp32(pic).Take(bytes)) Seed("bmp", "demo-" + std::to_string(n) + ".bmp", bytes);
+        if (flashsmith::EncodeJpeg(pic, 90).Take(bytes)) Seed("jpeg", "demo-" + std::to_string(n) + ".jpg", bytes);
     }
 }
 
@@ -150,7 +150,7 @@ void PatchSeeds(flashsmith::FirmwareState& st, const std::string& temp) {
     // One edit of each kind, then a patch of each category.
     flashsmith::Picture pic(8, 8, 0x123456);
     const std::string bmp = temp + "/r.bmp";
-    flashsmith::SaveBmp32(bmp, pic, nullptr);
+    flashsmith::SaveBmp32(bmp, pic);
     flashsmith::ReplaceEntry(st, 0, 0, bmp);
     flashsmith::DeleteEntry(st, 1, 1);
     flashsmith::EditStringUtf8(st, 3, 0, "Menu!");

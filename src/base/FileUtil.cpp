@@ -49,8 +49,9 @@ Status WriteFileAtomic(const std::string& path, const std::function<bool(std::FI
 }
 
 Status WriteFileAtomic(const std::string& path, std::string_view bytes) {
+    // An empty view may have no data pointer at all, which fwrite must not get.
     return WriteFileAtomic(
-        path, [&](std::FILE* f) { return std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size(); });
+        path, [&](std::FILE* f) { return bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size(); });
 }
 
 Status ReadWholeFile(const std::string& path, std::string& out) {

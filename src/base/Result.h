@@ -55,8 +55,36 @@ public:
     const T* operator->() const { return &std::get<0>(v_); }
     Status ToStatus() const { return Ok() ? Status() : std::get<1>(v_); }
 
+    // For callers that fill an existing object and report through an
+    // optional error text: moves the value into out on success, copies the
+    // message into *error (when error is set) on failure.
+    bool Take(T& out, std::string* error = nullptr) {
+        if (!Ok()) {
+            if (error) *error = Error();
+            return false;
+        }
+        out = std::move(std::get<0>(v_));
+        return true;
+    }
+
 private:
     std::variant<T, Status> v_;
 };
+
+// For code that fills an object and reports through an optional error text:
+// sets *error (when given) and returns false.
+inline bool FailWith(std::string* error, std::string text) {
+    if (error) *error = std::move(text);
+    return false;
+}
+
+// Runs such code, work(T& out, std::string* error) -> bool, as a Result.
+template <class T, class Work>
+Result<T> AsResult(Work&& work) {
+    T out{};
+    std::string error;
+    if (!work(out, &error)) return Status::Fail(std::move(error));
+    return out;
+}
 
 }  // namespace flashsmith

@@ -331,7 +331,7 @@ bool RunTempDir::Prepare(const ArgParser& p, FirmwareState& st, std::string* err
         }
         dir_ = *given;
         st.TempDir = dir_.back() == '/' ? dir_ : dir_ + "/";
-        return EnsureTempDir(st, error);
+        return EnsureTempDir(st).Ok(error);
     }
     const char* tmp = std::getenv("TMPDIR");
     std::string pattern = JoinPath(tmp && *tmp ? tmp : "/tmp", "flashsmith-XXXXXX");

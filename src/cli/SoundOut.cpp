@@ -12,7 +12,7 @@ bool RenderSmafToWav(std::string_view smaf, const sound::RenderOptions& options,
     auto sound = sound::RenderSmaf({reinterpret_cast<const uint8_t*>(smaf.data()), smaf.size()}, options, error);
     if (!sound) return false;
     for (const auto& w : sound->warnings) std::cerr << "warning: " << w << "\n";
-    return sound::WriteWav(wavPath, *sound, error);
+    return sound::WriteWav(wavPath, *sound).Ok(error);
 }
 
 ExportResult ExportSoundAsWav(const FirmwareState& st, int32_t index, const std::string& folder) {

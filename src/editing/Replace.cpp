@@ -33,7 +33,7 @@ std::string U16Le(int32_t v) {
 // Writes a replacement file atomically (TempDir is created when missing).
 EditStatus WriteReplacement(const FirmwareState& st, const std::string& path, const std::string& bytes,
                             std::string* detail) {
-    if (!EnsureTempDir(st, detail)) return EditStatus::WriteFailed;
+    if (!EnsureTempDir(st).Ok(detail)) return EditStatus::WriteFailed;
     return WriteFileAtomic(path, bytes).Ok(detail) ? EditStatus::Ok : EditStatus::WriteFailed;
 }
 
@@ -90,7 +90,7 @@ EditResult ReplacePicture(FirmwareState& st, int32_t index, const std::string& s
     // The reader follows the file's content, so a PNG named ".bmp" loads too.
     Picture loaded;
     std::string detail;
-    if (!LoadPictureFile(source, loaded, &detail)) return Outcome(kCatImages, EditStatus::SourceUnreadable, detail);
+    if (!LoadPictureFile(source).Take(loaded, &detail)) return Outcome(kCatImages, EditStatus::SourceUnreadable, detail);
     if (loaded.Width <= 0 || loaded.Height <= 0)
         return Outcome(kCatImages, EditStatus::SourceUnreadable, source + ": an empty picture");
     Picture pic;

@@ -23,18 +23,13 @@ std::string ReplacementName(int32_t category, int32_t index) {
 
 std::string TempPath(const FirmwareState& st, const std::string& name) { return JoinPath(st.TempDir, name); }
 
-bool EnsureTempDir(const FirmwareState& st, std::string* error) {
-    if (st.TempDir.empty()) {
-        if (error) *error = "no temporary folder is set";
-        return false;
-    }
+Status EnsureTempDir(const FirmwareState& st) {
+    if (st.TempDir.empty()) return Status::Fail("no temporary folder is set");
     std::error_code ec;
     std::filesystem::create_directories(st.TempDir, ec);
-    if (!DirExists(st.TempDir)) {
-        if (error) *error = st.TempDir + ": cannot create the folder" + (ec ? ": " + ec.message() : "");
-        return false;
-    }
-    return true;
+    if (!DirExists(st.TempDir))
+        return Status::Fail(st.TempDir + ": cannot create the folder" + (ec ? ": " + ec.message() : ""));
+    return {};
 }
 
 int64_t ReplacementDataSize(const FirmwareState& st, int32_t category, const std::string& tempName) {

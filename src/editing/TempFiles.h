@@ -8,6 +8,7 @@
 #include <string>
 
 #include "editing/EditResult.h"
+#include "base/Result.h"
 #include "firmware/Variables.h"
 
 namespace flashsmith {
@@ -16,7 +17,7 @@ namespace flashsmith {
 std::string ReplacementName(int32_t category, int32_t index);
 std::string TempPath(const FirmwareState& state, const std::string& name);
 // Creates TempDir (and its parents) when missing.
-bool EnsureTempDir(const FirmwareState& state, std::string* error);
+Status EnsureTempDir(const FirmwareState& state);
 
 // Bytes a replacement counts in its region: pictures the file size less the
 // 4-byte header, sounds and Java the file size. -1 when the file is missing

@@ -4,7 +4,6 @@
 #include <new>
 #include <vector>
 
-#include "base/FileUtil.h"
 #include "firmware/PictureFile.h"
 
 namespace flashsmith {
@@ -12,11 +11,6 @@ namespace {
 
 constexpr uint32_t kBiRgb = 0, kBiRle8 = 1, kBiRle4 = 2, kBiBitfields = 3, kBiAlphaBitfields = 6;
 constexpr size_t kFileHeaderSize = 14;
-
-bool Fail(std::string* error, std::string text) {
-    if (error) *error = std::move(text);
-    return false;
-}
 
 uint16_t U16(std::string_view b, size_t at) {
     return static_cast<uint16_t>(static_cast<uint8_t>(b[at]) | static_cast<uint8_t>(b[at + 1]) << 8);
@@ -64,16 +58,16 @@ struct Header {
 
 bool ParseHeader(std::string_view b, Header& h, std::string* error) {
     if (b.size() < kFileHeaderSize + 4 || b[0] != 'B' || b[1] != 'M')
-        return Fail(error, "not a Windows bitmap");
+        return FailWith(error, "not a Windows bitmap");
     const uint32_t offBits = U32(b, 10);
     const uint32_t hdrSize = U32(b, kFileHeaderSize);
     const bool core = hdrSize == 12;
     const bool os2v2 = hdrSize == 16 || hdrSize == 64;
     if (!core && !os2v2 && hdrSize != 40 && hdrSize != 52 && hdrSize != 56 && hdrSize != 108 &&
         hdrSize != 124)
-        return Fail(error, "unsupported bitmap header size " + std::to_string(hdrSize));
+        return FailWith(error, "unsupported bitmap header size " + std::to_string(hdrSize));
     const size_t hdrEnd = kFileHeaderSize + hdrSize;
-    if (b.size() < hdrEnd) return Fail(error, "bitmap header is truncated");
+    if (b.size() < hdrEnd) return FailWith(error, "bitmap header is truncated");
 
     int64_t width, height;
     uint32_t clrUsed = 0;
@@ -88,12 +82,12 @@ bool ParseHeader(std::string_view b, Header& h, std::string* error) {
         if (hdrSize >= 20) h.compression = U32(b, 30);
         if (hdrSize >= 36) clrUsed = U32(b, 46);
     }
-    if (width <= 0) return Fail(error, "bitmap width is not positive");
-    if (height == 0) return Fail(error, "bitmap height is zero");
+    if (width <= 0) return FailWith(error, "bitmap width is not positive");
+    if (height == 0) return FailWith(error, "bitmap height is zero");
     h.topDown = height < 0;
     if (height < 0) height = -height;  // int64: INT32_MIN negates safely
     if (width > kMaxPictureSide || height > kMaxPictureSide || width * height > kMaxPicturePixels)
-        return Fail(error, "bitmap is too large (" + std::to_string(width) + " x " +
+        return FailWith(error, "bitmap is too large (" + std::to_string(width) + " x " +
                                std::to_string(height) + ")");
     h.width = static_cast<int32_t>(width);
     h.height = static_cast<int32_t>(height);
@@ -112,9 +106,9 @@ bool ParseHeader(std::string_view b, Header& h, std::string* error) {
     else if (bitfields)
         depthOk = bpp == 16 || bpp == 32;
     else
-        return Fail(error, "unsupported bitmap compression " + std::to_string(h.compression));
+        return FailWith(error, "unsupported bitmap compression " + std::to_string(h.compression));
     if (!depthOk)
-        return Fail(error, "unsupported bitmap depth " + std::to_string(bpp) + " for compression " +
+        return FailWith(error, "unsupported bitmap depth " + std::to_string(bpp) + " for compression " +
                                std::to_string(h.compression));
     size_t tableAt = hdrEnd;
     if (bitfields) {
@@ -125,19 +119,19 @@ bool ParseHeader(std::string_view b, Header& h, std::string* error) {
             tableAt += h.compression == kBiAlphaBitfields ? 16 : 12;
             // Some writers set the flag but put the pixels where the masks belong.
             if (tableAt > b.size() || (offBits != 0 && offBits < tableAt))
-                return Fail(error, "bitmap bit-field masks are missing");
+                return FailWith(error, "bitmap bit-field masks are missing");
         }
         for (int i = 0; i < 3; ++i) h.masks[i] = U32(b, masksAt + 4 * i);
         if (!h.masks[0] && !h.masks[1] && !h.masks[2])
-            return Fail(error, "bitmap bit-field masks are all zero");
+            return FailWith(error, "bitmap bit-field masks are all zero");
     } else if (bpp == 16) {
         h.masks[0] = 0x7C00, h.masks[1] = 0x03E0, h.masks[2] = 0x001F;
     } else if (bpp == 32) {
         h.masks[0] = 0xFF0000, h.masks[1] = 0x00FF00, h.masks[2] = 0x0000FF;
     }
 
-    if (offBits != 0 && offBits < tableAt) return Fail(error, "bitmap pixel data overlaps its header");
-    if (offBits > b.size()) return Fail(error, "bitmap pixel data lies past the end of the file");
+    if (offBits != 0 && offBits < tableAt) return FailWith(error, "bitmap pixel data overlaps its header");
+    if (offBits > b.size()) return FailWith(error, "bitmap pixel data lies past the end of the file");
 
     if (bpp <= 8) {
         size_t count = size_t(1) << bpp;
@@ -147,7 +141,7 @@ bool ParseHeader(std::string_view b, Header& h, std::string* error) {
         const size_t limit = offBits != 0 ? offBits : b.size();
         const size_t fits = limit > tableAt ? (limit - tableAt) / entrySize : 0;
         if (count > fits) count = fits;
-        if (count == 0) return Fail(error, "bitmap colour table is missing");
+        if (count == 0) return FailWith(error, "bitmap colour table is missing");
         h.palette.resize(count);
         for (size_t i = 0; i < count; ++i) {
             size_t at = tableAt + i * entrySize;
@@ -173,7 +167,7 @@ bool DecodeUncompressed(std::string_view b, const Header& h, Picture& pic, std::
     // The last row's padding is not required: several writers leave it out.
     const uint64_t need = stride * (h.height - 1) + rowBytes;
     if (h.dataAt > b.size() || need > b.size() - h.dataAt)
-        return Fail(error, "bitmap pixel data is truncated");
+        return FailWith(error, "bitmap pixel data is truncated");
     const Masks masks{Channel(h.masks[0]), Channel(h.masks[1]), Channel(h.masks[2])};
     const bool plain32 = h.bpp == 32 && h.compression == kBiRgb;
 
@@ -225,9 +219,9 @@ bool DecodeRle(std::string_view b, const Header& h, Picture& pic, std::string* e
         if (p == n) {
             // A missing end-of-bitmap escape is tolerated once the last row has pixels.
             if (row == h.height - 1 && x > 0) return true;
-            return Fail(error, truncated);
+            return FailWith(error, truncated);
         }
-        if (n - p < 2) return Fail(error, truncated);
+        if (n - p < 2) return FailWith(error, truncated);
         const uint8_t count = static_cast<uint8_t>(b[p]);
         const uint8_t value = static_cast<uint8_t>(b[p + 1]);
         p += 2;
@@ -244,14 +238,14 @@ bool DecodeRle(std::string_view b, const Header& h, Picture& pic, std::string* e
         case 1:  // end of bitmap
             return true;
         case 2:  // delta: right and up (further along in file order)
-            if (n - p < 2) return Fail(error, truncated);
+            if (n - p < 2) return FailWith(error, truncated);
             x += static_cast<uint8_t>(b[p]);
             row += static_cast<uint8_t>(b[p + 1]);
             p += 2;
             break;
         default: {  // absolute run, padded to a 16-bit boundary
             const size_t bytes = rle4 ? (value + 1u) / 2 : value;
-            if (n - p < bytes) return Fail(error, truncated);
+            if (n - p < bytes) return FailWith(error, truncated);
             for (int i = 0; i < value; ++i) {
                 uint8_t byte = static_cast<uint8_t>(b[p + (rle4 ? i / 2 : i)]);
                 put(rle4 ? (i % 2 ? byte & 15 : byte >> 4) : byte);
@@ -265,9 +259,7 @@ bool DecodeRle(std::string_view b, const Header& h, Picture& pic, std::string* e
     return true;
 }
 
-}  // namespace
-
-bool LoadBmpBytes(std::string_view bytes, Picture& out, std::string* error) {
+bool DecodeBmpInto(std::string_view bytes, Picture& out, std::string* error) {
     try {
         Header h;
         if (!ParseHeader(bytes, h, error)) return false;
@@ -279,30 +271,22 @@ bool LoadBmpBytes(std::string_view bytes, Picture& out, std::string* error) {
         out = std::move(pic);
         return true;
     } catch (const std::bad_alloc&) {
-        return Fail(error, "not enough memory for the bitmap");
+        return FailWith(error, "not enough memory for the bitmap");
     }
 }
 
-bool LoadBmp(const std::string& path, Picture& out, std::string* error) {
-    std::string bytes;
-    if (!ReadWholeFile(path, bytes).Ok(error)) return false;
-    std::string why;
-    if (LoadBmpBytes(bytes, out, &why)) return true;
-    return Fail(error, path + ": " + why);
-}
-
-bool EncodeBmp32(const Picture& picture, std::string& out, std::string* error) {
+bool EncodeBmp32Into(const Picture& picture, std::string& out, std::string* error) {
     const int64_t w = picture.Width, h = picture.Height;
-    if (w <= 0 || h <= 0) return Fail(error, "picture is empty");
+    if (w <= 0 || h <= 0) return FailWith(error, "picture is empty");
     if (picture.Pixels.size() != static_cast<size_t>(w * h))
-        return Fail(error, "picture pixel count does not match its size");
+        return FailWith(error, "picture pixel count does not match its size");
     const uint64_t dataSize = static_cast<uint64_t>(w * h) * 4;
     const uint64_t dataAt = kFileHeaderSize + 40;
-    if (dataAt + dataSize > UINT32_MAX) return Fail(error, "picture is too large for a bitmap");
+    if (dataAt + dataSize > UINT32_MAX) return FailWith(error, "picture is too large for a bitmap");
     try {
         out.assign(dataAt + dataSize, '\0');
     } catch (const std::bad_alloc&) {
-        return Fail(error, "not enough memory for the bitmap");
+        return FailWith(error, "not enough memory for the bitmap");
     }
     auto put16 = [&](size_t at, uint32_t v) {
         out[at] = static_cast<char>(v & 0xFF);
@@ -332,12 +316,14 @@ bool EncodeBmp32(const Picture& picture, std::string& out, std::string* error) {
     }
     return true;
 }
+}  // namespace
 
-bool SaveBmp32(const std::string& path, const Picture& picture, std::string* error) {
-    std::string bytes;
-    std::string why;
-    if (!EncodeBmp32(picture, bytes, &why)) return Fail(error, path + ": " + why);
-    return WriteFileAtomic(path, bytes).Ok(error);
+Result<Picture> LoadBmpBytes(std::string_view bytes) {
+    return AsResult<Picture>([&](Picture& out, std::string* error) { return DecodeBmpInto(bytes, out, error); });
+}
+
+Result<std::string> EncodeBmp32(const Picture& picture) {
+    return AsResult<std::string>([&](std::string& out, std::string* error) { return EncodeBmp32Into(picture, out, error); });
 }
 
 }  // namespace flashsmith

@@ -9,16 +9,10 @@
 #include <new>
 #include <vector>
 
-#include "base/FileUtil.h"
 #include "firmware/PictureFile.h"
 
 namespace flashsmith {
 namespace {
-
-bool Fail(std::string* error, std::string text) {
-    if (error) *error = std::move(text);
-    return false;
-}
 
 struct Source {
     std::string_view bytes;
@@ -54,14 +48,14 @@ bool SizeAllowed(int64_t w, int64_t h) {
 bool ReadFrame(GifFileType* gif, int transparent, Picture& pic, std::string* error) {
     const GifImageDesc& d = gif->Image;
     const ColorMapObject* map = d.ColorMap ? d.ColorMap : gif->SColorMap;
-    if (!map || !map->Colors || map->ColorCount <= 0) return Fail(error, "GIF picture has no colour table");
+    if (!map || !map->Colors || map->ColorCount <= 0) return FailWith(error, "GIF picture has no colour table");
     std::vector<GifPixelType> line(static_cast<size_t>(d.Width));
     // Interlaced pictures send every 8th row, then the 4th, 2nd and the rest.
     static const int kStart[] = {0, 4, 2, 1}, kStep[] = {8, 8, 4, 2};
     const int passes = d.Interlace ? 4 : 1;
     for (int pass = 0; pass < passes; ++pass)
         for (int row = d.Interlace ? kStart[pass] : 0; row < d.Height; row += d.Interlace ? kStep[pass] : 1) {
-            if (DGifGetLine(gif, line.data(), d.Width) != GIF_OK) return Fail(error, GifError(gif));
+            if (DGifGetLine(gif, line.data(), d.Width) != GIF_OK) return FailWith(error, GifError(gif));
             for (int x = 0; x < d.Width; ++x) {
                 const int index = line[static_cast<size_t>(x)];
                 if (index == transparent) continue;
@@ -76,28 +70,26 @@ bool ReadFrame(GifFileType* gif, int transparent, Picture& pic, std::string* err
     return true;
 }
 
-}  // namespace
-
-bool LoadGifBytes(std::string_view bytes, Picture& out, std::string* error) {
+bool DecodeGifInto(std::string_view bytes, Picture& out, std::string* error) {
     if (bytes.size() < 6 || (bytes.substr(0, 6) != "GIF87a" && bytes.substr(0, 6) != "GIF89a"))
-        return Fail(error, "not a GIF file");
+        return FailWith(error, "not a GIF file");
     Source src{bytes};
     int openError = 0;
     std::unique_ptr<GifFileType, GifCloser> gif(DGifOpen(&src, ReadSource, &openError));
     if (!gif) {
         const char* text = GifErrorString(openError);
-        return Fail(error, std::string("corrupt GIF: ") + (text ? text : "unknown error"));
+        return FailWith(error, std::string("corrupt GIF: ") + (text ? text : "unknown error"));
     }
     int transparent = NO_TRANSPARENT_COLOR;
     try {
         for (;;) {
             GifRecordType type;
-            if (DGifGetRecordType(gif.get(), &type) != GIF_OK) return Fail(error, GifError(gif.get()));
-            if (type == TERMINATE_RECORD_TYPE) return Fail(error, "GIF file holds no picture");
+            if (DGifGetRecordType(gif.get(), &type) != GIF_OK) return FailWith(error, GifError(gif.get()));
+            if (type == TERMINATE_RECORD_TYPE) return FailWith(error, "GIF file holds no picture");
             if (type == EXTENSION_RECORD_TYPE) {
                 int code = 0;
                 GifByteType* block = nullptr;
-                if (DGifGetExtension(gif.get(), &code, &block) != GIF_OK) return Fail(error, GifError(gif.get()));
+                if (DGifGetExtension(gif.get(), &code, &block) != GIF_OK) return FailWith(error, GifError(gif.get()));
                 // The graphics control block before the picture names its
                 // see-through colour.
                 GraphicsControlBlock gcb;
@@ -105,20 +97,20 @@ bool LoadGifBytes(std::string_view bytes, Picture& out, std::string* error) {
                     DGifExtensionToGCB(block[0], block + 1, &gcb) == GIF_OK)
                     transparent = gcb.TransparentColor;
                 while (block)
-                    if (DGifGetExtensionNext(gif.get(), &block) != GIF_OK) return Fail(error, GifError(gif.get()));
+                    if (DGifGetExtensionNext(gif.get(), &block) != GIF_OK) return FailWith(error, GifError(gif.get()));
                 continue;
             }
             if (type != IMAGE_DESC_RECORD_TYPE) continue;
-            if (DGifGetImageDesc(gif.get()) != GIF_OK) return Fail(error, GifError(gif.get()));
+            if (DGifGetImageDesc(gif.get()) != GIF_OK) return FailWith(error, GifError(gif.get()));
             const GifImageDesc& d = gif->Image;
             if (d.Left < 0 || d.Top < 0 || !SizeAllowed(d.Width, d.Height))
-                return Fail(error, "GIF picture is too large (" + std::to_string(d.Width) + " x " +
+                return FailWith(error, "GIF picture is too large (" + std::to_string(d.Width) + " x " +
                                        std::to_string(d.Height) + ")");
             // The logical screen, grown where a frame reaches past it.
             const int64_t w = std::max<int64_t>(gif->SWidth, int64_t(d.Left) + d.Width);
             const int64_t h = std::max<int64_t>(gif->SHeight, int64_t(d.Top) + d.Height);
             if (!SizeAllowed(w, h))
-                return Fail(error, "GIF picture is too large (" + std::to_string(w) + " x " + std::to_string(h) + ")");
+                return FailWith(error, "GIF picture is too large (" + std::to_string(w) + " x " + std::to_string(h) + ")");
             // What the frame leaves uncovered or see-through is white.
             Picture pic(static_cast<int32_t>(w), static_cast<int32_t>(h), 0xFFFFFF);
             if (!ReadFrame(gif.get(), transparent, pic, error)) return false;
@@ -126,8 +118,13 @@ bool LoadGifBytes(std::string_view bytes, Picture& out, std::string* error) {
             return true;
         }
     } catch (const std::bad_alloc&) {
-        return Fail(error, "not enough memory for the GIF picture");
+        return FailWith(error, "not enough memory for the GIF picture");
     }
+}
+}  // namespace
+
+Result<Picture> LoadGifBytes(std::string_view bytes) {
+    return AsResult<Picture>([&](Picture& out, std::string* error) { return DecodeGifInto(bytes, out, error); });
 }
 
 }  // namespace flashsmith

@@ -12,16 +12,10 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
-#include "base/FileUtil.h"
 #include "firmware/PictureFile.h"
 
 namespace flashsmith {
 namespace {
-
-bool Fail(std::string* error, std::string text) {
-    if (error) *error = std::move(text);
-    return false;
-}
 
 struct JpegErrors {
     jpeg_error_mgr mgr;
@@ -185,11 +179,9 @@ void EncodeWork(void* p) {
     jpeg_finish_compress(&c.cinfo);
 }
 
-}  // namespace
-
-bool LoadJpegBytes(std::string_view bytes, Picture& out, std::string* error) {
+bool DecodeJpegInto(std::string_view bytes, Picture& out, std::string* error) {
     if (bytes.size() < 2 || static_cast<uint8_t>(bytes[0]) != 0xFF || static_cast<uint8_t>(bytes[1]) != 0xD8)
-        return Fail(error, "not a JPEG file");
+        return FailWith(error, "not a JPEG file");
     JpegErrors errors;
     InitErrors(errors);
     DecodeContext c;
@@ -201,30 +193,22 @@ bool LoadJpegBytes(std::string_view bytes, Picture& out, std::string* error) {
         ok = RunGuarded(errors, DecodeWork, &c);
     } catch (const std::bad_alloc&) {
         jpeg_destroy_decompress(&c.cinfo);
-        return Fail(error, "not enough memory for the JPEG picture");
+        return FailWith(error, "not enough memory for the JPEG picture");
     }
     jpeg_destroy_decompress(&c.cinfo);
-    if (!ok) return Fail(error, std::string("corrupt JPEG: ") + errors.message);
+    if (!ok) return FailWith(error, std::string("corrupt JPEG: ") + errors.message);
     if (c.tooLarge)
-        return Fail(error, "JPEG picture is too large (" + std::to_string(c.width) + " x " +
+        return FailWith(error, "JPEG picture is too large (" + std::to_string(c.width) + " x " +
                                std::to_string(c.height) + ")");
-    if (errors.hitEnd) return Fail(error, std::string("JPEG data is truncated: ") + errors.message);
+    if (errors.hitEnd) return FailWith(error, std::string("JPEG data is truncated: ") + errors.message);
     out = std::move(c.picture);
     return true;
 }
 
-bool LoadJpeg(const std::string& path, Picture& out, std::string* error) {
-    std::string bytes;
-    if (!ReadWholeFile(path, bytes).Ok(error)) return false;
-    std::string why;
-    if (LoadJpegBytes(bytes, out, &why)) return true;
-    return Fail(error, path + ": " + why);
-}
-
-bool EncodeJpeg(const Picture& picture, int quality, std::string& out, std::string* error) {
-    if (picture.Width <= 0 || picture.Height <= 0) return Fail(error, "picture is empty");
+bool EncodeJpegInto(const Picture& picture, int quality, std::string& out, std::string* error) {
+    if (picture.Width <= 0 || picture.Height <= 0) return FailWith(error, "picture is empty");
     if (picture.Pixels.size() != static_cast<size_t>(picture.Width) * static_cast<size_t>(picture.Height))
-        return Fail(error, "picture pixel count does not match its size");
+        return FailWith(error, "picture pixel count does not match its size");
     JpegErrors errors;
     InitErrors(errors);
     EncodeContext c;
@@ -244,14 +228,16 @@ bool EncodeJpeg(const Picture& picture, int quality, std::string& out, std::stri
     }
     jpeg_destroy_compress(&c.cinfo);
     std::free(c.dest.data);
-    return ok || Fail(error, why);
+    return ok || FailWith(error, why);
+}
+}  // namespace
+
+Result<Picture> LoadJpegBytes(std::string_view bytes) {
+    return AsResult<Picture>([&](Picture& out, std::string* error) { return DecodeJpegInto(bytes, out, error); });
 }
 
-bool SaveJpeg(const std::string& path, const Picture& picture, int quality, std::string* error) {
-    std::string bytes;
-    std::string why;
-    if (!EncodeJpeg(picture, quality, bytes, &why)) return Fail(error, path + ": " + why);
-    return WriteFileAtomic(path, bytes).Ok(error);
+Result<std::string> EncodeJpeg(const Picture& picture, int quality) {
+    return AsResult<std::string>([&](std::string& out, std::string* error) { return EncodeJpegInto(picture, quality, out, error); });
 }
 
 }  // namespace flashsmith

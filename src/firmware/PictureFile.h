@@ -1,11 +1,13 @@
 // Windows bitmap, JPEG, PNG and GIF files as 32-bit pictures: loading for
-// replacement pictures, saving for exports (BMP, JPEG, PNG). Every function returns false with a reason in
-// *error (when given) instead of throwing; on failure `out` is left untouched.
+// replacement pictures, saving for exports (BMP, JPEG, PNG). Every function
+// returns the reason of a failure instead of throwing; the file functions
+// put the path in front of it.
 #pragma once
 
 #include <string>
 #include <string_view>
 
+#include "base/Result.h"
 #include "firmware/Picture.h"
 
 namespace flashsmith {
@@ -19,36 +21,36 @@ inline constexpr int64_t kMaxPicturePixels = int64_t(1) << 26;
 // ones), bit-field masks, RLE4/RLE8, bottom-up and top-down rows, the
 // 12-byte OS/2 core header, the 40-byte header and its V4/V5 extensions.
 // Alpha is dropped. Pixels that RLE data skips (delta, end of line) are black.
-bool LoadBmp(const std::string& path, Picture& out, std::string* error);
-bool LoadBmpBytes(std::string_view bytes, Picture& out, std::string* error);
+Result<Picture> LoadBmp(const std::string& path);
+Result<Picture> LoadBmpBytes(std::string_view bytes);
 
 // Grayscale, colour and CMYK JPEGs, converted to RGB. A truncated stream is
 // an error rather than a picture padded with gray.
-bool LoadJpeg(const std::string& path, Picture& out, std::string* error);
-bool LoadJpegBytes(std::string_view bytes, Picture& out, std::string* error);
+Result<Picture> LoadJpeg(const std::string& path);
+Result<Picture> LoadJpegBytes(std::string_view bytes);
 
 // Every colour type, depth and palette of PNG, interlaced or not. See-through
 // pixels are composited onto white (a phone picture has no alpha).
-bool LoadPngBytes(std::string_view bytes, Picture& out, std::string* error);
+Result<Picture> LoadPngBytes(std::string_view bytes);
 
 // The first picture of a GIF (an animation's first frame) on its logical
 // screen; what it leaves uncovered or marks see-through is white.
-bool LoadGifBytes(std::string_view bytes, Picture& out, std::string* error);
+Result<Picture> LoadGifBytes(std::string_view bytes);
 
 // Chooses the reader by the file's first bytes ("BM", FF D8, the PNG
 // signature, "GIF8"), not by its name, so a mislabelled file still loads.
-bool LoadPictureFile(const std::string& path, Picture& out, std::string* error);
+Result<Picture> LoadPictureFile(const std::string& path);
 
 // 32 bits per pixel, 40-byte header, uncompressed, bottom-up, fourth byte 0.
-bool EncodeBmp32(const Picture& picture, std::string& out, std::string* error);
-bool SaveBmp32(const std::string& path, const Picture& picture, std::string* error);
+Result<std::string> EncodeBmp32(const Picture& picture);
+Status SaveBmp32(const std::string& path, const Picture& picture);
 
 // Colour (YCbCr) JPEG without chroma subsampling; quality is clamped to 1..100.
-bool EncodeJpeg(const Picture& picture, int quality, std::string& out, std::string* error);
-bool SaveJpeg(const std::string& path, const Picture& picture, int quality, std::string* error);
+Result<std::string> EncodeJpeg(const Picture& picture, int quality);
+Status SaveJpeg(const std::string& path, const Picture& picture, int quality);
 
 // 8-bit RGB PNG, no alpha.
-bool EncodePng(const Picture& picture, std::string& out, std::string* error);
-bool SavePng(const std::string& path, const Picture& picture, std::string* error);
+Result<std::string> EncodePng(const Picture& picture);
+Status SavePng(const std::string& path, const Picture& picture);
 
 }  // namespace flashsmith

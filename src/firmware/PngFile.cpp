@@ -6,16 +6,10 @@
 #include <cstring>
 #include <new>
 
-#include "base/FileUtil.h"
 #include "firmware/PictureFile.h"
 
 namespace flashsmith {
 namespace {
-
-bool Fail(std::string* error, std::string text) {
-    if (error) *error = std::move(text);
-    return false;
-}
 
 const unsigned char kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 
@@ -25,20 +19,18 @@ struct ImageGuard {
     ~ImageGuard() { png_image_free(image); }
 };
 
-}  // namespace
-
-bool LoadPngBytes(std::string_view bytes, Picture& out, std::string* error) {
+bool DecodePngInto(std::string_view bytes, Picture& out, std::string* error) {
     if (bytes.size() < sizeof kPngSignature || std::memcmp(bytes.data(), kPngSignature, sizeof kPngSignature) != 0)
-        return Fail(error, "not a PNG file");
+        return FailWith(error, "not a PNG file");
     png_image image;
     std::memset(&image, 0, sizeof image);
     image.version = PNG_IMAGE_VERSION;
     ImageGuard guard{&image};
     if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size()))
-        return Fail(error, std::string("corrupt PNG: ") + image.message);
+        return FailWith(error, std::string("corrupt PNG: ") + image.message);
     const int64_t w = image.width, h = image.height;
     if (w <= 0 || h <= 0 || w > kMaxPictureSide || h > kMaxPictureSide || w * h > kMaxPicturePixels)
-        return Fail(error, "PNG picture is too large (" + std::to_string(w) + " x " + std::to_string(h) + ")");
+        return FailWith(error, "PNG picture is too large (" + std::to_string(w) + " x " + std::to_string(h) + ")");
     image.format = PNG_FORMAT_RGB;
     std::vector<png_byte> rgb;
     try {
@@ -46,10 +38,10 @@ bool LoadPngBytes(std::string_view bytes, Picture& out, std::string* error) {
         // background libpng blends onto.
         rgb.assign(static_cast<size_t>(w * h * 3), 0xFF);
     } catch (const std::bad_alloc&) {
-        return Fail(error, "not enough memory for the PNG picture");
+        return FailWith(error, "not enough memory for the PNG picture");
     }
     if (!png_image_finish_read(&image, nullptr, rgb.data(), static_cast<png_int_32>(w * 3), nullptr))
-        return Fail(error, std::string("corrupt PNG: ") + image.message);
+        return FailWith(error, std::string("corrupt PNG: ") + image.message);
     Picture pic(static_cast<int32_t>(w), static_cast<int32_t>(h));
     for (size_t i = 0; i < pic.Pixels.size(); ++i)
         pic.Pixels[i] = uint32_t(rgb[3 * i]) << 16 | uint32_t(rgb[3 * i + 1]) << 8 | rgb[3 * i + 2];
@@ -57,10 +49,10 @@ bool LoadPngBytes(std::string_view bytes, Picture& out, std::string* error) {
     return true;
 }
 
-bool EncodePng(const Picture& picture, std::string& out, std::string* error) {
-    if (picture.Width <= 0 || picture.Height <= 0) return Fail(error, "picture is empty");
+bool EncodePngInto(const Picture& picture, std::string& out, std::string* error) {
+    if (picture.Width <= 0 || picture.Height <= 0) return FailWith(error, "picture is empty");
     if (picture.Pixels.size() != static_cast<size_t>(picture.Width) * static_cast<size_t>(picture.Height))
-        return Fail(error, "picture pixel count does not match its size");
+        return FailWith(error, "picture pixel count does not match its size");
     std::vector<png_byte> rgb(picture.Pixels.size() * 3);
     for (size_t i = 0; i < picture.Pixels.size(); ++i) {
         const uint32_t c = picture.Pixels[i];
@@ -80,16 +72,19 @@ bool EncodePng(const Picture& picture, std::string& out, std::string* error) {
     png_alloc_size_t size = PNG_IMAGE_PNG_SIZE_MAX(image);
     std::string bytes(size, '\0');
     if (!png_image_write_to_memory(&image, bytes.data(), &size, 0, rgb.data(), stride, nullptr))
-        return Fail(error, std::string("PNG encoding failed: ") + image.message);
+        return FailWith(error, std::string("PNG encoding failed: ") + image.message);
     bytes.resize(size);
     out = std::move(bytes);
     return true;
 }
+}  // namespace
 
-bool SavePng(const std::string& path, const Picture& picture, std::string* error) {
-    std::string bytes, why;
-    if (!EncodePng(picture, bytes, &why)) return Fail(error, path + ": " + why);
-    return WriteFileAtomic(path, bytes).Ok(error);
+Result<Picture> LoadPngBytes(std::string_view bytes) {
+    return AsResult<Picture>([&](Picture& out, std::string* error) { return DecodePngInto(bytes, out, error); });
+}
+
+Result<std::string> EncodePng(const Picture& picture) {
+    return AsResult<std::string>([&](std::string& out, std::string* error) { return EncodePngInto(picture, out, error); });
 }
 
 }  // namespace flashsmith

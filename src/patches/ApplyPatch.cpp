@@ -55,7 +55,7 @@ public:
 
     bool WriteTemp(const std::string& name, const std::string& bytes) {
         std::string error;
-        if (EnsureTempDir(st_, &error) && WriteFileAtomic(TempPath(st_, name), bytes).Ok(&error)) return true;
+        if (EnsureTempDir(st_).Ok(&error) && WriteFileAtomic(TempPath(st_, name), bytes).Ok(&error)) return true;
         result_.WriteFailed = true;
         result_.Error = error;
         return false;

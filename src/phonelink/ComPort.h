@@ -5,10 +5,10 @@
 //
 // The hand-over keeps the owner single-threaded: the reader parks each chunk
 // in a one-slot mailbox and blocks; the owner takes it with DeliverPending()
-// (or WaitAndDeliver()) on its own thread, which runs OnRead there. A GUI sets
-// SetChunkNotifier() to post a "deliver" call into its event loop; the CLI and
-// the tests simply call WaitAndDeliver() in their wait loops. Further bytes
-// stay in the driver's queue while a chunk waits.
+// (or WaitAndDeliver()) on its own thread, which runs the SetOnRead handler
+// there. A GUI sets SetChunkNotifier() to post a "deliver" call into its event
+// loop; the CLI and the tests simply call WaitAndDeliver() in their wait loops.
+// Further bytes stay in the driver's queue while a chunk waits.
 #pragma once
 
 #include <atomic>
@@ -67,7 +67,8 @@ public:
     // Called on the reader thread when a chunk starts waiting; must not block.
     void SetChunkNotifier(std::function<void()> notifier);
 
-    // Owner thread: hands the waiting chunk (if any) to OnRead; true if one was.
+    // Owner thread: hands the waiting chunk (if any) to the SetOnRead handler;
+    // true if one was.
     bool DeliverPending();
     // Owner thread: waits up to maxWait for a chunk and delivers it.
     bool WaitAndDeliver(std::chrono::milliseconds maxWait);

@@ -116,7 +116,8 @@ public:
     // True (and a Warning) when the answer holds "ERROR:".
     bool CheckPhoneError(const std::string& answer);
 
-    // The port's OnRead handler; appends to the receive buffer, never past it.
+    // The port's read handler (SetOnRead); appends to the receive buffer, never
+    // past it.
     void ReceiveChunk(std::string_view chunk);
     // For a UI loop: hands the port's waiting chunk to ReceiveChunk.
     void DeliverPending();

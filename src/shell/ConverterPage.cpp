@@ -26,116 +26,26 @@
 
 namespace flashsmith::shell {
 
+namespace {
+
+// A labelled file name edit with its Open button.
+QHBoxLayout* FileRow(const QString& label, QLineEdit* edit, QPushButton* open) {
+    auto* row = new QHBoxLayout;
+    auto* l = new QLabel(label);
+    l->setBuddy(edit);
+    row->addWidget(l);
+    row->addWidget(edit, 1);
+    row->addWidget(open);
+    return row;
+}
+
+}  // namespace
+
 TfrConverter::TfrConverter(UserPrompts& prompts, QWidget* parent) : QWidget(parent), prompts_(prompts) {
     setObjectName("frConverter");
-    auto fileRow = [](const QString& label, QLineEdit* edit, QPushButton* open) {
-        auto* row = new QHBoxLayout;
-        auto* l = new QLabel(label);
-        l->setBuddy(edit);
-        row->addWidget(l);
-        row->addWidget(edit, 1);
-        row->addWidget(open);
-        return row;
-    };
-
-    // --- S-record to binary ---
-    gbToBin = new QGroupBox("s3 to BIN Converting", this);
-    gbToBin->setObjectName("gbToBin");
-    BOpenS3 = MakeButton("Open s3", "BOpenS3", gbToBin);
-    leS3File = new QLineEdit(gbToBin);
-    leS3File->setObjectName("leS3File");
-    rbAll = new QRadioButton("All (with empty address)", gbToBin);
-    rbAll->setObjectName("rbAll");
-    rbAll->setChecked(true);
-    rbPart = new QRadioButton("Part (only with data)", gbToBin);
-    rbPart->setObjectName("rbPart");
-    cbWithFirstAddr = new QCheckBox("Start from first address with data", gbToBin);
-    cbWithFirstAddr->setObjectName("cbWithFirstAddr");
-    cbShowErrors = new QCheckBox("Don't show error messages", gbToBin);
-    cbShowErrors->setObjectName("cbShowErrors");
-    BSaveBin = MakeButton("Convert to BIN", "BSaveBin", gbToBin);
-    auto* toBin = new QVBoxLayout(gbToBin);
-    toBin->addLayout(fileRow("s3 File:", leS3File, BOpenS3));
-    auto* toBinModes = new QGridLayout;
-    toBinModes->addWidget(rbAll, 0, 0);
-    toBinModes->addWidget(cbWithFirstAddr, 0, 1);
-    toBinModes->addWidget(rbPart, 1, 0);
-    toBinModes->addWidget(cbShowErrors, 1, 1);
-    toBin->addLayout(toBinModes);
-    auto* toBinEnd = new QHBoxLayout;
-    toBinEnd->addStretch(1);
-    toBinEnd->addWidget(BSaveBin);
-    toBin->addLayout(toBinEnd);
-    // The first address with data only means something for a whole image.
-    connect(rbAll, &QRadioButton::toggled, cbWithFirstAddr, &QWidget::setEnabled);
-
-    // --- binary to S-record ---
-    gbBinToS3 = new QGroupBox("BIN to s3 Converting", this);
-    gbBinToS3->setObjectName("gbBinToS3");
-    bBinOpen = MakeButton("Open BIN", "bBinOpen", gbBinToS3);
-    leBinFile = new QLineEdit(gbBinToS3);
-    leBinFile->setObjectName("leBinFile");
-    rbBinFull = new QRadioButton("All Firmware", gbBinToS3);
-    rbBinFull->setObjectName("rbBinFull");
-    rbBinFull->setChecked(true);
-    rbBinPart = new QRadioButton("Part of Firmware", gbBinToS3);
-    rbBinPart->setObjectName("rbBinPart");
-    leBinStart = new QLineEdit("0x00000000", gbBinToS3);
-    leBinStart->setObjectName("leBinStart");
-    leBinEnd = new QLineEdit("0x00000000", gbBinToS3);
-    leBinEnd->setObjectName("leBinEnd");
-    for (QLineEdit* e : {leBinStart, leBinEnd}) {
-        e->setMaxLength(10);
-        e->setFixedWidth(e->fontMetrics().horizontalAdvance("0x00000000") + 16);
-    }
-    leBinEnd->setEnabled(false);
-    bBinConvert = MakeButton("Convert to s3", "bBinConvert", gbBinToS3);
-    auto* toS3 = new QVBoxLayout(gbBinToS3);
-    toS3->addLayout(fileRow("BIN File:", leBinFile, bBinOpen));
-    auto* range = new QGridLayout;
-    range->addWidget(rbBinFull, 0, 0);
-    auto* startLabel = new QLabel("Start address(Hex): ", gbBinToS3);
-    startLabel->setBuddy(leBinStart);
-    range->addWidget(startLabel, 0, 1);
-    range->addWidget(leBinStart, 0, 2);
-    range->addWidget(rbBinPart, 1, 0);
-    auto* stopLabel = new QLabel("Stop address(Hex): ", gbBinToS3);
-    stopLabel->setBuddy(leBinEnd);
-    range->addWidget(stopLabel, 1, 1);
-    range->addWidget(leBinEnd, 1, 2);
-    range->setColumnStretch(3, 1);
-    range->addWidget(bBinConvert, 1, 4);
-    toS3->addLayout(range);
-    connect(rbBinPart, &QRadioButton::toggled, this, &TfrConverter::rbBinPartClick);
-
-    // --- reserved regions ---
-    gbReservedRegions = new QGroupBox("Reserved Memory Regions", this);
-    gbReservedRegions->setObjectName("gbReservedRegions");
-    lbReserved = new QListWidget(gbReservedRegions);
-    lbReserved->setObjectName("lbReserved");
-    eReservedRegion = new QLineEdit(gbReservedRegions);
-    eReservedRegion->setObjectName("eReservedRegion");
-    eReservedRegion->setPlaceholderText("0x00000000 - 0x0000FFFF");
-    bRegAdd = MakeButton("Append Region", "bRegAdd", gbReservedRegions);
-    bRegReplace = MakeButton("Replace Region", "bRegReplace", gbReservedRegions);
-    bRegDel = MakeButton("Delete Region", "bRegDel", gbReservedRegions);
-    lRegionCheck = new QLabel(gbReservedRegions);
-    lRegionCheck->setObjectName("lRegionCheck");
-    MarkTextAsData(lRegionCheck);  // a status text the program writes
-    lRegionCheck->setWordWrap(true);
-    QPalette warn = lRegionCheck->palette();
-    warn.setColor(QPalette::WindowText, QColor(192, 0, 0));
-    lRegionCheck->setPalette(warn);
-    auto* regions = new QVBoxLayout(gbReservedRegions);
-    regions->addWidget(lbReserved, 1);
-    regions->addWidget(eReservedRegion);
-    auto* regionButtons = new QGridLayout;
-    regionButtons->addWidget(bRegAdd, 0, 0);
-    regionButtons->addWidget(bRegReplace, 0, 1);
-    regionButtons->addWidget(bRegDel, 1, 1);
-    regions->addLayout(regionButtons);
-    regions->addWidget(lRegionCheck);
-    RebuildList(-1);
+    CreateToBinBox();
+    CreateToS3Box();
+    CreateRegionsBox();
 
     pbStatus = new QProgressBar(this);
     pbStatus->setObjectName("pbStatus");
@@ -169,6 +79,108 @@ TfrConverter::TfrConverter(UserPrompts& prompts, QWidget* parent) : QWidget(pare
     // Clicks and the arrow keys alike.
     connect(lbReserved, &QListWidget::currentRowChanged, this, &TfrConverter::lbReservedClick);
     connect(lbReserved, &QListWidget::itemClicked, this, &TfrConverter::lbReservedClick);
+}
+
+void TfrConverter::CreateToBinBox() {
+    gbToBin = new QGroupBox("s3 to BIN Converting", this);
+    gbToBin->setObjectName("gbToBin");
+    BOpenS3 = MakeButton("Open s3", "BOpenS3", gbToBin);
+    leS3File = new QLineEdit(gbToBin);
+    leS3File->setObjectName("leS3File");
+    rbAll = new QRadioButton("All (with empty address)", gbToBin);
+    rbAll->setObjectName("rbAll");
+    rbAll->setChecked(true);
+    rbPart = new QRadioButton("Part (only with data)", gbToBin);
+    rbPart->setObjectName("rbPart");
+    cbWithFirstAddr = new QCheckBox("Start from first address with data", gbToBin);
+    cbWithFirstAddr->setObjectName("cbWithFirstAddr");
+    cbShowErrors = new QCheckBox("Don't show error messages", gbToBin);
+    cbShowErrors->setObjectName("cbShowErrors");
+    BSaveBin = MakeButton("Convert to BIN", "BSaveBin", gbToBin);
+    auto* toBin = new QVBoxLayout(gbToBin);
+    toBin->addLayout(FileRow("s3 File:", leS3File, BOpenS3));
+    auto* toBinModes = new QGridLayout;
+    toBinModes->addWidget(rbAll, 0, 0);
+    toBinModes->addWidget(cbWithFirstAddr, 0, 1);
+    toBinModes->addWidget(rbPart, 1, 0);
+    toBinModes->addWidget(cbShowErrors, 1, 1);
+    toBin->addLayout(toBinModes);
+    auto* toBinEnd = new QHBoxLayout;
+    toBinEnd->addStretch(1);
+    toBinEnd->addWidget(BSaveBin);
+    toBin->addLayout(toBinEnd);
+    // The first address with data only means something for a whole image.
+    connect(rbAll, &QRadioButton::toggled, cbWithFirstAddr, &QWidget::setEnabled);
+}
+
+void TfrConverter::CreateToS3Box() {
+    gbBinToS3 = new QGroupBox("BIN to s3 Converting", this);
+    gbBinToS3->setObjectName("gbBinToS3");
+    bBinOpen = MakeButton("Open BIN", "bBinOpen", gbBinToS3);
+    leBinFile = new QLineEdit(gbBinToS3);
+    leBinFile->setObjectName("leBinFile");
+    rbBinFull = new QRadioButton("All Firmware", gbBinToS3);
+    rbBinFull->setObjectName("rbBinFull");
+    rbBinFull->setChecked(true);
+    rbBinPart = new QRadioButton("Part of Firmware", gbBinToS3);
+    rbBinPart->setObjectName("rbBinPart");
+    leBinStart = new QLineEdit("0x00000000", gbBinToS3);
+    leBinStart->setObjectName("leBinStart");
+    leBinEnd = new QLineEdit("0x00000000", gbBinToS3);
+    leBinEnd->setObjectName("leBinEnd");
+    for (QLineEdit* e : {leBinStart, leBinEnd}) {
+        e->setMaxLength(10);
+        e->setFixedWidth(e->fontMetrics().horizontalAdvance("0x00000000") + 16);
+    }
+    leBinEnd->setEnabled(false);
+    bBinConvert = MakeButton("Convert to s3", "bBinConvert", gbBinToS3);
+    auto* toS3 = new QVBoxLayout(gbBinToS3);
+    toS3->addLayout(FileRow("BIN File:", leBinFile, bBinOpen));
+    auto* range = new QGridLayout;
+    range->addWidget(rbBinFull, 0, 0);
+    auto* startLabel = new QLabel("Start address(Hex): ", gbBinToS3);
+    startLabel->setBuddy(leBinStart);
+    range->addWidget(startLabel, 0, 1);
+    range->addWidget(leBinStart, 0, 2);
+    range->addWidget(rbBinPart, 1, 0);
+    auto* stopLabel = new QLabel("Stop address(Hex): ", gbBinToS3);
+    stopLabel->setBuddy(leBinEnd);
+    range->addWidget(stopLabel, 1, 1);
+    range->addWidget(leBinEnd, 1, 2);
+    range->setColumnStretch(3, 1);
+    range->addWidget(bBinConvert, 1, 4);
+    toS3->addLayout(range);
+    connect(rbBinPart, &QRadioButton::toggled, this, &TfrConverter::rbBinPartClick);
+}
+
+void TfrConverter::CreateRegionsBox() {
+    gbReservedRegions = new QGroupBox("Reserved Memory Regions", this);
+    gbReservedRegions->setObjectName("gbReservedRegions");
+    lbReserved = new QListWidget(gbReservedRegions);
+    lbReserved->setObjectName("lbReserved");
+    eReservedRegion = new QLineEdit(gbReservedRegions);
+    eReservedRegion->setObjectName("eReservedRegion");
+    eReservedRegion->setPlaceholderText("0x00000000 - 0x0000FFFF");
+    bRegAdd = MakeButton("Append Region", "bRegAdd", gbReservedRegions);
+    bRegReplace = MakeButton("Replace Region", "bRegReplace", gbReservedRegions);
+    bRegDel = MakeButton("Delete Region", "bRegDel", gbReservedRegions);
+    lRegionCheck = new QLabel(gbReservedRegions);
+    lRegionCheck->setObjectName("lRegionCheck");
+    MarkTextAsData(lRegionCheck);  // a status text the program writes
+    lRegionCheck->setWordWrap(true);
+    QPalette warn = lRegionCheck->palette();
+    warn.setColor(QPalette::WindowText, QColor(192, 0, 0));
+    lRegionCheck->setPalette(warn);
+    auto* regions = new QVBoxLayout(gbReservedRegions);
+    regions->addWidget(lbReserved, 1);
+    regions->addWidget(eReservedRegion);
+    auto* regionButtons = new QGridLayout;
+    regionButtons->addWidget(bRegAdd, 0, 0);
+    regionButtons->addWidget(bRegReplace, 0, 1);
+    regionButtons->addWidget(bRegDel, 1, 1);
+    regions->addLayout(regionButtons);
+    regions->addWidget(lRegionCheck);
+    RebuildList(-1);
 }
 
 // --- files ------------------------------------------------------------------
@@ -340,6 +352,17 @@ void TfrConverter::SetReservedRegions(const tReservedRegions& regions) {
 }
 
 void TfrConverter::bRegAddClick() { AppendRegionText(eReservedRegion->text()); }
+
+void TfrConverter::AppendStoredRegion(const QString& text) {
+    eReservedRegion->setText(text);
+    bRegAddClick();
+}
+
+QStringList TfrConverter::RegionTexts() const {
+    QStringList texts;
+    for (int i = 1; i < lbReserved->count(); ++i) texts << lbReserved->item(i)->text();
+    return texts;
+}
 
 void TfrConverter::bRegReplaceClick() {
     const int index = SelectedRegion();

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include <QStringList>
 #include <QWidget>
 
 #include "srecord/ReservedRegions.h"
@@ -54,6 +55,11 @@ public:
     void SetReservedRegions(const tReservedRegions& regions);
     // "Append Region" on a text, as the settings store regions.
     RegionCheck AppendRegionText(const QString& text);
+    // A region text read from the settings: typed into the edit and
+    // appended, as the user would.
+    void AppendStoredRegion(const QString& text);
+    // The listed regions' texts, in list order, as the settings store them.
+    QStringList RegionTexts() const;
 
     QGroupBox* gbToBin = nullptr;
     QPushButton* BOpenS3 = nullptr;
@@ -87,6 +93,10 @@ public:
     static constexpr const char* kHeading = "Reserved Memory Regions:";
 
 private:
+    // The builders of the constructor, in the order it runs them.
+    void CreateToBinBox();
+    void CreateToS3Box();
+    void CreateRegionsBox();
     bool WouldReplaceOpenImage(const QString& output);
     void ShowRegionCheck(const RegionCheckResult& r);
     void RebuildList(int select);

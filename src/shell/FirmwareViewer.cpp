@@ -187,62 +187,9 @@ TfrFViewer::TfrFViewer(QWidget* parent) : QGroupBox("Extended Firmware Viewer", 
     auto* layout = new QVBoxLayout(this);
     layout->setSpacing(4);
 
-    auto* switches = new QHBoxLayout;
-    cbShowJava = new QCheckBox("Show Java files", this);
-    cbShowJava->setObjectName("cbShowJava");
-    cbShowJava->setEnabled(false);
-    cbPlaySnd = new QCheckBox("Play Sounds", this);
-    cbPlaySnd->setObjectName("cbPlaySnd");
-    cbPlaySnd->setChecked(true);
-    cbShowPic = new QCheckBox("Show Pictures", this);
-    cbShowPic->setObjectName("cbShowPic");
-    cbShowPic->setChecked(true);
-    switches->addWidget(cbShowJava);
-    switches->addWidget(cbPlaySnd);
-    switches->addWidget(cbShowPic);
-    switches->addStretch();
-    layout->addLayout(switches);
-
-    auto* formats = new QGridLayout;
-    formats->setVerticalSpacing(0);
-    rbViewRaw8 = new QRadioButton("RAW-8 image", this);
-    rbViewRaw16 = new QRadioButton("RAW-16 image", this);
-    rbViewWbmp = new QRadioButton("WBMP image", this);
-    rbView09 = new QRadioButton("09 - image", this);
-    const char* names[] = {"rbViewRaw8", "rbViewRaw16", "rbViewWbmp", "rbView09"};
-    QRadioButton* buttons[] = {rbViewRaw8, rbViewRaw16, rbViewWbmp, rbView09};
-    for (int i = 0; i < 4; ++i) {
-        QRadioButton* b = buttons[i];
-        b->setObjectName(names[i]);
-        // The format is the table's; the user sees it but does not choose it.
-        b->setEnabled(false);
-        formats->addWidget(b, i / 2, i % 2);
-        const int tag = i + 1;
-        connect(b, &QRadioButton::toggled, this, [this, tag](bool on) {
-            if (on) emit formatChosen(tag);
-        });
-    }
-    layout->addLayout(formats);
-
-    auto* frame = new QFrame(this);
-    frame->setObjectName("pImage");
-    frame->setFrameShape(QFrame::Panel);
-    frame->setFrameShadow(QFrame::Sunken);
-    auto* frameLayout = new QVBoxLayout(frame);
-    frameLayout->setContentsMargins(1, 1, 1, 1);
-    imViewer = new PictureView(frame);
-    imViewer->setObjectName("imViewer");
-    imViewer->setToolTip("Picture preview");
-    frameLayout->addWidget(imViewer);
-    layout->addWidget(frame, 1);
-    Picture blank(kCanvasSide, kCanvasSide);
-    imViewer->SetCanvas(blank);
-    lbSoundInfo = new QLabel(this);
-    lbSoundInfo->setObjectName("lbSoundInfo");
-    MarkTextAsData(lbSoundInfo);  // the selected sound's own description
-    lbSoundInfo->setTextFormat(Qt::PlainText);
-    lbSoundInfo->hide();
-    layout->addWidget(lbSoundInfo);
+    CreateSwitches(layout);
+    CreateFormatButtons(layout);
+    CreatePreview(layout);
 
     auto* sizes = new QHBoxLayout;
     auto sizeEdit = [&](const char* label, const char* name, const char* udName, QLineEdit*& edit, UpDown*& ud,
@@ -281,6 +228,69 @@ TfrFViewer::TfrFViewer(QWidget* parent) : QGroupBox("Extended Firmware Viewer", 
     connect(imViewer, &PictureView::clicked, this, [this](int, int) {
         if (imViewer->PickMode()) emit pickApplied();
     });
+}
+
+void TfrFViewer::CreateSwitches(QVBoxLayout* layout) {
+    auto* switches = new QHBoxLayout;
+    cbShowJava = new QCheckBox("Show Java files", this);
+    cbShowJava->setObjectName("cbShowJava");
+    cbShowJava->setEnabled(false);
+    cbPlaySnd = new QCheckBox("Play Sounds", this);
+    cbPlaySnd->setObjectName("cbPlaySnd");
+    cbPlaySnd->setChecked(true);
+    cbShowPic = new QCheckBox("Show Pictures", this);
+    cbShowPic->setObjectName("cbShowPic");
+    cbShowPic->setChecked(true);
+    switches->addWidget(cbShowJava);
+    switches->addWidget(cbPlaySnd);
+    switches->addWidget(cbShowPic);
+    switches->addStretch();
+    layout->addLayout(switches);
+}
+
+void TfrFViewer::CreateFormatButtons(QVBoxLayout* layout) {
+    auto* formats = new QGridLayout;
+    formats->setVerticalSpacing(0);
+    rbViewRaw8 = new QRadioButton("RAW-8 image", this);
+    rbViewRaw16 = new QRadioButton("RAW-16 image", this);
+    rbViewWbmp = new QRadioButton("WBMP image", this);
+    rbView09 = new QRadioButton("09 - image", this);
+    const char* names[] = {"rbViewRaw8", "rbViewRaw16", "rbViewWbmp", "rbView09"};
+    QRadioButton* buttons[] = {rbViewRaw8, rbViewRaw16, rbViewWbmp, rbView09};
+    for (int i = 0; i < 4; ++i) {
+        QRadioButton* b = buttons[i];
+        b->setObjectName(names[i]);
+        // The format is the table's; the user sees it but does not choose it.
+        b->setEnabled(false);
+        formats->addWidget(b, i / 2, i % 2);
+        const int tag = i + 1;
+        connect(b, &QRadioButton::toggled, this, [this, tag](bool on) {
+            if (on) emit formatChosen(tag);
+        });
+    }
+    layout->addLayout(formats);
+}
+
+void TfrFViewer::CreatePreview(QVBoxLayout* layout) {
+    auto* frame = new QFrame(this);
+    frame->setObjectName("pImage");
+    frame->setFrameShape(QFrame::Panel);
+    frame->setFrameShadow(QFrame::Sunken);
+    auto* frameLayout = new QVBoxLayout(frame);
+    frameLayout->setContentsMargins(1, 1, 1, 1);
+    imViewer = new PictureView(frame);
+    imViewer->setObjectName("imViewer");
+    imViewer->setToolTip("Picture preview");
+    frameLayout->addWidget(imViewer);
+    layout->addWidget(frame, 1);
+    Picture blank(kCanvasSide, kCanvasSide);
+    imViewer->SetCanvas(blank);
+    lbSoundInfo = new QLabel(this);
+    lbSoundInfo->setObjectName("lbSoundInfo");
+    MarkTextAsData(lbSoundInfo);  // the selected sound's own description
+    lbSoundInfo->setTextFormat(Qt::PlainText);
+    lbSoundInfo->hide();
+    layout->addWidget(lbSoundInfo);
 }
 
 void TfrFViewer::ShowKind(int kind) {

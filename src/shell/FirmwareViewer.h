@@ -12,6 +12,7 @@
 class QCheckBox;
 class QLabel;
 class QHBoxLayout;
+class QVBoxLayout;
 class QLineEdit;
 class QRadioButton;
 class QToolButton;
@@ -153,6 +154,10 @@ public:
     static void SetSizeColour(QLineEdit* edit, const QColor& colour);
 
 private:
+    // The builders of the constructor, in the order it runs them.
+    void CreateSwitches(QVBoxLayout* layout);
+    void CreateFormatButtons(QVBoxLayout* layout);
+    void CreatePreview(QVBoxLayout* layout);
     int pickX_ = 0, pickY_ = 0;
 };
 

@@ -93,8 +93,7 @@ void TfMain::LoadSettings() {
 
     const TGmXmlNode* regions = options.Children().NodeByName("ReservedRegions");
     for (const std::string& text : SplitRegionTexts(regions ? regions->Value() : std::string())) {
-        frConverter->eReservedRegion->setText(FromAnsi(text));
-        frConverter->bRegAddClick();
+        frConverter->AppendStoredRegion(FromAnsi(text));
     }
 
     const TGmXmlNode* geometry = options.Children().NodeByName("WindowState");
@@ -128,8 +127,7 @@ void TfMain::SaveSettings() {
     StoreMenuState(miOptions, options);
 
     std::string regions;
-    for (int i = 1; i < frConverter->lbReserved->count(); ++i)
-        regions += ToAnsi(frConverter->lbReserved->item(i)->text()) + ";";
+    for (const QString& text : frConverter->RegionTexts()) regions += ToAnsi(text) + ";";
     FindOrAddChild(options, "ReservedRegions").SetValue(regions);
     FindOrAddChild(options, "WindowState").SetValue(FormatWindowState({width(), height(), x(), y()}));
 

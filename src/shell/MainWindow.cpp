@@ -162,8 +162,7 @@ void TfMain::ConnectPages() {
     connect(miSaveImagesAsJpeg, &QAction::toggled, this, &TfMain::PictureExportChanged);
     connect(miSaveImagesAsPng, &QAction::toggled, this, &TfMain::PictureExportChanged);
 
-    connect(frPatches, &TfrPatche::applyPatchRequested, this,
-            [this](const QString& path) { ApplySpfFile(path, &frPatches->Journal); });
+    connect(frPatches, &TfrPatche::applyPatchRequested, this, &TfMain::ApplySpfFile);
     // Working out "Installed" for a long list shows in the free panel.
     connect(frPatches, &TfrPatche::installedProgress, this, [this](int done, int total) {
         Panels[3]->setText(done < total ? QString("Installed: %1 / %2").arg(done).arg(total) : QString());
@@ -171,7 +170,8 @@ void TfMain::ConnectPages() {
     connect(frPatches, &TfrPatche::patchesCancelled, editor_, &TfEditorPage::ShowImageAgain);
 
     connect(miAutoRefresh, &QAction::toggled, frPhoneFileMan, &TfrPhoneFileMan::SetAutoRefresh);
-    connect(this, &TfMain::connectPhoneRequested, frPhoneFileMan->aConnect, &QAction::trigger);
+    connect(this, &TfMain::connectPhoneRequested, frPhoneFileMan, &TfrPhoneFileMan::aConnectExecute);
+    connect(miDisconnect, &QAction::triggered, frPhoneFileMan, &TfrPhoneFileMan::aDisconnectExecute);
 }
 
 void TfMain::CreateDialogs() {
@@ -353,7 +353,6 @@ void TfMain::CreatePhoneAndHelpMenus(QMenuBar* bar) {
     miDisconnect = miPhoneFileManeger->addAction("Disconnect");
     miDisconnect->setObjectName("miDisconnect");
     connect(miConnect, &QAction::triggered, this, &TfMain::connectPhoneRequested);
-    connect(miDisconnect, &QAction::triggered, this, [this] { frPhoneFileMan->aDisconnect->trigger(); });
 
     QMenu* miHelp = bar->addMenu("&Help");
     miHelp->setObjectName("miHelp");

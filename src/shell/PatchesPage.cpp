@@ -26,6 +26,7 @@
 #include "patches/PatchReader.h"
 #include "patches/PatchStatus.h"
 #include "shell/CBTreeView.h"
+#include "shell/CommandLink.h"
 #include "shell/Controls.h"
 #include "shell/QtProgress.h"
 #include "shell/QtText.h"
@@ -52,67 +53,9 @@ TfrPatche::TfrPatche(FirmwareState& state, UserPrompts& prompts, QWidget* parent
     : QWidget(parent), state_(state), prompts_(prompts) {
     setObjectName("frPatches");
 
-    lvPatches = new QTreeWidget(this);
-    lvPatches->setObjectName("lvPatches");
-    lvPatches->setRootIsDecorated(false);
-    lvPatches->setAllColumnsShowFocus(true);
-    lvPatches->setSelectionBehavior(QAbstractItemView::SelectRows);
-    lvPatches->setSelectionMode(QAbstractItemView::SingleSelection);
-    lvPatches->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    lvPatches->setAlternatingRowColors(true);
-    lvPatches->setHeaderLabels({"", "Patch Name", "Version", "Group", "Installed"});
-    const int widths[] = {22, 256, 60, 88, 56};
-    for (int i = 0; i < 5; ++i) lvPatches->setColumnWidth(i, widths[i]);
-    lvPatches->header()->setStretchLastSection(false);
-    lvPatches->header()->setSectionResizeMode(1, QHeaderView::Stretch);
-    connect(lvPatches, &QTreeWidget::itemSelectionChanged, this, [this] {
-        const auto rows = lvPatches->selectedItems();
-        lvPatchesSelectItem(rows.isEmpty() ? nullptr : rows.front());
-    });
-
-    // "&&" shows one ampersand.
-    bPatchOpen = MakeButton("Open && Append Patch", "bPatchOpen", this);
-    bPatchSel = MakeButton("Sel All", "bPatchSel", this);
-    bPatchUnSel = MakeButton("UnSel All", "bPatchUnSel", this);
-    aApplyPatches = new QAction("Apply Patch(es) to Opened Firmware", this);
-    aApplyPatches->setObjectName("aApplyPatches");
-    aCancelPatches = new QAction("Cancel Selected Patch(es)", this);
-    aCancelPatches->setObjectName("aCancelPatches");
-    bPatchApply = MakeButton(aApplyPatches->text(), "bPatchApply", this);
-    bPatchCancel = MakeButton(aCancelPatches->text(), "bPatchCancel", this);
-    // Applying goes through File > Open SPF, one ticked patch after the
-    // other; cancelling takes back what those applications brought.
-    connect(aApplyPatches, &QAction::triggered, this, &TfrPatche::aApplyPatchesExecute);
-    connect(aCancelPatches, &QAction::triggered, this, &TfrPatche::aCancelPatchesExecute);
-    connect(bPatchApply, &QPushButton::clicked, aApplyPatches, &QAction::trigger);
-    connect(bPatchCancel, &QPushButton::clicked, aCancelPatches, &QAction::trigger);
-    connect(aApplyPatches, &QAction::changed, this, [this] { bPatchApply->setEnabled(aApplyPatches->isEnabled()); });
-    connect(aCancelPatches, &QAction::changed, this,
-            [this] { bPatchCancel->setEnabled(aCancelPatches->isEnabled()); });
-    CheckBox1 = new QCheckBox("View All Patches", this);
-    CheckBox1->setObjectName("CheckBox1");
-    connect(CheckBox1, &QCheckBox::toggled, this, &TfrPatche::UpdateRows);
-
-    reAboutPatch = new QTextEdit(this);
-    reAboutPatch->setObjectName("reAboutPatch");
-    reAboutPatch->setReadOnly(true);
-    reAboutPatch->setFrameShape(QFrame::NoFrame);
-    reAboutPatch->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    reAboutPatch->setFixedHeight(70);
-
-    tvSPFNodes = new TCBTreeView(this);
-    tvSPFNodes->setObjectName("tvSPFNodes");
-    tvSPFNodes->SetCheckToChilds = true;
-    tvSPFNodes->setEditTriggers(QAbstractItemView::NoEditTriggers);
-
-    cbViewAllData = new QCheckBox("View All Data in Patch", this);
-    cbViewAllData->setObjectName("cbViewAllData");
-    bSPFConvert = MakeButton("Save  to s3 File", "bSPFConvert", this);
-    pbStatus = new QProgressBar(this);
-    pbStatus->setObjectName("pbStatus");
-    pbStatus->setTextVisible(false);
-    // Only an export shows it.
-    pbStatus->hide();
+    CreatePatchList();
+    CreateListButtons();
+    CreatePatchView();
 
     // Left: the list with its buttons; right: the selected patch.
     auto* left = new QWidget(this);
@@ -156,6 +99,69 @@ TfrPatche::TfrPatche(FirmwareState& state, UserPrompts& prompts, QWidget* parent
     aApplyPatchesUpdate();
 }
 
+void TfrPatche::CreatePatchList() {
+    lvPatches = new QTreeWidget(this);
+    lvPatches->setObjectName("lvPatches");
+    lvPatches->setRootIsDecorated(false);
+    lvPatches->setAllColumnsShowFocus(true);
+    lvPatches->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lvPatches->setSelectionMode(QAbstractItemView::SingleSelection);
+    lvPatches->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lvPatches->setAlternatingRowColors(true);
+    lvPatches->setHeaderLabels({"", "Patch Name", "Version", "Group", "Installed"});
+    const int widths[] = {22, 256, 60, 88, 56};
+    for (int i = 0; i < 5; ++i) lvPatches->setColumnWidth(i, widths[i]);
+    lvPatches->header()->setStretchLastSection(false);
+    lvPatches->header()->setSectionResizeMode(1, QHeaderView::Stretch);
+    connect(lvPatches, &QTreeWidget::itemSelectionChanged, this, [this] {
+        const auto rows = lvPatches->selectedItems();
+        lvPatchesSelectItem(rows.isEmpty() ? nullptr : rows.front());
+    });
+}
+
+void TfrPatche::CreateListButtons() {
+    // "&&" shows one ampersand.
+    bPatchOpen = MakeButton("Open && Append Patch", "bPatchOpen", this);
+    bPatchSel = MakeButton("Sel All", "bPatchSel", this);
+    bPatchUnSel = MakeButton("UnSel All", "bPatchUnSel", this);
+    aApplyPatches = MakeAction("Apply Patch(es) to Opened Firmware", "aApplyPatches", this);
+    aCancelPatches = MakeAction("Cancel Selected Patch(es)", "aCancelPatches", this);
+    bPatchApply = MakeButton(aApplyPatches->text(), "bPatchApply", this);
+    bPatchCancel = MakeButton(aCancelPatches->text(), "bPatchCancel", this);
+    // Applying goes through File > Open SPF, one ticked patch after the
+    // other; cancelling takes back what those applications brought.
+    connect(aApplyPatches, &QAction::triggered, this, &TfrPatche::aApplyPatchesExecute);
+    connect(aCancelPatches, &QAction::triggered, this, &TfrPatche::aCancelPatchesExecute);
+    BindButton(bPatchApply, aApplyPatches, false);
+    BindButton(bPatchCancel, aCancelPatches, false);
+    CheckBox1 = new QCheckBox("View All Patches", this);
+    CheckBox1->setObjectName("CheckBox1");
+    connect(CheckBox1, &QCheckBox::toggled, this, &TfrPatche::UpdateRows);
+}
+
+void TfrPatche::CreatePatchView() {
+    reAboutPatch = new QTextEdit(this);
+    reAboutPatch->setObjectName("reAboutPatch");
+    reAboutPatch->setReadOnly(true);
+    reAboutPatch->setFrameShape(QFrame::NoFrame);
+    reAboutPatch->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    reAboutPatch->setFixedHeight(70);
+
+    tvSPFNodes = new TCBTreeView(this);
+    tvSPFNodes->setObjectName("tvSPFNodes");
+    tvSPFNodes->SetCheckToChilds = true;
+    tvSPFNodes->setEditTriggers(QAbstractItemView::NoEditTriggers);
+
+    cbViewAllData = new QCheckBox("View All Data in Patch", this);
+    cbViewAllData->setObjectName("cbViewAllData");
+    bSPFConvert = MakeButton("Save  to s3 File", "bSPFConvert", this);
+    pbStatus = new QProgressBar(this);
+    pbStatus->setObjectName("pbStatus");
+    pbStatus->setTextVisible(false);
+    // Only an export shows it.
+    pbStatus->hide();
+}
+
 const TGmXmlNode* TfrPatche::NodeElement(const QTreeWidgetItem* node) {
     return node ? reinterpret_cast<const TGmXmlNode*>(node->data(0, kElementRole).value<quintptr>()) : nullptr;
 }
@@ -172,7 +178,7 @@ void TfrPatche::aApplyPatchesExecute() {
     for (int i = 0; i < lvPatches->topLevelItemCount(); ++i) {
         const QTreeWidgetItem* row = lvPatches->topLevelItem(i);
         if (row->checkState(0) == Qt::Checked && RowFits(row) && QFileInfo(RowPath(row)).isFile())
-            emit applyPatchRequested(RowPath(row));
+            emit applyPatchRequested(RowPath(row), &Journal);
     }
 }
 

@@ -93,11 +93,15 @@ public:
     TGmXML xmlData;
 
 signals:
-    void applyPatchRequested(const QString& path);
+    void applyPatchRequested(const QString& path, AppliedPatches* journal);
     void patchesCancelled();
     void installedProgress(int done, int total);
 
 private:
+    // The builders of the constructor, in the order it runs them.
+    void CreatePatchList();
+    void CreateListButtons();
+    void CreatePatchView();
     void FillTree();
     // Levels of the element tree shown, the top level being 1.
     static constexpr int kMaxTreeDepth = 16;

@@ -108,6 +108,39 @@ TfrPhoneFileMan::TfrPhoneFileMan(ConnectionState& connection, UserPrompts& promp
     auto* inner = new QSplitter(Qt::Horizontal, gbMyPhone);
     gbLayout->addWidget(inner, 1);
 
+    CreatePhoneTree(inner);
+    CreatePhoneList(inner);
+    // The tree holds four short captions; the names in the list need the room.
+    inner->setStretchFactor(0, 0);
+    inner->setStretchFactor(1, 1);
+    inner->setSizes({100, 280});
+
+    CreateButtons();
+    gbLayout->addWidget(pFirmwareSources);
+
+    // The local list picks several files to send; its style items have no command here.
+    frFileMan = new TfrFileMan(split, false, true);
+    frFileMan->setObjectName("frFileMan");
+    split->setStretchFactor(0, 1);
+    split->setStretchFactor(1, 1);
+
+    sbFileMan = new QStatusBar(this);
+    sbFileMan->setObjectName("sbFileMan");
+    // The last panel takes the rest, since file names and the memory figures
+    // are wider than its 50 pixels.
+    AddStatusPanels(sbFileMan, "FileManPanel", kPanelWidths, QWIDGETSIZE_MAX, Panels);
+    outer->addWidget(sbFileMan);
+
+    pmFileManlv = new QMenu(this);
+    pmFileManlv->setObjectName("pmFileManlv");
+    QAction* miDeleteFile = pmFileManlv->addAction(aDelete->text());
+    miDeleteFile->setObjectName("miDeleteFile");
+    connect(miDeleteFile, &QAction::triggered, aDelete, &QAction::trigger);
+    pmFileManlv->addSeparator();
+    AddListStyleItems(pmFileManlv, nullptr, [this](int tag) { SetListStyle(tag); });
+}
+
+void TfrPhoneFileMan::CreatePhoneTree(QSplitter* inner) {
     tvPhoneDir = new QTreeWidget(inner);
     tvPhoneDir->setObjectName("tvPhoneDir");
     tvPhoneDir->setHeaderHidden(true);
@@ -126,7 +159,9 @@ TfrPhoneFileMan::TfrPhoneFileMan(ConnectionState& connection, UserPrompts& promp
         aUploadUpdate();
         aReloadFiles->trigger();
     });
+}
 
+void TfrPhoneFileMan::CreatePhoneList(QSplitter* inner) {
     files_ = new QStandardItemModel(0, 3, this);
     files_->setHorizontalHeaderLabels({"Name", "Size", "Note"});
     listStack_ = new QStackedWidget(inner);
@@ -164,11 +199,9 @@ TfrPhoneFileMan::TfrPhoneFileMan(ConnectionState& connection, UserPrompts& promp
     listStack_->addWidget(lvPhoneIcons);
     connect(table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { lvPhoneFilesSelectItem(); });
-    // The tree holds four short captions; the names in the list need the room.
-    inner->setStretchFactor(0, 0);
-    inner->setStretchFactor(1, 1);
-    inner->setSizes({100, 280});
+}
 
+void TfrPhoneFileMan::CreateButtons() {
     pFirmwareSources = new QWidget(gbMyPhone);
     pFirmwareSources->setObjectName("pFirmwareSources");
     auto* panel = new QGridLayout(pFirmwareSources);
@@ -200,28 +233,6 @@ TfrPhoneFileMan::TfrPhoneFileMan(ConnectionState& connection, UserPrompts& promp
     cbBlockSize->addItems({"Auto", "128", "256", "512", "1024", "2048", "4096"});
     cbBlockSize->setCurrentIndex(0);
     panel->addWidget(cbBlockSize, 3, 1);
-    gbLayout->addWidget(pFirmwareSources);
-
-    // The local list picks several files to send; its style items have no command here.
-    frFileMan = new TfrFileMan(split, false, true);
-    frFileMan->setObjectName("frFileMan");
-    split->setStretchFactor(0, 1);
-    split->setStretchFactor(1, 1);
-
-    sbFileMan = new QStatusBar(this);
-    sbFileMan->setObjectName("sbFileMan");
-    // The last panel takes the rest, since file names and the memory figures
-    // are wider than its 50 pixels.
-    AddStatusPanels(sbFileMan, "FileManPanel", kPanelWidths, QWIDGETSIZE_MAX, Panels);
-    outer->addWidget(sbFileMan);
-
-    pmFileManlv = new QMenu(this);
-    pmFileManlv->setObjectName("pmFileManlv");
-    QAction* miDeleteFile = pmFileManlv->addAction(aDelete->text());
-    miDeleteFile->setObjectName("miDeleteFile");
-    connect(miDeleteFile, &QAction::triggered, aDelete, &QAction::trigger);
-    pmFileManlv->addSeparator();
-    AddListStyleItems(pmFileManlv, nullptr, [this](int tag) { SetListStyle(tag); });
 }
 
 TfrPhoneFileMan::~TfrPhoneFileMan() {

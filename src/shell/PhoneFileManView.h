@@ -19,6 +19,7 @@ class QListView;
 class QMenu;
 class QProgressBar;
 class QPushButton;
+class QSplitter;
 class QStackedWidget;
 class QStandardItemModel;
 class QStatusBar;
@@ -94,6 +95,10 @@ public:
     QAction* aReplace = nullptr;
 
 private:
+    // The builders of the constructor, in the order it runs them.
+    void CreatePhoneTree(QSplitter* inner);
+    void CreatePhoneList(QSplitter* inner);
+    void CreateButtons();
     class Events;
     void CreateActions();
     void lvPhoneFilesSelectItem();

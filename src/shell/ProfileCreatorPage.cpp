@@ -45,6 +45,35 @@ TfrProfileCreator::TfrProfileCreator(FirmwareState& fw, UserPrompts& prompts, QW
     fileRow->addWidget(leFirmwareFile, 1);
     fileRow->addWidget(bBrowse);
 
+    auto* displayRow = CreateDisplayRow();
+    auto* searchRow = CreateSearchRow();
+    auto* found = CreateFoundFields();
+    auto* regions = CreateRegionsPane();
+
+    auto* body = new QHBoxLayout;
+    body->addLayout(found);
+    body->addSpacing(8);
+    body->addLayout(regions, 1);
+
+    pbSearchProfile = new QProgressBar(this);
+    pbSearchProfile->setObjectName("pbSearchProfile");
+    pbSearchProfile->setTextVisible(false);
+    pbSearchProfile->hide();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(fileLabel);
+    layout->addLayout(fileRow);
+    layout->addLayout(displayRow);
+    layout->addLayout(searchRow);
+    layout->addLayout(body, 1);
+    layout->addWidget(pbSearchProfile);
+
+    connect(bBrowse, &QPushButton::clicked, this, &TfrProfileCreator::bBrowseClick);
+    connect(bStartSearch, &QPushButton::clicked, this, &TfrProfileCreator::bStartSearchClick);
+    connect(bSaveResults, &QPushButton::clicked, this, &TfrProfileCreator::bSaveResultsClick);
+}
+
+QHBoxLayout* TfrProfileCreator::CreateDisplayRow() {
     leDisplayWidth = MakeEdit("leDisplayWidth", this);
     eDisplayHeight = MakeEdit("eDisplayHeight", this);
     for (QLineEdit* e : {leDisplayWidth, eDisplayHeight}) e->setFixedWidth(48);
@@ -58,7 +87,10 @@ TfrProfileCreator::TfrProfileCreator(FirmwareState& fw, UserPrompts& prompts, QW
     displayRow->addWidget(times);
     displayRow->addWidget(eDisplayHeight);
     displayRow->addStretch(1);
+    return displayRow;
+}
 
+QHBoxLayout* TfrProfileCreator::CreateSearchRow() {
     cbSearchImages = MakeCheck("Search Images", "cbSearchImages", this);
     cbSearchSounds = MakeCheck("Search Sounds", "cbSearchSounds", this);
     cbSearchJava = MakeCheck("Search Java", "cbSearchJava", this);
@@ -70,8 +102,10 @@ TfrProfileCreator::TfrProfileCreator(FirmwareState& fw, UserPrompts& prompts, QW
     searchRow->addStretch(1);
     searchRow->addWidget(bStartSearch);
     searchRow->addWidget(bSaveResults);
+    return searchRow;
+}
 
-    // --- what was found ---
+QFormLayout* TfrProfileCreator::CreateFoundFields() {
     auto* found = new QFormLayout;
     found->setVerticalSpacing(2);
     auto result = [&](const char* label, const char* name) {
@@ -92,7 +126,10 @@ TfrProfileCreator::TfrProfileCreator(FirmwareState& fw, UserPrompts& prompts, QW
     leTableLangs1 = result("Table of Languages 1:", "leTableLangs1");
     leTableLangs2 = result("Table of Languages 2:", "leTableLangs2");
     leTranspColor = result("Transparent Color:", "leTranspColor");
+    return found;
+}
 
+QVBoxLayout* TfrProfileCreator::CreateRegionsPane() {
     lvMemoryRegions = new QTreeWidget(this);
     lvMemoryRegions->setObjectName("lvMemoryRegions");
     lvMemoryRegions->setRootIsDecorated(false);
@@ -126,28 +163,7 @@ TfrProfileCreator::TfrProfileCreator(FirmwareState& fw, UserPrompts& prompts, QW
     regions->addWidget(regionsLabel);
     regions->addWidget(lvMemoryRegions, 1);
     regions->addLayout(regionEdits);
-
-    auto* body = new QHBoxLayout;
-    body->addLayout(found);
-    body->addSpacing(8);
-    body->addLayout(regions, 1);
-
-    pbSearchProfile = new QProgressBar(this);
-    pbSearchProfile->setObjectName("pbSearchProfile");
-    pbSearchProfile->setTextVisible(false);
-    pbSearchProfile->hide();
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(fileLabel);
-    layout->addLayout(fileRow);
-    layout->addLayout(displayRow);
-    layout->addLayout(searchRow);
-    layout->addLayout(body, 1);
-    layout->addWidget(pbSearchProfile);
-
-    connect(bBrowse, &QPushButton::clicked, this, &TfrProfileCreator::bBrowseClick);
-    connect(bStartSearch, &QPushButton::clicked, this, &TfrProfileCreator::bStartSearchClick);
-    connect(bSaveResults, &QPushButton::clicked, this, &TfrProfileCreator::bSaveResultsClick);
+    return regions;
 }
 
 TfrProfileCreator::~TfrProfileCreator() = default;

@@ -12,10 +12,13 @@
 #include "profilecreator/ProfileCreator.h"
 
 class QCheckBox;
+class QFormLayout;
+class QHBoxLayout;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QTreeWidget;
+class QVBoxLayout;
 
 namespace flashsmith::shell {
 
@@ -73,6 +76,11 @@ public:
     QProgressBar* pbSearchProfile = nullptr;
 
 private:
+    // The builders of the constructor, in the order it runs them.
+    QHBoxLayout* CreateDisplayRow();
+    QHBoxLayout* CreateSearchRow();
+    QFormLayout* CreateFoundFields();
+    QVBoxLayout* CreateRegionsPane();
     void ClearResults();
     void EndSearch();
     QList<QLineEdit*> ResultFields() const;

@@ -78,6 +78,25 @@ TfSavePatch::TfSavePatch(FirmwareState& state, UserPrompts& prompts, QWidget* pa
     form->addRow(aboutLabel, mPatchAbout);
     layout->addLayout(form);
 
+    layout->addWidget(CreatePatchKinds());
+    layout->addLayout(CreateFileRow());
+
+    bCreatePatch = new QPushButton("Create Patch", this);
+    bCreatePatch->setObjectName("bCreatePatch");
+    pbStatus = new QProgressBar(this);
+    pbStatus->setObjectName("pbStatus");
+    pbStatus->setTextVisible(false);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(pbStatus, 1);
+    bottom->addWidget(bCreatePatch, 0, Qt::AlignRight);
+    layout->addLayout(bottom);
+
+    connect(bSaveAsPatch, &QPushButton::clicked, this, &TfSavePatch::bSaveAsPatchClick);
+    connect(bCreatePatch, &QPushButton::clicked, this, &TfSavePatch::bCreatePatchClick);
+    resize(470, sizeHint().height());
+}
+
+QGroupBox* TfSavePatch::CreatePatchKinds() {
     auto* kinds = new QGroupBox(this);
     auto* kindLayout = new QVBoxLayout(kinds);
     kindLayout->setSpacing(2);
@@ -94,8 +113,10 @@ TfSavePatch::TfSavePatch(FirmwareState& state, UserPrompts& prompts, QWidget* pa
                                 kinds);
     cbFullPatch->setObjectName("cbFullPatch");
     kindLayout->addWidget(cbFullPatch);
-    layout->addWidget(kinds);
+    return kinds;
+}
 
+QHBoxLayout* TfSavePatch::CreateFileRow() {
     auto* file = new QHBoxLayout;
     auto* fileLabel = new QLabel("Save As:   ", this);
     leFileName = new QLineEdit(this);
@@ -108,21 +129,7 @@ TfSavePatch::TfSavePatch(FirmwareState& state, UserPrompts& prompts, QWidget* pa
     file->addWidget(fileLabel);
     file->addWidget(leFileName, 1);
     file->addWidget(bSaveAsPatch);
-    layout->addLayout(file);
-
-    bCreatePatch = new QPushButton("Create Patch", this);
-    bCreatePatch->setObjectName("bCreatePatch");
-    pbStatus = new QProgressBar(this);
-    pbStatus->setObjectName("pbStatus");
-    pbStatus->setTextVisible(false);
-    auto* bottom = new QHBoxLayout;
-    bottom->addWidget(pbStatus, 1);
-    bottom->addWidget(bCreatePatch, 0, Qt::AlignRight);
-    layout->addLayout(bottom);
-
-    connect(bSaveAsPatch, &QPushButton::clicked, this, &TfSavePatch::bSaveAsPatchClick);
-    connect(bCreatePatch, &QPushButton::clicked, this, &TfSavePatch::bCreatePatchClick);
-    resize(470, sizeHint().height());
+    return file;
 }
 
 void TfSavePatch::showEvent(QShowEvent* e) {

@@ -8,6 +8,8 @@
 #include "patches/CreatePatch.h"
 
 class QCheckBox;
+class QGroupBox;
+class QHBoxLayout;
 class QLineEdit;
 class QPlainTextEdit;
 class QProgressBar;
@@ -55,6 +57,9 @@ protected:
     void showEvent(QShowEvent* e) override;
 
 private:
+    // The builders of the constructor, in the order it runs them.
+    QGroupBox* CreatePatchKinds();
+    QHBoxLayout* CreateFileRow();
     FirmwareState& state_;
     UserPrompts& prompts_;
 };

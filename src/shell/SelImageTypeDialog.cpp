@@ -32,21 +32,7 @@ TfSelImageType::TfSelImageType(UserPrompts& prompts, QWidget* parent) : QDialog(
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setModal(true);
 
-    lvImages = new QTableWidget(0, 4, this);
-    lvImages->setObjectName("lvImages");
-    lvImages->setHorizontalHeaderLabels({"Name", "Type", "Dimension", "Image ID"});
-    // At least wide enough for the heading and a large size in this font.
-    const int dimension = lvImages->fontMetrics().horizontalAdvance("Dimension") + 16;
-    const int widths[] = {80, 60, std::max(66, dimension), 130};
-    for (int i = 0; i < 4; ++i) lvImages->setColumnWidth(i, widths[i]);
-    lvImages->verticalHeader()->hide();
-    lvImages->verticalHeader()->setDefaultSectionSize(lvImages->fontMetrics().height() + 4);
-    lvImages->setSelectionBehavior(QAbstractItemView::SelectRows);
-    lvImages->setSelectionMode(QAbstractItemView::SingleSelection);
-    lvImages->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    lvImages->setShowGrid(true);
-    lvImages->setSortingEnabled(false);
-    lvImages->setMinimumWidth(widths[0] + widths[1] + widths[2] + widths[3] + 24);
+    CreateImageList();
 
     auto* pImage = new QFrame(this);
     pImage->setObjectName("pImage");
@@ -59,58 +45,10 @@ TfSelImageType::TfSelImageType(UserPrompts& prompts, QWidget* parent) : QDialog(
     imViewer->setFixedSize(kPreviewSide, kPreviewSide);
     frameLayout->addWidget(imViewer);
 
-    rbViewRaw8 = new QRadioButton("RAW-8 image", this);
-    rbViewRaw16 = new QRadioButton("RAW-16 image", this);
-    rbViewWbmp = new QRadioButton("WBMP image", this);
-    rbView09 = new QRadioButton("09 - image", this);
-    QRadioButton* buttons[] = {rbViewRaw8, rbViewRaw16, rbViewWbmp, rbView09};
-    const char* names[] = {"rbViewRaw8", "rbViewRaw16", "rbViewWbmp", "rbView09"};
-    auto* formats = new QGridLayout;
-    formats->setVerticalSpacing(0);
-    for (int i = 0; i < 4; ++i) {
-        formats_[i] = buttons[i];
-        buttons[i]->setObjectName(names[i]);
-        formats->addWidget(buttons[i], i / 2, i % 2);
-        const int tag = i + 1;
-        // A click, not a toggle: checking the entry's own format on a new
-        // selection must not count as a change.
-        connect(buttons[i], &QRadioButton::clicked, this, [this, tag] { FormatClick(tag); });
-    }
-
-    auto* sizes = new QHBoxLayout;
-    auto sizeEdit = [&](const char* label, const char* name, const char* udName, QLineEdit*& edit, UpDown*& ud,
-                        bool width) {
-        AddSizeEdit(this, sizes, label, name, udName, edit, ud);
-        QLineEdit* e = edit;
-        connect(ud, &UpDown::changing, this, [e](int v) { e->setText(QString::number(v)); });
-        connect(e, &QLineEdit::textChanged, this, [this, width] { ImageSizeChange(width); });
-    };
-    sizeEdit("Width: ", "leImageWidth", "udImageWidth", leImageWidth, udImageWidth, true);
-    sizeEdit("Height: ", "leImageHeight", "udImageHeight", leImageHeight, udImageHeight, false);
-    sizes->addStretch();
-
-    auto* idRow = new QHBoxLayout;
-    auto* lImageID = new QLabel("Image ID: ", this);
-    cbImageID = new QComboBox(this);
-    cbImageID->setObjectName("cbImageID");
-    cbImageID->setMaxVisibleItems(16);
-    cbImageID->setMinimumWidth(180);
-    lImageID->setBuddy(cbImageID);
-    idRow->addWidget(lImageID);
-    idRow->addWidget(cbImageID, 1);
-    connect(cbImageID, &QComboBox::activated, this, [this] { cbImageIDSelect(); });
-
-    auto* transp = new QHBoxLayout;
-    auto* lTranspColor = new QLabel("Transparent color: ", this);
-    lTranspColor->setObjectName("lTranspColor");
-    Shape1 = new ColourSwatch(this);
-    Shape1->setObjectName("Shape1");
-    bSelectTransp = new QPushButton("Select", this);
-    bSelectTransp->setObjectName("bSelectTransp");
-    transp->addWidget(lTranspColor);
-    transp->addWidget(Shape1);
-    transp->addWidget(bSelectTransp);
-    transp->addStretch();
+    auto* formats = CreateFormatButtons();
+    auto* sizes = CreateSizeEdits();
+    auto* idRow = CreateImageIdRow();
+    auto* transp = CreateTransparentRow();
 
     bOk = new QPushButton("OK", this);
     bOk->setObjectName("bOk");
@@ -150,6 +88,89 @@ TfSelImageType::TfSelImageType(UserPrompts& prompts, QWidget* parent) : QDialog(
         imViewerClick();
     });
     connect(bOk, &QPushButton::clicked, this, &TfSelImageType::bOkClick);
+}
+
+void TfSelImageType::CreateImageList() {
+    lvImages = new QTableWidget(0, 4, this);
+    lvImages->setObjectName("lvImages");
+    lvImages->setHorizontalHeaderLabels({"Name", "Type", "Dimension", "Image ID"});
+    // At least wide enough for the heading and a large size in this font.
+    const int dimension = lvImages->fontMetrics().horizontalAdvance("Dimension") + 16;
+    const int widths[] = {80, 60, std::max(66, dimension), 130};
+    for (int i = 0; i < 4; ++i) lvImages->setColumnWidth(i, widths[i]);
+    lvImages->verticalHeader()->hide();
+    lvImages->verticalHeader()->setDefaultSectionSize(lvImages->fontMetrics().height() + 4);
+    lvImages->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lvImages->setSelectionMode(QAbstractItemView::SingleSelection);
+    lvImages->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lvImages->setShowGrid(true);
+    lvImages->setSortingEnabled(false);
+    lvImages->setMinimumWidth(widths[0] + widths[1] + widths[2] + widths[3] + 24);
+}
+
+QGridLayout* TfSelImageType::CreateFormatButtons() {
+    rbViewRaw8 = new QRadioButton("RAW-8 image", this);
+    rbViewRaw16 = new QRadioButton("RAW-16 image", this);
+    rbViewWbmp = new QRadioButton("WBMP image", this);
+    rbView09 = new QRadioButton("09 - image", this);
+    QRadioButton* buttons[] = {rbViewRaw8, rbViewRaw16, rbViewWbmp, rbView09};
+    const char* names[] = {"rbViewRaw8", "rbViewRaw16", "rbViewWbmp", "rbView09"};
+    auto* formats = new QGridLayout;
+    formats->setVerticalSpacing(0);
+    for (int i = 0; i < 4; ++i) {
+        formats_[i] = buttons[i];
+        buttons[i]->setObjectName(names[i]);
+        formats->addWidget(buttons[i], i / 2, i % 2);
+        const int tag = i + 1;
+        // A click, not a toggle: checking the entry's own format on a new
+        // selection must not count as a change.
+        connect(buttons[i], &QRadioButton::clicked, this, [this, tag] { FormatClick(tag); });
+    }
+    return formats;
+}
+
+QHBoxLayout* TfSelImageType::CreateSizeEdits() {
+    auto* sizes = new QHBoxLayout;
+    auto sizeEdit = [&](const char* label, const char* name, const char* udName, QLineEdit*& edit, UpDown*& ud,
+                        bool width) {
+        AddSizeEdit(this, sizes, label, name, udName, edit, ud);
+        QLineEdit* e = edit;
+        connect(ud, &UpDown::changing, this, [e](int v) { e->setText(QString::number(v)); });
+        connect(e, &QLineEdit::textChanged, this, [this, width] { ImageSizeChange(width); });
+    };
+    sizeEdit("Width: ", "leImageWidth", "udImageWidth", leImageWidth, udImageWidth, true);
+    sizeEdit("Height: ", "leImageHeight", "udImageHeight", leImageHeight, udImageHeight, false);
+    sizes->addStretch();
+    return sizes;
+}
+
+QHBoxLayout* TfSelImageType::CreateImageIdRow() {
+    auto* idRow = new QHBoxLayout;
+    auto* lImageID = new QLabel("Image ID: ", this);
+    cbImageID = new QComboBox(this);
+    cbImageID->setObjectName("cbImageID");
+    cbImageID->setMaxVisibleItems(16);
+    cbImageID->setMinimumWidth(180);
+    lImageID->setBuddy(cbImageID);
+    idRow->addWidget(lImageID);
+    idRow->addWidget(cbImageID, 1);
+    connect(cbImageID, &QComboBox::activated, this, [this] { cbImageIDSelect(); });
+    return idRow;
+}
+
+QHBoxLayout* TfSelImageType::CreateTransparentRow() {
+    auto* transp = new QHBoxLayout;
+    auto* lTranspColor = new QLabel("Transparent color: ", this);
+    lTranspColor->setObjectName("lTranspColor");
+    Shape1 = new ColourSwatch(this);
+    Shape1->setObjectName("Shape1");
+    bSelectTransp = new QPushButton("Select", this);
+    bSelectTransp->setObjectName("bSelectTransp");
+    transp->addWidget(lTranspColor);
+    transp->addWidget(Shape1);
+    transp->addWidget(bSelectTransp);
+    transp->addStretch();
+    return transp;
 }
 
 // --- list ---------------------------------------------------------------------

@@ -11,6 +11,8 @@
 #include "firmware/Variables.h"
 
 class QComboBox;
+class QGridLayout;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -77,6 +79,12 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // The builders of the constructor, in the order it runs them.
+    void CreateImageList();
+    QGridLayout* CreateFormatButtons();
+    QHBoxLayout* CreateSizeEdits();
+    QHBoxLayout* CreateImageIdRow();
+    QHBoxLayout* CreateTransparentRow();
     void ShowDialog();
     int SelectedRow() const;
     tImgType* Selected();

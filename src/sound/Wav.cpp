@@ -41,11 +41,8 @@ std::vector<uint8_t> Header(const RenderedSound& sound) {
 }
 }  // namespace
 
-bool WriteWav(const std::string& path, const RenderedSound& sound, std::string* error) {
-    if (sound.samples.size() > (UINT32_MAX - 36) / 2) {
-        *error = "the sound is too long for a WAV file";
-        return false;
-    }
+Status WriteWav(const std::string& path, const RenderedSound& sound) {
+    if (sound.samples.size() > (UINT32_MAX - 36) / 2) return Status::Fail("the sound is too long for a WAV file");
     // Written in pieces, so that memory stays at the size of the samples.
     return WriteFileAtomic(
         path,
@@ -60,7 +57,7 @@ bool WriteWav(const std::string& path, const RenderedSound& sound, std::string* 
                 if (std::fwrite(piece.data(), 1, piece.size(), f) != piece.size()) return false;
             }
             return true;
-        }).Ok(error);
+        });
 }
 
 }  // namespace flashsmith::sound

@@ -4,11 +4,12 @@
 #include <string>
 #include <vector>
 
+#include "base/Result.h"
 #include "sound/Smaf.h"
 
 namespace flashsmith::sound {
 
 // Writes a canonical 44-byte-header WAV atomically (a failure leaves any previous file untouched).
-bool WriteWav(const std::string& path, const RenderedSound& sound, std::string* error);
+Status WriteWav(const std::string& path, const RenderedSound& sound);
 
 }  // namespace flashsmith::sound

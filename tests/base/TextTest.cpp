@@ -131,6 +131,16 @@ TEST(Result, CarriesValueOrMessage) {
     EXPECT_FALSE(missing);
     EXPECT_EQ(missing.Error(), "no such file");
     EXPECT_EQ(missing.ToStatus().Error(), "no such file");
+
+    // Take fills an existing object only on success.
+    std::string out = "kept";
+    error.clear();
+    EXPECT_FALSE(flashsmith::Result<std::string>::Fail("unreadable").Take(out, &error));
+    EXPECT_EQ(out, "kept");
+    EXPECT_EQ(error, "unreadable");
+    EXPECT_TRUE(flashsmith::Result<std::string>(std::string("new")).Take(out, &error));
+    EXPECT_EQ(out, "new");
+    EXPECT_EQ(error, "unreadable");
 }
 
 }  // namespace

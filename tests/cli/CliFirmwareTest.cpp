@@ -174,8 +174,8 @@ TEST_F(CliDemo, ExportWritesFilesNamedAsRows) {
     for (const char* name : {"Image_1", "Image_7", "Image_11"}) {
         flashsmith::Picture bmp, png;
         std::string err;
-        ASSERT_TRUE(flashsmith::LoadPictureFile(out / (std::string(name) + ".bmp"), bmp, &err)) << err;
-        ASSERT_TRUE(flashsmith::LoadPictureFile(out / (std::string(name) + ".png"), png, &err)) << err;
+        ASSERT_TRUE(flashsmith::LoadPictureFile(out / (std::string(name) + ".bmp")).Take(bmp, &err)) << err;
+        ASSERT_TRUE(flashsmith::LoadPictureFile(out / (std::string(name) + ".png")).Take(png, &err)) << err;
         EXPECT_EQ(png.Width, bmp.Width);
         EXPECT_EQ(png.Pixels, bmp.Pixels) << name;
     }

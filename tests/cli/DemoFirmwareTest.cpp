@@ -190,7 +190,7 @@ TEST(DemoFirmware, ExportWritesStoredDataFollowingLinks) {
     ASSERT_TRUE(flashsmith::ReadWholeFile(first.Path, b));
     EXPECT_EQ(a, b);
     flashsmith::Picture back;
-    ASSERT_TRUE(flashsmith::LoadBmp(r.Path, back, nullptr));
+    ASSERT_TRUE(flashsmith::LoadBmp(r.Path).Take(back));
     flashsmith::Picture decoded;
     ASSERT_TRUE(flashsmith::DecodeStoredPicture(d.st, linked->Link, decoded));
     EXPECT_EQ(back.Pixels, decoded.Pixels);
@@ -210,7 +210,7 @@ TEST(DemoFirmware, ExportWritesStoredDataFollowingLinks) {
     auto jpg = flashsmith::ExportResource(d.st, flashsmith::kCatImages, 6, out.Str(), flashsmith::PictureExport::Jpeg);
     ASSERT_EQ(jpg.Status, flashsmith::ExportStatus::Ok) << jpg.Error;
     flashsmith::Picture photo;
-    ASSERT_TRUE(flashsmith::LoadJpeg(jpg.Path, photo, nullptr));
+    ASSERT_TRUE(flashsmith::LoadJpeg(jpg.Path).Take(photo));
     EXPECT_EQ(photo.Width, 176);
     EXPECT_EQ(photo.Height, 220);
     EXPECT_EQ(flashsmith::ExportResource(d.st, flashsmith::LanguageCategory(d.st, 1, 0), 0, out.Str(), flashsmith::PictureExport::Bmp).Status,

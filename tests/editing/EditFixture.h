@@ -54,7 +54,7 @@ struct Demo {
     std::string Bmp(const std::string& name, const flashsmith::Picture& pic) const {
         std::string path = dir / name;
         std::string error;
-        EXPECT_TRUE(flashsmith::SaveBmp32(path, pic, &error)) << error;
+        EXPECT_TRUE(flashsmith::SaveBmp32(path, pic).Ok(&error)) << error;
         return path;
     }
     flashsmith::ListRow Row(int32_t category, int32_t index) const { return flashsmith::MakeListRow(st, category, index); }

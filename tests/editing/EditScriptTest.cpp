@@ -27,7 +27,7 @@ struct ScriptRun {
         std::filesystem::create_directories(dir / "files");
         flashsmith::Picture p(20, 10, 0xFFFFFF);
         for (int x = 0; x < 5; ++x) p.At(x, 0) = 0xFF0000;
-        EXPECT_TRUE(flashsmith::SaveBmp32(dir / "files/pic.bmp", p, nullptr));
+        EXPECT_TRUE(flashsmith::SaveBmp32(dir / "files/pic.bmp", p));
         EXPECT_TRUE(flashsmith::WriteFileAtomic(dir / "files/ring.mmf", std::string("MMMD") + std::string(96, 'x')));
     }
     std::string Script(const std::string& text) {

@@ -50,7 +50,7 @@ TEST(PictureEdit, LargeBitmapIsCroppedTo320AndEncodedInTheEntrysFormat) {
 TEST(PictureEdit, JpegInto09PictureCountsTheEncodedSize) {
     Demo d;
     std::string jpg = d.dir / "pic.JPG";
-    ASSERT_TRUE(flashsmith::SaveJpeg(jpg, Pattern(40, 30), 100, nullptr));
+    ASSERT_TRUE(flashsmith::SaveJpeg(jpg, Pattern(40, 30), 100));
     const int32_t used = d.Used(0), size = d.st.Firmware.Images[kSmiley09].Size;
     ASSERT_EQ(flashsmith::ReplacePicture(d.st, kSmiley09, jpg).Status, EditStatus::Ok);
     const int64_t data = flashsmith::ReplacementDataSize(d.st, flashsmith::kCatImages, "tmpImage_0");

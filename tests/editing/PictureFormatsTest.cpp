@@ -29,7 +29,7 @@ TEST(PictureFormats, PngAndGifStoreExactlyWhatABitmapOfTheSamePixelsStores) {
     Demo bmpRun, pngRun, gifRun;
     const std::string bmp = bmpRun.Bmp("pic.bmp", pic);
     const std::string png = pngRun.dir / "pic.PNG";
-    ASSERT_TRUE(flashsmith::SavePng(png, pic, nullptr));
+    ASSERT_TRUE(flashsmith::SavePng(png, pic));
     const bool haveConvert = std::system("convert -version >/dev/null 2>&1") == 0;
     const std::string gif = gifRun.dir / "pic.gif";
     if (haveConvert) {
@@ -62,7 +62,7 @@ TEST(PictureFormats, FitScalesALargePictureIntoTheEntrysOwnSize) {
     for (int y = 0; y < 300; ++y)
         for (int x = 0; x < 400; ++x) big.At(x, y) = x < 200 ? 0xFF0000 : 0x0000FF;
     const std::string png = d.dir / "big.png";
-    ASSERT_TRUE(flashsmith::SavePng(png, big, nullptr));
+    ASSERT_TRUE(flashsmith::SavePng(png, big));
 
     // The 176 x 220 wallpaper: 176 x 132, centred with black above and below.
     const std::string file = ReplacementBytes(d, kLandscape16, png, true);

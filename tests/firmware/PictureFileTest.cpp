@@ -222,7 +222,7 @@ TEST_F(PictureFiles, BmpWrittenByImageMagickInEveryDepth) {
 
         flashsmith::Picture got;
         std::string err;
-        ASSERT_TRUE(flashsmith::LoadBmp(path, got, &err)) << err;
+        ASSERT_TRUE(flashsmith::LoadBmp(path).Take(got, &err)) << err;
         EXPECT_TRUE(SamePixels(got, c.lossless ? source : ReadWithImageMagick(path)));
     }
 }
@@ -235,7 +235,7 @@ TEST_F(PictureFiles, BitFieldFlagWithoutMasksIsRefused) {
     std::string path = Convert(Primaries(), "-define bmp:subtype=RGB565", "BMP3:", "nomasks.bmp");
     flashsmith::Picture got;
     std::string err;
-    EXPECT_FALSE(flashsmith::LoadBmp(path, got, &err));
+    EXPECT_FALSE(flashsmith::LoadBmp(path).Take(got, &err));
     EXPECT_NE(err.find("mask"), std::string::npos) << err;
     EXPECT_NE(err.find(path), std::string::npos) << err;
 }
@@ -249,7 +249,7 @@ std::string Bytes(std::initializer_list<int> b) {
 flashsmith::Picture MustLoad(const std::string& bytes) {
     flashsmith::Picture p;
     std::string err;
-    EXPECT_TRUE(flashsmith::LoadBmpBytes(bytes, p, &err)) << err;
+    EXPECT_TRUE(flashsmith::LoadBmpBytes(bytes).Take(p, &err)) << err;
     return p;
 }
 
@@ -400,7 +400,7 @@ TEST(BmpRle, WhereTheDataMayEnd) {
     // Ends before the last row, inside a run, inside an absolute run or a delta: refused.
     for (const std::string& data : {Bytes({2, 1, 0, 0}), Bytes({2}), Bytes({0, 4, 1, 2}), Bytes({0, 2, 1})}) {
         s.data = data;
-        EXPECT_FALSE(flashsmith::LoadBmpBytes(MakeBmp(s), p, &err));
+        EXPECT_FALSE(flashsmith::LoadBmpBytes(MakeBmp(s)).Take(p, &err));
         EXPECT_NE(err.find("truncated"), std::string::npos) << err;
     }
 }
@@ -449,7 +449,7 @@ TEST(BmpHostile, RefusedWithAReasonAndOutputUntouched) {
         SCOPED_TRACE(c.what);
         flashsmith::Picture out(1, 1, 0x123456);
         std::string err;
-        EXPECT_FALSE(flashsmith::LoadBmpBytes(c.bytes, out, &err));
+        EXPECT_FALSE(flashsmith::LoadBmpBytes(c.bytes).Take(out, &err));
         EXPECT_FALSE(err.empty());
         EXPECT_EQ(out.Width, 1);
         EXPECT_EQ(out.Pixels, std::vector<uint32_t>{0x123456});
@@ -461,13 +461,13 @@ TEST(BmpHostile, RefusedWithAReasonAndOutputUntouched) {
 // never read out of bounds (the sanitizer build watches this).
 void Mangle(const std::string& valid, int seed) {
     flashsmith::Picture p;
-    for (size_t n = 0; n < valid.size(); ++n) flashsmith::LoadBmpBytes(valid.substr(0, n), p, nullptr);
+    for (size_t n = 0; n < valid.size(); ++n) flashsmith::LoadBmpBytes(valid.substr(0, n)).Take(p);
     std::mt19937 rng(seed);
     for (int i = 0; i < 3000; ++i) {
         std::string bytes = valid;
         int edits = 1 + int(rng() % 4);
         for (int e = 0; e < edits; ++e) bytes[rng() % bytes.size()] = char(rng());
-        if (flashsmith::LoadBmpBytes(bytes, p, nullptr)) {
+        if (flashsmith::LoadBmpBytes(bytes).Take(p)) {
             ASSERT_GT(p.Width, 0);
             ASSERT_GT(p.Height, 0);
             ASSERT_EQ(p.Pixels.size(), size_t(p.Width) * size_t(p.Height));
@@ -510,7 +510,7 @@ TEST_F(PictureFiles, Bmp32SavedReadsBackHereAndInImageMagick) {
     p.At(3, 2) |= 0xAB000000;  // stray high bits are not written
     std::string path = Path("out.bmp");
     std::string err;
-    ASSERT_TRUE(flashsmith::SaveBmp32(path, p, &err)) << err;
+    ASSERT_TRUE(flashsmith::SaveBmp32(path, p).Ok(&err)) << err;
     p.At(3, 2) &= 0xFFFFFF;
 
     std::string bytes;
@@ -524,7 +524,7 @@ TEST_F(PictureFiles, Bmp32SavedReadsBackHereAndInImageMagick) {
     EXPECT_EQ(bytes.substr(54, 4), Bytes({255, 0, 0, 0}));  // bottom-left pixel first: blue
 
     flashsmith::Picture back;
-    ASSERT_TRUE(flashsmith::LoadBmp(path, back, &err)) << err;
+    ASSERT_TRUE(flashsmith::LoadBmp(path).Take(back, &err)) << err;
     EXPECT_TRUE(SamePixels(back, p));
 
     REQUIRE_CONVERT();
@@ -534,22 +534,22 @@ TEST_F(PictureFiles, Bmp32SavedReadsBackHereAndInImageMagick) {
 
 TEST_F(PictureFiles, FailedSavesLeaveTheEarlierFile) {
     std::string path = Path("keep.bmp");
-    ASSERT_TRUE(flashsmith::SaveBmp32(path, Distinct(), nullptr));
+    ASSERT_TRUE(flashsmith::SaveBmp32(path, Distinct()));
     std::string err;
     flashsmith::Picture broken(3, 3);
     broken.Pixels.pop_back();
     for (const flashsmith::Picture& bad : {flashsmith::Picture(), flashsmith::Picture(0, 4), broken}) {
         err.clear();
-        EXPECT_FALSE(flashsmith::SaveBmp32(path, bad, &err));
+        EXPECT_FALSE(flashsmith::SaveBmp32(path, bad).Ok(&err));
         EXPECT_FALSE(err.empty());
         err.clear();
-        EXPECT_FALSE(flashsmith::SaveJpeg(path, bad, 100, &err));
+        EXPECT_FALSE(flashsmith::SaveJpeg(path, bad, 100).Ok(&err));
         EXPECT_FALSE(err.empty());
     }
-    EXPECT_FALSE(flashsmith::SaveBmp32(Path("no/such/dir.bmp"), Distinct(), &err));
-    EXPECT_FALSE(flashsmith::SaveJpeg(Path("no/such/dir.jpg"), Distinct(), 100, &err));
+    EXPECT_FALSE(flashsmith::SaveBmp32(Path("no/such/dir.bmp"), Distinct()).Ok(&err));
+    EXPECT_FALSE(flashsmith::SaveJpeg(Path("no/such/dir.jpg"), Distinct(), 100).Ok(&err));
     flashsmith::Picture back;
-    ASSERT_TRUE(flashsmith::LoadBmp(path, back, &err)) << err;
+    ASSERT_TRUE(flashsmith::LoadBmp(path).Take(back, &err)) << err;
     EXPECT_TRUE(SamePixels(back, Distinct()));
     for (auto& e : stdfs::directory_iterator(dir_)) EXPECT_EQ(e.path().filename(), "keep.bmp");
 }
@@ -568,15 +568,15 @@ TEST_F(PictureFiles, JpegSavedAtQualityHundredIsClose) {
     flashsmith::Picture p = Distinct();
     std::string path = Path("out.jpg");
     std::string err;
-    ASSERT_TRUE(flashsmith::SaveJpeg(path, p, 100, &err)) << err;
+    ASSERT_TRUE(flashsmith::SaveJpeg(path, p, 100).Ok(&err)) << err;
     flashsmith::Picture back;
-    ASSERT_TRUE(flashsmith::LoadJpeg(path, back, &err)) << err;
+    ASSERT_TRUE(flashsmith::LoadJpeg(path).Take(back, &err)) << err;
     EXPECT_TRUE(SamePixels(back, p, 6));
 
     // The quality is honoured, not fixed.
     std::string best, worst;
-    ASSERT_TRUE(flashsmith::EncodeJpeg(Textured(), 100, best, &err)) << err;
-    ASSERT_TRUE(flashsmith::EncodeJpeg(Textured(), 10, worst, &err)) << err;
+    ASSERT_TRUE(flashsmith::EncodeJpeg(Textured(), 100).Take(best, &err)) << err;
+    ASSERT_TRUE(flashsmith::EncodeJpeg(Textured(), 10).Take(worst, &err)) << err;
     EXPECT_LT(worst.size() * 2, best.size());
 
     REQUIRE_CONVERT();
@@ -598,7 +598,7 @@ TEST_F(PictureFiles, JpegGrayAndCmykFromImageMagick) {
         std::string path = Convert(p, c.options, "JPG:", "in" + std::to_string(n++) + ".jpg");
         ASSERT_EQ(Capture("identify -format '%[colorspace]' '" + path + "'"), c.colorspace);
         flashsmith::Picture got;
-        ASSERT_TRUE(flashsmith::LoadJpeg(path, got, &err)) << err;
+        ASSERT_TRUE(flashsmith::LoadJpeg(path).Take(got, &err)) << err;
         EXPECT_TRUE(SamePixels(got, ReadWithImageMagick(path), 3));
         if (std::string(c.colorspace) == "Gray") {
             for (uint32_t px : got.Pixels) ASSERT_TRUE((px >> 16) == (px & 0xFF) && (px >> 8 & 0xFF) == (px & 0xFF));
@@ -608,22 +608,22 @@ TEST_F(PictureFiles, JpegGrayAndCmykFromImageMagick) {
 
 TEST(JpegHostile, DamagedDataFailsWithoutExiting) {
     std::string good, err;
-    ASSERT_TRUE(flashsmith::EncodeJpeg(Distinct(), 90, good, &err)) << err;
+    ASSERT_TRUE(flashsmith::EncodeJpeg(Distinct(), 90).Take(good, &err)) << err;
     flashsmith::Picture p(1, 1, 0x123456);
     for (size_t n = 0; n < good.size(); ++n) {
         err.clear();
-        ASSERT_FALSE(flashsmith::LoadJpegBytes(good.substr(0, n), p, &err)) << n;
+        ASSERT_FALSE(flashsmith::LoadJpegBytes(good.substr(0, n)).Take(p, &err)) << n;
         ASSERT_FALSE(err.empty());
     }
     EXPECT_EQ(p.Pixels, std::vector<uint32_t>{0x123456});
-    EXPECT_FALSE(flashsmith::LoadJpegBytes(Bytes({0xFF, 0xD8}) + "not a picture at all", p, &err));
+    EXPECT_FALSE(flashsmith::LoadJpegBytes(Bytes({0xFF, 0xD8}) + "not a picture at all").Take(p, &err));
 
     // A frame header claiming 60000 x 60000 is refused before decoding.
     std::string huge = good;
     size_t sof = huge.find(Bytes({0xFF, 0xC0}));
     ASSERT_NE(sof, std::string::npos);
     huge.replace(sof + 5, 4, Bytes({0xEA, 0x60, 0xEA, 0x60}));
-    EXPECT_FALSE(flashsmith::LoadJpegBytes(huge, p, &err));
+    EXPECT_FALSE(flashsmith::LoadJpegBytes(huge).Take(p, &err));
     EXPECT_NE(err.find("too large"), std::string::npos) << err;
 
     std::mt19937 rng(11);
@@ -631,7 +631,7 @@ TEST(JpegHostile, DamagedDataFailsWithoutExiting) {
         std::string bytes = good;
         int edits = 1 + int(rng() % 4);
         for (int e = 0; e < edits; ++e) bytes[2 + rng() % (bytes.size() - 2)] = char(rng());
-        if (flashsmith::LoadJpegBytes(bytes, p, nullptr)) {
+        if (flashsmith::LoadJpegBytes(bytes).Take(p)) {
             ASSERT_EQ(p.Pixels.size(), size_t(p.Width) * size_t(p.Height));
         }
     }
@@ -639,22 +639,22 @@ TEST(JpegHostile, DamagedDataFailsWithoutExiting) {
 
 TEST_F(PictureFiles, FileTypeComesFromTheContentNotTheName) {
     std::string bmpNamedJpg = Path("a.jpg"), jpgNamedBmp = Path("b.bmp"), text = Path("c.bmp");
-    ASSERT_TRUE(flashsmith::SaveBmp32(bmpNamedJpg, Distinct(), nullptr));
-    ASSERT_TRUE(flashsmith::SaveJpeg(jpgNamedBmp, Distinct(), 100, nullptr));
+    ASSERT_TRUE(flashsmith::SaveBmp32(bmpNamedJpg, Distinct()));
+    ASSERT_TRUE(flashsmith::SaveJpeg(jpgNamedBmp, Distinct(), 100));
     ASSERT_TRUE(flashsmith::WriteFileAtomic(text, std::string_view("hello")));
     flashsmith::Picture p;
     std::string err;
-    ASSERT_TRUE(flashsmith::LoadPictureFile(bmpNamedJpg, p, &err)) << err;
+    ASSERT_TRUE(flashsmith::LoadPictureFile(bmpNamedJpg).Take(p, &err)) << err;
     EXPECT_TRUE(SamePixels(p, Distinct()));
-    ASSERT_TRUE(flashsmith::LoadPictureFile(jpgNamedBmp, p, &err)) << err;
+    ASSERT_TRUE(flashsmith::LoadPictureFile(jpgNamedBmp).Take(p, &err)) << err;
     EXPECT_TRUE(SamePixels(p, Distinct(), 6));
     for (const std::string& bad : {text, Path("missing.bmp")}) {
         err.clear();
-        EXPECT_FALSE(flashsmith::LoadPictureFile(bad, p, &err));
+        EXPECT_FALSE(flashsmith::LoadPictureFile(bad).Take(p, &err));
         EXPECT_NE(err.find(bad), std::string::npos) << err;
     }
-    EXPECT_FALSE(flashsmith::LoadBmp(jpgNamedBmp, p, &err));
-    EXPECT_FALSE(flashsmith::LoadJpeg(bmpNamedJpg, p, &err));
+    EXPECT_FALSE(flashsmith::LoadBmp(jpgNamedBmp).Take(p, &err));
+    EXPECT_FALSE(flashsmith::LoadJpeg(bmpNamedJpg).Take(p, &err));
 }
 
 // PNG in the colour types, depths and layouts people's files come in, each
@@ -679,7 +679,7 @@ TEST_F(PictureFiles, PngOfEveryColourTypeFromImageMagick) {
         const std::string path = Convert(c.picture, c.options, c.target, "p" + std::to_string(n++) + ".png");
         flashsmith::Picture got;
         std::string err;
-        ASSERT_TRUE(flashsmith::LoadPictureFile(path, got, &err)) << err;
+        ASSERT_TRUE(flashsmith::LoadPictureFile(path).Take(got, &err)) << err;
         EXPECT_TRUE(SamePixels(got, ReadWithImageMagick(path), 1));
     }
 }
@@ -692,11 +692,11 @@ TEST_F(PictureFiles, PngSeeThroughPixelsBecomeWhiteAndSavedPngReadsBack) {
     ASSERT_EQ(std::system(cmd.c_str()), 0);
     flashsmith::Picture got;
     std::string err;
-    ASSERT_TRUE(flashsmith::LoadPictureFile(path, got, &err)) << err;
+    ASSERT_TRUE(flashsmith::LoadPictureFile(path).Take(got, &err)) << err;
     EXPECT_TRUE(SamePixels(got, Rows(4, {0xFF0000, 0xFF0000, 0xFFFFFF, 0xFFFFFF, 0xFF0000, 0xFF0000, 0xFFFFFF, 0xFFFFFF})));
 
-    ASSERT_TRUE(flashsmith::SavePng(Path("saved.png"), Distinct(), &err)) << err;
-    ASSERT_TRUE(flashsmith::LoadPictureFile(Path("saved.png"), got, &err)) << err;
+    ASSERT_TRUE(flashsmith::SavePng(Path("saved.png"), Distinct()).Ok(&err)) << err;
+    ASSERT_TRUE(flashsmith::LoadPictureFile(Path("saved.png")).Take(got, &err)) << err;
     EXPECT_TRUE(SamePixels(got, Distinct()));
     EXPECT_TRUE(SamePixels(ReadWithImageMagick(Path("saved.png")), Distinct()));
 }
@@ -709,7 +709,7 @@ TEST_F(PictureFiles, GifFirstFrameWithInterlaceAndTransparency) {
     flashsmith::Picture got;
     std::string err;
     for (const std::string& path : {plain, interlaced}) {
-        ASSERT_TRUE(flashsmith::LoadPictureFile(path, got, &err)) << err;
+        ASSERT_TRUE(flashsmith::LoadPictureFile(path).Take(got, &err)) << err;
         EXPECT_TRUE(SamePixels(got, Primaries())) << path;
     }
     // An animation: only its first frame; a frame smaller than the screen
@@ -717,12 +717,12 @@ TEST_F(PictureFiles, GifFirstFrameWithInterlaceAndTransparency) {
     const std::string anim = Path("anim.gif");
     std::string cmd = "convert -size 3x2 xc:blue -size 3x2 xc:lime 'GIF:" + anim + "'";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
-    ASSERT_TRUE(flashsmith::LoadPictureFile(anim, got, &err)) << err;
+    ASSERT_TRUE(flashsmith::LoadPictureFile(anim).Take(got, &err)) << err;
     EXPECT_TRUE(SamePixels(got, Rows(3, {0x0000FF, 0x0000FF, 0x0000FF, 0x0000FF, 0x0000FF, 0x0000FF})));
     const std::string offset = Path("offset.gif");
     cmd = "convert -size 2x1 xc:red -fill none -draw 'color 1,0 point' -page 4x3+1+2 'GIF:" + offset + "'";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
-    ASSERT_TRUE(flashsmith::LoadPictureFile(offset, got, &err)) << err;
+    ASSERT_TRUE(flashsmith::LoadPictureFile(offset).Take(got, &err)) << err;
     EXPECT_TRUE(SamePixels(got, Rows(4, {0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF,
                                          0xFFFFFF, 0xFFFFFF, 0xFF0000, 0xFFFFFF, 0xFFFFFF})));
 }
@@ -730,23 +730,23 @@ TEST_F(PictureFiles, GifFirstFrameWithInterlaceAndTransparency) {
 TEST_F(PictureFiles, DamagedPngAndGifFailWithoutCrashing) {
     REQUIRE_CONVERT();
     std::string png, gif, err;
-    ASSERT_TRUE(flashsmith::EncodePng(Distinct(), png, &err)) << err;
+    ASSERT_TRUE(flashsmith::EncodePng(Distinct()).Take(png, &err)) << err;
     ASSERT_TRUE(flashsmith::ReadWholeFile(Convert(Primaries(), "", "GIF:", "g.gif"), gif).Ok(&err)) << err;
     flashsmith::Picture p(1, 1, 0x123456);
     // A PNG cut anywhere before its closing chunk.
-    for (size_t n = 0; n + 12 < png.size(); ++n) ASSERT_FALSE(flashsmith::LoadPngBytes(png.substr(0, n), p, nullptr)) << n;
+    for (size_t n = 0; n + 12 < png.size(); ++n) ASSERT_FALSE(flashsmith::LoadPngBytes(png.substr(0, n)).Take(p)) << n;
     // A GIF cut before its last picture byte; what lies after (the
     // terminator) may go.
-    for (size_t n = 0; n + 2 < gif.size(); ++n) ASSERT_FALSE(flashsmith::LoadGifBytes(gif.substr(0, n), p, nullptr)) << n;
+    for (size_t n = 0; n + 2 < gif.size(); ++n) ASSERT_FALSE(flashsmith::LoadGifBytes(gif.substr(0, n)).Take(p)) << n;
     EXPECT_EQ(p.Pixels, std::vector<uint32_t>{0x123456});
 
     // Headers claiming 60000 x 60000 pixels are refused before decoding.
     std::string huge = png;
     huge.replace(16, 8, Bytes({0, 0, 0xEA, 0x60, 0, 0, 0xEA, 0x60}));
-    EXPECT_FALSE(flashsmith::LoadPngBytes(huge, p, &err));
+    EXPECT_FALSE(flashsmith::LoadPngBytes(huge).Take(p, &err));
     std::string wide = gif;
     wide.replace(6, 4, Bytes({0x60, 0xEA, 0x60, 0xEA}));
-    EXPECT_FALSE(flashsmith::LoadGifBytes(wide, p, &err));
+    EXPECT_FALSE(flashsmith::LoadGifBytes(wide).Take(p, &err));
     EXPECT_NE(err.find("too large"), std::string::npos) << err;
 
     std::mt19937 rng(5);
@@ -754,7 +754,7 @@ TEST_F(PictureFiles, DamagedPngAndGifFailWithoutCrashing) {
         for (int i = 0; i < 800; ++i) {
             std::string bytes = *good;
             for (int e = 0; e < 1 + int(rng() % 4); ++e) bytes[8 + rng() % (bytes.size() - 8)] = char(rng());
-            if (flashsmith::LoadPngBytes(bytes, p, nullptr) || flashsmith::LoadGifBytes(bytes, p, nullptr)) {
+            if (flashsmith::LoadPngBytes(bytes).Take(p) || flashsmith::LoadGifBytes(bytes).Take(p)) {
                 ASSERT_EQ(p.Pixels.size(), size_t(p.Width) * size_t(p.Height));
             }
         }

@@ -52,6 +52,9 @@ TEST(ComPort, OpenFailuresGiveTheirCodes) {
     EXPECT_EQ(ComPortNumberFromName("COM7"), 7);
     EXPECT_EQ(ComPortNumberFromName("COM65"), 0);
     EXPECT_EQ(ComPortNumberFromName("/dev/ttyS0"), 0);
+    for (const char* bad : {"COM+7", "COM 7", "COM\t7", "COM7 ", "COM0", "COM0x7", "COM"})
+        EXPECT_EQ(ComPortNumberFromName(bad), 0) << bad;
+    EXPECT_EQ(ComPortNumberFromName("com07"), 7);
     ::setenv("FLASHSMITH_COMPORTS", ("COM9=" + pty.path).c_str(), 1);
     EXPECT_EQ(ComPortDevice(9), pty.path);
     ::unsetenv("FLASHSMITH_COMPORTS");

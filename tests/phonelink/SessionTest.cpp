@@ -25,6 +25,11 @@ TEST(AnswerText, CleaningErrorsNumbersAndNames) {
     EXPECT_EQ(StrToIntDef0("-7"), -7);
     EXPECT_EQ(StrToIntDef0("12a"), 0);
     EXPECT_EQ(StrToIntDef0("99999999999"), 0);
+    // the 32-bit range exactly; only blanks are trimmed, not tabs
+    EXPECT_EQ(StrToIntDef0("-2147483648"), INT32_MIN);
+    EXPECT_EQ(StrToIntDef0("2147483648"), 0);
+    EXPECT_EQ(StrToIntDef0("\t5"), 0);
+    EXPECT_EQ(StrToIntDef0("+"), 0);
     EXPECT_EQ(BlockSizeFromChoice("Auto", 512), 512);
     EXPECT_EQ(BlockSizeFromChoice("Auto", 0), 1024);
     EXPECT_EQ(BlockSizeFromChoice("16", 0), 1024);

@@ -151,5 +151,21 @@ TEST_F(ConverterPage, ADroppedFirstLineKeepsItsRoomAndAFileWithoutDataWritesNoth
     EXPECT_EQ(page()->lResult->text(), "Nothing written: no S-record data in " + Path("none.s3"));
 }
 
+TEST_F(ConverterPage, TheImageOpenInTheEditorIsNeverAnOutput) {
+    ASSERT_TRUE(WriteAll(Path("in.bin"), QByteArray(64, 'x')));
+    page()->leBinFile->setText(Path("in.bin"));
+    prompts.Files.push_back(Path("in.s3"));
+    page()->bBinConvert->click();
+    page()->leS3File->setText(Path("in.s3"));
+    Open();
+    const QByteArray image = ReadAll(Image());
+    page()->ConvertS3ToBin(Image());
+    EXPECT_EQ(ReadAll(Image()), image);
+    EXPECT_EQ(page()->lResult->text(), "Nothing written: " + Image() + " is the open firmware image");
+    // Another output is written as usual.
+    page()->ConvertS3ToBin(Path("out.bin"));
+    EXPECT_EQ(ReadAll(Path("out.bin")), QByteArray(64, 'x'));
+}
+
 }  // namespace
 }  // namespace flashsmith::shell::test

@@ -53,7 +53,7 @@ QString WriteBmp(const QString& path, int w = 24, int h = 16) {
     for (int y = 0; y < h / 2; ++y)
         for (int x = 0; x < w; ++x) p.At(x, y) = 0x000000FF;
     std::string error;
-    EXPECT_TRUE(SaveBmp32(path.toStdString(), p, &error)) << error;
+    EXPECT_TRUE(SaveBmp32(path.toStdString(), p).Ok(&error)) << error;
     return path;
 }
 
@@ -416,7 +416,7 @@ TEST_F(ShellTest, ExportWritesToTheChosenFolderOrTheFileBrowsersFolder) {
     window->Editor().bExportFileClick();
     EXPECT_TRUE(QFileInfo::exists(out + "/Image_1.bmp"));
     Picture back;
-    ASSERT_TRUE(LoadBmp((out + "/Image_1.bmp").toStdString(), back, nullptr));
+    ASSERT_TRUE(LoadBmp((out + "/Image_1.bmp").toStdString()).Take(back));
     EXPECT_EQ(back.Width, state.Fw.Firmware.Images[0].Width);
 
     window->miSaveImagesAsJpeg->setChecked(true);
@@ -445,7 +445,7 @@ QString WriteWidePng(const QString& path) {
     for (int y = 0; y < 300; ++y)
         for (int x = 0; x < 400; ++x) p.At(x, y) = x < 200 ? 0xFF0000 : 0x0000FF;
     std::string error;
-    EXPECT_TRUE(SavePng(path.toStdString(), p, &error)) << error;
+    EXPECT_TRUE(SavePng(path.toStdString(), p).Ok(&error)) << error;
     return path;
 }
 
@@ -492,7 +492,7 @@ TEST_F(ShellTest, PngPicturesReplaceScaledToFitAndExportAsPng) {
     window->Editor().SelectRow(0);
     window->Editor().bExportFileClick();
     Picture png, stored;
-    ASSERT_TRUE(LoadPictureFile((out + "/Image_1.png").toStdString(), png, nullptr));
+    ASSERT_TRUE(LoadPictureFile((out + "/Image_1.png").toStdString()).Take(png));
     ASSERT_TRUE(DecodeStoredPicture(state.Fw, 0, stored));
     EXPECT_EQ(png.Pixels, stored.Pixels);
 }

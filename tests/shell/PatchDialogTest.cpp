@@ -39,7 +39,7 @@ TEST_F(ShellTest, APatchMadeInTheDialogIsAppliedToAFreshOpenWithOpenSpf) {
     window->Editor().SelectNode("Images");
     window->Editor().SelectRow(0);
     Picture p(20, 12, 0x00336699);
-    ASSERT_TRUE(SaveBmp32(Path("pic.bmp").toStdString(), p, nullptr));
+    ASSERT_TRUE(SaveBmp32(Path("pic.bmp").toStdString(), p));
     prompts.Files.push_back(Path("pic.bmp"));
     window->Editor().aReplaceFileExecute();
     ASSERT_FALSE(state.Fw.Firmware.Images[0].TempName.empty());

@@ -35,7 +35,7 @@ protected:
         Open();
         window->Editor().SelectNode("Images");
         window->Editor().SelectRow(0);
-        EXPECT_TRUE(SaveBmp32(Path("p.bmp").toStdString(), Picture(14, 9, 0x00AA5500), nullptr));
+        EXPECT_TRUE(SaveBmp32(Path("p.bmp").toStdString(), Picture(14, 9, 0x00AA5500)));
         prompts.Files.push_back(Path("p.bmp"));
         window->Editor().aReplaceFileExecute();
         CreatePatchOptions o;

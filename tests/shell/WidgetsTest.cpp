@@ -2,7 +2,10 @@
 // check-box tree, the COM port mapping and the About box.
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
+#include <QMenu>
+#include <QStackedWidget>
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QTableView>
@@ -16,7 +19,9 @@
 #include "shell/AboutBox.h"
 #include "shell/CBTreeView.h"
 #include "shell/ComPorts.h"
+#include "shell/FileManPane.h"
 #include "shell/FirmwareViewer.h"
+#include "shell/PhoneFileManView.h"
 #include "shell/ResourceModel.h"
 #include "shell/SelProfile.h"
 #include "shell/ShellFixture.h"
@@ -62,7 +67,7 @@ TEST_F(ShellTest, SteppingAReplacedPictureChangesItsFileNotTheEntry) {
     window->Editor().SelectNode("Images");
     window->Editor().SelectRow(0);
     Picture p(30, 20, 0x00FF00FF);
-    ASSERT_TRUE(SaveBmp32(Path("p.bmp").toStdString(), p, nullptr));
+    ASSERT_TRUE(SaveBmp32(Path("p.bmp").toStdString(), p));
     prompts.Files.push_back(Path("p.bmp"));
     window->Editor().aReplaceFileExecute();
     const tImgType& e = state.Fw.Firmware.Images[0];
@@ -91,7 +96,7 @@ TEST_F(ShellTest, APickedColourBecomesTransparentOnReplacedNinePictures) {
     window->Editor().SelectRow(0);
     Picture p(16, 16, 0x00FF0000);
     p.At(3, 3) = 0x000000FF;
-    ASSERT_TRUE(SaveBmp32(Path("t.bmp").toStdString(), p, nullptr));
+    ASSERT_TRUE(SaveBmp32(Path("t.bmp").toStdString(), p));
     prompts.Files.push_back(Path("t.bmp"));
     window->Editor().aReplaceFileExecute();
     v->cbTransparent->click();
@@ -239,6 +244,64 @@ TEST(AboutBox, LinksOpenAndTheBoxDragsAlong) {
     QCoreApplication::sendEvent(box.Version, &release);
     EXPECT_EQ(box.pos(), start + QPoint(10, 5));
 }
+
+// The three lists that switch between a table and an icon view from their
+// pop-up menus: the editor's entries, the phone's files, the local files.
+struct StyledList {
+    const char* name;
+    QMenu* (*menu)(TfMain&);
+    QAbstractItemView* (*table)(TfMain&);
+    QListView* (*icons)(TfMain&);
+    QSize iconGrid;
+};
+
+class ListStyles : public ShellTest, public ::testing::WithParamInterface<StyledList> {
+protected:
+    void Choose(int tag) {
+        for (QAction* a : GetParam().menu(*window)->actions())
+            if (a->data().toInt() == tag) return a->trigger();
+        FAIL() << "no style item " << tag;
+    }
+    QWidget* Shown() {
+        return qobject_cast<QStackedWidget*>(GetParam().icons(*window)->parentWidget())->currentWidget();
+    }
+};
+
+TEST_P(ListStyles, EachMenuItemShowsItsStyleAndTableBringsTheTableBack) {
+    QListView* icons = GetParam().icons(*window);
+    EXPECT_EQ(Shown(), GetParam().table(*window));
+    Choose(2);
+    EXPECT_EQ(Shown(), icons);
+    EXPECT_EQ(icons->viewMode(), QListView::IconMode);
+    EXPECT_EQ(icons->iconSize(), QSize(32, 32));
+    EXPECT_EQ(icons->gridSize(), GetParam().iconGrid);
+    // Small icons run across and leave no grid of the icon style behind.
+    Choose(1);
+    EXPECT_EQ(icons->viewMode(), QListView::ListMode);
+    EXPECT_EQ(icons->flow(), QListView::LeftToRight);
+    EXPECT_EQ(icons->gridSize(), QSize());
+    EXPECT_EQ(icons->iconSize(), QSize(16, 16));
+    Choose(3);
+    EXPECT_EQ(icons->flow(), QListView::TopToBottom);
+    EXPECT_EQ(icons->movement(), QListView::Static);
+    EXPECT_EQ(Shown(), icons);
+    Choose(4);
+    EXPECT_EQ(Shown(), GetParam().table(*window));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ShellLists, ListStyles,
+    ::testing::Values(
+        StyledList{"Editor", [](TfMain& w) { return w.Editor().pmFVEditSrc; },
+                   [](TfMain& w) -> QAbstractItemView* { return w.Editor().lvFirmwareFiles; },
+                   [](TfMain& w) { return w.Editor().lvFirmwareIcons; }, {96, 56}},
+        StyledList{"Phone", [](TfMain& w) { return w.frPhoneFileMan->pmFileManlv; },
+                   [](TfMain& w) -> QAbstractItemView* { return w.frPhoneFileMan->lvPhoneFiles; },
+                   [](TfMain& w) { return w.frPhoneFileMan->lvPhoneIcons; }, {80, 64}},
+        StyledList{"LocalFiles", [](TfMain& w) { return w.Editor().frEditor->pmFileMan; },
+                   [](TfMain& w) -> QAbstractItemView* { return w.Editor().frEditor->ShellListView; },
+                   [](TfMain& w) { return w.Editor().frEditor->ShellListIcons; }, {80, 64}}),
+    [](const ::testing::TestParamInfo<StyledList>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace flashsmith::shell::test

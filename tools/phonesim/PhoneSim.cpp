@@ -1,13 +1,15 @@
 #include "PhoneSim.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 #include <zlib.h>
+
+#include "base/Numbers.h"
+#include "base/Text.h"
 
 namespace phonesim {
 
@@ -28,11 +30,9 @@ std::vector<std::string> Fields(const std::string& text) {
     return out;
 }
 
+// A decimal field of an AT command; -1 when it is none.
 int64_t Number(const std::string& s) {
-    if (s.empty()) return -1;
-    char* end = nullptr;
-    const long long v = std::strtoll(s.c_str(), &end, 10);
-    return *end == '\0' ? v : -1;
+    return flashsmith::ParseInteger(flashsmith::TrimBlanks(s), flashsmith::kNumberSign).value_or(-1);
 }
 
 }  // namespace

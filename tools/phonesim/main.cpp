@@ -9,6 +9,7 @@
 
 #include "PhoneSim.h"
 #include "base/FileUtil.h"
+#include "base/Numbers.h"
 #include "firmware/JavaNames.h"
 #include "base/Text.h"
 
@@ -82,9 +83,8 @@ int main(int argc, char** argv) {
         };
         auto number = [&]() -> long long {
             const std::string v = value();
-            char* end = nullptr;
-            const long long n = std::strtoll(v.c_str(), &end, 10);
-            if (v.empty() || *end || n < 0) {
+            const long long n = flashsmith::ParseInteger(v, flashsmith::kNumberSign).value_or(-1);
+            if (n < 0) {
                 std::cerr << "phonesim: " << a << " needs a number, not '" << v << "'\n";
                 std::exit(2);
             }
