@@ -107,7 +107,7 @@ QT_QPA_PLATFORM=offscreen timeout 10 "$usr/bin/$program" "$demo" >"$work/out" 2>
 mkdir -p "$work/shots"
 # A sanitized build checks for leaks at exit; the X session's libraries keep
 # theirs.
-export LSAN_OPTIONS="suppressions=$(dirname "$0")/lsan.supp:print_suppressions=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+export LSAN_OPTIONS="suppressions=$(cd "$(dirname "$0")" && pwd)/lsan.supp:print_suppressions=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 check "window under Xvfb" timeout 300 xvfb-run -a -s "-screen 0 1024x768x24" \
   "$usr/bin/flashsmith-screenshots" "$work/shots" "$demo"
 ls "$work"/shots/*.png >/dev/null 2>&1 || fail "the window made no screenshots"
