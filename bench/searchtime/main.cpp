@@ -50,8 +50,8 @@ int main(int argc, char** argv) {
     }
     const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 5;
     std::string error;
-    auto file = flashsmith::BinFile::Open(argv[1], &error);
-    if (!file) {
+    std::unique_ptr<flashsmith::BinFile> file;
+    if (!flashsmith::BinFile::Open(argv[1]).Take(file, &error)) {
         std::fprintf(stderr, "error: %s\n", error.c_str());
         return 1;
     }

@@ -48,8 +48,8 @@ int RunIdentify(const Args& args) {
     int rc;
     if (!p.Parse(args, 1, 1, &rc)) return rc;
     std::string error;
-    auto file = BinFile::Open(p.Positionals()[0], &error);
-    if (!file) return Fail(error);
+    std::unique_ptr<BinFile> file;
+    if (!BinFile::Open(p.Positionals()[0]).Take(file, &error)) return Fail(error);
     ProgressSink& progress = TerminalProgress();
     progress.SetRange(file->Size());
     int64_t start = FindStartAddr(*file, progress);

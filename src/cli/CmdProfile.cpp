@@ -131,8 +131,8 @@ int RunCreate(const Args& args) {
     }
 
     std::string error;
-    auto file = BinFile::Open(p.Positionals()[0], &error);
-    if (!file) return Fail(error);
+    std::unique_ptr<BinFile> file;
+    if (!BinFile::Open(p.Positionals()[0]).Take(file, &error)) return Fail(error);
     ProgressSink& progress = TerminalProgress();
     ProfileSearchOptions o;
     o.SearchImages = o.SearchSounds = o.SearchJava = true;

@@ -47,11 +47,8 @@ void* MapBuffer(size_t length) {
 
 void BinFile::Unmap::operator()(void* p) const { ::munmap(p, length); }
 
-std::unique_ptr<BinFile> BinFile::Open(const std::string& path, std::string* error) {
-    auto fail = [&](const std::string& why) {
-        if (error) *error = path + ": " + why;
-        return nullptr;
-    };
+Result<std::unique_ptr<BinFile>> BinFile::Open(const std::string& path) {
+    auto fail = [&](const std::string& why) { return Status::Fail(path + ": " + why); };
     const UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!file.Valid()) return fail(std::strerror(errno));
     const int fd = file.Get();

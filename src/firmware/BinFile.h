@@ -11,14 +11,15 @@
 #include <string>
 #include <string_view>
 
+#include "base/Result.h"
+
 namespace flashsmith {
 
 class BinFile {
 public:
-    // Reads the file whole; on failure returns null with *error set (a file
-    // over kMaxSize, or one that shrinks while it is read, fails). Never
-    // writes to the file.
-    static std::unique_ptr<BinFile> Open(const std::string& path, std::string* error);
+    // Reads the file whole; a file over kMaxSize, or one that shrinks while
+    // it is read, fails ("path: reason"). Never writes to the file.
+    static Result<std::unique_ptr<BinFile>> Open(const std::string& path);
     // A file made from bytes in memory (tests, decoded replacement data).
     static std::unique_ptr<BinFile> FromBytes(std::string bytes);
     // A file over bytes the caller keeps alive and unchanged while it is used

@@ -424,8 +424,12 @@ OpenResult OpenFirmwareOrThrow(FirmwareState& st, const std::string& path, const
         return result;
     };
     std::string error;
-    st.FirmwareFile = BinFile::Open(path, &error);
-    if (!st.FirmwareFile) return end(OpenStatus::FileError, error);
+    st.FirmwareFile.reset();
+    {
+        std::unique_ptr<BinFile> opened;
+        if (!BinFile::Open(path).Take(opened, &error)) return end(OpenStatus::FileError, error);
+        st.FirmwareFile = std::move(opened);
+    }
     const BinFile& f = *st.FirmwareFile;
     progress.SetRange(f.Size());
     progress.SetPosition(0);

@@ -191,6 +191,9 @@ void TfMain::PictureExportChanged() {
 
 TfMain::~TfMain() {
     if (auto* dispatcher = QAbstractEventDispatcher::instance()) disconnect(dispatcher, nullptr, this, nullptr);
+    // The pages go after this destructor; their removal must not reach a
+    // window that is half gone.
+    disconnect(PageControl, nullptr, this, nullptr);
 }
 
 void TfMain::ResetCaption() { setWindowTitle(ApplicationCaption()); }

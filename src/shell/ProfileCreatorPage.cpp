@@ -216,8 +216,8 @@ void TfrProfileCreator::bStartSearchClick() {
     bSaveResults->setEnabled(false);
 
     std::string error;
-    file_ = BinFile::Open(Local(path), &error);
-    if (!file_) {
+    file_.reset();
+    if (!BinFile::Open(Local(path)).Take(file_, &error)) {
         EndSearch();
         prompts_.Message(this, Q(error), "Error!");
         return;

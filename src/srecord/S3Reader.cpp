@@ -365,8 +365,8 @@ S3ReadResult ReadS3File(const std::string& s3Path, const std::string& binPath,
                         const S3ReadOptions& options, ProgressSink& progress) {
     S3ReadResult r;
     std::string error;
-    const std::unique_ptr<BinFile> in = BinFile::Open(s3Path, &error);
-    if (!in) {
+    std::unique_ptr<BinFile> in;
+    if (!BinFile::Open(s3Path).Take(in, &error)) {
         r.Status = S3Status::InputUnreadable;
         r.Message = error;
         return r;

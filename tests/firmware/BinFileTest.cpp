@@ -24,8 +24,8 @@ TEST(BinFileOpen, ReadsEveryByteOfFilesOfAnySize) {
         const std::string path = dir / ("f" + std::to_string(n));
         ASSERT_TRUE(flashsmith::WriteFileAtomic(path, bytes));
         std::string error;
-        auto f = flashsmith::BinFile::Open(path, &error);
-        ASSERT_TRUE(f) << n << ": " << error;
+        std::unique_ptr<flashsmith::BinFile> f;
+        ASSERT_TRUE(flashsmith::BinFile::Open(path).Take(f, &error)) << n << ": " << error;
         EXPECT_EQ(f->Size(), static_cast<int64_t>(n));
         EXPECT_NE(f->Data(), nullptr) << n;
         EXPECT_TRUE(f->View(0, n) == bytes) << n;
@@ -43,8 +43,8 @@ TEST(BinFileOpen, KeepsTheFileAsOpenedWhenItIsCutOrRewritten) {
     const std::string path = dir / "image.bin";
     const std::string bytes = Pattern((size_t(3) << 20) + 17);
     ASSERT_TRUE(flashsmith::WriteFileAtomic(path, bytes));
-    auto f = flashsmith::BinFile::Open(path, nullptr);
-    ASSERT_TRUE(f);
+    std::unique_ptr<flashsmith::BinFile> f;
+    ASSERT_TRUE(flashsmith::BinFile::Open(path).Take(f));
     ASSERT_EQ(::truncate(path.c_str(), 0), 0);
     EXPECT_EQ(f->Data()[bytes.size() - 1], static_cast<uint8_t>(bytes.back()));
     ASSERT_TRUE(flashsmith::WriteFileAtomic(path, std::string(bytes.size(), 'x')));
@@ -53,17 +53,19 @@ TEST(BinFileOpen, KeepsTheFileAsOpenedWhenItIsCutOrRewritten) {
 
 TEST(BinFileOpen, RefusesWhatItCannotReadWhole) {
     fstest::ScratchDir dir("binfile_refuse");
-    std::string error;
-    EXPECT_FALSE(flashsmith::BinFile::Open(dir / "missing.bin", &error));
-    EXPECT_NE(error.find("missing.bin: "), std::string::npos) << error;
-    EXPECT_FALSE(flashsmith::BinFile::Open(dir.Str(), &error));
-    EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
+    const auto missing = flashsmith::BinFile::Open(dir / "missing.bin");
+    EXPECT_FALSE(missing);
+    EXPECT_NE(missing.Error().find("missing.bin: "), std::string::npos) << missing.Error();
+    const auto folder = flashsmith::BinFile::Open(dir.Str());
+    EXPECT_FALSE(folder);
+    EXPECT_NE(folder.Error().find("not a regular file"), std::string::npos) << folder.Error();
     // A sparse file one byte over the limit is refused before any read.
     const std::string big = dir / "big.bin";
     ASSERT_TRUE(flashsmith::WriteFileAtomic(big, std::string("x")));
     ASSERT_EQ(::truncate(big.c_str(), static_cast<off_t>(flashsmith::BinFile::kMaxSize + 1)), 0);
-    EXPECT_FALSE(flashsmith::BinFile::Open(big, &error));
-    EXPECT_NE(error.find("too large"), std::string::npos) << error;
+    const auto tooLarge = flashsmith::BinFile::Open(big);
+    EXPECT_FALSE(tooLarge);
+    EXPECT_NE(tooLarge.Error().find("too large"), std::string::npos) << tooLarge.Error();
 }
 
 }  // namespace

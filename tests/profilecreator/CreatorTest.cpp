@@ -69,8 +69,8 @@ TEST(ProfileCreator, FindsEveryTableOfAFirmwareAndItsDescriptionOpensTheSame) {
     const std::string image = dir / "x480.bin", byHand = dir / "hand.sdf";
     ASSERT_TRUE(flashsmith::WriteFileAtomic(image, pi.img.Bytes()));
     ASSERT_TRUE(flashsmith::WriteFileAtomic(byHand, pi.sdf));
-    auto file = flashsmith::BinFile::Open(image, nullptr);
-    ASSERT_TRUE(file);
+    std::unique_ptr<flashsmith::BinFile> file;
+    ASSERT_TRUE(flashsmith::BinFile::Open(image).Take(file));
 
     flashsmith::ProfileSearch s = flashsmith::RunProfileSearch(*file, All(128, 160), flashsmith::NullProgress());
     ASSERT_EQ(s.Status, flashsmith::ProfileSearchStatus::Ok);
@@ -133,8 +133,8 @@ TEST(ProfileCreator, DemoImageTablesMatchItsDescription) {
         flashsmith::DemoResult demo;
         std::string error;
         ASSERT_TRUE(flashsmith::WriteDemoFirmware(dir.Str(), {0, lead}, &demo, &error)) << error;
-        auto file = flashsmith::BinFile::Open(demo.ImagePath, nullptr);
-        ASSERT_TRUE(file);
+        std::unique_ptr<flashsmith::BinFile> file;
+        ASSERT_TRUE(flashsmith::BinFile::Open(demo.ImagePath).Take(file));
         flashsmith::ProfileSearch s = flashsmith::RunProfileSearch(*file, All(176, 220), flashsmith::NullProgress());
         ASSERT_EQ(s.Status, flashsmith::ProfileSearchStatus::Ok);
         flashsmith::FirmwareState own;
