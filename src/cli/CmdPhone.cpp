@@ -205,15 +205,17 @@ int PhoneFetch(PhoneCall& c) {
 
 struct PhoneAction {
     const char* name;
-    bool takesKind;   // KIND follows the action; else fetch reads Java, info none
+    bool takesKind;   // KIND follows the action
+    int fixedKind;    // the kind of an action without KIND (fetch reads Java); 0: none
     bool takesNames;  // at least one NAME or FILE; else none
+    bool needsTo;     // --to DIR is required
     int (*run)(PhoneCall& call);
 };
 
 constexpr PhoneAction kActions[] = {
-    {"info", false, false, PhoneInfo},      {"list", true, false, PhoneListFiles},
-    {"send", true, true, PhoneSend},        {"delete", true, true, PhoneDelete},
-    {"fetch", false, true, PhoneFetch},
+    {"info", false, 0, false, false, PhoneInfo},     {"list", true, 0, false, false, PhoneListFiles},
+    {"send", true, 0, true, false, PhoneSend},       {"delete", true, 0, true, false, PhoneDelete},
+    {"fetch", false, kJava, true, true, PhoneFetch},
 };
 
 }  // namespace
@@ -230,7 +232,7 @@ int RunPhone(const Args& args) {
     for (const PhoneAction& a : kActions)
         if (name == a.name) action = &a;
     if (!action) return UsageError("unknown phone command '" + name + "'\n" + p.Usage());
-    int kind = action->takesNames && !action->takesKind ? kJava : 0;
+    int kind = action->fixedKind;
     size_t first = 1;
     if (action->takesKind) {
         if (pos.size() < 2 || !(kind = KindOf(pos[1]))) return UsageError("KIND must be sounds, images or java\n" + p.Usage());
@@ -239,7 +241,7 @@ int RunPhone(const Args& args) {
     const std::vector<std::string> names(pos.begin() + static_cast<std::ptrdiff_t>(first), pos.end());
     if (!action->takesNames && !names.empty()) return UsageError("too many arguments\n" + p.Usage());
     if (action->takesNames && names.empty()) return UsageError("name at least one file\n" + p.Usage());
-    if (action->run == PhoneFetch && !p.Get("--to")) return UsageError("fetch needs --to DIR\n" + p.Usage());
+    if (action->needsTo && !p.Get("--to")) return UsageError("fetch needs --to DIR\n" + p.Usage());
 
     tConnection conn;
     const auto port = p.Get("--port");
