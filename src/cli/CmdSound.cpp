@@ -54,14 +54,20 @@ void PrintInfo(const std::string& file, const SmafInfo& info) {
     for (const auto& w : info.warnings) std::cout << "  warning:   " << w << "\n";
 }
 
-Json JsonInfo(const std::string& file, const std::optional<SmafInfo>& info, const std::string& error) {
-    Json j{{"file", ByteText(file)}, {"ok", info.has_value()}};
+Json JsonInfo(const std::string& file, const Result<SmafInfo>& info) {
+    Json j{{"file", ByteText(file)}, {"ok", info.Ok()}};
     if (!info) {
-        j["error"] = ByteText(error);
+        j["error"] = ByteText(info.Error());
         return j;
     }
     j.update(Json(*info));
     return j;
+}
+
+Result<SmafInfo> ReadInfo(const std::string& file) {
+    std::string bytes;
+    if (Status s = ReadWholeFile(file, bytes); !s) return s;
+    return ReadSmafInfo({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()});
 }
 
 int RunInfo(const ArgParser& p) {
@@ -70,14 +76,11 @@ int RunInfo(const ArgParser& p) {
     Json all = Json::array();
     for (size_t i = 1; i < p.Positionals().size(); ++i) {
         const std::string& file = p.Positionals()[i];
-        std::string bytes, error;
-        std::optional<SmafInfo> info;
-        if (ReadWholeFile(file, bytes).Ok(&error))
-            info = ReadSmafInfo({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, &error);
+        const Result<SmafInfo> info = ReadInfo(file);
         if (!info) rc = kExitFailed;
-        if (json) all.push_back(JsonInfo(file, info, error));
+        if (json) all.push_back(JsonInfo(file, info));
         else if (info) PrintInfo(file, *info);
-        else std::cerr << "error: " << file << ": " << error << "\n";
+        else std::cerr << "error: " << file << ": " << info.Error() << "\n";
     }
     if (json) PrintJson(all);
     return rc;
@@ -93,9 +96,10 @@ int RunRender(const ArgParser& p) {
             return UsageError("--rate must be a number from 8000 to 192000");
         options.sampleRate = static_cast<int>(v);
     }
-    std::string bytes, error;
-    if (!ReadWholeFile(pos[1], bytes).Ok(&error)) return Fail(pos[1] + ": " + error);
-    if (!RenderSmafToWav(bytes, options, pos[2], &error)) return Fail(pos[1] + ": " + error);
+    std::string bytes;
+    Status s = ReadWholeFile(pos[1], bytes);
+    if (s) s = RenderSmafToWav(bytes, options, pos[2]);
+    if (!s) return Fail(pos[1] + ": " + s.Error());
     std::cout << pos[2] << "\n";
     return kExitOk;
 }

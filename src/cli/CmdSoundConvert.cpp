@@ -25,12 +25,11 @@ int RunSoundConvert(const Args& args) {
             return UsageError("--rate must be 8000, 11025 or 22050, not '" + *rate + "'");
         options.sampleRate = static_cast<int>(v);
     }
-    std::string error;
-    auto smaf = sound::ConvertToSmaf(p.Positionals()[0], options, &error);
-    if (!smaf) return Fail(error);
+    auto smaf = sound::ConvertToSmaf(p.Positionals()[0], options);
+    if (!smaf) return Fail(smaf.Error());
     const std::string& out = p.Positionals()[1];
-    if (!WriteFileAtomic(out, std::string_view(reinterpret_cast<const char*>(smaf->data()), smaf->size())).Ok(&error))
-        return Fail(error);
+    if (Status s = WriteFileAtomic(out, std::string_view(reinterpret_cast<const char*>(smaf->data()), smaf->size())); !s)
+        return Fail(s.Error());
     return kExitOk;
 }
 

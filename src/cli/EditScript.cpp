@@ -321,29 +321,23 @@ RunTempDir::~RunTempDir() {
     for (const auto& e : state_->Firmware.JavaApps) drop(e.TempName);
 }
 
-bool RunTempDir::Prepare(const ArgParser& p, FirmwareState& st, std::string* error) {
+Status RunTempDir::Prepare(const ArgParser& p, FirmwareState& st) {
     state_ = &st;
     keep_ = p.Has("--keep-temp");
     if (auto given = p.Get("--temp")) {
-        if (given->empty()) {
-            if (error) *error = "--temp needs a folder";
-            return false;
-        }
+        if (given->empty()) return Status::Fail("--temp needs a folder");
         dir_ = *given;
         st.TempDir = dir_.back() == '/' ? dir_ : dir_ + "/";
-        return EnsureTempDir(st).Ok(error);
+        return EnsureTempDir(st);
     }
     const char* tmp = std::getenv("TMPDIR");
     std::string pattern = JoinPath(tmp && *tmp ? tmp : "/tmp", "flashsmith-XXXXXX");
-    if (!::mkdtemp(pattern.data())) {
-        if (error) *error = pattern + ": cannot create a temporary folder";
-        return false;
-    }
+    if (!::mkdtemp(pattern.data())) return Status::Fail(pattern + ": cannot create a temporary folder");
     dir_ = pattern;
     created_ = true;
     st.TempDir = dir_ + "/";
     if (keep_) std::cerr << "note: replacement files are kept in " << dir_ << "\n";
-    return true;
+    return {};
 }
 
 const char* const kEditOptionsUsage =
@@ -356,8 +350,7 @@ void AddEditOptions(ArgParser& parser) { parser.Option("--edits").Option("--temp
 
 int RunCliEdits(const ArgParser& p, FirmwareState& st, RunTempDir& temp, bool* ran) {
     *ran = false;
-    std::string error;
-    if (!temp.Prepare(p, st, &error)) return Fail(error);
+    if (Status s = temp.Prepare(p, st); !s) return Fail(s.Error());
     auto script = p.Get("--edits");
     if (script && !FileExists(*script)) return Fail(*script + ": no such edit script");
     *ran = true;

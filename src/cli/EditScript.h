@@ -7,6 +7,7 @@
 #include <ostream>
 #include <string>
 
+#include "base/Result.h"
 #include "cli/Command.h"
 #include "firmware/Variables.h"
 
@@ -48,8 +49,8 @@ public:
     RunTempDir(const RunTempDir&) = delete;
     RunTempDir& operator=(const RunTempDir&) = delete;
 
-    // Sets state.TempDir; false with *error when no folder can be made.
-    bool Prepare(const ArgParser& parser, FirmwareState& state, std::string* error);
+    // Sets state.TempDir; fails when no folder can be made.
+    Status Prepare(const ArgParser& parser, FirmwareState& state);
     const std::string& Path() const { return dir_; }
 
 private:

@@ -7,12 +7,11 @@
 
 namespace flashsmith::cli {
 
-bool RenderSmafToWav(std::string_view smaf, const sound::RenderOptions& options, const std::string& wavPath,
-                     std::string* error) {
-    auto sound = sound::RenderSmaf({reinterpret_cast<const uint8_t*>(smaf.data()), smaf.size()}, options, error);
-    if (!sound) return false;
+Status RenderSmafToWav(std::string_view smaf, const sound::RenderOptions& options, const std::string& wavPath) {
+    auto sound = sound::RenderSmaf({reinterpret_cast<const uint8_t*>(smaf.data()), smaf.size()}, options);
+    if (!sound) return sound.ToStatus();
     for (const auto& w : sound->warnings) std::cerr << "warning: " << w << "\n";
-    return sound::WriteWav(wavPath, *sound).Ok(error);
+    return sound::WriteWav(wavPath, *sound);
 }
 
 ExportResult ExportSoundAsWav(const FirmwareState& st, int32_t index, const std::string& folder) {
@@ -35,10 +34,9 @@ ExportResult ExportSoundAsWav(const FirmwareState& st, int32_t index, const std:
         r.Error = "the data lies past the end of the image";
         return r;
     }
-    std::string error;
-    if (!RenderSmafToWav(data, sound::RenderOptions{}, r.Path, &error)) {
+    if (Status s = RenderSmafToWav(data, sound::RenderOptions{}, r.Path); !s) {
         r.Status = ExportStatus::DecodeFailed;
-        r.Error = error;
+        r.Error = s.Error();
     }
     return r;
 }

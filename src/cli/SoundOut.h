@@ -5,14 +5,14 @@
 #include <string>
 #include <string_view>
 
+#include "base/Result.h"
 #include "editing/Export.h"
 #include "firmware/Variables.h"
 #include "sound/Smaf.h"
 
 namespace flashsmith::cli {
 
-bool RenderSmafToWav(std::string_view smaf, const sound::RenderOptions& options, const std::string& wavPath,
-                     std::string* error);
+Status RenderSmafToWav(std::string_view smaf, const sound::RenderOptions& options, const std::string& wavPath);
 
 // Renders the stored data of sound entry index to folder/Sound_<n>.wav.
 ExportResult ExportSoundAsWav(const FirmwareState& state, int32_t index, const std::string& folder);

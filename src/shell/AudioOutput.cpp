@@ -21,21 +21,16 @@ public:
         return rate >= 8000 && rate <= 192000 ? rate : 48000;
     }
 
-    bool Start(std::vector<int16_t> samples, int rate, std::function<void()> finished, std::string* error) override {
+    Status Start(std::vector<int16_t> samples, int rate, std::function<void()> finished) override {
         Stop();
         const QAudioDevice device = QMediaDevices::defaultAudioOutput();
-        if (device.isNull()) {
-            *error = "no audio output device";
-            return false;
-        }
+        if (device.isNull()) return Status::Fail("no audio output device");
         QAudioFormat format;
         format.setSampleRate(rate);
         format.setChannelCount(2);
         format.setSampleFormat(QAudioFormat::Int16);
-        if (!device.isFormatSupported(format)) {
-            *error = "the audio device does not play 16-bit stereo at " + std::to_string(rate) + " Hz";
-            return false;
-        }
+        if (!device.isFormatSupported(format))
+            return Status::Fail("the audio device does not play 16-bit stereo at " + std::to_string(rate) + " Hz");
         buffer_ = new QBuffer;
         buffer_->setData(reinterpret_cast<const char*>(samples.data()),
                          static_cast<qsizetype>(samples.size() * sizeof(int16_t)));
@@ -53,10 +48,9 @@ public:
         sink_->start(buffer_);
         if (sink_->error() != QAudio::NoError) {
             Stop();
-            *error = "the audio device cannot be opened";
-            return false;
+            return Status::Fail("the audio device cannot be opened");
         }
-        return true;
+        return {};
     }
 
     void Stop() override {

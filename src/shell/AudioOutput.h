@@ -5,8 +5,9 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <string>
 #include <vector>
+
+#include "base/Result.h"
 
 namespace flashsmith::shell {
 
@@ -17,10 +18,9 @@ public:
     virtual int PreferredRate() const = 0;
     // Starts playing 16-bit interleaved stereo samples without blocking,
     // after stopping whatever plays. finished runs on the caller's thread
-    // when the sound has played to its end (not after Stop). False with
-    // *error when there is no way to play.
-    virtual bool Start(std::vector<int16_t> samples, int rate, std::function<void()> finished,
-                       std::string* error) = 0;
+    // when the sound has played to its end (not after Stop). Fails when
+    // there is no way to play.
+    virtual Status Start(std::vector<int16_t> samples, int rate, std::function<void()> finished) = 0;
     virtual void Stop() = 0;
 };
 

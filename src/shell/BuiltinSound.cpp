@@ -24,10 +24,10 @@ void BuiltinSound::SetOutput(std::unique_ptr<AudioOutput> output) {
     output_ = std::move(output);
 }
 
-std::optional<sound::SmafInfo> BuiltinSound::Select(std::vector<uint8_t> file, bool play, std::string* error) {
+Result<sound::SmafInfo> BuiltinSound::Select(std::vector<uint8_t> file, bool play) {
     Stop();
     const uint64_t generation = ++generation_;
-    std::optional<sound::SmafInfo> info = sound::ReadSmafInfo(file, error);
+    Result<sound::SmafInfo> info = sound::ReadSmafInfo(file);
     if (!info) return info;
     playWanted_ = play;
     Reap(false);
@@ -35,32 +35,29 @@ std::optional<sound::SmafInfo> BuiltinSound::Select(std::vector<uint8_t> file, b
     if (output_) options.sampleRate = output_->PreferredRate();
     auto done = std::make_shared<std::atomic<bool>>(false);
     jobs_.push_back({std::thread([this, generation, options, done, file = std::move(file)] {
-                         std::string why;
-                         auto result = std::make_shared<std::optional<sound::RenderedSound>>(
-                             sound::RenderSmaf(file, options, &why));
+                         auto result =
+                             std::make_shared<Result<sound::RenderedSound>>(sound::RenderSmaf(file, options));
                          // Runs on the window's thread; dropped if this object is gone.
                          QMetaObject::invokeMethod(
-                             this, [this, generation, result, why] { Finish(generation, *result, why); },
-                             Qt::QueuedConnection);
+                             this, [this, generation, result] { Finish(generation, *result); }, Qt::QueuedConnection);
                          *done = true;
                      }),
                      done});
     return info;
 }
 
-void BuiltinSound::Finish(uint64_t generation, const std::optional<sound::RenderedSound>& result,
-                          const std::string& error) {
+void BuiltinSound::Finish(uint64_t generation, const Result<sound::RenderedSound>& result) {
     if (generation != generation_) return;  // another sound was selected since
     if (!result) {
-        if (Failed) Failed(error);
+        if (Failed) Failed(result.Error());
         return;
     }
     if (Rendered) Rendered(*result);
     if (!playWanted_ || !output_) return;
     playWanted_ = false;
-    std::string why;
-    playing_ = output_->Start(result->samples, result->sampleRate, [this] { playing_ = false; }, &why);
-    if (!playing_ && Failed) Failed(why);
+    const Status started = output_->Start(result->samples, result->sampleRate, [this] { playing_ = false; });
+    playing_ = started.Ok();
+    if (!playing_ && Failed) Failed(started.Error());
 }
 
 void BuiltinSound::Stop() {

@@ -12,11 +12,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "base/Result.h"
 #include "firmware/Picture.h"
 #include "shell/AudioOutput.h"
 #include "sound/Smaf.h"
@@ -33,10 +33,10 @@ public:
 
     void SetOutput(std::unique_ptr<AudioOutput> output);
 
-    // Stops the current sound and reads this one: nullopt with *error when
-    // it cannot be read. Rendering follows in the background; Rendered then
+    // Stops the current sound and reads this one; fails when it cannot be
+    // read. Rendering follows in the background; Rendered then
     // receives the result on this thread, and it plays when play is set.
-    std::optional<sound::SmafInfo> Select(std::vector<uint8_t> file, bool play, std::string* error);
+    Result<sound::SmafInfo> Select(std::vector<uint8_t> file, bool play);
     void Stop();
     // Stops and drops the render in progress (the selection left the sounds).
     void Cancel();
@@ -53,7 +53,7 @@ private:
         std::thread thread;
         std::shared_ptr<std::atomic<bool>> done;
     };
-    void Finish(uint64_t generation, const std::optional<sound::RenderedSound>& result, const std::string& error);
+    void Finish(uint64_t generation, const Result<sound::RenderedSound>& result);
     void Reap(bool all);
 
     std::unique_ptr<AudioOutput> output_;

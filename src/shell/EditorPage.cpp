@@ -465,11 +465,10 @@ void TfEditorPage::PreviewSound(int row) {
     }
     // The built-in engine reads and renders every selected sound for the
     // viewer; a file it cannot read is named in the status bar, not a box.
-    std::string why;
     const auto info = BuiltinPlayer->Select(std::vector<uint8_t>(bytes.begin(), bytes.end()),
-                                            play && soundChoice_ == kBuiltInPlayer, &why);
+                                            play && soundChoice_ == kBuiltInPlayer);
     if (!info) {
-        emit statusText(3, Q(FilesModel->Row(row).Name + ": " + why));
+        emit statusText(3, Q(FilesModel->Row(row).Name + ": " + info.Error()));
         return;
     }
     emit statusText(3, QString());

@@ -14,7 +14,7 @@ namespace flashsmith::sound {
 namespace {
 
 // Valid once an entry point's ffmpeg::Load succeeded.
-const ffmpeg::Api& Av() { return *ffmpeg::Load(nullptr); }
+const ffmpeg::Api& Av() { return **ffmpeg::Load(); }
 
 struct FormatInput {
     AVFormatContext* p = nullptr;
@@ -427,16 +427,12 @@ bool IsConvertibleAudio(const std::string& path) {
                        [&](const char* e) { return ext == e; });
 }
 
-std::optional<std::vector<uint8_t>> ConvertToSmaf(const std::string& inputPath, const ConvertOptions& options,
-                                                  std::string* error, uint64_t* neededBytes) {
+Result<std::vector<uint8_t>> ConvertToSmaf(const std::string& inputPath, const ConvertOptions& options) {
     std::string why;
-    auto fail = [&](const std::string& text) -> std::optional<std::vector<uint8_t>> {
-        if (error) *error = inputPath + ": " + text;
-        return std::nullopt;
-    };
+    auto fail = [&](const std::string& text) { return Status::Fail(inputPath + ": " + text); };
     if (!ConvertRateSupported(options.sampleRate))
         return fail("the rate must be 8000, 11025 or 22050 Hz, not " + std::to_string(options.sampleRate));
-    if (!ffmpeg::Load(&why)) return fail(why);
+    if (auto av = ffmpeg::Load(); !av) return fail(av.Error());
     // FFmpeg's own messages would interleave with ours; its errors come back as codes.
     Av().av_log_set_level(AV_LOG_QUIET);
     const size_t limit = static_cast<size_t>(uint64_t{kMaxConvertMs} * static_cast<uint64_t>(options.sampleRate) / 1000);
@@ -448,20 +444,25 @@ std::optional<std::vector<uint8_t>> ConvertToSmaf(const std::string& inputPath, 
     std::vector<uint8_t> muxed, smaf;
     if (!EncodeMmf(collector.samples, options.sampleRate, muxed, &why)) return fail(why);
     if (!Finish(muxed, collector.samples.size(), options.sampleRate, smaf, &why)) return fail(why);
-    if (options.maxBytes && smaf.size() > options.maxBytes) {
-        if (neededBytes) *neededBytes = smaf.size();
-        return fail("converted it takes " + std::to_string(smaf.size()) + " bytes, more than the " +
-                    std::to_string(options.maxBytes) + " bytes there is room for");
-    }
     return smaf;
 }
 
 std::optional<std::vector<uint8_t>> ConvertForReplacement(const std::string& inputPath, uint64_t maxBytes,
                                                           int sampleRate, std::string* error, uint64_t* neededBytes) {
     ConvertOptions options;
-    options.maxBytes = maxBytes;
     if (sampleRate) options.sampleRate = sampleRate;
-    return ConvertToSmaf(inputPath, options, error, neededBytes);
+    auto smaf = ConvertToSmaf(inputPath, options);
+    if (!smaf) {
+        FailWith(error, smaf.Error());
+        return std::nullopt;
+    }
+    if (maxBytes && smaf->size() > maxBytes) {
+        if (neededBytes) *neededBytes = smaf->size();
+        FailWith(error, inputPath + ": converted it takes " + std::to_string(smaf->size()) + " bytes, more than the " +
+                 std::to_string(maxBytes) + " bytes there is room for");
+        return std::nullopt;
+    }
+    return std::move(*smaf);
 }
 
 }  // namespace flashsmith::sound

@@ -12,11 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "base/Result.h"
+
 namespace flashsmith::sound {
 
 struct ConvertOptions {
     int sampleRate = 8000;  // 8000, 11025 or 22050
-    uint64_t maxBytes = 0;  // a larger result is refused; 0: no limit
 };
 
 // The longest sound converted; longer input is refused rather than cut.
@@ -30,10 +31,8 @@ bool ConvertRateSupported(int rate);
 inline constexpr const char* kConvertibleExtensions[] = {".WAV", ".MP3", ".OGG", ".FLAC"};
 bool IsConvertibleAudio(const std::string& path);
 
-// The SMAF bytes, or nullopt with *error ("PATH: why"). When the result is
-// larger than maxBytes, *neededBytes (if given) receives its size.
-std::optional<std::vector<uint8_t>> ConvertToSmaf(const std::string& inputPath, const ConvertOptions& options,
-                                                  std::string* error, uint64_t* neededBytes = nullptr);
+// The SMAF bytes, or the error "PATH: why".
+Result<std::vector<uint8_t>> ConvertToSmaf(const std::string& inputPath, const ConvertOptions& options);
 
 // ConvertToSmaf in the shape the editor's sound replacement takes; a
 // sampleRate of 0 takes the default rate.

@@ -52,12 +52,9 @@ Loaded LoadAll() {
 
 }  // namespace
 
-const Api* Load(std::string* error) {
+Result<const Api*> Load() {
     static const Loaded loaded = LoadAll();
-    if (!loaded.error.empty()) {
-        if (error) *error = loaded.error;
-        return nullptr;
-    }
+    if (!loaded.error.empty()) return Status::Fail(loaded.error);
     return &loaded.api;
 }
 

@@ -4,7 +4,7 @@
 // never touch audio.
 #pragma once
 
-#include <string>
+#include "base/Result.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -42,8 +42,8 @@ struct Api {
 #undef FS_FFMPEG_POINTER
 };
 
-// Loads the libraries on the first call (thread-safe). Null with *error set
-// when they cannot be loaded; later calls then fail the same way.
-const Api* Load(std::string* error);
+// Loads the libraries on the first call (thread-safe). Fails when they
+// cannot be loaded; later calls then fail the same way.
+Result<const Api*> Load();
 
 }  // namespace flashsmith::sound::ffmpeg

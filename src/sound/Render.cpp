@@ -316,14 +316,13 @@ private:
     const DecodedWave& Decoded(const WaveData& w) {
         auto [it, fresh] = waves_.try_emplace(&w);
         if (fresh) {
-            std::string error;
-            if (auto pcm = DecodeWave(w, &error)) {
+            if (auto pcm = DecodeWave(w)) {
                 it->second.pcm = std::move(*pcm);
                 it->second.channels = w.channels;
                 it->second.rate = w.rate > 0 ? w.rate : 8000;
                 it->second.ok = !it->second.pcm.empty();
             } else {
-                Warn(error);
+                Warn(pcm.Error());
             }
         }
         return it->second;
@@ -484,14 +483,11 @@ std::string DurationText(uint32_t ms) {
 
 }  // namespace
 
-std::optional<RenderedSound> RenderSmaf(std::span<const uint8_t> file, const RenderOptions& options,
-                                        std::string* error) {
-    if (options.sampleRate < 8000 || options.sampleRate > 192000) {
-        *error = "sample rate " + std::to_string(options.sampleRate) + " Hz is outside 8000 to 192000 Hz";
-        return std::nullopt;
-    }
-    auto song = LoadSong(file, error);
-    if (!song) return std::nullopt;
+Result<RenderedSound> RenderSmaf(std::span<const uint8_t> file, const RenderOptions& options) {
+    if (options.sampleRate < 8000 || options.sampleRate > 192000)
+        return Status::Fail("sample rate " + std::to_string(options.sampleRate) + " Hz is outside 8000 to 192000 Hz");
+    auto song = LoadSong(file);
+    if (!song) return song.ToStatus();
     RenderedSound out;
     out.sampleRate = options.sampleRate;
     out.info = song->info;

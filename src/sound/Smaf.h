@@ -4,10 +4,11 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <span>
 #include <string>
 #include <vector>
+
+#include "base/Result.h"
 
 namespace flashsmith::sound {
 
@@ -38,10 +39,9 @@ struct SmafInfo {
     std::vector<std::string> warnings;
 };
 
-// Reads the chunk structure and the sequences. Fails (nullopt, *error set) on
-// files that are not SMAF or whose chunk sizes are impossible; a bad or
+// Reads the chunk structure and the sequences. Fails on files that are not SMAF or whose chunk sizes are impossible; a bad or
 // missing CRC is only reported.
-std::optional<SmafInfo> ReadSmafInfo(std::span<const uint8_t> file, std::string* error);
+Result<SmafInfo> ReadSmafInfo(std::span<const uint8_t> file);
 
 struct RenderOptions {
     int sampleRate = 48000;   // 8000 to 192000
@@ -57,7 +57,6 @@ struct RenderedSound {
 };
 
 // Renders the whole sequence and the release of its last notes.
-std::optional<RenderedSound> RenderSmaf(std::span<const uint8_t> file, const RenderOptions& options,
-                                        std::string* error);
+Result<RenderedSound> RenderSmaf(std::span<const uint8_t> file, const RenderOptions& options);
 
 }  // namespace flashsmith::sound

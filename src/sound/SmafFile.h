@@ -3,11 +3,11 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "base/Result.h"
 #include "sound/Smaf.h"
 
 namespace flashsmith::sound {
@@ -55,12 +55,12 @@ struct SmafFile {
     std::vector<std::string> warnings;
 };
 
-std::optional<SmafFile> ParseSmaf(Bytes file, std::string* error);
+Result<SmafFile> ParseSmaf(Bytes file);
 
 // Milliseconds per tick of a time base code; 0 for a reserved code.
 int TickMs(uint8_t code);
 
 // Format type 1: an MSB-first Huffman stream behind a 32-bit decoded size.
-std::optional<std::vector<uint8_t>> DecodeHuffman(Bytes body, std::string* error);
+Result<std::vector<uint8_t>> DecodeHuffman(Bytes body);
 
 }  // namespace flashsmith::sound

@@ -245,21 +245,18 @@ void WalkTrack(Bytes body, size_t offset, const Chunk& track, std::vector<std::s
     }
 }
 
-bool ReadScoreTrack(const Chunk& tc, SmafFile& out, std::string* error) {
+Status ReadScoreTrack(const Chunk& tc, SmafFile& out) {
     ScoreTrack t;
     t.number = tc.id[3];
     Bytes body = tc.body;
-    if (body.size() < 4) {
-        *error = "score track \"" + tc.Name() + "\" is too short for its header";
-        return false;
-    }
+    if (body.size() < 4) return Status::Fail("score track \"" + tc.Name() + "\" is too short for its header");
     t.formatType = body[0];
     const size_t statusSize = ChannelStatusSize(t.formatType);
     if (statusSize == 0 || body.size() < 4 + statusSize) {
         out.warnings.push_back("score track \"" + tc.Name() + "\" has an unknown format " +
                                std::to_string(t.formatType) + "; skipped");
         out.tracks.push_back({TrackKind::Other, t.number, 0, t.formatType});
-        return true;
+        return {};
     }
     SetTickMs(body[2], body[3], t.tickMsD, t.tickMsG, t.number, out.warnings);
     t.channelStatus.assign(body.begin() + 4, body.begin() + 4 + static_cast<long>(statusSize));
@@ -271,7 +268,8 @@ bool ReadScoreTrack(const Chunk& tc, SmafFile& out, std::string* error) {
         } else if (c.Is("Mtsq")) {
             haveSequence = true;
             if (t.formatType == 1) {
-                if (auto decoded = DecodeHuffman(c.body, &seqError)) t.sequence = std::move(*decoded);
+                if (auto decoded = DecodeHuffman(c.body)) t.sequence = std::move(*decoded);
+                else seqError = decoded.Error();
             } else {
                 t.sequence.assign(c.body.begin(), c.body.end());
             }
@@ -279,24 +277,18 @@ bool ReadScoreTrack(const Chunk& tc, SmafFile& out, std::string* error) {
             ReadStreamWaves(c.body, c.offset + 8, t.waves, out.warnings);
         }
     });
-    if (!seqError.empty()) {
-        *error = "score track \"" + tc.Name() + "\": " + seqError;
-        return false;
-    }
+    if (!seqError.empty()) return Status::Fail("score track \"" + tc.Name() + "\": " + seqError);
     if (!haveSequence) out.warnings.push_back("score track \"" + tc.Name() + "\" has no sequence data");
     out.tracks.push_back({TrackKind::Score, t.number, 0, t.formatType});
     out.scores.push_back(std::move(t));
-    return true;
+    return {};
 }
 
-bool ReadAudioTrack(const Chunk& tc, SmafFile& out, std::string* error) {
+Status ReadAudioTrack(const Chunk& tc, SmafFile& out) {
     AudioTrack t;
     t.number = tc.id[3];
     Bytes body = tc.body;
-    if (body.size() < 6) {
-        *error = "audio track \"" + tc.Name() + "\" is too short for its header";
-        return false;
-    }
+    if (body.size() < 6) return Status::Fail("audio track \"" + tc.Name() + "\" is too short for its header");
     t.waveType = (body[2] << 8) | body[3];
     SetTickMs(body[4], body[5], t.tickMsD, t.tickMsG, t.number, out.warnings);
     static const int kRates[] = {4000, 8000, 11025, 22050, 44100};
@@ -325,7 +317,7 @@ bool ReadAudioTrack(const Chunk& tc, SmafFile& out, std::string* error) {
     if (!haveSequence) out.warnings.push_back("audio track \"" + tc.Name() + "\" has no sequence data");
     out.tracks.push_back({TrackKind::Audio, t.number, 0, t.waveType});
     out.audios.push_back(std::move(t));
-    return true;
+    return {};
 }
 
 SmafFormat FormatOf(int formatType) {
@@ -353,19 +345,15 @@ int TickMs(uint8_t code) {
     }
 }
 
-std::optional<std::vector<uint8_t>> DecodeHuffman(Bytes body, std::string* error) {
-    if (body.size() < 4) {
-        *error = "compressed sequence too short";
-        return std::nullopt;
-    }
+Result<std::vector<uint8_t>> DecodeHuffman(Bytes body) {
+    if (body.size() < 4) return Status::Fail("compressed sequence too short");
     const uint32_t decodedSize = Be32(body.data());
     Bytes bits = body.subspan(4);
     const uint64_t totalBits = uint64_t{bits.size()} * 8;
     // Every decoded byte takes at least one bit, so a larger size is a lie.
     if (decodedSize > totalBits) {
-        *error = "compressed sequence declares " + std::to_string(decodedSize) + " bytes, more than its " +
-                 std::to_string(bits.size()) + " bytes of code can hold";
-        return std::nullopt;
+        return Status::Fail("compressed sequence declares " + std::to_string(decodedSize) + " bytes, more than its " +
+                            std::to_string(bits.size()) + " bytes of code can hold");
     }
     uint64_t pos = 0;
     auto bit = [&](int& b) {
@@ -380,18 +368,12 @@ std::optional<std::vector<uint8_t>> DecodeHuffman(Bytes body, std::string* error
     nodes.reserve(512);
     std::vector<std::pair<int, int>> open;  // (node, next child slot)
     int b;
-    if (!bit(b) || b != 1) {
-        *error = "compressed sequence has no code tree";
-        return std::nullopt;
-    }
+    if (!bit(b) || b != 1) return Status::Fail("compressed sequence has no code tree");
     nodes.push_back({});
     open.push_back({0, 0});
     int leaves = 0;
     while (!open.empty()) {
-        if (!bit(b)) {
-            *error = "compressed sequence ends inside its code tree";
-            return std::nullopt;
-        }
+        if (!bit(b)) return Status::Fail("compressed sequence ends inside its code tree");
         const int idx = static_cast<int>(nodes.size());
         auto [parent, slot] = open.back();
         nodes[parent].child[slot] = idx;
@@ -399,25 +381,16 @@ std::optional<std::vector<uint8_t>> DecodeHuffman(Bytes body, std::string* error
         else open.pop_back();
         nodes.push_back({});
         if (b == 1) {
-            if (nodes.size() > 511) {
-                *error = "compressed sequence has an oversized code tree";
-                return std::nullopt;
-            }
+            if (nodes.size() > 511) return Status::Fail("compressed sequence has an oversized code tree");
             open.push_back({idx, 0});
         } else {
             int sym = 0;
             for (int k = 0; k < 8; ++k) {
-                if (!bit(b)) {
-                    *error = "compressed sequence ends inside its code tree";
-                    return std::nullopt;
-                }
+                if (!bit(b)) return Status::Fail("compressed sequence ends inside its code tree");
                 sym = (sym << 1) | b;
             }
             nodes[idx].symbol = sym;
-            if (++leaves > 256) {
-                *error = "compressed sequence has an oversized code tree";
-                return std::nullopt;
-            }
+            if (++leaves > 256) return Status::Fail("compressed sequence has an oversized code tree");
         }
     }
     std::vector<uint8_t> out;
@@ -426,9 +399,8 @@ std::optional<std::vector<uint8_t>> DecodeHuffman(Bytes body, std::string* error
         int n = 0;
         while (nodes[n].symbol < 0) {
             if (!bit(b)) {
-                *error = "compressed sequence ends after " + std::to_string(out.size()) + " of " +
-                         std::to_string(decodedSize) + " bytes";
-                return std::nullopt;
+                return Status::Fail("compressed sequence ends after " + std::to_string(out.size()) + " of " +
+                                    std::to_string(decodedSize) + " bytes");
             }
             n = nodes[n].child[b];
         }
@@ -437,17 +409,15 @@ std::optional<std::vector<uint8_t>> DecodeHuffman(Bytes body, std::string* error
     return out;
 }
 
-std::optional<SmafFile> ParseSmaf(Bytes file, std::string* error) {
+Result<SmafFile> ParseSmaf(Bytes file) {
     if (file.size() < 8 || !(Chunk{file.data(), {}, 0}.Is("MMMD") || Chunk{file.data(), {}, 0}.Is("MMMG"))) {
-        *error = "not a SMAF file (no MMMD chunk at the start)";
-        return std::nullopt;
+        return Status::Fail("not a SMAF file (no MMMD chunk at the start)");
     }
     const bool library = file[3] == 'G';
     const uint64_t size = Be32(file.data() + 4);
     if (size > file.size() - 8) {
-        *error = "truncated file: the file chunk declares " + std::to_string(size) + " bytes but only " +
-                 std::to_string(file.size() - 8) + " follow";
-        return std::nullopt;
+        return Status::Fail("truncated file: the file chunk declares " + std::to_string(size) + " bytes but only " +
+                            std::to_string(file.size() - 8) + " follow");
     }
     SmafFile out;
     Bytes body = file.subspan(8, static_cast<size_t>(size));
@@ -467,8 +437,7 @@ std::optional<SmafFile> ParseSmaf(Bytes file, std::string* error) {
                 out.warnings.push_back(OverrunText(c, w.OverrunSize()));
                 break;
             }
-            *error = OverrunText(c, w.OverrunSize());
-            return std::nullopt;
+            return Status::Fail(OverrunText(c, w.OverrunSize()));
         }
         if (c.Is("CNTI")) {
             sawContents = true;
@@ -477,9 +446,9 @@ std::optional<SmafFile> ParseSmaf(Bytes file, std::string* error) {
         } else if (c.Is("OPDA")) {
             ReadOptionalData(c.body, c.offset + 8, out);
         } else if (c.Is("MTR", 3)) {
-            if (!ReadScoreTrack(c, out, error)) return std::nullopt;
+            if (Status s = ReadScoreTrack(c, out); !s) return s;
         } else if (c.Is("ATR", 3)) {
-            if (!ReadAudioTrack(c, out, error)) return std::nullopt;
+            if (Status s = ReadAudioTrack(c, out); !s) return s;
         } else if (c.Is("GTR", 3) || c.Is("MSTR")) {
             out.tracks.push_back({TrackKind::Other, c.id[3], 0, c.body.empty() ? 0 : c.body[0]});
         }
@@ -514,8 +483,7 @@ std::optional<SmafFile> ParseSmaf(Bytes file, std::string* error) {
         if (library || anySetup) {
             out.format = SmafFormat::VoiceLibrary;
         } else if (out.scores.empty()) {
-            *error = "the file holds no score or audio track";
-            return std::nullopt;
+            return Status::Fail("the file holds no score or audio track");
         }
     }
     return out;

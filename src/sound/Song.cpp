@@ -70,9 +70,9 @@ int UsedChannels(const Sequence& seq) {
 }
 }  // namespace
 
-std::optional<Song> LoadSong(Bytes file, std::string* error) {
-    auto parsed = ParseSmaf(file, error);
-    if (!parsed) return std::nullopt;
+Result<Song> LoadSong(Bytes file) {
+    auto parsed = ParseSmaf(file);
+    if (!parsed) return parsed.ToStatus();
     Song song;
     song.file = std::move(*parsed);
     SmafFile& f = song.file;
@@ -113,9 +113,9 @@ std::optional<Song> LoadSong(Bytes file, std::string* error) {
     return song;
 }
 
-std::optional<SmafInfo> ReadSmafInfo(std::span<const uint8_t> file, std::string* error) {
-    auto song = LoadSong(file, error);
-    if (!song) return std::nullopt;
+Result<SmafInfo> ReadSmafInfo(std::span<const uint8_t> file) {
+    auto song = LoadSong(file);
+    if (!song) return song.ToStatus();
     return std::move(song->info);
 }
 

@@ -2,7 +2,6 @@
 // info reader and the renderer start from.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,7 +19,7 @@ struct Song {
     SmafInfo info;
 };
 
-std::optional<Song> LoadSong(Bytes file, std::string* error);
+Result<Song> LoadSong(Bytes file);
 
 // Samples per channel stored in a wave.
 uint64_t WaveFrames(const WaveData& wave);

@@ -10,7 +10,7 @@ namespace flashsmith::sound {
 namespace {
 
 // Valid once an entry point's ffmpeg::Load succeeded.
-const ffmpeg::Api& Av() { return *ffmpeg::Load(nullptr); }
+const ffmpeg::Api& Av() { return **ffmpeg::Load(); }
 
 struct CodecDeleter {
     void operator()(AVCodecContext* c) const { Av().avcodec_free_context(&c); }
@@ -46,53 +46,37 @@ bool TakeFrame(const AVFrame* frame, int channels, std::vector<int16_t>& out) {
 
 }  // namespace
 
-std::optional<std::vector<int16_t>> DecodeYamahaAdpcm(Bytes data, int channels, int sampleRate, std::string* error) {
+Result<std::vector<int16_t>> DecodeYamahaAdpcm(Bytes data, int channels, int sampleRate) {
     std::vector<int16_t> out;
     if (data.empty()) return out;
-    if (channels < 1 || channels > 2 || data.size() > (1u << 30)) {
-        *error = "unsupported ADPCM wave";
-        return std::nullopt;
-    }
-    if (!ffmpeg::Load(error)) return std::nullopt;
+    if (channels < 1 || channels > 2 || data.size() > (1u << 30)) return Status::Fail("unsupported ADPCM wave");
+    if (auto av = ffmpeg::Load(); !av) return av.ToStatus();
     const AVCodec* codec = Av().avcodec_find_decoder(AV_CODEC_ID_ADPCM_YAMAHA);
-    if (!codec) {
-        *error = "FFmpeg has no Yamaha ADPCM decoder";
-        return std::nullopt;
-    }
+    if (!codec) return Status::Fail("FFmpeg has no Yamaha ADPCM decoder");
     std::unique_ptr<AVCodecContext, CodecDeleter> ctx(Av().avcodec_alloc_context3(codec));
     std::unique_ptr<AVPacket, PacketDeleter> packet(Av().av_packet_alloc());
     std::unique_ptr<AVFrame, FrameDeleter> frame(Av().av_frame_alloc());
-    if (!ctx || !packet || !frame) {
-        *error = "out of memory";
-        return std::nullopt;
-    }
+    if (!ctx || !packet || !frame) return Status::Fail("out of memory");
     ctx->sample_rate = sampleRate > 0 ? sampleRate : 8000;
     Av().av_channel_layout_default(&ctx->ch_layout, channels);
     if (int rc = Av().avcodec_open2(ctx.get(), codec, nullptr); rc < 0) {
-        *error = "cannot open the ADPCM decoder: " + AvError(rc);
-        return std::nullopt;
+        return Status::Fail("cannot open the ADPCM decoder: " + AvError(rc));
     }
     if (int rc = Av().av_new_packet(packet.get(), static_cast<int>(data.size())); rc < 0) {
-        *error = "out of memory";
-        return std::nullopt;
+        return Status::Fail("out of memory");
     }
     std::memcpy(packet->data, data.data(), data.size());
     out.reserve(data.size() * 2);
     for (AVPacket* p : {packet.get(), static_cast<AVPacket*>(nullptr)}) {
         if (int rc = Av().avcodec_send_packet(ctx.get(), p); rc < 0 && rc != AVERROR_EOF) {
-            *error = "ADPCM decoding failed: " + AvError(rc);
-            return std::nullopt;
+            return Status::Fail("ADPCM decoding failed: " + AvError(rc));
         }
         for (;;) {
             const int rc = Av().avcodec_receive_frame(ctx.get(), frame.get());
             if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF) break;
-            if (rc < 0) {
-                *error = "ADPCM decoding failed: " + AvError(rc);
-                return std::nullopt;
-            }
+            if (rc < 0) return Status::Fail("ADPCM decoding failed: " + AvError(rc));
             if (!TakeFrame(frame.get(), channels, out)) {
-                *error = "unexpected sample format from the ADPCM decoder";
-                return std::nullopt;
+                return Status::Fail("unexpected sample format from the ADPCM decoder");
             }
             Av().av_frame_unref(frame.get());
         }
@@ -100,11 +84,11 @@ std::optional<std::vector<int16_t>> DecodeYamahaAdpcm(Bytes data, int channels, 
     return out;
 }
 
-std::optional<std::vector<int16_t>> DecodeWave(const WaveData& wave, std::string* error) {
+Result<std::vector<int16_t>> DecodeWave(const WaveData& wave) {
     switch (wave.coding) {
         case WaveCoding::Adpcm:
             if (wave.bits != 4) break;
-            return DecodeYamahaAdpcm(wave.data, wave.channels, wave.rate, error);
+            return DecodeYamahaAdpcm(wave.data, wave.channels, wave.rate);
         case WaveCoding::SignedPcm:
         case WaveCoding::OffsetPcm: {
             const bool offset = wave.coding == WaveCoding::OffsetPcm;
@@ -126,8 +110,7 @@ std::optional<std::vector<int16_t>> DecodeWave(const WaveData& wave, std::string
         }
         default: break;
     }
-    *error = "wave " + std::to_string(wave.number) + " is stored in a format that is not played";
-    return std::nullopt;
+    return Status::Fail("wave " + std::to_string(wave.number) + " is stored in a format that is not played");
 }
 
 }  // namespace flashsmith::sound

@@ -3,18 +3,18 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
+#include "base/Result.h"
 #include "sound/SmafFile.h"
 
 namespace flashsmith::sound {
 
 // Interleaved 16-bit samples (wave.channels per frame).
-std::optional<std::vector<int16_t>> DecodeWave(const WaveData& wave, std::string* error);
+Result<std::vector<int16_t>> DecodeWave(const WaveData& wave);
 
 // Yamaha 4-bit ADPCM (low nibble first; in stereo the low nibble is left).
-std::optional<std::vector<int16_t>> DecodeYamahaAdpcm(Bytes data, int channels, int sampleRate, std::string* error);
+Result<std::vector<int16_t>> DecodeYamahaAdpcm(Bytes data, int channels, int sampleRate);
 
 }  // namespace flashsmith::sound

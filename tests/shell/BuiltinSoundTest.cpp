@@ -18,16 +18,18 @@ struct Log {
     std::vector<std::pair<size_t, int>> starts;  // samples, rate
     int stops = 0;
     std::function<void()> finish;
+    std::string refusal;  // set: the output refuses to start with this
 };
 
 class StandInOutput : public AudioOutput {
 public:
     explicit StandInOutput(std::shared_ptr<Log> log) : log_(std::move(log)) {}
     int PreferredRate() const override { return 16000; }
-    bool Start(std::vector<int16_t> samples, int rate, std::function<void()> finished, std::string*) override {
+    Status Start(std::vector<int16_t> samples, int rate, std::function<void()> finished) override {
         log_->starts.push_back({samples.size(), rate});
+        if (!log_->refusal.empty()) return Status::Fail(log_->refusal);
         log_->finish = std::move(finished);
-        return true;
+        return {};
     }
     void Stop() override {
         ++log_->stops;
@@ -135,6 +137,14 @@ TEST_F(BuiltIn, ASoundThatCannotBeReadIsNamedInTheStatusBarOnly) {
     // A readable sound clears the message.
     Select(0);
     EXPECT_EQ(StatusText(), "");
+
+    // An output that cannot play says why, and nothing counts as playing.
+    log->refusal = "no audio output device";
+    Select(2);
+    EXPECT_EQ(log->starts.size(), 5u);
+    EXPECT_FALSE(window->Editor().BuiltinPlayer->Playing());
+    EXPECT_EQ(StatusText(), "no audio output device");
+    EXPECT_FALSE(window->Editor().frFwViewer->lbSoundInfo->isHidden()) << "the sound itself was read";
 }
 
 TEST_F(BuiltIn, ALibraryChoiceStoredWithoutItsLibraryFallsBackToBuiltIn) {

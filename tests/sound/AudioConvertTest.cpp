@@ -14,6 +14,7 @@
 namespace {
 
 using flashsmith::sound::ConvertOptions;
+using flashsmith::sound::ConvertForReplacement;
 using flashsmith::sound::ConvertToSmaf;
 using soundtest::Sine;
 
@@ -79,9 +80,8 @@ TEST(AudioConvert, StereoWavBecomesAMonoAdpcmTrackThatFfmpegPlaysBack) {
     ASSERT_TRUE(soundtest::WriteWavFile(wav, Sine(1000, 44100, 1.0, 2), 44100, 2));
     for (int rate : {8000, 11025, 22050}) {
         SCOPED_TRACE(rate);
-        std::string error;
-        auto smaf = ConvertToSmaf(wav, ConvertOptions{rate}, &error);
-        ASSERT_TRUE(smaf) << error;
+        auto smaf = ConvertToSmaf(wav, ConvertOptions{rate});
+        ASSERT_TRUE(smaf) << smaf.Error();
         const Layout l = CheckLayout(*smaf);
         ASSERT_NE(l.wave, std::string::npos);
         // Mono, Yamaha ADPCM, the rate's code; 4 ms time base for a short sound.
@@ -116,9 +116,8 @@ TEST(AudioConvert, CompressedFormatsMadeByFfmpegConvert) {
         const std::string cmd = "ffmpeg -nostdin -loglevel error -y -i " + fstest::ShellQuote(wav) + " " +
                                 fstest::ShellQuote(in);
         ASSERT_EQ(std::system(cmd.c_str()), 0) << "ffmpeg (Debian package ffmpeg) is needed";
-        std::string error;
-        auto smaf = ConvertToSmaf(in, {}, &error);
-        ASSERT_TRUE(smaf) << error;
+        auto smaf = ConvertToSmaf(in, {});
+        ASSERT_TRUE(smaf) << smaf.Error();
         CheckLayout(*smaf);
         int rate = 0;
         const auto back = soundtest::DecodeWithFfmpeg(WriteBytes(dir / (std::string(ext) + ".mmf"), *smaf), &rate);
@@ -131,22 +130,23 @@ TEST(AudioConvert, LongAndShortSoundsGetSequencesThatSpanThem) {
     // 70 s outgrows 16511 ticks of 4 ms: the track switches to 10 ms ticks.
     const std::string longWav = dir / "long.wav";
     ASSERT_TRUE(soundtest::WriteWavFile(longWav, Sine(440, 8000, 70), 8000, 1));
-    std::string error;
-    auto smaf = ConvertToSmaf(longWav, {}, &error);
-    ASSERT_TRUE(smaf) << error;
+    auto smaf = ConvertToSmaf(longWav, {});
+    ASSERT_TRUE(smaf) << smaf.Error();
     Layout l = CheckLayout(*smaf);
     EXPECT_EQ((*smaf)[l.track + 8 + 4], 0x10);
     EXPECT_EQ((*smaf)[l.track + 8 + 5], 0x10);
     EXPECT_EQ(SequenceNumber(*smaf, l.sequence + 10), 7000u);
     EXPECT_EQ(l.waveSize, 280000u);
     // The same input always gives the same bytes.
-    EXPECT_EQ(ConvertToSmaf(longWav, {}, &error), smaf);
+    const auto again = ConvertToSmaf(longWav, {});
+    ASSERT_TRUE(again);
+    EXPECT_EQ(*again, *smaf);
 
     // 5 ms: handsets refuse sequences of 20 ms or less.
     const std::string shortWav = dir / "short.wav";
     ASSERT_TRUE(soundtest::WriteWavFile(shortWav, Sine(440, 8000, 0.005), 8000, 1));
-    smaf = ConvertToSmaf(shortWav, {}, &error);
-    ASSERT_TRUE(smaf) << error;
+    smaf = ConvertToSmaf(shortWav, {});
+    ASSERT_TRUE(smaf) << smaf.Error();
     l = CheckLayout(*smaf);
     EXPECT_EQ(l.waveSize, 20u);
     EXPECT_EQ(SequenceNumber(*smaf, l.sequence + 10), 6u);
@@ -156,24 +156,26 @@ TEST(AudioConvert, LimitsAreRefusedWithTheSize) {
     fstest::ScratchDir dir("limits");
     const std::string wav = dir / "tone.wav";
     ASSERT_TRUE(soundtest::WriteWavFile(wav, Sine(1000, 8000, 1), 8000, 1));
-    std::string error;
-    const auto full = ConvertToSmaf(wav, {}, &error);
-    ASSERT_TRUE(full) << error;
+    const auto full = ConvertToSmaf(wav, {});
+    ASSERT_TRUE(full) << full.Error();
 
+    std::string error;
     uint64_t needed = 0;
-    EXPECT_FALSE(ConvertToSmaf(wav, ConvertOptions{8000, full->size() - 1}, &error, &needed));
+    EXPECT_FALSE(ConvertForReplacement(wav, full->size() - 1, 0, &error, &needed));
     EXPECT_EQ(needed, full->size());
     EXPECT_NE(error.find(std::to_string(full->size()) + " bytes"), std::string::npos) << error;
-    EXPECT_TRUE(ConvertToSmaf(wav, ConvertOptions{8000, full->size()}, &error));
+    EXPECT_TRUE(ConvertForReplacement(wav, full->size(), 0, &error, &needed));
 
-    EXPECT_FALSE(ConvertToSmaf(wav, ConvertOptions{44100}, &error));
-    EXPECT_NE(error.find("8000, 11025 or 22050"), std::string::npos) << error;
+    auto refused = ConvertToSmaf(wav, ConvertOptions{44100});
+    EXPECT_FALSE(refused);
+    EXPECT_NE(refused.Error().find("8000, 11025 or 22050"), std::string::npos) << refused.Error();
 
     // Past ten minutes nothing is converted (decoding stops there).
     const std::string tooLong = dir / "long.wav";
     ASSERT_TRUE(soundtest::WriteWavFile(tooLong, std::vector<int16_t>(4000 * 601, 100), 4000, 1));
-    EXPECT_FALSE(ConvertToSmaf(tooLong, {}, &error));
-    EXPECT_NE(error.find("longer than 10 minutes"), std::string::npos) << error;
+    refused = ConvertToSmaf(tooLong, {});
+    EXPECT_FALSE(refused);
+    EXPECT_NE(refused.Error().find("longer than 10 minutes"), std::string::npos) << refused.Error();
 }
 
 TEST(AudioConvert, GarbageIsRefusedCleanly) {
@@ -187,9 +189,9 @@ TEST(AudioConvert, GarbageIsRefusedCleanly) {
         WriteBytes(dir / "truncated.wav", truncated), WriteBytes(dir / "text.ogg", {'h', 'e', 'l', 'l', 'o'}),
         dir / "missing.flac", dir.Str()};
     for (const std::string& in : inputs) {
-        std::string error;
-        EXPECT_FALSE(ConvertToSmaf(in, {}, &error)) << in;
-        EXPECT_EQ(error.rfind(in + ": ", 0), 0u) << error;
+        const auto smaf = ConvertToSmaf(in, {});
+        EXPECT_FALSE(smaf) << in;
+        EXPECT_EQ(smaf.Error().rfind(in + ": ", 0), 0u) << smaf.Error();
     }
 }
 

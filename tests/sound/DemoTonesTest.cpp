@@ -40,9 +40,8 @@ TEST(DemoTones, EveryKindOfTrackReadsAndSounds) {
     for (size_t i = 0; i < tones.size(); ++i) {
         SCOPED_TRACE(i);
         EXPECT_LT(tones[i].size(), i == 4 ? 1800u : 400u) << "small";
-        std::string error;
-        const auto r = RenderSmaf(Span(tones[i]), {}, &error);
-        ASSERT_TRUE(r) << error;
+        const auto r = RenderSmaf(Span(tones[i]), {});
+        ASSERT_TRUE(r) << r.Error();
         EXPECT_EQ(r->info.format, formats[i]);
         EXPECT_EQ(r->info.voices, voices[i]);
         EXPECT_EQ(r->info.lengthMs, lengths[i]);
@@ -55,14 +54,13 @@ TEST(DemoTones, EveryKindOfTrackReadsAndSounds) {
         EXPECT_LT(Peak(Left(*r, lengths[i] + 600, lengths[i] + 800)), 100);
     }
     // The chime: C6, then G6.
-    std::string error;
-    const auto chime = RenderSmaf(Span(tones[4]), {}, &error);
-    ASSERT_TRUE(chime) << error;
+    const auto chime = RenderSmaf(Span(tones[4]), {});
+    ASSERT_TRUE(chime) << chime.Error();
     EXPECT_NEAR(fstest::Spectrum(Left(*chime, 10, 190), 48000).PeakHz(200, 4000), 1047, 10);
     EXPECT_NEAR(fstest::Spectrum(Left(*chime, 210, 390), 48000).PeakHz(200, 4000), 1568, 10);
     // The Handy Phone tune opens on C5.
-    const auto ring1 = RenderSmaf(Span(tones[0]), {}, &error);
-    ASSERT_TRUE(ring1) << error;
+    const auto ring1 = RenderSmaf(Span(tones[0]), {});
+    ASSERT_TRUE(ring1) << ring1.Error();
     EXPECT_NEAR(fstest::Spectrum(Left(*ring1, 20, 180), 48000).PeakHz(200, 4000), 523.25, 5);
 }
 

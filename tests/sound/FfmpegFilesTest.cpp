@@ -25,9 +25,8 @@ std::vector<int16_t> AsSamples(const std::string& raw) {
 
 flashsmith::sound::RenderedSound RenderFile(const std::string& path, int rate) {
     const std::string bytes = Slurp(path);
-    std::string error;
-    auto r = flashsmith::sound::RenderSmaf({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, {rate}, &error);
-    EXPECT_TRUE(r) << error;
+    auto r = flashsmith::sound::RenderSmaf({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, {rate});
+    EXPECT_TRUE(r) << r.Error();
     return r ? *r : flashsmith::sound::RenderedSound{};
 }
 

@@ -15,9 +15,8 @@ using namespace fstest;
 namespace {
 
 RenderedSound Render(const ByteVec& file, int rate = 48000, uint32_t maxMs = 600000) {
-    std::string error;
-    auto r = RenderSmaf(file, RenderOptions{rate, maxMs}, &error);
-    EXPECT_TRUE(r) << error;
+    auto r = RenderSmaf(file, RenderOptions{rate, maxMs});
+    EXPECT_TRUE(r) << r.Error();
     return r ? *r : RenderedSound{};
 }
 
@@ -157,10 +156,9 @@ TEST(RenderTest, MobileStandardPlaysA4AndE5AtEqualLevels) {
 TEST(RenderTest, AudioTrackGivesTheAdpcmSamples) {
     const std::vector<int> expected = {238,   808,   2174,  5451,  13311, 32162, 32767, 32767,
                                        29695, 26935, 24456, 22229, 20228, 18430, 16815, 15364};
-    std::string error;
     const ByteVec adpcm = {0x77, 0x77, 0x77, 0x77, 0x88, 0x88, 0x88, 0x88};
-    auto decoded = DecodeYamahaAdpcm(adpcm, 1, 8000, &error);
-    ASSERT_TRUE(decoded) << error;
+    auto decoded = DecodeYamahaAdpcm(adpcm, 1, 8000);
+    ASSERT_TRUE(decoded) << decoded.Error();
     EXPECT_EQ(std::vector<int>(decoded->begin(), decoded->end()), expected);
 
     RenderedSound s = Render(AudioEightBytes(), 8000);
@@ -240,8 +238,7 @@ TEST(RenderTest, StreamWaveOnTheDrumKitPlaysItsSamples) {
     const auto left = Side(s, 0);
     ASSERT_GE(left.size(), 16u);
     // Velocity and volume scale it; the shape is the wave's.
-    std::string error;
-    auto decoded = DecodeYamahaAdpcm(ByteVec(wave.begin() + 3, wave.end()), 1, 8000, &error);
+    auto decoded = DecodeYamahaAdpcm(ByteVec(wave.begin() + 3, wave.end()), 1, 8000);
     ASSERT_TRUE(decoded);
     const double scale = left[6] / (*decoded)[6];
     EXPECT_GT(scale, 0.1);
@@ -267,15 +264,17 @@ TEST(RenderTest, LongSequencesAreCutAtTheLimit) {
 }
 
 TEST(RenderTest, UnreadableInputIsAnError) {
-    std::string error;
-    EXPECT_FALSE(RenderSmaf(ByteVec{'n', 'o', 'p', 'e'}, {}, &error));
-    EXPECT_NE(error.find("not a SMAF"), std::string::npos);
+    auto r = RenderSmaf(ByteVec{'n', 'o', 'p', 'e'}, {});
+    EXPECT_FALSE(r);
+    EXPECT_NE(r.Error().find("not a SMAF"), std::string::npos);
     ByteVec cut = HandyPhoneA4();
     cut.resize(60);
-    EXPECT_FALSE(RenderSmaf(cut, {}, &error));
-    EXPECT_NE(error.find("truncated"), std::string::npos);
-    EXPECT_FALSE(RenderSmaf(HandyPhoneA4(), RenderOptions{1000, 1000}, &error));
-    EXPECT_NE(error.find("sample rate"), std::string::npos);
+    r = RenderSmaf(cut, {});
+    EXPECT_FALSE(r);
+    EXPECT_NE(r.Error().find("truncated"), std::string::npos);
+    r = RenderSmaf(HandyPhoneA4(), RenderOptions{1000, 1000});
+    EXPECT_FALSE(r);
+    EXPECT_NE(r.Error().find("sample rate"), std::string::npos);
 }
 
 namespace {

@@ -13,16 +13,15 @@ using namespace fstest;
 namespace {
 
 SmafInfo Info(const ByteVec& file) {
-    std::string error;
-    auto info = ReadSmafInfo(file, &error);
-    EXPECT_TRUE(info) << error;
+    auto info = ReadSmafInfo(file);
+    EXPECT_TRUE(info) << info.Error();
     return info ? *info : SmafInfo{};
 }
 
 std::string InfoError(const ByteVec& file) {
-    std::string error;
-    EXPECT_FALSE(ReadSmafInfo(file, &error));
-    return error;
+    auto info = ReadSmafInfo(file);
+    EXPECT_FALSE(info);
+    return info.Error();
 }
 
 // A Handy Phone track 1 holding one sequence.
@@ -133,10 +132,9 @@ TEST(SmafInfoTest, HandyPhoneNumbersGatesAndTimeBases) {
 }
 
 TEST(SmafInfoTest, CompressedAndMa7Sequences) {
-    std::string error;
     ByteVec huff = {0x00, 0x00, 0x00, 0x04, 0x80, 0x2F, 0xF1, 0x7A, 0xC0};
-    auto decoded = DecodeHuffman(huff, &error);
-    ASSERT_TRUE(decoded) << error;
+    auto decoded = DecodeHuffman(huff);
+    ASSERT_TRUE(decoded) << decoded.Error();
     EXPECT_EQ(*decoded, (ByteVec{0x00, 0xFF, 0x2F, 0x00}));
     SmafInfo c = Info(MakeSmaf({Contents(0x32), MobileTrack(1, huff)}));
     EXPECT_EQ(c.format, SmafFormat::MobileStandardCompressed);
@@ -148,7 +146,7 @@ TEST(SmafInfoTest, CompressedAndMa7Sequences) {
     EXPECT_NE(InfoError(MakeSmaf({Contents(0x32), MobileTrack(1, lie)})).find("compressed"), std::string::npos);
     ByteVec cut = huff;
     cut[3] = 0x20;  // fits the bound, but the code runs out
-    EXPECT_FALSE(ReadSmafInfo(MakeSmaf({Contents(0x32), MobileTrack(1, cut)}), &error));
+    EXPECT_FALSE(ReadSmafInfo(MakeSmaf({Contents(0x32), MobileTrack(1, cut)})));
 
     // MA-7: 0x90 = bank 1, note with velocity, channel 16+0; 0x80 = bank 1
     // note on channel 16; 0x30 = control change on channel 0.
@@ -202,9 +200,8 @@ TEST(SmafInfoTest, DamagedFilesNeverCrash) {
             ByteVec g = f;
             const int flips = 1 + static_cast<int>(rng() % 4);
             for (int k = 0; k < flips; ++k) g[8 + rng() % (g.size() - 8)] = static_cast<uint8_t>(rng());
-            std::string error;
-            auto info = ReadSmafInfo(g, &error);
-            if (!info) EXPECT_FALSE(error.empty());
+            auto info = ReadSmafInfo(g);
+            if (!info) EXPECT_FALSE(info.Error().empty());
             else EXPECT_LE(info->lengthMs, 0x7F7F7F7Fu * 50u);
         }
     }
