@@ -3,8 +3,8 @@
 #include "firmware/Firmware.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const flashsmith::IniFile ini = flashsmith::IniFile::Parse(std::string(reinterpret_cast<const char*>(data), size));
-    flashsmith::FirmwareState st;
-    flashsmith::ReadDescription(st, ini);
+    const flashsmith::firmware::IniFile ini = flashsmith::firmware::IniFile::Parse(std::string(reinterpret_cast<const char*>(data), size));
+    flashsmith::firmware::FirmwareState st;
+    flashsmith::firmware::ReadDescription(st, ini);
     return 0;
 }

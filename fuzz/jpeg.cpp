@@ -4,8 +4,8 @@
 #include "firmware/PictureFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    flashsmith::Picture picture;
+    flashsmith::firmware::Picture picture;
     std::string error;
-    flashsmith::LoadJpegBytes(std::string_view(reinterpret_cast<const char*>(data), size)).Take(picture, &error);
+    flashsmith::firmware::LoadJpegBytes(std::string_view(reinterpret_cast<const char*>(data), size)).Take(picture, &error);
     return 0;
 }

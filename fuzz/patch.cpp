@@ -6,16 +6,16 @@
 #include "xml/GmXml.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    flashsmith::TGmXML doc;
+    flashsmith::xml::TGmXML doc;
     doc.LoadBytes(std::string_view(reinterpret_cast<const char*>(data), size));
-    flashsmith::PatchReadOptions pane;
+    flashsmith::patches::PatchReadOptions pane;
     pane.includeBinary = true;
-    if (auto contents = flashsmith::ReadPatch(doc, pane)) {
+    if (auto contents = flashsmith::patches::ReadPatch(doc, pane)) {
         for (const auto& section : contents->sections)
             for (const auto& resource : section.resources) (void)resource;
     }
-    flashsmith::PatchReadOptions open;
+    flashsmith::patches::PatchReadOptions open;
     open.resourceNameIgnoresCase = false;
-    (void)flashsmith::ReadPatch(doc, open);
+    (void)flashsmith::patches::ReadPatch(doc, open);
     return 0;
 }

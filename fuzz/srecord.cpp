@@ -8,12 +8,12 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     std::string image;
-    flashsmith::S3ReadOptions part;
-    part.Mode = flashsmith::S3ToBinMode::Part;
-    const flashsmith::S3ReadResult r = flashsmith::ReadS3Text(text, part, image, flashsmith::NullProgress());
-    if (r.Status != flashsmith::S3Status::Ok || r.HighestEnd - r.LowestAddress > (16u << 20)) return 0;
-    flashsmith::S3ReadOptions all;
+    flashsmith::srecord::S3ReadOptions part;
+    part.Mode = flashsmith::srecord::S3ToBinMode::Part;
+    const flashsmith::srecord::S3ReadResult r = flashsmith::srecord::ReadS3Text(text, part, image, flashsmith::base::NullProgress());
+    if (r.Status != flashsmith::srecord::S3Status::Ok || r.HighestEnd - r.LowestAddress > (16u << 20)) return 0;
+    flashsmith::srecord::S3ReadOptions all;
     all.FromFirstAddress = true;
-    flashsmith::ReadS3Text(text, all, image, flashsmith::NullProgress());
+    flashsmith::srecord::ReadS3Text(text, all, image, flashsmith::base::NullProgress());
     return 0;
 }

@@ -34,19 +34,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         buffer.replace(at, bytes.size(), bytes);
     }
 
-    flashsmith::FirmwareState st;
-    st.FirmwareFile = flashsmith::BinFile::FromView(std::string_view(buffer).substr(0, end));
-    const flashsmith::IniFile description = flashsmith::IniFile::Parse(ini);
-    flashsmith::ReadDescription(st, description);
-    if (!flashsmith::ParseTables(st, description).Ok) return 0;
+    flashsmith::firmware::FirmwareState st;
+    st.FirmwareFile = flashsmith::firmware::BinFile::FromView(std::string_view(buffer).substr(0, end));
+    const flashsmith::firmware::IniFile description = flashsmith::firmware::IniFile::Parse(ini);
+    flashsmith::firmware::ReadDescription(st, description);
+    if (!flashsmith::firmware::ParseTables(st, description).Ok) return 0;
 
     // Draw a few pictures as the viewer does.
-    static flashsmith::Picture target(321, 321);
+    static flashsmith::firmware::Picture target(321, 321);
     size_t drawn = 0;
-    for (const flashsmith::tImgType& img : st.Firmware.Images) {
+    for (const flashsmith::firmware::tImgType& img : st.Firmware.Images) {
         if (img.Link >= 0) continue;
         if (drawn++ == 4) break;
-        flashsmith::DecodePicture(img.Kind, *st.FirmwareFile, img.Address, img.Width, img.Height, target);
+        flashsmith::firmware::DecodePicture(img.Kind, *st.FirmwareFile, img.Address, img.Width, img.Height, target);
     }
     return 0;
 }

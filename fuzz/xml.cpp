@@ -4,7 +4,7 @@
 #include "xml/GmXml.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    flashsmith::TGmXML doc;
+    flashsmith::xml::TGmXML doc;
     doc.LoadBytes(std::string_view(reinterpret_cast<const char*>(data), size));
     (void)doc.Text();
     return 0;

@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }();
     const std::string archive = dir + "/in.jar";
     std::string error;
-    if (!flashsmith::WriteFileAtomic(archive, std::string(reinterpret_cast<const char*>(data), size)).Ok(&error)) return 0;
+    if (!flashsmith::base::WriteFileAtomic(archive, std::string(reinterpret_cast<const char*>(data), size)).Ok(&error)) return 0;
     const std::string out = flashsmith::phonelink::ExtractZipMember(archive, "META-INF/MANIFEST.MF", dir);
     if (!out.empty()) ::unlink(out.c_str());
     return 0;

@@ -23,11 +23,11 @@ double Now() {
     return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
 }
 
-double Best(int runs, const flashsmith::BinFile& file, int64_t start, const flashsmith::TableSearchRequest& request) {
+double Best(int runs, const flashsmith::firmware::BinFile& file, int64_t start, const flashsmith::profilecreator::TableSearchRequest& request) {
     double best = 1e9;
     for (int i = 0; i < runs; ++i) {
         const double t0 = Now();
-        const flashsmith::TableSearchResult r = flashsmith::SearchTables(file, start, request, flashsmith::NullProgress());
+        const flashsmith::profilecreator::TableSearchResult r = flashsmith::profilecreator::SearchTables(file, start, request, flashsmith::base::NullProgress());
         const double t1 = Now();
         // keep the result alive so the work cannot be dropped
         if (r.ImageTable == -2) std::puts("");
@@ -50,27 +50,27 @@ int main(int argc, char** argv) {
     }
     const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 5;
     std::string error;
-    std::unique_ptr<flashsmith::BinFile> file;
-    if (!flashsmith::BinFile::Open(argv[1]).Take(file, &error)) {
+    std::unique_ptr<flashsmith::firmware::BinFile> file;
+    if (!flashsmith::firmware::BinFile::Open(argv[1]).Take(file, &error)) {
         std::fprintf(stderr, "error: %s\n", error.c_str());
         return 1;
     }
-    const int64_t start = std::max<int64_t>(0, flashsmith::FindStartAddr(*file, flashsmith::NullProgress()));
-    flashsmith::TableSearchRequest one;
+    const int64_t start = std::max<int64_t>(0, flashsmith::firmware::FindStartAddr(*file, flashsmith::base::NullProgress()));
+    flashsmith::profilecreator::TableSearchRequest one;
     one.DisplayWidth = w;
     one.DisplayHeight = h;
-    flashsmith::TableSearchRequest all = one;
+    flashsmith::profilecreator::TableSearchRequest all = one;
     all.SearchImages = all.SearchSounds = all.SearchJava = all.SearchLanguages = true;
     Best(1, *file, start, all);  // map every page once
     struct Row {
         const char* name;
-        bool flashsmith::TableSearchRequest::*flag;
-    } rows[] = {{"images", &flashsmith::TableSearchRequest::SearchImages},
-                {"sounds", &flashsmith::TableSearchRequest::SearchSounds},
-                {"java", &flashsmith::TableSearchRequest::SearchJava},
-                {"languages", &flashsmith::TableSearchRequest::SearchLanguages}};
+        bool flashsmith::profilecreator::TableSearchRequest::*flag;
+    } rows[] = {{"images", &flashsmith::profilecreator::TableSearchRequest::SearchImages},
+                {"sounds", &flashsmith::profilecreator::TableSearchRequest::SearchSounds},
+                {"java", &flashsmith::profilecreator::TableSearchRequest::SearchJava},
+                {"languages", &flashsmith::profilecreator::TableSearchRequest::SearchLanguages}};
     for (const Row& row : rows) {
-        flashsmith::TableSearchRequest r = one;
+        flashsmith::profilecreator::TableSearchRequest r = one;
         r.*row.flag = true;
         std::printf("%s %.3f\n", row.name, Best(runs, *file, start, r));
     }

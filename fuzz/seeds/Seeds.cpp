@@ -29,10 +29,10 @@ namespace stdfs = std::filesystem;
 std::string g_out;
 
 void Seed(const std::string& target, const std::string& name, const std::string& bytes) {
-    const std::string dir = flashsmith::JoinPath(g_out, target);
+    const std::string dir = flashsmith::base::JoinPath(g_out, target);
     stdfs::create_directories(dir);
     std::string error;
-    if (!flashsmith::WriteFileAtomic(flashsmith::JoinPath(dir, name), bytes).Ok(&error)) {
+    if (!flashsmith::base::WriteFileAtomic(flashsmith::base::JoinPath(dir, name), bytes).Ok(&error)) {
         std::fprintf(stderr, "fuzz_seeds: %s\n", error.c_str());
         std::exit(1);
     }
@@ -49,7 +49,7 @@ std::string Le(uint32_t v, int bytes) {
 class WindowInput {
 public:
     explicit WindowInput(const std::string& ini) : text_(Le(static_cast<uint32_t>(ini.size()), 2) + ini) {}
-    void Add(const flashsmith::BinFile& f, int64_t at, int64_t n) {
+    void Add(const flashsmith::firmware::BinFile& f, int64_t at, int64_t n) {
         for (; n > 0 && f.Has(at, 1); ) {
             const int64_t piece = std::min<int64_t>({n, 0xFFFF, f.Size() - at});
             text_ += Le(static_cast<uint32_t>(at), 3) + Le(static_cast<uint32_t>(piece), 2);
@@ -64,9 +64,9 @@ private:
     std::string text_;
 };
 
-void TableSeeds(const flashsmith::FirmwareState& st, const std::string& ini) {
-    const flashsmith::BinFile& f = *st.FirmwareFile;
-    const flashsmith::tFirmwareDescription& d = st.FirmwareDescription;
+void TableSeeds(const flashsmith::firmware::FirmwareState& st, const std::string& ini) {
+    const flashsmith::firmware::BinFile& f = *st.FirmwareFile;
+    const flashsmith::firmware::tFirmwareDescription& d = st.FirmwareDescription;
     const auto& fw = st.Firmware;
     WindowInput all(ini), tablesOnly(ini), strings(ini);
     auto addTables = [&](WindowInput& w) {
@@ -80,17 +80,17 @@ void TableSeeds(const flashsmith::FirmwareState& st, const std::string& ini) {
     addTables(tablesOnly);
     addTables(strings);
     for (const auto* headers : {&fw.LangHeaders1, &fw.LangHeaders2})
-        for (const flashsmith::LanguageHeader& h : *headers) {
+        for (const flashsmith::firmware::LanguageHeader& h : *headers) {
             all.Add(f, h.TableAddr, 4 * int64_t(h.Count));
             strings.Add(f, h.TableAddr, 4 * int64_t(h.Count));
         }
     for (const auto* tables : {&fw.Strings1, &fw.Strings2})
-        for (const flashsmith::pStringType& list : *tables)
-            for (const flashsmith::tStringType& s : list) {
+        for (const flashsmith::firmware::pStringType& list : *tables)
+            for (const flashsmith::firmware::tStringType& s : list) {
                 all.Add(f, s.Address, static_cast<int64_t>(s.Text.size()) + 1);
                 strings.Add(f, s.Address, static_cast<int64_t>(s.Text.size()) + 1);
             }
-    for (const flashsmith::tImgType& img : fw.Images)
+    for (const flashsmith::firmware::tImgType& img : fw.Images)
         if (img.Link < 0) all.Add(f, static_cast<uint32_t>(img.Address), img.Size);
     Seed("tables", "demo-all", all.Text());
     Seed("tables", "demo-tables", tablesOnly.Text());
@@ -98,21 +98,21 @@ void TableSeeds(const flashsmith::FirmwareState& st, const std::string& ini) {
     Seed("description", "demo.sdf", ini);
 }
 
-void PictureSeeds(const flashsmith::FirmwareState& st) {
-    const flashsmith::BinFile& f = *st.FirmwareFile;
+void PictureSeeds(const flashsmith::firmware::FirmwareState& st) {
+    const flashsmith::firmware::BinFile& f = *st.FirmwareFile;
     std::map<int32_t, int> perKind;
     int n = 0;
-    for (const flashsmith::tImgType& img : st.Firmware.Images) {
+    for (const flashsmith::firmware::tImgType& img : st.Firmware.Images) {
         ++n;
         if (img.Link >= 0 || perKind[img.Kind]++ >= 2 || img.Size > 0x10000) continue;
         Seed("pictures", "demo-" + std::to_string(n),
              std::string(1, static_cast<char>(img.Kind)) + Le(img.Width, 2) + Le(img.Height, 2) +
                  std::string(f.View(static_cast<uint32_t>(img.Address), img.Size)));
-        flashsmith::Picture pic(img.Width, img.Height);
-        flashsmith::DecodePicture(img.Kind, f, img.Address, img.Width, img.Height, pic);
+        flashsmith::firmware::Picture pic(img.Width, img.Height);
+        flashsmith::firmware::DecodePicture(img.Kind, f, img.Address, img.Width, img.Height, pic);
         std::string bytes;
-        if (flashsmith::EncodeBmp32(pic).Take(bytes)) Seed("bmp", "demo-" + std::to_string(n) + ".bmp", bytes);
-        if (flashsmith::EncodeJpeg(pic, 90).Take(bytes)) Seed("jpeg", "demo-" + std::to_string(n) + ".jpg", bytes);
+        if (flashsmith::firmware::EncodeBmp32(pic).Take(bytes)) Seed("bmp", "demo-" + std::to_string(n) + ".bmp", bytes);
+        if (flashsmith::firmware::EncodeJpeg(pic, 90).Take(bytes)) Seed("jpeg", "demo-" + std::to_string(n) + ".jpg", bytes);
     }
 }
 
@@ -144,26 +144,26 @@ void AnswerSeeds() {
     Seed("at_answer", "number", " 1234 ");
 }
 
-void PatchSeeds(flashsmith::FirmwareState& st, const std::string& temp) {
+void PatchSeeds(flashsmith::firmware::FirmwareState& st, const std::string& temp) {
     st.ProgramDir = temp + "/";
     st.TempDir = temp + "/Temp/";
     // One edit of each kind, then a patch of each category.
-    flashsmith::Picture pic(8, 8, 0x123456);
+    flashsmith::firmware::Picture pic(8, 8, 0x123456);
     const std::string bmp = temp + "/r.bmp";
-    flashsmith::SaveBmp32(bmp, pic);
-    flashsmith::ReplaceEntry(st, 0, 0, bmp);
-    flashsmith::DeleteEntry(st, 1, 1);
-    flashsmith::EditStringUtf8(st, 3, 0, "Menu!");
+    flashsmith::firmware::SaveBmp32(bmp, pic);
+    flashsmith::editing::ReplaceEntry(st, 0, 0, bmp);
+    flashsmith::editing::DeleteEntry(st, 1, 1);
+    flashsmith::editing::EditStringUtf8(st, 3, 0, "Menu!");
     int n = 0;
-    for (flashsmith::PatchKind kind : {flashsmith::PatchKind::Pictures, flashsmith::PatchKind::Sounds, flashsmith::PatchKind::Languages}) {
+    for (flashsmith::patches::PatchKind kind : {flashsmith::patches::PatchKind::Pictures, flashsmith::patches::PatchKind::Sounds, flashsmith::patches::PatchKind::Languages}) {
         for (bool full : {false, true}) {
-            flashsmith::CreatePatchOptions o;
+            flashsmith::patches::CreatePatchOptions o;
             o.Kind = kind;
             o.Full = full;
             o.Details.Name = "Seed";
             o.Details.Author = "fuzz_seeds";
-            flashsmith::TGmXML doc;
-            if (flashsmith::BuildPatchDocument(st, o, doc, flashsmith::NullProgress()).Status != flashsmith::CreatePatchStatus::Ok) continue;
+            flashsmith::xml::TGmXML doc;
+            if (flashsmith::patches::BuildPatchDocument(st, o, doc, flashsmith::base::NullProgress()).Status != flashsmith::patches::CreatePatchStatus::Ok) continue;
             const std::string text = doc.Text();
             if (text.size() > 200000) continue;
             Seed("patch", "demo-" + std::to_string(++n) + ".spf", text);
@@ -172,38 +172,38 @@ void PatchSeeds(flashsmith::FirmwareState& st, const std::string& temp) {
     }
 }
 
-void SRecordSeeds(const flashsmith::FirmwareState& st) {
-    const flashsmith::BinFile& f = *st.FirmwareFile;
+void SRecordSeeds(const flashsmith::firmware::FirmwareState& st) {
+    const flashsmith::firmware::BinFile& f = *st.FirmwareFile;
     const std::string_view head = f.View(0, 1024);
-    flashsmith::S3WriteOptions o;
-    flashsmith::S3Output out;
-    flashsmith::WriteS3Bytes({reinterpret_cast<const uint8_t*>(head.data()), head.size()}, o, out, flashsmith::NullProgress());
+    flashsmith::srecord::S3WriteOptions o;
+    flashsmith::srecord::S3Output out;
+    flashsmith::srecord::WriteS3Bytes({reinterpret_cast<const uint8_t*>(head.data()), head.size()}, o, out, flashsmith::base::NullProgress());
     Seed("srecord", "demo-head.s3", std::string(out.Text()));
-    flashsmith::S3WriteOptions gap;
+    flashsmith::srecord::S3WriteOptions gap;
     gap.Start = 0x40000;
     gap.Reserved.push_back({0x40100, 0x40180});
-    flashsmith::S3Output out2;
-    flashsmith::WriteS3Bytes({reinterpret_cast<const uint8_t*>(head.data()), 512}, gap, out2, flashsmith::NullProgress());
+    flashsmith::srecord::S3Output out2;
+    flashsmith::srecord::WriteS3Bytes({reinterpret_cast<const uint8_t*>(head.data()), 512}, gap, out2, flashsmith::base::NullProgress());
     Seed("srecord", "demo-reserved.s3", std::string(out2.Text()));
     Seed("srecord", "short-lines.s19", "S00600004844521B\nS1130000285F245F2212226A000424290008237C2A\nS5030001FB\nS9030000FC\n");
 }
 
-void JarSeeds(const flashsmith::FirmwareState& st) {
-    for (const flashsmith::tJavaType& j : st.Firmware.JavaApps) {
+void JarSeeds(const flashsmith::firmware::FirmwareState& st) {
+    for (const flashsmith::firmware::tJavaType& j : st.Firmware.JavaApps) {
         if (j.Path.size() < 4 || j.Path.compare(j.Path.size() - 4, 4, ".jar") != 0) continue;
-        Seed("zip", flashsmith::BaseName(j.Path.substr(j.Path.rfind('\\') + 1)),
+        Seed("zip", flashsmith::base::BaseName(j.Path.substr(j.Path.rfind('\\') + 1)),
              std::string(st.FirmwareFile->View(static_cast<uint32_t>(j.Address), static_cast<uint32_t>(j.Size))));
     }
 }
 
 // The hand-made ringtones of the sound tests and the demo image's own.
-void SmafSeeds(const flashsmith::FirmwareState& st) {
+void SmafSeeds(const flashsmith::firmware::FirmwareState& st) {
     auto bytes = [](const fstest::ByteVec& v) { return std::string(v.begin(), v.end()); };
     Seed("smaf", "handy-phone.mmf", bytes(fstest::HandyPhoneA4()));
     Seed("smaf", "mobile.mmf", bytes(fstest::MobileTwoNotes()));
     Seed("smaf", "audio.mmf", bytes(fstest::AudioEightBytes()));
     int n = 0;
-    for (const flashsmith::tSndType& s : st.Firmware.Sounds)
+    for (const flashsmith::firmware::tSndType& s : st.Firmware.Sounds)
         if (s.Size > 0)
             Seed("smaf", "demo-" + std::to_string(++n) + ".mmf",
                  std::string(st.FirmwareFile->View(s.Address, static_cast<size_t>(s.Size))));
@@ -219,21 +219,21 @@ int main(int argc, char** argv) {
     g_out = argv[1];
     const std::string temp = (stdfs::temp_directory_path() / ("fuzz_seeds." + std::to_string(::getpid()))).string();
     stdfs::create_directories(temp + "/demo");
-    flashsmith::DemoResult demo;
+    flashsmith::demo::DemoResult demo;
     std::string error;
-    if (!flashsmith::WriteDemoFirmware(temp + "/demo", {}, &demo, &error)) {
+    if (!flashsmith::demo::WriteDemoFirmware(temp + "/demo", {}, &demo, &error)) {
         std::fprintf(stderr, "fuzz_seeds: %s\n", error.c_str());
         return 1;
     }
-    flashsmith::FirmwareState st;
-    flashsmith::OpenOptions o;
+    flashsmith::firmware::FirmwareState st;
+    flashsmith::firmware::OpenOptions o;
     o.SdfPath = demo.ProfilePath;
-    if (flashsmith::OpenFirmware(st, demo.ImagePath, o, flashsmith::NullProgress()).Status != flashsmith::OpenStatus::Ok) {
+    if (flashsmith::firmware::OpenFirmware(st, demo.ImagePath, o, flashsmith::base::NullProgress()).Status != flashsmith::firmware::OpenStatus::Ok) {
         std::fprintf(stderr, "fuzz_seeds: the demo image does not open\n");
         return 1;
     }
     std::string ini;
-    flashsmith::ReadWholeFile(demo.ProfilePath, ini);
+    flashsmith::base::ReadWholeFile(demo.ProfilePath, ini);
     TableSeeds(st, ini);
     PictureSeeds(st);
     HandMadeBitmaps();

@@ -6,7 +6,7 @@
 #include <iconv.h>
 #include <unordered_map>
 
-namespace flashsmith {
+namespace flashsmith::base {
 
 namespace {
 
@@ -105,4 +105,4 @@ std::string AnsiFromUtf8(const std::string& utf8) {
     return out;
 }
 
-}  // namespace flashsmith
+}  // namespace flashsmith::base

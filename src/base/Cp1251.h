@@ -4,11 +4,11 @@
 
 #include <string>
 
-namespace flashsmith {
+namespace flashsmith::base {
 
 std::string Utf8FromAnsi(const std::string& ansi);
 // Invalid UTF-8 (or sequences longer than three bytes) gives an empty text;
 // characters the code page lacks become '?'.
 std::string AnsiFromUtf8(const std::string& utf8);
 
-}  // namespace flashsmith
+}  // namespace flashsmith::base

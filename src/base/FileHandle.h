@@ -7,7 +7,7 @@
 #include <string>
 #include <unistd.h>
 
-namespace flashsmith {
+namespace flashsmith::base {
 
 struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
@@ -50,4 +50,4 @@ private:
     int fd_ = -1;
 };
 
-}  // namespace flashsmith
+}  // namespace flashsmith::base

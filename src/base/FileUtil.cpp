@@ -11,7 +11,7 @@
 
 #include "base/FileHandle.h"
 
-namespace flashsmith {
+namespace flashsmith::base {
 
 Status WriteFileAtomic(const std::string& path, const std::function<bool(std::FILE*)>& write) {
     // A fresh name every time, created exclusively: never follows a link
@@ -144,4 +144,4 @@ std::string ReadTextLine(std::FILE* file) {
     return line;
 }
 
-}  // namespace flashsmith
+}  // namespace flashsmith::base

@@ -11,7 +11,7 @@
 
 #include "base/Result.h"
 
-namespace flashsmith {
+namespace flashsmith::base {
 
 // Calls write(FILE*) on a temporary file beside path; renames it over path
 // only when write returns true and every byte reached the disk. On failure
@@ -43,4 +43,4 @@ int64_t CopyFileRange(std::FILE* source, std::FILE* target, int64_t sourceOffset
 // One line up to CR or LF (excluded); a CR LF / LF CR pair is consumed whole.
 std::string ReadTextLine(std::FILE* file);
 
-}  // namespace flashsmith
+}  // namespace flashsmith::base

@@ -1,6 +1,6 @@
 #include "base/Hex.h"
 
-namespace flashsmith {
+namespace flashsmith::base {
 
 std::string HexStr(uint32_t value) {
     std::string s = "0x00000000";
@@ -56,4 +56,4 @@ bool HexToBytes(std::string_view text, std::string* bytes) {
     return true;
 }
 
-}  // namespace flashsmith
+}  // namespace flashsmith::base

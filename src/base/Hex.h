@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace flashsmith {
+namespace flashsmith::base {
 
 // "000102...FF": the two upper-case digits of byte b at [2 * b].
 inline constexpr std::array<char, 512> kHexPairs = [] {
@@ -44,4 +44,4 @@ bool HexToBytes(std::string_view text, std::string* bytes);
 // The byte count HexToBytes would give, nullopt where it would fail.
 std::optional<size_t> HexByteCount(std::string_view text);
 
-}  // namespace flashsmith
+}  // namespace flashsmith::base

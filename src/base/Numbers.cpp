@@ -3,7 +3,7 @@
 #include <charconv>
 #include <limits>
 
-namespace flashsmith {
+namespace flashsmith::base {
 
 NumberParts SplitNumber(std::string_view text, unsigned syntax) {
     NumberParts p;
@@ -44,4 +44,4 @@ std::optional<int64_t> ParseInteger(std::string_view text, unsigned syntax) {
     return static_cast<int64_t>(*magnitude);
 }
 
-}  // namespace flashsmith
+}  // namespace flashsmith::base

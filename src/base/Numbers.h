@@ -6,7 +6,7 @@
 #include <optional>
 #include <string_view>
 
-namespace flashsmith {
+namespace flashsmith::base {
 
 // What may precede the digits; hexadecimal prefixes switch to base 16.
 enum NumberSyntax : unsigned {
@@ -32,4 +32,4 @@ std::optional<uint64_t> ParseDigits(std::string_view digits, int base);
 // The whole of text as a signed 64-bit number, INT64_MIN included.
 std::optional<int64_t> ParseInteger(std::string_view text, unsigned syntax);
 
-}  // namespace flashsmith
+}  // namespace flashsmith::base

@@ -1,10 +1,10 @@
 #include "base/Progress.h"
 
-namespace flashsmith {
+namespace flashsmith::base {
 
 ProgressSink& NullProgress() {
     static ProgressSink sink;
     return sink;
 }
 
-}  // namespace flashsmith
+}  // namespace flashsmith::base

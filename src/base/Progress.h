@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-namespace flashsmith {
+namespace flashsmith::base {
 
 class ProgressSink {
 public:
@@ -17,4 +17,4 @@ public:
 
 ProgressSink& NullProgress();
 
-}  // namespace flashsmith
+}  // namespace flashsmith::base

@@ -6,7 +6,7 @@
 #include <utility>
 #include <variant>
 
-namespace flashsmith {
+namespace flashsmith::base {
 
 class Status {
 public:
@@ -87,4 +87,4 @@ Result<T> AsResult(Work&& work) {
     return out;
 }
 
-}  // namespace flashsmith
+}  // namespace flashsmith::base

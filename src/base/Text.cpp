@@ -1,6 +1,6 @@
 #include "base/Text.h"
 
-namespace flashsmith {
+namespace flashsmith::base {
 
 namespace {
 
@@ -43,4 +43,4 @@ std::string_view TrimChars(std::string_view text, std::string_view chars) {
     return Trim(text, [chars](char c) { return chars.find(c) != std::string_view::npos; });
 }
 
-}  // namespace flashsmith
+}  // namespace flashsmith::base

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace flashsmith {
+namespace flashsmith::base {
 
 std::string UpperAscii(std::string text);
 std::string LowerAscii(std::string text);
@@ -19,4 +19,4 @@ std::string_view TrimSpaces(std::string_view text);
 // Without leading and trailing bytes out of chars.
 std::string_view TrimChars(std::string_view text, std::string_view chars);
 
-}  // namespace flashsmith
+}  // namespace flashsmith::base

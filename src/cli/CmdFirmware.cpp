@@ -20,6 +20,10 @@
 #include "firmware/ProgramDir.h"
 
 namespace flashsmith::cli {
+using namespace flashsmith::base;
+using namespace flashsmith::firmware;
+using namespace flashsmith::editing;
+using namespace flashsmith::demo;
 
 int RunDemo(const Args& args) {
     ArgParser p("usage: flashsmith-cli demo DIR [--size N] [--lead N]\n"

@@ -20,6 +20,10 @@
 #include "xml/GmXml.h"
 
 namespace flashsmith::cli {
+using namespace flashsmith::base;
+using namespace flashsmith::firmware;
+using namespace flashsmith::patches;
+using namespace flashsmith::xml;
 namespace {
 
 const char kUsage[] =

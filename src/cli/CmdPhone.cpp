@@ -11,6 +11,8 @@
 #include "phonelink/PhoneSession.h"
 
 namespace flashsmith::cli {
+using namespace flashsmith::base;
+using namespace flashsmith::firmware;
 
 namespace {
 

@@ -11,6 +11,9 @@
 #include "profilecreator/ProfileCreator.h"
 
 namespace flashsmith::cli {
+using namespace flashsmith::base;
+using namespace flashsmith::firmware;
+using namespace flashsmith::profilecreator;
 
 namespace {
 

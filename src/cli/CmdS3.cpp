@@ -6,6 +6,7 @@
 #include "srecord/S3Converter.h"
 
 namespace flashsmith::cli {
+using namespace flashsmith::srecord;
 
 namespace {
 

@@ -10,6 +10,7 @@
 #include "sound/Smaf.h"
 
 namespace flashsmith::cli {
+using namespace flashsmith::base;
 
 namespace {
 

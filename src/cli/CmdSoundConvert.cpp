@@ -5,6 +5,7 @@
 #include "sound/AudioConvert.h"
 
 namespace flashsmith::cli {
+using namespace flashsmith::base;
 
 const char kSoundConvertUsage[] =
     "usage: flashsmith-cli sound convert IN OUT.mmf [--rate 8000|11025|22050]\n"

@@ -6,6 +6,7 @@
 #include "xml/GmXml.h"
 
 namespace flashsmith::cli {
+using namespace flashsmith::xml;
 namespace {
 
 const char kUsage[] =

@@ -9,6 +9,8 @@
 #include "sound/AudioConvert.h"
 
 namespace flashsmith::cli {
+using namespace flashsmith::base;
+using namespace flashsmith::editing;
 
 namespace {
 

@@ -16,6 +16,9 @@
 #include "base/FileUtil.h"
 
 namespace flashsmith::cli {
+using namespace flashsmith::base;
+using namespace flashsmith::firmware;
+using namespace flashsmith::editing;
 
 const char* const kEditScriptSyntax =
     "Edit script: one command per line; a line whose first non-blank character is # is a comment.\n"

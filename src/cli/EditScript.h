@@ -20,14 +20,14 @@ struct ApplyOutcome {
     bool Failed = false;   // an error the user must act on (else a warning)
     std::string Message;   // why nothing changed, or what failed
 };
-using ApplyPatchHook = std::function<ApplyOutcome(FirmwareState&, const std::string& patchPath)>;
+using ApplyPatchHook = std::function<ApplyOutcome(firmware::FirmwareState&, const std::string& patchPath)>;
 
 // The hook "apply" lines use when the caller passes none; empty until
 // InstallEditScriptHooks sets ApplyPatchFromScript.
 void SetDefaultApplyPatchHook(ApplyPatchHook hook);
 const ApplyPatchHook& DefaultApplyPatchHook();
 // Open SPF as the patch commands run it (CmdPatch.cpp).
-ApplyOutcome ApplyPatchFromScript(FirmwareState& state, const std::string& path);
+ApplyOutcome ApplyPatchFromScript(firmware::FirmwareState& state, const std::string& path);
 
 extern const char* const kEditScriptSyntax;
 
@@ -35,7 +35,7 @@ extern const char* const kEditScriptSyntax;
 // kExitUsage, nothing run), then runs it line by line. A line that changes
 // nothing prints "warning: line N: ..." and a failure "error: line N: ...";
 // both let the run go on and make it return kExitFailed.
-int RunEditScript(FirmwareState& state, const std::string& scriptPath, const ApplyPatchHook& apply,
+int RunEditScript(firmware::FirmwareState& state, const std::string& scriptPath, const ApplyPatchHook& apply,
                   std::ostream& err);
 
 // The folder for a run's replacement files: a fresh private folder under
@@ -50,11 +50,11 @@ public:
     RunTempDir& operator=(const RunTempDir&) = delete;
 
     // Sets state.TempDir; fails when no folder can be made.
-    Status Prepare(const ArgParser& parser, FirmwareState& state);
+    base::Status Prepare(const ArgParser& parser, firmware::FirmwareState& state);
     const std::string& Path() const { return dir_; }
 
 private:
-    FirmwareState* state_ = nullptr;
+    firmware::FirmwareState* state_ = nullptr;
     std::string dir_;
     bool created_ = false;
     bool keep_ = false;
@@ -67,6 +67,6 @@ extern const char* const kEditOptionsUsage;
 // hook). Returns the script's exit code, kExitOk without a script; *ran is
 // false when the folder or the script could not be had at all (the error
 // is printed), so there is no model to show.
-int RunCliEdits(const ArgParser& parser, FirmwareState& state, RunTempDir& temp, bool* ran);
+int RunCliEdits(const ArgParser& parser, firmware::FirmwareState& state, RunTempDir& temp, bool* ran);
 
 }  // namespace flashsmith::cli

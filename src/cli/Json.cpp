@@ -5,6 +5,7 @@
 #include "base/Cp1251.h"
 
 namespace flashsmith::cli {
+using namespace flashsmith::base;
 
 std::string ByteText(const std::string& bytes) {
     std::string out;
@@ -30,7 +31,7 @@ void PrintJson(const Json& value) {
 
 }  // namespace flashsmith::cli
 
-namespace flashsmith {
+namespace flashsmith::firmware {
 
 using cli::ByteText;
 using cli::Json;
@@ -97,6 +98,12 @@ void to_json(Json& j, const tStringType& s) {
              {"Deleted", s.Deleted}};
 }
 
+}  // namespace flashsmith::firmware
+
+namespace flashsmith::patches {
+
+using cli::Json;
+
 void to_json(Json& j, const PatchAuthor& a) {
     j = Json{{"nick", a.hasNick ? Json(cli::AnsiText(a.nick)) : Json(nullptr)},
              {"e-mail", cli::AnsiText(a.email)},
@@ -104,7 +111,7 @@ void to_json(Json& j, const PatchAuthor& a) {
              {"icq", cli::AnsiText(a.icq)}};
 }
 
-}  // namespace flashsmith
+}  // namespace flashsmith::patches
 
 namespace flashsmith::sound {
 

@@ -26,7 +26,9 @@ void PrintJson(const Json& value);
 
 }  // namespace flashsmith::cli
 
-namespace flashsmith {
+// nlohmann finds each to_json by argument-dependent lookup: it lives in the
+// namespace of the struct it writes.
+namespace flashsmith::firmware {
 
 void to_json(cli::Json& j, const tFirmwareDescription& d);
 void to_json(cli::Json& j, const MemoryRegion& r);
@@ -35,9 +37,14 @@ void to_json(cli::Json& j, const tSndType& e);
 void to_json(cli::Json& j, const tJavaType& e);
 void to_json(cli::Json& j, const LanguageHeader& h);
 void to_json(cli::Json& j, const tStringType& s);
+
+}  // namespace flashsmith::firmware
+
+namespace flashsmith::patches {
+
 void to_json(cli::Json& j, const PatchAuthor& a);
 
-}  // namespace flashsmith
+}  // namespace flashsmith::patches
 
 namespace flashsmith::sound {
 

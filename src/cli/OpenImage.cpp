@@ -7,6 +7,8 @@
 #include "firmware/ProgramDir.h"
 
 namespace flashsmith::cli {
+using namespace flashsmith::base;
+using namespace flashsmith::firmware;
 
 const char* const kProfileOptionsUsage =
     "  --firmwares DIR   folder of description files (default: the program's Firmwares);\n"

@@ -15,6 +15,6 @@ extern const char* const kProfileOptionsUsage;
 // Opens image into state. Returns kExitOk, or the exit code after printing
 // the error (1: unreadable, not identified, no profile; 2: several profiles
 // and no --profile).
-int OpenImageForCli(const ArgParser& parser, const std::string& image, FirmwareState& state);
+int OpenImageForCli(const ArgParser& parser, const std::string& image, firmware::FirmwareState& state);
 
 }  // namespace flashsmith::cli

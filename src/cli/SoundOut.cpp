@@ -6,6 +6,9 @@
 #include "sound/Wav.h"
 
 namespace flashsmith::cli {
+using namespace flashsmith::base;
+using namespace flashsmith::firmware;
+using namespace flashsmith::editing;
 
 Status RenderSmafToWav(std::string_view smaf, const sound::RenderOptions& options, const std::string& wavPath) {
     auto sound = sound::RenderSmaf({reinterpret_cast<const uint8_t*>(smaf.data()), smaf.size()}, options);

@@ -12,9 +12,9 @@
 
 namespace flashsmith::cli {
 
-Status RenderSmafToWav(std::string_view smaf, const sound::RenderOptions& options, const std::string& wavPath);
+base::Status RenderSmafToWav(std::string_view smaf, const sound::RenderOptions& options, const std::string& wavPath);
 
 // Renders the stored data of sound entry index to folder/Sound_<n>.wav.
-ExportResult ExportSoundAsWav(const FirmwareState& state, int32_t index, const std::string& folder);
+editing::ExportResult ExportSoundAsWav(const firmware::FirmwareState& state, int32_t index, const std::string& folder);
 
 }  // namespace flashsmith::cli

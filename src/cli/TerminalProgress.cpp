@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 namespace flashsmith::cli {
+using namespace flashsmith::base;
 
 TerminalProgressBar::TerminalProgressBar() : enabled_(::isatty(STDERR_FILENO) == 1) {}
 

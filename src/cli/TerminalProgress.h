@@ -6,7 +6,7 @@
 
 namespace flashsmith::cli {
 
-class TerminalProgressBar : public ProgressSink {
+class TerminalProgressBar : public base::ProgressSink {
 public:
     TerminalProgressBar();
     // Clears the bar's line, so the next message starts clean.
@@ -25,6 +25,6 @@ private:
 
 // One bar for the whole run, for operations that report through a sink they
 // do not own.
-ProgressSink& TerminalProgress();
+base::ProgressSink& TerminalProgress();
 
 }  // namespace flashsmith::cli

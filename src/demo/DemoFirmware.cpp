@@ -17,7 +17,9 @@
 #include "firmware/JavaNames.h"
 #include "firmware/Picture.h"
 
-namespace flashsmith {
+namespace flashsmith::demo {
+using namespace flashsmith::base;
+using namespace flashsmith::firmware;
 
 namespace {
 
@@ -563,4 +565,4 @@ bool WriteDemoFirmware(const std::string& dir, const DemoOptions& options, DemoR
     return true;
 }
 
-}  // namespace flashsmith
+}  // namespace flashsmith::demo

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-namespace flashsmith {
+namespace flashsmith::demo {
 
 struct DemoOptions {
     int64_t Size = 0;  // total file size; 0 or less than needed = as small as possible
@@ -24,4 +24,4 @@ constexpr const char* kDemoVersion = "E250XXJE1";
 bool WriteDemoFirmware(const std::string& dir, const DemoOptions& options, DemoResult* result,
                        std::string* error);
 
-}  // namespace flashsmith
+}  // namespace flashsmith::demo

@@ -5,7 +5,7 @@
 #include <map>
 #include <set>
 
-namespace flashsmith {
+namespace flashsmith::demo {
 
 namespace {
 
@@ -258,4 +258,4 @@ std::vector<std::string> DemoRingtones() {
     return tones;
 }
 
-}  // namespace flashsmith
+}  // namespace flashsmith::demo

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-namespace flashsmith {
+namespace flashsmith::demo {
 
 std::vector<std::string> DemoRingtones();
 
@@ -21,4 +21,4 @@ std::vector<std::string> DemoRingtones();
 // would write for the same samples, without linking FFmpeg here).
 std::string EncodeYamahaAdpcm(const std::vector<int16_t>& samples);
 
-}  // namespace flashsmith
+}  // namespace flashsmith::demo

@@ -7,9 +7,10 @@
 #include "editing/ResourceList.h"
 #include "editing/TempFiles.h"
 
-namespace flashsmith {
+namespace flashsmith::editing {
+using namespace flashsmith::firmware;
 
-using namespace editing_detail;
+using namespace detail;
 
 namespace {
 
@@ -216,4 +217,4 @@ EditResult RestoreEntry(FirmwareState& st, int32_t category, int32_t index) {
     }
 }
 
-}  // namespace flashsmith
+}  // namespace flashsmith::editing

@@ -8,19 +8,19 @@
 #include "editing/EditResult.h"
 #include "firmware/Variables.h"
 
-namespace flashsmith {
+namespace flashsmith::editing {
 
 // Pictures and sounds that share another entry's data, and strings with a
 // Link, are refused. A ".jad"/".jar" entry is deleted with its partner; a
 // Java entry without a partner cannot be deleted.
-EditResult DeleteEntry(FirmwareState& state, int32_t category, int32_t index);
+EditResult DeleteEntry(firmware::FirmwareState& state, int32_t category, int32_t index);
 // A ".jad"/".jar" entry is restored with its partner (when it has one).
-EditResult RestoreEntry(FirmwareState& state, int32_t category, int32_t index);
+EditResult RestoreEntry(firmware::FirmwareState& state, int32_t category, int32_t index);
 
 // While sounds are deleted, a patch stores one silent placeholder sound of
 // this size for all of them, so the sound region's shown use includes it.
 constexpr int32_t kDeletedSoundPlaceholderSize = 157;
 // Used of a region as the region display shows it.
-int64_t DisplayedUsed(const FirmwareState& state, int32_t region);
+int64_t DisplayedUsed(const firmware::FirmwareState& state, int32_t region);
 
-}  // namespace flashsmith
+}  // namespace flashsmith::editing

@@ -7,7 +7,7 @@
 #include "editing/TempFiles.h"
 #include "firmware/Variables.h"
 
-namespace flashsmith::editing_detail {
+namespace flashsmith::editing::detail {
 
 inline EditResult Outcome(int32_t category, EditStatus status, std::string detail = {}) {
     EditResult r;
@@ -21,8 +21,8 @@ inline bool ValidIndex(int32_t index, size_t count) {
     return index >= 0 && static_cast<size_t>(index) < count;
 }
 
-inline bool HasRegion(const FirmwareState& st, int32_t region) {
+inline bool HasRegion(const firmware::FirmwareState& st, int32_t region) {
     return region >= 0 && static_cast<size_t>(region) < st.Firmware.Regions.size();
 }
 
-}  // namespace flashsmith::editing_detail
+}  // namespace flashsmith::editing::detail

@@ -1,6 +1,6 @@
 #include "editing/EditResult.h"
 
-namespace flashsmith {
+namespace flashsmith::editing {
 
 bool EditResult::Failed() const {
     return Status == EditStatus::SourceUnreadable || Status == EditStatus::SourceTooLarge ||
@@ -35,4 +35,4 @@ const char* EditStatusText(EditStatus status) {
     return "";
 }
 
-}  // namespace flashsmith
+}  // namespace flashsmith::editing

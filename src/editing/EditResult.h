@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace flashsmith {
+namespace flashsmith::editing {
 
 enum class EditStatus {
     Ok,                  // the entry (and perhaps its partner) changed
@@ -48,4 +48,4 @@ struct EditResult {
 // One line in English for warnings and errors ("the entry is already replaced").
 const char* EditStatusText(EditStatus status);
 
-}  // namespace flashsmith
+}  // namespace flashsmith::editing

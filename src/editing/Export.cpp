@@ -6,7 +6,9 @@
 #include "firmware/JavaNames.h"
 #include "firmware/PictureFile.h"
 
-namespace flashsmith {
+namespace flashsmith::editing {
+using namespace flashsmith::base;
+using namespace flashsmith::firmware;
 
 std::string SafeFileName(const std::string& name, const std::string& fallback) {
     std::string out;
@@ -103,4 +105,4 @@ ExportResult ExportResource(const FirmwareState& st, int32_t category, int32_t i
                    JoinPath(folder, SafeFileName(name, "Java_" + std::to_string(index))));
 }
 
-}  // namespace flashsmith
+}  // namespace flashsmith::editing

@@ -8,7 +8,7 @@
 #include "firmware/Picture.h"
 #include "firmware/Variables.h"
 
-namespace flashsmith {
+namespace flashsmith::editing {
 
 enum class PictureExport { Bmp, Jpeg, Png };
 
@@ -22,12 +22,12 @@ struct ExportResult {
 
 // Exports entry index of category (images, sounds or Java) into folder; an
 // existing file of the same name is overwritten. Strings are not exported.
-ExportResult ExportResource(const FirmwareState& state, int32_t category, int32_t index,
+ExportResult ExportResource(const firmware::FirmwareState& state, int32_t category, int32_t index,
                             const std::string& folder, PictureExport format);
 
 // Decodes the stored picture of entry index (following its link) into a
 // picture of the entry's own size; false when nothing can be decoded.
-bool DecodeStoredPicture(const FirmwareState& state, int32_t index, Picture& out);
+bool DecodeStoredPicture(const firmware::FirmwareState& state, int32_t index, firmware::Picture& out);
 
 // "Sound_" + (index + 1): the file name of an exported sound, without extension.
 std::string SoundExportStem(int32_t index);
@@ -36,4 +36,4 @@ std::string SoundExportStem(int32_t index);
 // "." or "..".
 std::string SafeFileName(const std::string& name, const std::string& fallback);
 
-}  // namespace flashsmith
+}  // namespace flashsmith::editing

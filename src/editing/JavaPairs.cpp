@@ -3,7 +3,9 @@
 #include "editing/TempFiles.h"
 #include "base/Text.h"
 
-namespace flashsmith {
+namespace flashsmith::editing {
+using namespace flashsmith::base;
+using namespace flashsmith::firmware;
 
 bool IsJavaSuiteFile(const tJavaType& entry) {
     const std::string upper = UpperAscii(entry.Path);
@@ -21,4 +23,4 @@ int32_t JavaPartner(const FirmwareState& st, int32_t index) {
     return -1;
 }
 
-}  // namespace flashsmith
+}  // namespace flashsmith::editing

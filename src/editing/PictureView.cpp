@@ -9,9 +9,11 @@
 #include "firmware/Firmware.h"
 #include "firmware/Images.h"
 
-namespace flashsmith {
+namespace flashsmith::editing {
+using namespace flashsmith::base;
+using namespace flashsmith::firmware;
 
-using namespace editing_detail;
+using namespace detail;
 
 namespace {
 
@@ -215,4 +217,4 @@ EditResult RemoveTransparentColour(FirmwareState& st, int32_t index) {
     return ChangedRow(index);
 }
 
-}  // namespace flashsmith
+}  // namespace flashsmith::editing

@@ -5,7 +5,8 @@
 #include "editing/ResourceList.h"
 #include "editing/TempFiles.h"
 
-namespace flashsmith {
+namespace flashsmith::editing {
+using namespace flashsmith::firmware;
 namespace {
 
 constexpr int64_t kSilentSoundSize = 157;
@@ -88,4 +89,4 @@ std::vector<int32_t> RegionsOfRoot(const FirmwareState& st) {
     return out;
 }
 
-}  // namespace flashsmith
+}  // namespace flashsmith::editing

@@ -7,11 +7,11 @@
 
 #include "firmware/Variables.h"
 
-namespace flashsmith {
+namespace flashsmith::editing {
 
 // The used figure the editor shows for a region: Used, and for the sound
 // region the shared 157-byte silent sound that deleted sounds point at.
-int64_t ShownUsed(const FirmwareState& state, int32_t region);
+int64_t ShownUsed(const firmware::FirmwareState& state, int32_t region);
 
 struct EntryShare {
     int32_t Row = -1;   // index in the category's list
@@ -29,13 +29,13 @@ struct RegionUsage {
 // Entries that share another's data or live in another language's region
 // take no space of their own here and are left out of Largest; deleted
 // entries count 0, replaced ones their replacement's size.
-RegionUsage DescribeRegion(const FirmwareState& state, int32_t region, size_t top = 5);
+RegionUsage DescribeRegion(const firmware::FirmwareState& state, int32_t region, size_t top = 5);
 
 // The regions a node of the category tree stands for: a category its own,
 // a language table (1 or 2) each of its languages, the firmware root the
 // pictures, sounds and Java. None while no firmware is open.
-std::vector<int32_t> RegionsOfCategory(const FirmwareState& state, int32_t category);
-std::vector<int32_t> RegionsOfLanguageTable(const FirmwareState& state, int table);
-std::vector<int32_t> RegionsOfRoot(const FirmwareState& state);
+std::vector<int32_t> RegionsOfCategory(const firmware::FirmwareState& state, int32_t category);
+std::vector<int32_t> RegionsOfLanguageTable(const firmware::FirmwareState& state, int table);
+std::vector<int32_t> RegionsOfRoot(const firmware::FirmwareState& state);
 
-}  // namespace flashsmith
+}  // namespace flashsmith::editing

@@ -15,9 +15,11 @@
 #include "firmware/PictureFile.h"
 #include "firmware/PictureScale.h"
 
-namespace flashsmith {
+namespace flashsmith::editing {
+using namespace flashsmith::base;
+using namespace flashsmith::firmware;
 
-using namespace editing_detail;
+using namespace detail;
 
 namespace {
 
@@ -295,4 +297,4 @@ bool DropAccepted(int32_t category, const std::string& path) {
     }
 }
 
-}  // namespace flashsmith
+}  // namespace flashsmith::editing

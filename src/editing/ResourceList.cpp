@@ -6,7 +6,9 @@
 #include "base/Cp1251.h"
 #include "firmware/JavaNames.h"
 
-namespace flashsmith {
+namespace flashsmith::editing {
+using namespace flashsmith::base;
+using namespace flashsmith::firmware;
 
 LanguageRef LanguageOf(const FirmwareState& st, int32_t category) {
     const int32_t count = st.FirmwareDescription.LanguageCount;
@@ -120,4 +122,4 @@ ListRow MakeListRow(const FirmwareState& st, int32_t category, int32_t index) {
     return row;
 }
 
-}  // namespace flashsmith
+}  // namespace flashsmith::editing

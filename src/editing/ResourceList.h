@@ -6,7 +6,7 @@
 
 #include "firmware/Variables.h"
 
-namespace flashsmith {
+namespace flashsmith::editing {
 
 // Category numbers are region numbers.
 constexpr int32_t kCatImages = 0;
@@ -19,11 +19,11 @@ struct LanguageRef {
     int Table = 0;  // 0 when the category is not a language
     int32_t Lang = -1;
 };
-LanguageRef LanguageOf(const FirmwareState& state, int32_t category);
-int32_t LanguageCategory(const FirmwareState& state, int table, int32_t lang);
+LanguageRef LanguageOf(const firmware::FirmwareState& state, int32_t category);
+int32_t LanguageCategory(const firmware::FirmwareState& state, int table, int32_t lang);
 // The string list of a language category, nullptr when there is none.
-const pStringType* StringsOf(const FirmwareState& state, int32_t category);
-pStringType* StringsOf(FirmwareState& state, int32_t category);
+const firmware::pStringType* StringsOf(const firmware::FirmwareState& state, int32_t category);
+firmware::pStringType* StringsOf(firmware::FirmwareState& state, int32_t category);
 
 enum class RowColour {
     Normal,
@@ -43,10 +43,10 @@ struct ListRow {
     RowColour Colour = RowColour::Normal;
 };
 
-int32_t RowCount(const FirmwareState& state, int32_t category);
-ListRow MakeListRow(const FirmwareState& state, int32_t category, int32_t index);
+int32_t RowCount(const firmware::FirmwareState& state, int32_t category);
+ListRow MakeListRow(const firmware::FirmwareState& state, int32_t category, int32_t index);
 
 // "Image_" + (index + 1), or the ID's name from ImageIdNames.
-std::string ImageRowName(const FirmwareState& state, int32_t index);
+std::string ImageRowName(const firmware::FirmwareState& state, int32_t index);
 
-}  // namespace flashsmith
+}  // namespace flashsmith::editing

@@ -4,9 +4,11 @@
 #include "editing/ResourceList.h"
 #include "base/Cp1251.h"
 
-namespace flashsmith {
+namespace flashsmith::editing {
+using namespace flashsmith::base;
+using namespace flashsmith::firmware;
 
-using namespace editing_detail;
+using namespace detail;
 
 bool CanEditString(const FirmwareState& st, int32_t category, int32_t index) {
     if (!st.FirmwareLoaded) return false;
@@ -46,4 +48,4 @@ EditResult EditString(FirmwareState& st, int32_t category, int32_t index, const 
     return EditStringUtf8(st, category, index, Utf8FromAnsi(ansiText));
 }
 
-}  // namespace flashsmith
+}  // namespace flashsmith::editing

@@ -9,14 +9,14 @@
 #include "editing/EditResult.h"
 #include "firmware/Variables.h"
 
-namespace flashsmith {
+namespace flashsmith::editing {
 
 // Only strings with Link -1 are editable (not duplicates, not strings lying
 // in another language's region).
-bool CanEditString(const FirmwareState& state, int32_t category, int32_t index);
+bool CanEditString(const firmware::FirmwareState& state, int32_t category, int32_t index);
 // The text as the list gives it: Windows-1251 bytes, stored as UTF-8.
-EditResult EditString(FirmwareState& state, int32_t category, int32_t index, const std::string& ansiText);
+EditResult EditString(firmware::FirmwareState& state, int32_t category, int32_t index, const std::string& ansiText);
 // The text already in stored form (UTF-8), as the CLI takes it.
-EditResult EditStringUtf8(FirmwareState& state, int32_t category, int32_t index, const std::string& utf8Text);
+EditResult EditStringUtf8(firmware::FirmwareState& state, int32_t category, int32_t index, const std::string& utf8Text);
 
-}  // namespace flashsmith
+}  // namespace flashsmith::editing

@@ -10,7 +10,9 @@
 #include "base/FileUtil.h"
 
 
-namespace flashsmith {
+namespace flashsmith::editing {
+using namespace flashsmith::base;
+using namespace flashsmith::firmware;
 
 std::string ReplacementName(int32_t category, int32_t index) {
     switch (category) {
@@ -82,4 +84,4 @@ std::string ExtensionOf(const std::string& path, const char* delimiters) {
 std::string HostExtension(const std::string& path) { return ExtensionOf(path, "/"); }
 std::string FirmwareExtension(const std::string& path) { return ExtensionOf(path, "\\:"); }
 
-}  // namespace flashsmith
+}  // namespace flashsmith::editing

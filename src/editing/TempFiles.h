@@ -11,18 +11,18 @@
 #include "base/Result.h"
 #include "firmware/Variables.h"
 
-namespace flashsmith {
+namespace flashsmith::editing {
 
 // "tmpImage_12" for picture 12; "" for a category without replacements.
 std::string ReplacementName(int32_t category, int32_t index);
-std::string TempPath(const FirmwareState& state, const std::string& name);
+std::string TempPath(const firmware::FirmwareState& state, const std::string& name);
 // Creates TempDir (and its parents) when missing.
-Status EnsureTempDir(const FirmwareState& state);
+base::Status EnsureTempDir(const firmware::FirmwareState& state);
 
 // Bytes a replacement counts in its region: pictures the file size less the
 // 4-byte header, sounds and Java the file size. -1 when the file is missing
 // or a picture file is shorter than its header.
-int64_t ReplacementDataSize(const FirmwareState& state, int32_t category, const std::string& tempName);
+int64_t ReplacementDataSize(const firmware::FirmwareState& state, int32_t category, const std::string& tempName);
 
 // Width and height from the first four bytes; false when the file is missing
 // or shorter than that.
@@ -30,7 +30,7 @@ bool ReadPictureHeader(const std::string& path, int32_t* width, int32_t* height)
 
 // Adds to a region's Used without wrapping past the int32 range; a region
 // index outside the table keeps no accounting.
-inline void AddUsed(FirmwareState& st, int32_t region, int64_t delta) {
+inline void AddUsed(firmware::FirmwareState& st, int32_t region, int64_t delta) {
     if (region < 0 || static_cast<size_t>(region) >= st.Firmware.Regions.size()) return;
     int64_t v = static_cast<int64_t>(st.Firmware.Regions[region].Used) + delta;
     if (v > INT32_MAX) v = INT32_MAX;
@@ -50,4 +50,4 @@ EditStatus ReadSourceFile(const std::string& path, std::string& bytes, std::stri
 std::string HostExtension(const std::string& path);
 std::string FirmwareExtension(const std::string& path);
 
-}  // namespace flashsmith
+}  // namespace flashsmith::editing

@@ -9,7 +9,8 @@
 
 #include "base/FileHandle.h"
 
-namespace flashsmith {
+namespace flashsmith::firmware {
+using namespace flashsmith::base;
 
 namespace {
 
@@ -125,4 +126,4 @@ uint16_t BinFile::U16(int64_t offset) const {
     return static_cast<uint16_t>(p[0] | p[1] << 8);
 }
 
-}  // namespace flashsmith
+}  // namespace flashsmith::firmware

@@ -13,13 +13,13 @@
 
 #include "base/Result.h"
 
-namespace flashsmith {
+namespace flashsmith::firmware {
 
 class BinFile {
 public:
     // Reads the file whole; a file over kMaxSize, or one that shrinks while
     // it is read, fails ("path: reason"). Never writes to the file.
-    static Result<std::unique_ptr<BinFile>> Open(const std::string& path);
+    static base::Result<std::unique_ptr<BinFile>> Open(const std::string& path);
     // A file made from bytes in memory (tests, decoded replacement data).
     static std::unique_ptr<BinFile> FromBytes(std::string bytes);
     // A file over bytes the caller keeps alive and unchanged while it is used
@@ -61,4 +61,4 @@ private:
     std::string path_;
 };
 
-}  // namespace flashsmith
+}  // namespace flashsmith::firmware

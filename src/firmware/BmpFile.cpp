@@ -6,7 +6,8 @@
 
 #include "firmware/PictureFile.h"
 
-namespace flashsmith {
+namespace flashsmith::firmware {
+using namespace flashsmith::base;
 namespace {
 
 constexpr uint32_t kBiRgb = 0, kBiRle8 = 1, kBiRle4 = 2, kBiBitfields = 3, kBiAlphaBitfields = 6;
@@ -326,4 +327,4 @@ Result<std::string> EncodeBmp32(const Picture& picture) {
     return AsResult<std::string>([&](std::string& out, std::string* error) { return EncodeBmp32Into(picture, out, error); });
 }
 
-}  // namespace flashsmith
+}  // namespace flashsmith::firmware

@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-namespace flashsmith {
+namespace flashsmith::firmware {
+using namespace flashsmith::base;
 
 int64_t FindPattern(const BinFile& file, int64_t start, const std::string& pattern,
                     ProgressSink& progress) {
@@ -26,4 +27,4 @@ int64_t FindPattern(const BinFile& file, int64_t start, const std::string& patte
     return -1;
 }
 
-}  // namespace flashsmith
+}  // namespace flashsmith::firmware

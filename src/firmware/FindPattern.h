@@ -7,10 +7,10 @@
 #include "base/Progress.h"
 #include "firmware/BinFile.h"
 
-namespace flashsmith {
+namespace flashsmith::firmware {
 
 // Offset of the first occurrence at or after start, -1 when none.
 int64_t FindPattern(const BinFile& file, int64_t start, const std::string& pattern,
-                    ProgressSink& progress);
+                    base::ProgressSink& progress);
 
-}  // namespace flashsmith
+}  // namespace flashsmith::firmware

@@ -12,7 +12,8 @@
 #include "base/Text.h"
 #include "firmware/FindPattern.h"
 
-namespace flashsmith {
+namespace flashsmith::firmware {
+using namespace flashsmith::base;
 
 int64_t FindStartAddr(const BinFile& file, ProgressSink& progress) {
     if (file.Size() <= kSampledImageSize) return 0;
@@ -499,4 +500,4 @@ OpenResult OpenFirmware(FirmwareState& st, const std::string& path, const OpenOp
     }
 }
 
-}  // namespace flashsmith
+}  // namespace flashsmith::firmware

@@ -11,17 +11,17 @@
 #include "firmware/IniFile.h"
 #include "firmware/Variables.h"
 
-namespace flashsmith {
+namespace flashsmith::firmware {
 
 constexpr int64_t kSampledImageSize = 52428800;  // larger dumps may begin with an empty area
 
-int64_t FindStartAddr(const BinFile& file, ProgressSink& progress);
-std::string FindPhoneModel(const BinFile& file, int64_t start, ProgressSink& progress);
+int64_t FindStartAddr(const BinFile& file, base::ProgressSink& progress);
+std::string FindPhoneModel(const BinFile& file, int64_t start, base::ProgressSink& progress);
 struct FoundVersion {
     std::string Version;
     int64_t Address = -1;
 };
-FoundVersion FindVersion(const BinFile& file, const std::string& model, int64_t start, ProgressSink& progress);
+FoundVersion FindVersion(const BinFile& file, const std::string& model, int64_t start, base::ProgressSink& progress);
 // Names (no folder) of the description files for a version in firmwaresDir:
 // "<version>.sdf" first, then "<version>_*.sdf" sorted; at most 128.
 std::vector<std::string> FindProfiles(const std::string& firmwaresDir, const std::string& version);
@@ -74,9 +74,9 @@ struct OpenResult {
 // The "Firmwares" folder beside an image.
 std::string BesideFirmwaresDir(const std::string& imagePath);
 OpenResult OpenFirmware(FirmwareState& state, const std::string& path, const OpenOptions& options,
-                        ProgressSink& progress);
+                        base::ProgressSink& progress);
 
 // Empties everything an open fills (the tables, the loaded flag, counters).
 void ResetFirmware(FirmwareState& state);
 
-}  // namespace flashsmith
+}  // namespace flashsmith::firmware

@@ -11,7 +11,8 @@
 
 #include "firmware/PictureFile.h"
 
-namespace flashsmith {
+namespace flashsmith::firmware {
+using namespace flashsmith::base;
 namespace {
 
 struct Source {
@@ -127,4 +128,4 @@ Result<Picture> LoadGifBytes(std::string_view bytes) {
     return AsResult<Picture>([&](Picture& out, std::string* error) { return DecodeGifInto(bytes, out, error); });
 }
 
-}  // namespace flashsmith
+}  // namespace flashsmith::firmware

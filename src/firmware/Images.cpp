@@ -4,7 +4,7 @@
 #include <array>
 #include <numeric>
 
-namespace flashsmith {
+namespace flashsmith::firmware {
 
 uint32_t Rgb565To24(uint16_t v) {
     uint32_t r = ((v >> 11) & 31) * 255 / 31;
@@ -306,4 +306,4 @@ const char* KindName(int32_t kind) {
     }
 }
 
-}  // namespace flashsmith
+}  // namespace flashsmith::firmware

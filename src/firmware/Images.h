@@ -13,7 +13,7 @@
 #include "firmware/Picture.h"
 #include "firmware/Variables.h"
 
-namespace flashsmith {
+namespace flashsmith::firmware {
 
 // RGB565 / RGB332 -> 0x00RRGGBB, and 0x00BBGGRR -> RGB565.
 uint32_t Rgb565To24(uint16_t v);
@@ -72,4 +72,4 @@ constexpr uint32_t kClearColour = 0x00DDDDDD;
 
 const char* KindName(int32_t kind);  // "RAW8", "RAW16", "WBMP", "09" or ""
 
-}  // namespace flashsmith
+}  // namespace flashsmith::firmware

@@ -4,7 +4,8 @@
 #include "base/Numbers.h"
 #include "base/Text.h"
 
-namespace flashsmith {
+namespace flashsmith::firmware {
+using namespace flashsmith::base;
 
 namespace {
 
@@ -108,4 +109,4 @@ bool IniFile::HasSection(const std::string& section) const {
     return sections_.count(Lower(section)) != 0;
 }
 
-}  // namespace flashsmith
+}  // namespace flashsmith::firmware

@@ -8,7 +8,7 @@
 #include <string>
 #include <unordered_map>
 
-namespace flashsmith {
+namespace flashsmith::firmware {
 
 class IniFile {
 public:
@@ -32,4 +32,4 @@ private:
 std::optional<int64_t> ParseIniInt64(const std::string& text);
 std::optional<int32_t> ParseIniInt32(const std::string& text);
 
-}  // namespace flashsmith
+}  // namespace flashsmith::firmware

@@ -8,7 +8,8 @@
 #include "base/Numbers.h"
 #include "base/Text.h"
 
-namespace flashsmith {
+namespace flashsmith::firmware {
+using namespace flashsmith::base;
 
 std::string EscapeName(const std::string& text) {
     static const char* kept = "\"$-_@.&+!*'(),;/#?:";
@@ -81,4 +82,4 @@ std::string JadSuiteName(const std::string& jadPath, const std::string& jarPath)
     return EscapeName(vendor + "_" + name + "_suite");
 }
 
-}  // namespace flashsmith
+}  // namespace flashsmith::firmware

@@ -5,7 +5,7 @@
 
 #include <string>
 
-namespace flashsmith {
+namespace flashsmith::firmware {
 
 std::string EscapeName(const std::string& text);
 std::string UnescapeName(const std::string& text);
@@ -14,4 +14,4 @@ std::string UnescapeName(const std::string& text);
 // when jarPath names a file. Returns the escaped "vendor_name_suite" or "".
 std::string JadSuiteName(const std::string& jadPath, const std::string& jarPath);
 
-}  // namespace flashsmith
+}  // namespace flashsmith::firmware

@@ -14,7 +14,8 @@
 
 #include "firmware/PictureFile.h"
 
-namespace flashsmith {
+namespace flashsmith::firmware {
+using namespace flashsmith::base;
 namespace {
 
 struct JpegErrors {
@@ -240,4 +241,4 @@ Result<std::string> EncodeJpeg(const Picture& picture, int quality) {
     return AsResult<std::string>([&](std::string& out, std::string* error) { return EncodeJpegInto(picture, quality, out, error); });
 }
 
-}  // namespace flashsmith
+}  // namespace flashsmith::firmware

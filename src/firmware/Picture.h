@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace flashsmith {
+namespace flashsmith::firmware {
 
 struct Picture {
     int32_t Width = 0;
@@ -21,4 +21,4 @@ struct Picture {
     uint32_t At(int32_t x, int32_t y) const { return Pixels[static_cast<size_t>(y) * Width + x]; }
 };
 
-}  // namespace flashsmith
+}  // namespace flashsmith::firmware

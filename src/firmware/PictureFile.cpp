@@ -2,7 +2,8 @@
 
 #include "base/FileUtil.h"
 
-namespace flashsmith {
+namespace flashsmith::firmware {
+using namespace flashsmith::base;
 
 namespace {
 
@@ -50,4 +51,4 @@ Status SaveJpeg(const std::string& path, const Picture& picture, int quality) {
 
 Status SavePng(const std::string& path, const Picture& picture) { return SaveEncoded(path, EncodePng(picture)); }
 
-}  // namespace flashsmith
+}  // namespace flashsmith::firmware

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstddef>
 
-namespace flashsmith {
+namespace flashsmith::firmware {
 namespace {
 
 struct Tap {
@@ -80,4 +80,4 @@ Picture FitPicture(const Picture& src, int32_t boxWidth, int32_t boxHeight, uint
     return out;
 }
 
-}  // namespace flashsmith
+}  // namespace flashsmith::firmware

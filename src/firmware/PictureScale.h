@@ -6,7 +6,7 @@
 
 #include "firmware/Picture.h"
 
-namespace flashsmith {
+namespace flashsmith::firmware {
 
 // A picture of exactly boxWidth x boxHeight filled with `fill` (0x00RRGGBB),
 // with `source` centred in it: scaled down so it fits when it is larger in
@@ -17,4 +17,4 @@ Picture FitPicture(const Picture& source, int32_t boxWidth, int32_t boxHeight, u
 // Area-averaging resize to width x height (both at least 1).
 Picture ScalePicture(const Picture& source, int32_t width, int32_t height);
 
-}  // namespace flashsmith
+}  // namespace flashsmith::firmware

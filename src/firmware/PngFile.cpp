@@ -8,7 +8,8 @@
 
 #include "firmware/PictureFile.h"
 
-namespace flashsmith {
+namespace flashsmith::firmware {
+using namespace flashsmith::base;
 namespace {
 
 const unsigned char kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
@@ -87,4 +88,4 @@ Result<std::string> EncodePng(const Picture& picture) {
     return AsResult<std::string>([&](std::string& out, std::string* error) { return EncodePngInto(picture, out, error); });
 }
 
-}  // namespace flashsmith
+}  // namespace flashsmith::firmware

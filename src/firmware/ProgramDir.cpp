@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace flashsmith {
+namespace flashsmith::firmware {
 
 namespace {
 
@@ -60,4 +60,4 @@ void CopySharedLanguagePacks(const std::string& programDir) {
     }
 }
 
-}  // namespace flashsmith
+}  // namespace flashsmith::firmware

@@ -3,7 +3,7 @@
 
 #include <string>
 
-namespace flashsmith {
+namespace flashsmith::firmware {
 
 // The executable's folder when it is writable and not an installed tree
 // (see SharedDataDir), else $XDG_DATA_HOME/flashsmith/
@@ -21,4 +21,4 @@ std::string SharedDataDir();
 // them; a pack the user changed stays as it is.
 void CopySharedLanguagePacks(const std::string& programDir);
 
-}  // namespace flashsmith
+}  // namespace flashsmith::firmware

@@ -9,7 +9,7 @@
 #include "base/Progress.h"
 #include "firmware/BinFile.h"
 
-namespace flashsmith {
+namespace flashsmith::firmware {
 
 struct tFirmwareDescription {
     std::string PhoneModel;  // at most 16 characters
@@ -118,4 +118,4 @@ struct FirmwareState {
     std::vector<tResourceIDType> ImageIdNames;
 };
 
-}  // namespace flashsmith
+}  // namespace flashsmith::firmware

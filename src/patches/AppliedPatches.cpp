@@ -7,7 +7,10 @@
 #include "editing/TempFiles.h"
 #include "base/FileUtil.h"
 
-namespace flashsmith {
+namespace flashsmith::patches {
+using namespace flashsmith::base;
+using namespace flashsmith::firmware;
+using namespace flashsmith::editing;
 
 namespace {
 
@@ -173,4 +176,4 @@ AppliedPatches::CancelResult AppliedPatches::Cancel(FirmwareState& state, const 
     return result;
 }
 
-}  // namespace flashsmith
+}  // namespace flashsmith::patches

@@ -9,16 +9,16 @@
 #include "firmware/Variables.h"
 #include "patches/ApplyPatch.h"
 
-namespace flashsmith {
+namespace flashsmith::patches {
 
 class AppliedPatches {
 public:
     // After an image is opened: forgets every applied patch and keeps the
     // image's own records, to which a cancelled entry returns.
-    void Reset(const FirmwareState& state);
+    void Reset(const firmware::FirmwareState& state);
     // Open SPF on the file, remembering the entries it changed as they were
     // left.
-    OpenSpfResult Apply(FirmwareState& state, const std::string& path);
+    OpenSpfResult Apply(firmware::FirmwareState& state, const std::string& path);
 
     struct CancelResult {
         int Patches = 0;                // applied patches taken back
@@ -30,7 +30,7 @@ public:
     // the image's own data, with its region's use and the count of deleted
     // sounds kept exact. An entry changed since (by hand or by a later
     // patch) keeps that change.
-    CancelResult Cancel(FirmwareState& state, const std::vector<std::string>& paths);
+    CancelResult Cancel(firmware::FirmwareState& state, const std::vector<std::string>& paths);
 
     bool IsApplied(const std::string& path) const;
 
@@ -44,11 +44,11 @@ private:
         std::string Path;
         std::vector<Mark> Marks;
     };
-    bool Restore(FirmwareState& state, const Mark& mark) const;
+    bool Restore(firmware::FirmwareState& state, const Mark& mark) const;
 
     std::vector<Applied> applied_;  // in the order applied
-    tFirmware own_;                 // the image's records as read
+    firmware::tFirmware own_;                 // the image's records as read
     bool haveOwn_ = false;
 };
 
-}  // namespace flashsmith
+}  // namespace flashsmith::patches

@@ -9,7 +9,11 @@
 
 #include "patches/PatchReader.h"
 
-namespace flashsmith {
+namespace flashsmith::patches {
+using namespace flashsmith::base;
+using namespace flashsmith::firmware;
+using namespace flashsmith::editing;
+using namespace flashsmith::xml;
 
 namespace {
 
@@ -370,4 +374,4 @@ OpenSpfResult OpenSpf(FirmwareState& state, const std::string& path) {
     return ApplyPatchDocument(state, doc);
 }
 
-}  // namespace flashsmith
+}  // namespace flashsmith::patches

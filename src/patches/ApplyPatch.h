@@ -12,7 +12,7 @@
 #include "patches/CreatePatch.h"
 #include "xml/GmXml.h"
 
-namespace flashsmith {
+namespace flashsmith::patches {
 
 struct ApplyResourceResult {
     bool Applied = false;  // false: the resource was ignored as a whole
@@ -25,7 +25,7 @@ struct ApplyResourceResult {
 
 // Applies one "resource" element to the records; replacement files go to
 // TempDir (created when missing).
-ApplyResourceResult ApplyPatchResource(FirmwareState& state, const TGmXmlNode& resource);
+ApplyResourceResult ApplyPatchResource(firmware::FirmwareState& state, const xml::TGmXmlNode& resource);
 
 enum class OpenSpfStatus {
     Applied,
@@ -48,7 +48,7 @@ struct OpenSpfResult {
 
 // The whole Open SPF sequence on a file, or on a document already loaded.
 // Nothing is shown: a file that is no fitting partial patch changes nothing.
-OpenSpfResult OpenSpf(FirmwareState& state, const std::string& path);
-OpenSpfResult ApplyPatchDocument(FirmwareState& state, const TGmXML& doc);
+OpenSpfResult OpenSpf(firmware::FirmwareState& state, const std::string& path);
+OpenSpfResult ApplyPatchDocument(firmware::FirmwareState& state, const xml::TGmXML& doc);
 
-}  // namespace flashsmith
+}  // namespace flashsmith::patches

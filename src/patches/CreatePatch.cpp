@@ -12,7 +12,11 @@
 #include "base/Hex.h"
 #include "patches/PatchFormat.h"
 
-namespace flashsmith {
+namespace flashsmith::patches {
+using namespace flashsmith::base;
+using namespace flashsmith::firmware;
+using namespace flashsmith::editing;
+using namespace flashsmith::xml;
 
 namespace {
 
@@ -586,4 +590,4 @@ CreatePatchResult CreatePatch(const FirmwareState& state, const CreatePatchOptio
     return result;
 }
 
-}  // namespace flashsmith
+}  // namespace flashsmith::patches

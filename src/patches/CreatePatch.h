@@ -10,7 +10,7 @@
 #include "firmware/Variables.h"
 #include "xml/GmXml.h"
 
-namespace flashsmith {
+namespace flashsmith::patches {
 
 enum class PatchKind { None, Pictures, Sounds, Java, Languages };
 
@@ -56,18 +56,18 @@ std::string PatchFileName(const std::string& typed);
 
 // Checks space, builds the document and writes it atomically: the file of
 // that name is replaced only by a complete new patch.
-CreatePatchResult CreatePatch(const FirmwareState& state, const CreatePatchOptions& options,
-                              ProgressSink& progress);
+CreatePatchResult CreatePatch(const firmware::FirmwareState& state, const CreatePatchOptions& options,
+                              base::ProgressSink& progress);
 // The same without the file: fills doc (cleared first). On OutOfMemory doc
 // is left empty.
-CreatePatchResult BuildPatchDocument(const FirmwareState& state, const CreatePatchOptions& options,
-                                     TGmXML& doc, ProgressSink& progress);
+CreatePatchResult BuildPatchDocument(const firmware::FirmwareState& state, const CreatePatchOptions& options,
+                                     xml::TGmXML& doc, base::ProgressSink& progress);
 
 // --- layouts (read the model, change nothing) ------------------------------
 
 // Size of a replacement file in TempDir; -1 when the entry has none (empty
 // name or a file that vanished).
-int64_t ReplacementSize(const FirmwareState& state, const std::string& tempName);
+int64_t ReplacementSize(const firmware::FirmwareState& state, const std::string& tempName);
 
 struct ImageSlot {
     uint32_t Header = 0;  // width | height << 16
@@ -77,7 +77,7 @@ struct ImageLayout {
     std::vector<ImageSlot> Slots;  // one per picture
     uint64_t End = 0;              // one past the last laid-out byte
 };
-ImageLayout LayoutImages(const FirmwareState& state);
+ImageLayout LayoutImages(const firmware::FirmwareState& state);
 
 struct SoundLayout {
     std::string Table;  // the new table bytes, entries as the image has them
@@ -85,14 +85,14 @@ struct SoundLayout {
     uint64_t End = 0;
 };
 // Sound table entries are at least 8 bytes (address and size).
-int32_t SoundEntryLength(const tFirmwareDescription& description);
-SoundLayout LayoutSounds(const FirmwareState& state);
+int32_t SoundEntryLength(const firmware::tFirmwareDescription& description);
+SoundLayout LayoutSounds(const firmware::FirmwareState& state);
 
 struct JavaLayout {
     std::string Table;
     uint64_t End = 0;
 };
-JavaLayout LayoutJava(const FirmwareState& state);
+JavaLayout LayoutJava(const firmware::FirmwareState& state);
 
 struct StringLayout {
     std::vector<uint32_t> Addresses;  // one per string
@@ -101,29 +101,29 @@ struct StringLayout {
     uint32_t FirstEnd = 0;
 };
 // Region of language lang (0-based) of table 1 or 2; -1 when past the 64.
-int32_t LanguageRegion(const FirmwareState& state, int table, int32_t lang);
-const std::vector<pStringType>& LanguageTable(const FirmwareState& state, int table);
+int32_t LanguageRegion(const firmware::FirmwareState& state, int table, int32_t lang);
+const std::vector<firmware::pStringType>& LanguageTable(const firmware::FirmwareState& state, int table);
 // Every language of a table, before borrowed strings are resolved: those
 // keep their image address here.
-std::vector<StringLayout> LayoutStrings(const FirmwareState& state, int table);
+std::vector<StringLayout> LayoutStrings(const firmware::FirmwareState& state, int table);
 // Gives strings that lie in another language's region (of language table 1)
 // the new address of the string they share there. table1 is table 1's
 // layout, used for both tables.
-void ResolveStringLinks(const FirmwareState& state, int table, const std::vector<StringLayout>& table1,
+void ResolveStringLinks(const firmware::FirmwareState& state, int table, const std::vector<StringLayout>& table1,
                         std::vector<StringLayout>& layouts);
 
 // --- document building -----------------------------------------------------
 
 // The bytes of the image at offset, exactly n of them: past its end, zeros.
-std::string ImageBytesAt(const BinFile& file, int64_t offset, size_t n);
+std::string ImageBytesAt(const firmware::BinFile& file, int64_t offset, size_t n);
 
-void AddDataElement(TGmXmlNodeList& doc, uint32_t offset, std::string_view from, std::string_view to,
+void AddDataElement(xml::TGmXmlNodeList& doc, uint32_t offset, std::string_view from, std::string_view to,
                     int64_t number, int64_t id, bool hasMeta, uint32_t meta);
-void AddMetaElement(TGmXmlNodeList& doc, std::string_view type, int64_t number, int64_t id,
+void AddMetaElement(xml::TGmXmlNodeList& doc, std::string_view type, int64_t number, int64_t id,
                     int64_t linkTo, int64_t linkTbl);
 // The resource element of one language; layout comes from LayoutStrings
 // and ResolveStringLinks.
-void AddLanguageResource(const FirmwareState& state, TGmXmlNodeList& doc, int table, int32_t lang,
-                         const StringLayout& layout, bool full, ProgressSink& progress);
+void AddLanguageResource(const firmware::FirmwareState& state, xml::TGmXmlNodeList& doc, int table, int32_t lang,
+                         const StringLayout& layout, bool full, base::ProgressSink& progress);
 
-}  // namespace flashsmith
+}  // namespace flashsmith::patches

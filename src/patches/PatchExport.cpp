@@ -6,7 +6,10 @@
 #include "base/FileUtil.h"
 #include "patches/CreatePatch.h"
 
-namespace flashsmith {
+namespace flashsmith::patches {
+using namespace flashsmith::base;
+using namespace flashsmith::firmware;
+using namespace flashsmith::srecord;
 
 namespace {
 
@@ -245,4 +248,4 @@ PatchExportResult ExportPatchToS3(const std::vector<const PatchResource*>& selec
     return result;
 }
 
-}  // namespace flashsmith
+}  // namespace flashsmith::patches

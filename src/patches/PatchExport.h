@@ -12,7 +12,7 @@
 #include "patches/PatchReader.h"
 #include "srecord/S3Writer.h"
 
-namespace flashsmith {
+namespace flashsmith::patches {
 
 // One block to be written; Address -1 = not written.
 struct tPatchBin {
@@ -27,15 +27,15 @@ std::vector<tPatchBin> FullResourceBlocks(const PatchResource& resource);
 // entries' data from the patch and, for the rest, from the open firmware.
 // Strings ("lng") are completed the same way, language by "table"/"number".
 std::vector<tPatchBin> PartialResourceBlocks(const PatchResource& resource, PatchResourceType kind,
-                                             const FirmwareState& state);
+                                             const firmware::FirmwareState& state);
 
 // Write the blocks of one resource; false when a block runs past the S3
 // address space or the output failed. *written (when given) grows by the
 // data bytes written.
-bool ExportFullResource(const PatchResource& resource, S3Output& out, ProgressSink& progress,
+bool ExportFullResource(const PatchResource& resource, srecord::S3Output& out, base::ProgressSink& progress,
                         uint64_t* written = nullptr);
-bool ExportPartialResource(const PatchResource& resource, PatchResourceType kind, const FirmwareState& state,
-                           S3Output& out, ProgressSink& progress, uint64_t* written = nullptr);
+bool ExportPartialResource(const PatchResource& resource, PatchResourceType kind, const firmware::FirmwareState& state,
+                           srecord::S3Output& out, base::ProgressSink& progress, uint64_t* written = nullptr);
 
 enum class PatchExportStatus {
     Ok,
@@ -45,7 +45,7 @@ enum class PatchExportStatus {
 };
 // The checks made before asking for the output file: Ok, NoSelectedData or
 // OpenFirmware (the latter two only when no firmware is open).
-PatchExportStatus CheckPatchExport(const std::vector<const PatchResource*>& selected, const FirmwareState* state);
+PatchExportStatus CheckPatchExport(const std::vector<const PatchResource*>& selected, const firmware::FirmwareState* state);
 
 // "No Selected Data!", "Open Firmware!", or "" for the others.
 const char* PatchExportStatusText(PatchExportStatus status);
@@ -61,10 +61,10 @@ struct PatchExportResult {
 // selected but never exported) in the order given. state may be null or not
 // loaded: then only full resources can be exported. The output is written
 // under a temporary name and renamed when complete.
-PatchExportResult ExportPatchToS3(const std::vector<const PatchResource*>& selected, const FirmwareState* state,
-                                  const std::string& outPath, ProgressSink& progress);
+PatchExportResult ExportPatchToS3(const std::vector<const PatchResource*>& selected, const firmware::FirmwareState* state,
+                                  const std::string& outPath, base::ProgressSink& progress);
 // The same into out (header, blocks, end line).
-PatchExportResult ExportPatchToS3(const std::vector<const PatchResource*>& selected, const FirmwareState* state,
-                                  S3Output& out, ProgressSink& progress);
+PatchExportResult ExportPatchToS3(const std::vector<const PatchResource*>& selected, const firmware::FirmwareState* state,
+                                  srecord::S3Output& out, base::ProgressSink& progress);
 
-}  // namespace flashsmith
+}  // namespace flashsmith::patches

@@ -2,7 +2,8 @@
 
 #include "base/Numbers.h"
 
-namespace flashsmith {
+namespace flashsmith::patches {
+using namespace flashsmith::base;
 
 namespace {
 
@@ -29,4 +30,4 @@ std::string_view PlaceholderSound() {
     return std::string_view(reinterpret_cast<const char*>(kPlaceholder), sizeof kPlaceholder);
 }
 
-}  // namespace flashsmith
+}  // namespace flashsmith::patches

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace flashsmith {
+namespace flashsmith::patches {
 
 namespace spf {
 
@@ -73,4 +73,4 @@ std::optional<int64_t> ReadPatchInt(std::string_view text);
 // The 157-byte silent SMAF file every deleted sound's table entry points at.
 std::string_view PlaceholderSound();
 
-}  // namespace flashsmith
+}  // namespace flashsmith::patches

@@ -2,7 +2,9 @@
 #include "base/Hex.h"
 #include "base/Text.h"
 
-namespace flashsmith {
+namespace flashsmith::patches {
+using namespace flashsmith::base;
+using namespace flashsmith::xml;
 
 namespace {
 
@@ -191,4 +193,4 @@ bool PatchFitsFirmware(const PatchDataSection& section, std::string_view firmwar
     return section.hasFirmware && SameTextNoCase(section.firmware, firmwareVersion);
 }
 
-}  // namespace flashsmith
+}  // namespace flashsmith::patches

@@ -12,7 +12,7 @@
 #include "patches/PatchFormat.h"
 #include "xml/GmXml.h"
 
-namespace flashsmith {
+namespace flashsmith::patches {
 
 // A numeric attribute: whether it is there and what it reads as.
 struct PatchIntAttr {
@@ -27,7 +27,7 @@ struct PatchAuthor {
 };
 
 struct PatchInfo {
-    const TGmXmlNode* node = nullptr;  // the "info" element; null when missing
+    const xml::TGmXmlNode* node = nullptr;  // the "info" element; null when missing
     bool hasName = false;
     std::string name, group, version;
     bool hasAbout = false;
@@ -43,17 +43,17 @@ enum class PatchMetaType { Unknown, Deleted, Link };
 struct PatchElement {
     enum class Kind { Data, Meta };
     Kind kind = Kind::Data;
-    const TGmXmlNode* node = nullptr;
+    const xml::TGmXmlNode* node = nullptr;
     PatchIntAttr number, id;
 
     // Data elements.
     PatchIntAttr offset;
     PatchIntAttr metaColor;  // the picture's transparent colour ("meta")
-    const TGmXmlAttribute* from = nullptr;
-    const TGmXmlAttribute* to = nullptr;
+    const xml::TGmXmlAttribute* from = nullptr;
+    const xml::TGmXmlAttribute* to = nullptr;
 
     // Meta elements.
-    const TGmXmlAttribute* type = nullptr;
+    const xml::TGmXmlAttribute* type = nullptr;
     PatchMetaType metaType = PatchMetaType::Unknown;
     PatchIntAttr linkTo, linkTbl;
 
@@ -66,10 +66,10 @@ struct PatchElement {
 
 // A "resource" element (or a "binary" one, which carries no known content).
 struct PatchResource {
-    const TGmXmlNode* node = nullptr;
+    const xml::TGmXmlNode* node = nullptr;
     bool binary = false;
-    const TGmXmlAttribute* typeAttr = nullptr;
-    const TGmXmlAttribute* convertAttr = nullptr;
+    const xml::TGmXmlAttribute* typeAttr = nullptr;
+    const xml::TGmXmlAttribute* convertAttr = nullptr;
     PatchResourceType type = PatchResourceType::Unknown;
     PatchConvert convert = PatchConvert::Absent;
     PatchIntAttr table, number;  // language table and language ("lng")
@@ -85,14 +85,14 @@ struct PatchResource {
 };
 
 struct PatchDataSection {
-    const TGmXmlNode* node = nullptr;
+    const xml::TGmXmlNode* node = nullptr;
     bool hasFirmware = false;
     std::string firmware;
     std::vector<PatchResource> resources;
 };
 
 struct PatchContents {
-    const TGmXmlNode* patch = nullptr;
+    const xml::TGmXmlNode* patch = nullptr;
     PatchInfo info;
     std::vector<PatchDataSection> sections;  // every "patchdata" child, in order
 };
@@ -106,18 +106,18 @@ struct PatchReadOptions {
 
 // The top-level element named exactly "patch" if its "version" is the
 // format version in any letter case; null when the document is no patch.
-const TGmXmlNode* FindPatchElement(const TGmXML& doc);
+const xml::TGmXmlNode* FindPatchElement(const xml::TGmXML& doc);
 
 PatchResourceType ParseResourceType(std::string_view text);
-PatchConvert ParseConvert(const TGmXmlAttribute* attr);
+PatchConvert ParseConvert(const xml::TGmXmlAttribute* attr);
 
-PatchInfo ReadPatchInfo(const TGmXmlNode& patch);
-PatchResource ReadPatchResource(const TGmXmlNode& resource);
+PatchInfo ReadPatchInfo(const xml::TGmXmlNode& patch);
+PatchResource ReadPatchResource(const xml::TGmXmlNode& resource);
 // nullopt when the document is no patch.
-std::optional<PatchContents> ReadPatch(const TGmXML& doc, const PatchReadOptions& options = {});
+std::optional<PatchContents> ReadPatch(const xml::TGmXML& doc, const PatchReadOptions& options = {});
 
 // A patch fits an image whose firmware version equals its "firmware" value
 // without regard to case.
 bool PatchFitsFirmware(const PatchDataSection& section, std::string_view firmwareVersion);
 
-}  // namespace flashsmith
+}  // namespace flashsmith::patches

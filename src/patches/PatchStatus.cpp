@@ -2,7 +2,8 @@
 
 #include <cstring>
 
-namespace flashsmith {
+namespace flashsmith::patches {
+using namespace flashsmith::firmware;
 
 namespace {
 
@@ -47,4 +48,4 @@ const char* PatchInstalledText(PatchInstalled installed) {
     return "No";
 }
 
-}  // namespace flashsmith
+}  // namespace flashsmith::patches

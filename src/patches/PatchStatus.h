@@ -9,7 +9,7 @@
 #include "firmware/BinFile.h"
 #include "patches/PatchReader.h"
 
-namespace flashsmith {
+namespace flashsmith::patches {
 
 enum class PatchInstalled { Yes, Partly, No };
 
@@ -26,9 +26,9 @@ struct PatchStatus {
 // part when none is) with the image. "Yes" when every data element is in
 // place, "Partly" when some are, "No" otherwise, also for a patch without
 // data. Elements reaching past the end of the image do not match.
-PatchStatus GetPatchStatus(const PatchContents& patch, const BinFile& image, std::string_view firmwareVersion);
+PatchStatus GetPatchStatus(const PatchContents& patch, const firmware::BinFile& image, std::string_view firmwareVersion);
 
 // "Yes", "Partly", "No".
 const char* PatchInstalledText(PatchInstalled installed);
 
-}  // namespace flashsmith
+}  // namespace flashsmith::patches

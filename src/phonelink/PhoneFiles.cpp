@@ -14,6 +14,8 @@
 #include "phonelink/ZipMember.h"
 
 namespace flashsmith::phonelink {
+using namespace flashsmith::base;
+using namespace flashsmith::firmware;
 
 namespace {
 

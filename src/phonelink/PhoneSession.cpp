@@ -12,6 +12,7 @@
 #include "phonelink/ComPortMap.h"
 
 namespace flashsmith::phonelink {
+using namespace flashsmith::base;
 
 namespace {
 

@@ -123,18 +123,18 @@ public:
     void DeliverPending();
 
     // File operations; the lists are tConnection's caches.
-    bool ReadPhoneList(int kind, ProgressSink& progress = NullProgress());
+    bool ReadPhoneList(int kind, base::ProgressSink& progress = base::NullProgress());
     int SendFileToPhone(const std::string& localPath, const std::string& phoneName, int blockSize, int kind,
-                        ProgressSink& progress = NullProgress());
+                        base::ProgressSink& progress = base::NullProgress());
     // tempDir receives "MANIFEST.MF" while a JAR is sent.
     SendBatchResult SendFilesToPhone(int kind, const std::vector<std::string>& localFiles, int blockSize,
                                      bool autoRefresh, const std::string& tempDir,
-                                     ProgressSink& progress = NullProgress());
+                                     base::ProgressSink& progress = base::NullProgress());
     // selected: positions in the kind's list, in list order.
     std::vector<DeleteOutcome> DeletePhoneFiles(int kind, const std::vector<size_t>& selected, bool autoRefresh,
-                                                ProgressSink& progress = NullProgress());
+                                                base::ProgressSink& progress = base::NullProgress());
     std::vector<FetchOutcome> ReadJavaFromPhone(const std::vector<size_t>& selected, const std::string& folder,
-                                                ProgressSink& progress = NullProgress());
+                                                base::ProgressSink& progress = base::NullProgress());
 
     // Appends raw bytes to FileMan.log.
     void Log(std::string_view bytes);

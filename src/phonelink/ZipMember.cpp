@@ -6,6 +6,7 @@
 #include "base/Text.h"
 
 namespace flashsmith::phonelink {
+using namespace flashsmith::base;
 
 namespace {
 

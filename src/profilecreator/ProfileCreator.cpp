@@ -12,7 +12,9 @@
 #include "base/Text.h"
 #include "profilecreator/TableSearch.h"
 
-namespace flashsmith {
+namespace flashsmith::profilecreator {
+using namespace flashsmith::base;
+using namespace flashsmith::firmware;
 
 bool ProfileSearch::CanSave() const {
     return Status == ProfileSearchStatus::Ok && FileSizeValue >= 2 && !PhoneModel.empty() && !Version.empty() &&
@@ -233,4 +235,4 @@ bool WriteDescriptionFile(const std::string& path, const ProfileSearch& search, 
     return true;
 }
 
-}  // namespace flashsmith
+}  // namespace flashsmith::profilecreator

@@ -13,7 +13,7 @@
 #include "profilecreator/RegionEstimate.h"
 #include "profilecreator/TableSearch.h"
 
-namespace flashsmith {
+namespace flashsmith::profilecreator {
 
 // Which searches to run, and the phone's display for the picture search.
 using ProfileSearchOptions = TableSearchRequest;
@@ -36,7 +36,7 @@ struct ProfileSearch {
 
     bool ImagesSearched = false, SoundsSearched = false, JavaSearched = false, LanguagesSearched = false;
     int32_t ImageTable = 0;
-    std::vector<tImgType> FoundImages;
+    std::vector<firmware::tImgType> FoundImages;
     int32_t SoundTable = 0, SndTableLength = 0, SndTableSizeOfs = 0, SndTableVolOfs = 0;
     int32_t JavaTable = 0, JavaTableLength = 0;
     std::vector<int32_t> LanguageTables;
@@ -57,9 +57,9 @@ struct ProfileSearch {
 // Identification and the chosen searches (pictures are classified at once).
 // The GUI shows the image type dialog on FoundImages afterwards; then
 // EstimateRegions fills Regions from the (corrected) results.
-ProfileSearch RunProfileSearch(const BinFile& file, const ProfileSearchOptions& options,
-                               ProgressSink& progress);
-void EstimateRegions(const BinFile& file, ProfileSearch& search);
+ProfileSearch RunProfileSearch(const firmware::BinFile& file, const ProfileSearchOptions& options,
+                               base::ProgressSink& progress);
+void EstimateRegions(const firmware::BinFile& file, ProfileSearch& search);
 
 // The memory region list's comment for row i (from 0).
 const char* RegionComment(size_t row);
@@ -71,8 +71,8 @@ struct FoundImageRow {
     std::string Dimension;  // width " x " height
     std::string Id;         // (ID + 1) ":" name, or ":Unknown ID"
 };
-FoundImageRow MakeFoundImageRow(const std::vector<tImgType>& images, size_t i,
-                                const std::vector<tResourceIDType>& idNames);
+FoundImageRow MakeFoundImageRow(const std::vector<firmware::tImgType>& images, size_t i,
+                                const std::vector<firmware::tResourceIDType>& idNames);
 
 // The description file of a search, in the layout the reader expects.
 std::string DescriptionText(const ProfileSearch& search);
@@ -86,4 +86,4 @@ std::string FreeProfilePath(const std::string& firmwaresDir, const std::string& 
 bool WriteDescriptionFile(const std::string& path, const ProfileSearch& search, bool overwrite,
                           std::string* error);
 
-}  // namespace flashsmith
+}  // namespace flashsmith::profilecreator

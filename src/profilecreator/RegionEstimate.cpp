@@ -6,7 +6,9 @@
 
 #include "base/Text.h"
 
-namespace flashsmith {
+namespace flashsmith::profilecreator {
+using namespace flashsmith::base;
+using namespace flashsmith::firmware;
 
 namespace {
 
@@ -129,4 +131,4 @@ std::vector<RegionEstimate> LanguageRegions(const BinFile& file, int32_t table1,
     return first;
 }
 
-}  // namespace flashsmith
+}  // namespace flashsmith::profilecreator

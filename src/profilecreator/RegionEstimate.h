@@ -9,7 +9,7 @@
 #include "firmware/BinFile.h"
 #include "firmware/Variables.h"
 
-namespace flashsmith {
+namespace flashsmith::profilecreator {
 
 struct RegionEstimate {
     int32_t Start = 0;
@@ -23,21 +23,21 @@ struct FoundTables {
     int32_t JavaTable = 0;
     int32_t SndTableLength = 0;
     int32_t JavaTableLength = 0;
-    const std::vector<tImgType>* FoundImages = nullptr;
+    const std::vector<firmware::tImgType>* FoundImages = nullptr;
 };
 
 // Pictures, sounds, Java: always three entries; (0, 0) for a category
 // without a table or without a usable entry.
-std::vector<RegionEstimate> ComputeRegions(const BinFile& file, const FoundTables& tables);
+std::vector<RegionEstimate> ComputeRegions(const firmware::BinFile& file, const FoundTables& tables);
 
 // One region per language of the table at table, in header order; possibly
 // fewer than count (a language without strings or with a short block gives
 // none).
-std::vector<RegionEstimate> FindLanguageRegions(const BinFile& file, int32_t table, int32_t count);
+std::vector<RegionEstimate> FindLanguageRegions(const firmware::BinFile& file, int32_t table, int32_t count);
 
 // The language regions of both tables, or nothing unless both tables give
 // exactly count regions.
-std::vector<RegionEstimate> LanguageRegions(const BinFile& file, int32_t table1, int32_t table2,
+std::vector<RegionEstimate> LanguageRegions(const firmware::BinFile& file, int32_t table1, int32_t table2,
                                             int32_t count);
 
-}  // namespace flashsmith
+}  // namespace flashsmith::profilecreator

@@ -4,7 +4,7 @@
 #include "profilecreator/ScanKernel.inc"
 #undef FS_SCAN_ARCH
 
-namespace flashsmith::scan {
+namespace flashsmith::profilecreator::scan {
 
 Kernel BestKernel() {
 #if (defined(__x86_64__) || defined(__i386__)) && defined(FLASHSMITH_SCAN_X86)
@@ -17,4 +17,4 @@ Kernel BestKernel() {
 #endif
 }
 
-}  // namespace flashsmith::scan
+}  // namespace flashsmith::profilecreator::scan

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace flashsmith::scan {
+namespace flashsmith::profilecreator::scan {
 
 // Positions come in groups of 64, one mask word per group and test.
 constexpr int64_t kGroup = 64;
@@ -49,4 +49,4 @@ void Masks(const uint8_t* base, size_t groups, const KernelTests& tests, uint64_
 // The widest kernel the processor runs.
 Kernel BestKernel();
 
-}  // namespace flashsmith::scan
+}  // namespace flashsmith::profilecreator::scan

@@ -13,7 +13,9 @@
 #include "firmware/Images.h"
 
 
-namespace flashsmith {
+namespace flashsmith::profilecreator {
+using namespace flashsmith::base;
+using namespace flashsmith::firmware;
 
 namespace {
 
@@ -568,4 +570,4 @@ int32_t CountLanguages(const BinFile& file, int32_t table) {
     return count;
 }
 
-}  // namespace flashsmith
+}  // namespace flashsmith::profilecreator

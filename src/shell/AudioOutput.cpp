@@ -8,6 +8,7 @@
 #include <QPointer>
 
 namespace flashsmith::shell {
+using namespace flashsmith::base;
 
 namespace {
 

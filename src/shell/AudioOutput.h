@@ -20,7 +20,7 @@ public:
     // after stopping whatever plays. finished runs on the caller's thread
     // when the sound has played to its end (not after Stop). Fails when
     // there is no way to play.
-    virtual Status Start(std::vector<int16_t> samples, int rate, std::function<void()> finished) = 0;
+    virtual base::Status Start(std::vector<int16_t> samples, int rate, std::function<void()> finished) = 0;
     virtual void Stop() = 0;
 };
 

@@ -9,6 +9,8 @@
 #include "firmware/Images.h"
 
 namespace flashsmith::shell {
+using namespace flashsmith::base;
+using namespace flashsmith::firmware;
 
 BuiltinSound::BuiltinSound(std::unique_ptr<AudioOutput> output, QObject* parent)
     : QObject(parent), output_(std::move(output)) {}

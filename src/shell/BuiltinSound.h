@@ -36,7 +36,7 @@ public:
     // Stops the current sound and reads this one; fails when it cannot be
     // read. Rendering follows in the background; Rendered then
     // receives the result on this thread, and it plays when play is set.
-    Result<sound::SmafInfo> Select(std::vector<uint8_t> file, bool play);
+    base::Result<sound::SmafInfo> Select(std::vector<uint8_t> file, bool play);
     void Stop();
     // Stops and drops the render in progress (the selection left the sounds).
     void Cancel();
@@ -53,7 +53,7 @@ private:
         std::thread thread;
         std::shared_ptr<std::atomic<bool>> done;
     };
-    void Finish(uint64_t generation, const Result<sound::RenderedSound>& result);
+    void Finish(uint64_t generation, const base::Result<sound::RenderedSound>& result);
     void Reap(bool all);
 
     std::unique_ptr<AudioOutput> output_;
@@ -68,6 +68,6 @@ QString SoundDescription(const sound::SmafInfo& info);
 
 // The rendered sound's envelope on a light canvas: per column the lowest and
 // highest sample of both channels mixed, full scale filling the height.
-Picture WaveformPicture(const sound::RenderedSound& sound, int width, int height);
+firmware::Picture WaveformPicture(const sound::RenderedSound& sound, int width, int height);
 
 }  // namespace flashsmith::shell

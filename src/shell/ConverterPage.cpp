@@ -25,6 +25,8 @@
 #include "shell/UserPrompts.h"
 
 namespace flashsmith::shell {
+using namespace flashsmith::base;
+using namespace flashsmith::srecord;
 
 namespace {
 

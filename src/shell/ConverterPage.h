@@ -51,10 +51,10 @@ public:
     // The regions for the settings, in list order. The setter re-adds each
     // through the checks of "Append Region", so the list never holds an
     // invalid or overlapping region.
-    const tReservedRegions& ReservedRegions() const { return regions_; }
-    void SetReservedRegions(const tReservedRegions& regions);
+    const srecord::tReservedRegions& ReservedRegions() const { return regions_; }
+    void SetReservedRegions(const srecord::tReservedRegions& regions);
     // "Append Region" on a text, as the settings store regions.
-    RegionCheck AppendRegionText(const QString& text);
+    srecord::RegionCheck AppendRegionText(const QString& text);
     // A region text read from the settings: typed into the edit and
     // appended, as the user would.
     void AppendStoredRegion(const QString& text);
@@ -98,7 +98,7 @@ private:
     void CreateToS3Box();
     void CreateRegionsBox();
     bool WouldReplaceOpenImage(const QString& output);
-    void ShowRegionCheck(const RegionCheckResult& r);
+    void ShowRegionCheck(const srecord::RegionCheckResult& r);
     void RebuildList(int select);
     // Index into regions_ of the selected list item; -1 for the heading or none.
     int SelectedRegion() const;
@@ -107,7 +107,7 @@ private:
     void Report(const QString& summary, const QString& error, const QString& caption);
 
     UserPrompts& prompts_;
-    tReservedRegions regions_;
+    srecord::tReservedRegions regions_;
     std::string openImage_;
 };
 

@@ -44,6 +44,9 @@
 #include "shell/Version.h"
 
 namespace flashsmith::shell {
+using namespace flashsmith::base;
+using namespace flashsmith::firmware;
+using namespace flashsmith::editing;
 
 namespace {
 

@@ -38,7 +38,7 @@ class UserPrompts;
 class TfEditorPage : public QWidget {
     Q_OBJECT
 public:
-    TfEditorPage(FirmwareState& fw, UserPrompts& prompts, QWidget* parent = nullptr);
+    TfEditorPage(firmware::FirmwareState& fw, UserPrompts& prompts, QWidget* parent = nullptr);
     ~TfEditorPage() override;
 
     // --- commands -----------------------------------------------------------
@@ -89,7 +89,7 @@ public:
     void SetScaleToFit(bool on) { scaleToFit_ = on; }
     // The rate audio files are converted at when they replace a sound.
     void SetAudioRate(int rate) { audioRate_ = rate; }
-    void SetPictureExport(PictureExport format) { pictureExport_ = format; }
+    void SetPictureExport(editing::PictureExport format) { pictureExport_ = format; }
 
     // --- the sound preview --------------------------------------------------
     // "Play Sounds with": 1 ma3smwemu_gsm, 2 M5_EmuSmw5, 3 Built-in; a
@@ -174,7 +174,7 @@ private:
     // The same for the transparent colour, which also needs a named row.
     bool TransparentTarget(int* index) const;
 
-    FirmwareState& fw_;
+    firmware::FirmwareState& fw_;
     UserPrompts& prompts_;
     TSelectFolderDialog selectFolder_;
     QStackedWidget* listStack_ = nullptr;
@@ -182,7 +182,7 @@ private:
     bool suppressFill_ = false;  // while the language nodes are rebuilt
     bool scaleToFit_ = false;
     int audioRate_ = 8000;
-    PictureExport pictureExport_ = PictureExport::Bmp;
+    editing::PictureExport pictureExport_ = editing::PictureExport::Bmp;
     int soundChoice_ = kBuiltInPlayer;
 };
 

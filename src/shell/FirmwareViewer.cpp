@@ -18,6 +18,7 @@
 #include "shell/LanguagePack.h"
 
 namespace flashsmith::shell {
+using namespace flashsmith::firmware;
 
 void AddSizeEdit(QWidget* owner, QHBoxLayout* row, const char* label, const char* name, const char* udName,
                  QLineEdit*& edit, UpDown*& ud) {

@@ -25,7 +25,7 @@ class PictureView : public QWidget {
     Q_OBJECT
 public:
     explicit PictureView(QWidget* parent = nullptr);
-    void SetCanvas(const Picture& canvas);
+    void SetCanvas(const firmware::Picture& canvas);
     // colour in 0x00BBGGRR; disabled shows every pixel.
     void SetTransparent(bool on, uint32_t colour);
     bool TransparentOn() const { return transparentOn_; }
@@ -121,7 +121,7 @@ public:
     void ShowSoundInfo(const QString& text);
 
     // What the editor page shows and reads through the viewer.
-    void ShowCanvas(const Picture& canvas) { imViewer->SetCanvas(canvas); }
+    void ShowCanvas(const firmware::Picture& canvas) { imViewer->SetCanvas(canvas); }
     void ShowTransparency(bool on, uint32_t colour) { imViewer->SetTransparent(on, colour); }
     void ResetPointer() { imViewer->ResetPointer(); }
     void SetPickMode(bool on) { imViewer->SetPickMode(on); }

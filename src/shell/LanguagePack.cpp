@@ -14,6 +14,7 @@
 #include "shell/Settings.h"
 
 namespace flashsmith::shell {
+using namespace flashsmith::firmware;
 
 namespace {
 

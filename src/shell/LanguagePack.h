@@ -21,7 +21,7 @@ using ViewSections = QHash<const QWidget*, QString>;
 // Applies the pack to window (section = its object name; its caption under
 // its own key unless it is the main window) and, each under its own
 // section, to the views of views found inside it.
-void ApplyLanguagePack(QWidget* window, const flashsmith::IniFile& pack, const ViewSections& views, bool mainWindow);
+void ApplyLanguagePack(QWidget* window, const flashsmith::firmware::IniFile& pack, const ViewSections& views, bool mainWindow);
 
 // One text a pack can change: the section and key it is filed under and the
 // control's text now.

@@ -28,6 +28,8 @@
 #include "shell/Version.h"
 
 namespace flashsmith::shell {
+using namespace flashsmith::firmware;
+using namespace flashsmith::xml;
 
 namespace {
 

@@ -44,6 +44,9 @@
 #include "sound/AudioConvert.h"
 
 namespace flashsmith::shell {
+using namespace flashsmith::firmware;
+using namespace flashsmith::editing;
+using namespace flashsmith::patches;
 
 namespace {
 

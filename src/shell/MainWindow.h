@@ -20,8 +20,10 @@ class QMenu;
 class QProgressBar;
 class QTabWidget;
 
-namespace flashsmith {
+namespace flashsmith::patches {
 class AppliedPatches;
+}
+namespace flashsmith::xml {
 class TGmXmlNode;
 }
 
@@ -44,7 +46,7 @@ public:
     ~TfMain() override;
 
     ShellState& State() { return state_; }
-    FirmwareState& Fw() { return state_.Fw; }
+    firmware::FirmwareState& Fw() { return state_.Fw; }
     // The "Firmware Editor" page.
     TfEditorPage& Editor() { return *editor_; }
 
@@ -60,7 +62,7 @@ public:
     void OpenStartFiles(const QStringList& paths);
     void aOpenSPFExecute();
     // Open SPF on a known patch file; false when it was not applied.
-    bool ApplySpfFile(const QString& path, AppliedPatches* journal = nullptr);
+    bool ApplySpfFile(const QString& path, patches::AppliedPatches* journal = nullptr);
     // The enabling rules, run whenever the event loop is about to wait.
     void UpdateActions();
 
@@ -158,8 +160,8 @@ private:
     void CreateDialogs();
     void CreateStatusBar();
 
-    void RestoreMenuState(flashsmith::TGmXmlNode& options, QMenu* menu);
-    void StoreMenuState(QMenu* menu, flashsmith::TGmXmlNode& options);
+    void RestoreMenuState(xml::TGmXmlNode& options, QMenu* menu);
+    void StoreMenuState(QMenu* menu, xml::TGmXmlNode& options);
     void FillLanguageMenu(const QString& current);
     // The five windows, and the embedded views with the sections their texts
     // are filed under.

@@ -33,6 +33,10 @@
 #include "shell/UserPrompts.h"
 
 namespace flashsmith::shell {
+using namespace flashsmith::base;
+using namespace flashsmith::firmware;
+using namespace flashsmith::patches;
+using namespace flashsmith::xml;
 
 namespace {
 

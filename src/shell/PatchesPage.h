@@ -29,7 +29,7 @@ class UserPrompts;
 class TfrPatche : public QWidget {
     Q_OBJECT
 public:
-    TfrPatche(FirmwareState& state, UserPrompts& prompts, QWidget* parent = nullptr);
+    TfrPatche(firmware::FirmwareState& state, UserPrompts& prompts, QWidget* parent = nullptr);
     ~TfrPatche() override;
 
     // "Open && Append Patch": asks for a file, then AppendPatch.
@@ -52,7 +52,7 @@ public:
     // Patch(es), newest first; patchesCancelled then asks for the new state
     // to be shown.
     void aCancelPatchesExecute();
-    AppliedPatches Journal;
+    patches::AppliedPatches Journal;
     // After an image was opened (or failed to open): forgets the applied
     // patches, shows the rows made for it and works out "Installed".
     void FirmwareChanged();
@@ -72,7 +72,7 @@ public:
     void Clear();
 
     // The element a tree node refers to; null for none.
-    static const TGmXmlNode* NodeElement(const QTreeWidgetItem* node);
+    static const xml::TGmXmlNode* NodeElement(const QTreeWidgetItem* node);
     // The file a list row stands for.
     static QString RowPath(const QTreeWidgetItem* row);
 
@@ -90,10 +90,10 @@ public:
     QCheckBox* CheckBox1 = nullptr;
     QPushButton* bSPFConvert = nullptr;
     QProgressBar* pbStatus = nullptr;
-    TGmXML xmlData;
+    xml::TGmXML xmlData;
 
 signals:
-    void applyPatchRequested(const QString& path, AppliedPatches* journal);
+    void applyPatchRequested(const QString& path, patches::AppliedPatches* journal);
     void patchesCancelled();
     void installedProgress(int done, int total);
 
@@ -105,11 +105,11 @@ private:
     void FillTree();
     // Levels of the element tree shown, the top level being 1.
     static constexpr int kMaxTreeDepth = 16;
-    void AddElementNode(const TGmXmlNode& element, QTreeWidgetItem* parent, int depth = 1);
+    void AddElementNode(const xml::TGmXmlNode& element, QTreeWidgetItem* parent, int depth = 1);
 
     void InstalledResult(quint64 generation, int row, const QString& text, int done, int total);
 
-    FirmwareState& state_;
+    firmware::FirmwareState& state_;
     UserPrompts& prompts_;
     quint64 installedGeneration_ = 0;
     bool installedPending_ = false;

@@ -25,6 +25,9 @@
 #include "shell/UserPrompts.h"
 
 namespace flashsmith::shell {
+using namespace flashsmith::base;
+using namespace flashsmith::firmware;
+using namespace flashsmith::profilecreator;
 
 namespace {
 

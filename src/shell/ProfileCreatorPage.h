@@ -29,7 +29,7 @@ class TfrProfileCreator : public QWidget {
     Q_OBJECT
 public:
     // fw gives ProgramDir and ImageIdNames; the page's image is its own.
-    TfrProfileCreator(FirmwareState& fw, UserPrompts& prompts, QWidget* parent = nullptr);
+    TfrProfileCreator(firmware::FirmwareState& fw, UserPrompts& prompts, QWidget* parent = nullptr);
     ~TfrProfileCreator() override;
 
     // The main window's image type dialog; without one the page makes its own.
@@ -41,7 +41,7 @@ public:
     void bSaveResultsClick();
 
     // What the last search found (empty again after a save).
-    const ProfileSearch& Search() const { return search_; }
+    const profilecreator::ProfileSearch& Search() const { return search_; }
     // The file the last save wrote, empty when none.
     const QString& SavedPath() const { return savedPath_; }
 
@@ -85,11 +85,11 @@ private:
     void EndSearch();
     QList<QLineEdit*> ResultFields() const;
 
-    FirmwareState& fw_;
+    firmware::FirmwareState& fw_;
     UserPrompts& prompts_;
     TfSelImageType* dialog_ = nullptr;
-    std::unique_ptr<BinFile> file_;  // open during a search only
-    ProfileSearch search_;
+    std::unique_ptr<firmware::BinFile> file_;  // open during a search only
+    profilecreator::ProfileSearch search_;
     QString savedPath_;
     bool searching_ = false;
 };

@@ -10,7 +10,7 @@ class QProgressBar;
 
 namespace flashsmith::shell {
 
-class QtProgress : public ProgressSink {
+class QtProgress : public base::ProgressSink {
 public:
     explicit QtProgress(QProgressBar* bar) : bar_(bar) { clock_.start(); }
     void SetRange(int64_t max) override;

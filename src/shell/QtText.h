@@ -18,8 +18,8 @@ inline QString Q(const std::string& utf8) { return QString::fromStdString(utf8);
 inline std::string Local(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 // Windows-1251 bytes and back.
-inline QString FromAnsi(const std::string& ansi) { return Q(Utf8FromAnsi(ansi)); }
-inline std::string ToAnsi(const QString& text) { return AnsiFromUtf8(text.toStdString()); }
+inline QString FromAnsi(const std::string& ansi) { return Q(base::Utf8FromAnsi(ansi)); }
+inline std::string ToAnsi(const QString& text) { return base::AnsiFromUtf8(text.toStdString()); }
 
 // Names of files inside the firmware: UTF-8 when valid, else Latin-1.
 QString BytesToQString(const std::string& bytes);

@@ -9,6 +9,8 @@
 #include "shell/ResourceModel.h"
 
 namespace flashsmith::shell {
+using namespace flashsmith::firmware;
+using namespace flashsmith::editing;
 
 namespace {
 

@@ -14,7 +14,7 @@ namespace flashsmith::shell {
 class RegionBar : public QWidget {
     Q_OBJECT
 public:
-    explicit RegionBar(const FirmwareState& state, QWidget* parent = nullptr);
+    explicit RegionBar(const firmware::FirmwareState& state, QWidget* parent = nullptr);
 
     // Shows these regions (none hides the bar) with their current figures.
     void ShowRegions(const std::vector<int32_t>& regions);
@@ -22,7 +22,7 @@ public:
     void Refresh();
 
     int BarCount() const { return static_cast<int>(bars_.size()); }
-    const RegionUsage& Bar(int i) const { return bars_[static_cast<size_t>(i)]; }
+    const editing::RegionUsage& Bar(int i) const { return bars_[static_cast<size_t>(i)]; }
     QString Caption(int i) const;
     QString ToolTipText(int i) const;
     // The bar under a point of the widget, -1 for none.
@@ -39,9 +39,9 @@ private:
     int RowHeight() const;
     QRect BarRect(int i) const;
 
-    const FirmwareState& state_;
+    const firmware::FirmwareState& state_;
     std::vector<int32_t> regions_;
-    std::vector<RegionUsage> bars_;
+    std::vector<editing::RegionUsage> bars_;
 };
 
 }  // namespace flashsmith::shell

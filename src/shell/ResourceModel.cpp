@@ -8,6 +8,8 @@
 #include "shell/QtText.h"
 
 namespace flashsmith::shell {
+using namespace flashsmith::firmware;
+using namespace flashsmith::editing;
 
 ResourceModel::ResourceModel(const FirmwareState& state, QObject* parent)
     : QAbstractTableModel(parent), state_(state) {}

@@ -18,7 +18,7 @@ class ResourceModel : public QAbstractTableModel {
 public:
     enum Column { kName = 0, kSize = 1, kId = 2 };
 
-    explicit ResourceModel(const FirmwareState& state, QObject* parent = nullptr);
+    explicit ResourceModel(const firmware::FirmwareState& state, QObject* parent = nullptr);
 
     // Shows the rows of a category (-1: none) and drops every cached row.
     void SetCategory(int32_t category);
@@ -33,7 +33,7 @@ public:
     // when an edit is committed; returns whether the row changed.
     std::function<bool(int32_t row, const std::string& ansiName)> OnEdited;
 
-    const ListRow& Row(int32_t row) const;
+    const editing::ListRow& Row(int32_t row) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -43,11 +43,11 @@ public:
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
 
 private:
-    const FirmwareState& state_;
+    const firmware::FirmwareState& state_;
     int32_t category_ = -1;
     int32_t rows_ = 0;
     bool editable_ = false;
-    mutable std::vector<std::optional<ListRow>> cache_;
+    mutable std::vector<std::optional<editing::ListRow>> cache_;
 };
 
 }  // namespace flashsmith::shell

@@ -20,6 +20,8 @@
 #include "shell/UserPrompts.h"
 
 namespace flashsmith::shell {
+using namespace flashsmith::firmware;
+using namespace flashsmith::patches;
 
 namespace {
 

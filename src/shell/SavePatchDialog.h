@@ -23,7 +23,7 @@ class UserPrompts;
 class TfSavePatch : public QDialog {
     Q_OBJECT
 public:
-    TfSavePatch(FirmwareState& state, UserPrompts& prompts, QWidget* parent = nullptr);
+    TfSavePatch(firmware::FirmwareState& state, UserPrompts& prompts, QWidget* parent = nullptr);
 
     QLineEdit* lePatchName = nullptr;
     QLineEdit* lePatchVersion = nullptr;
@@ -45,10 +45,10 @@ public:
     static constexpr int kAboutLimit = 2048;
 
     // Fills the texts from an applied patch (8-bit texts).
-    void SetDetails(const PatchDetails& details);
+    void SetDetails(const patches::PatchDetails& details);
     // The dialog's texts in the patch's 8-bit form.
-    PatchDetails Details() const;
-    PatchKind Kind() const;
+    patches::PatchDetails Details() const;
+    patches::PatchKind Kind() const;
 
     void bSaveAsPatchClick();
     void bCreatePatchClick();
@@ -60,7 +60,7 @@ private:
     // The builders of the constructor, in the order it runs them.
     QGroupBox* CreatePatchKinds();
     QHBoxLayout* CreateFileRow();
-    FirmwareState& state_;
+    firmware::FirmwareState& state_;
     UserPrompts& prompts_;
 };
 

@@ -24,6 +24,8 @@
 #include "shell/UserPrompts.h"
 
 namespace flashsmith::shell {
+using namespace flashsmith::firmware;
+using namespace flashsmith::profilecreator;
 
 TfSelImageType::TfSelImageType(UserPrompts& prompts, QWidget* parent) : QDialog(parent), prompts_(prompts) {
     setObjectName("fSelImageType");

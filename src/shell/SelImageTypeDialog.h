@@ -34,7 +34,7 @@ public:
 
     // The list rows of images, previews decoded from file. The three must
     // outlive the dialog's use until Empty.
-    void Fill(const BinFile& file, std::vector<tImgType>& images, const std::vector<tResourceIDType>& idNames);
+    void Fill(const firmware::BinFile& file, std::vector<firmware::tImgType>& images, const std::vector<firmware::tResourceIDType>& idNames);
     // Forgets the list and what it pointed to.
     void Empty();
     // Shows the dialog modally until OK with a picked colour.
@@ -87,16 +87,16 @@ private:
     QHBoxLayout* CreateTransparentRow();
     void ShowDialog();
     int SelectedRow() const;
-    tImgType* Selected();
+    firmware::tImgType* Selected();
     void RefreshAfterSelection();
     void RefreshAfterChange();
-    void Redraw(tImgType& e);
+    void Redraw(firmware::tImgType& e);
     void SetRowTexts(int row);
 
     UserPrompts& prompts_;
-    const BinFile* file_ = nullptr;
-    std::vector<tImgType>* images_ = nullptr;
-    const std::vector<tResourceIDType>* idNames_ = nullptr;
+    const firmware::BinFile* file_ = nullptr;
+    std::vector<firmware::tImgType>* images_ = nullptr;
+    const std::vector<firmware::tResourceIDType>* idNames_ = nullptr;
     QRadioButton* formats_[4] = {};
     bool done_ = false;
     bool filling_ = false;  // the controls are being set from an entry

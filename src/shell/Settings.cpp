@@ -6,6 +6,9 @@
 #include "base/Text.h"
 
 namespace flashsmith::shell {
+using namespace flashsmith::base;
+using namespace flashsmith::firmware;
+using namespace flashsmith::xml;
 
 namespace {
 

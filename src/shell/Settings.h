@@ -31,18 +31,18 @@ std::vector<std::string> SplitRegionTexts(const std::string& text);
 // The names of the "imageID" element's "id" children: index = image ID,
 // entry 0 always present and empty. An ID below 1, a blank name or a child
 // lacking "val" or "name" is passed over; a later ID replaces an earlier one.
-std::vector<tResourceIDType> ReadImageIdNames(const TGmXmlNode* imageId);
+std::vector<firmware::tResourceIDType> ReadImageIdNames(const xml::TGmXmlNode* imageId);
 
 // The first top-level (or child) element of that name, added when absent.
-TGmXmlNode& FindOrAddTop(TGmXML& doc, const std::string& name);
-TGmXmlNode& FindOrAddChild(TGmXmlNode& parent, const std::string& name);
+xml::TGmXmlNode& FindOrAddTop(xml::TGmXML& doc, const std::string& name);
+xml::TGmXmlNode& FindOrAddChild(xml::TGmXmlNode& parent, const std::string& name);
 
 // A language pack's text for one control, as UTF-8 with "|" turned into a
 // line break; nullopt when the key is missing or empty.
-std::optional<std::string> PackText(const IniFile& pack, const std::string& section, const std::string& key);
+std::optional<std::string> PackText(const firmware::IniFile& pack, const std::string& section, const std::string& key);
 
 // The name of the language a pack file offers ("LanguagePack"/"Language"),
 // empty when the pack offers none.
-std::string PackLanguageName(const IniFile& pack);
+std::string PackLanguageName(const firmware::IniFile& pack);
 
 }  // namespace flashsmith::shell

@@ -12,7 +12,7 @@ namespace flashsmith::shell {
 using ConnectionState = flashsmith::phonelink::tConnection;
 
 struct ShellState {
-    FirmwareState Fw;
+    firmware::FirmwareState Fw;
     ConnectionState Conn;
 };
 

@@ -10,6 +10,7 @@
 #include "sound/Ffmpeg.h"
 
 namespace flashsmith::sound {
+using namespace flashsmith::base;
 
 namespace {
 

@@ -32,7 +32,7 @@ inline constexpr const char* kConvertibleExtensions[] = {".WAV", ".MP3", ".OGG",
 bool IsConvertibleAudio(const std::string& path);
 
 // The SMAF bytes, or the error "PATH: why".
-Result<std::vector<uint8_t>> ConvertToSmaf(const std::string& inputPath, const ConvertOptions& options);
+base::Result<std::vector<uint8_t>> ConvertToSmaf(const std::string& inputPath, const ConvertOptions& options);
 
 // ConvertToSmaf in the shape the editor's sound replacement takes; a
 // sampleRate of 0 takes the default rate.

@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 
 namespace flashsmith::sound::ffmpeg {
+using namespace flashsmith::base;
 
 namespace {
 

@@ -44,6 +44,6 @@ struct Api {
 
 // Loads the libraries on the first call (thread-safe). Fails when they
 // cannot be loaded; later calls then fail the same way.
-Result<const Api*> Load();
+base::Result<const Api*> Load();
 
 }  // namespace flashsmith::sound::ffmpeg

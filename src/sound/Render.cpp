@@ -13,6 +13,7 @@
 #include "sound/WaveDecode.h"
 
 namespace flashsmith::sound {
+using namespace flashsmith::base;
 
 namespace {
 

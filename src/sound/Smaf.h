@@ -41,7 +41,7 @@ struct SmafInfo {
 
 // Reads the chunk structure and the sequences. Fails on files that are not SMAF or whose chunk sizes are impossible; a bad or
 // missing CRC is only reported.
-Result<SmafInfo> ReadSmafInfo(std::span<const uint8_t> file);
+base::Result<SmafInfo> ReadSmafInfo(std::span<const uint8_t> file);
 
 struct RenderOptions {
     int sampleRate = 48000;   // 8000 to 192000
@@ -57,6 +57,6 @@ struct RenderedSound {
 };
 
 // Renders the whole sequence and the release of its last notes.
-Result<RenderedSound> RenderSmaf(std::span<const uint8_t> file, const RenderOptions& options);
+base::Result<RenderedSound> RenderSmaf(std::span<const uint8_t> file, const RenderOptions& options);
 
 }  // namespace flashsmith::sound

@@ -55,12 +55,12 @@ struct SmafFile {
     std::vector<std::string> warnings;
 };
 
-Result<SmafFile> ParseSmaf(Bytes file);
+base::Result<SmafFile> ParseSmaf(Bytes file);
 
 // Milliseconds per tick of a time base code; 0 for a reserved code.
 int TickMs(uint8_t code);
 
 // Format type 1: an MSB-first Huffman stream behind a 32-bit decoded size.
-Result<std::vector<uint8_t>> DecodeHuffman(Bytes body);
+base::Result<std::vector<uint8_t>> DecodeHuffman(Bytes body);
 
 }  // namespace flashsmith::sound

@@ -4,6 +4,7 @@
 #include "sound/SmafFile.h"
 
 namespace flashsmith::sound {
+using namespace flashsmith::base;
 
 namespace {
 

@@ -5,6 +5,7 @@
 #include <set>
 
 namespace flashsmith::sound {
+using namespace flashsmith::base;
 
 uint64_t WaveFrames(const WaveData& wave) {
     const uint64_t bytes = wave.data.size();

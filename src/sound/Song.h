@@ -19,7 +19,7 @@ struct Song {
     SmafInfo info;
 };
 
-Result<Song> LoadSong(Bytes file);
+base::Result<Song> LoadSong(Bytes file);
 
 // Samples per channel stored in a wave.
 uint64_t WaveFrames(const WaveData& wave);

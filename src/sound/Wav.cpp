@@ -6,6 +6,7 @@
 #include "base/FileUtil.h"
 
 namespace flashsmith::sound {
+using namespace flashsmith::base;
 
 namespace {
 void Put16(std::vector<uint8_t>& out, uint32_t v) {

@@ -10,6 +10,6 @@
 namespace flashsmith::sound {
 
 // Writes a canonical 44-byte-header WAV atomically (a failure leaves any previous file untouched).
-Status WriteWav(const std::string& path, const RenderedSound& sound);
+base::Status WriteWav(const std::string& path, const RenderedSound& sound);
 
 }  // namespace flashsmith::sound

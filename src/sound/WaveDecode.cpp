@@ -6,6 +6,7 @@
 #include "sound/Ffmpeg.h"
 
 namespace flashsmith::sound {
+using namespace flashsmith::base;
 
 namespace {
 

@@ -12,9 +12,9 @@
 namespace flashsmith::sound {
 
 // Interleaved 16-bit samples (wave.channels per frame).
-Result<std::vector<int16_t>> DecodeWave(const WaveData& wave);
+base::Result<std::vector<int16_t>> DecodeWave(const WaveData& wave);
 
 // Yamaha 4-bit ADPCM (low nibble first; in stereo the low nibble is left).
-Result<std::vector<int16_t>> DecodeYamahaAdpcm(Bytes data, int channels, int sampleRate);
+base::Result<std::vector<int16_t>> DecodeYamahaAdpcm(Bytes data, int channels, int sampleRate);
 
 }  // namespace flashsmith::sound

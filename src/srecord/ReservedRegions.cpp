@@ -4,7 +4,8 @@
 #include "base/Numbers.h"
 #include "base/Text.h"
 
-namespace flashsmith {
+namespace flashsmith::srecord {
+using namespace flashsmith::base;
 
 namespace {
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
@@ -127,4 +128,4 @@ BinRangeFields CheckBinRangeFields(std::string_view startText, std::string_view 
     return f;
 }
 
-}  // namespace flashsmith
+}  // namespace flashsmith::srecord

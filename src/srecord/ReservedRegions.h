@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-namespace flashsmith {
+namespace flashsmith::srecord {
 
 // Addresses from Low to High, both included.
 struct tReservedRegion {
@@ -80,4 +80,4 @@ struct BinRangeFields {
 BinRangeFields CheckBinRangeFields(std::string_view startText, std::string_view stopText,
                                    bool part);
 
-}  // namespace flashsmith
+}  // namespace flashsmith::srecord

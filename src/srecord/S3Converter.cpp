@@ -14,7 +14,8 @@
 #include "base/FileHandle.h"
 #include "base/FileUtil.h"
 
-namespace flashsmith {
+namespace flashsmith::srecord {
+using namespace flashsmith::base;
 
 namespace {
 
@@ -174,4 +175,4 @@ S3WriteResult WriteS3File(const std::string& binPath, const std::string& s3Path,
     return r;
 }
 
-}  // namespace flashsmith
+}  // namespace flashsmith::srecord

@@ -12,7 +12,7 @@
 #include "srecord/ReservedRegions.h"
 #include "srecord/S3Writer.h"
 
-namespace flashsmith {
+namespace flashsmith::srecord {
 
 enum class S3Status {
     Ok,
@@ -55,10 +55,10 @@ struct S3ReadResult {
 // lines after it. The output is written under a temporary name
 // and renamed when complete; on failure no output file is left.
 S3ReadResult ReadS3File(const std::string& s3Path, const std::string& binPath,
-                        const S3ReadOptions& options, ProgressSink& progress);
+                        const S3ReadOptions& options, base::ProgressSink& progress);
 // The same on text in memory; image receives the binary.
 S3ReadResult ReadS3Text(std::string_view text, const S3ReadOptions& options, std::string& image,
-                        ProgressSink& progress);
+                        base::ProgressSink& progress);
 
 // "All Firmware": the whole file, byte f at address start + f.
 // "Part of Firmware": offsets start up to (not including) stop, cut to the
@@ -84,9 +84,9 @@ struct S3WriteResult {
 // outside the reserved regions as S3 lines (each block starting a new line),
 // end line. Written atomically like ReadS3File.
 S3WriteResult WriteS3File(const std::string& binPath, const std::string& s3Path,
-                          const S3WriteOptions& options, ProgressSink& progress);
+                          const S3WriteOptions& options, base::ProgressSink& progress);
 // The same from bytes in memory into out.
 S3WriteResult WriteS3Bytes(std::span<const uint8_t> binary, const S3WriteOptions& options,
-                           S3Output& out, ProgressSink& progress);
+                           S3Output& out, base::ProgressSink& progress);
 
-}  // namespace flashsmith
+}  // namespace flashsmith::srecord

@@ -11,7 +11,9 @@
 #include "srecord/S3Converter.h"
 #include "base/Hex.h"
 
-namespace flashsmith {
+namespace flashsmith::srecord {
+using namespace flashsmith::base;
+using namespace flashsmith::firmware;
 
 namespace {
 
@@ -389,4 +391,4 @@ S3ReadResult ReadS3File(const std::string& s3Path, const std::string& binPath,
     return r;
 }
 
-}  // namespace flashsmith
+}  // namespace flashsmith::srecord

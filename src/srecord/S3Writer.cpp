@@ -6,7 +6,8 @@
 
 #include "base/Hex.h"
 
-namespace flashsmith {
+namespace flashsmith::srecord {
+using namespace flashsmith::base;
 
 namespace {
 constexpr size_t kFileBuffer = size_t(1) << 20;
@@ -106,4 +107,4 @@ std::string FormatS3Line(uint32_t address, std::span<const uint8_t> bytes) {
     return line;
 }
 
-}  // namespace flashsmith
+}  // namespace flashsmith::srecord

@@ -13,7 +13,7 @@
 
 #include "firmware/Variables.h"
 
-namespace flashsmith {
+namespace flashsmith::srecord {
 
 // Every file we write starts and ends with these lines, whatever the data.
 inline constexpr std::string_view kS3HeaderLine = "S00600004844521B";
@@ -59,9 +59,9 @@ private:
 // written. Refuses (writes nothing, returns false) when the block would run
 // past address 0xFFFFFFFF, which an S3 address cannot express.
 bool WriteS3Block(S3Output& out, std::span<const uint8_t> bytes, uint32_t firstAddress,
-                  ProgressSink& progress);
+                  base::ProgressSink& progress);
 
 // One S3 line (without CR LF) for up to 255 - 5 data bytes.
 std::string FormatS3Line(uint32_t address, std::span<const uint8_t> bytes);
 
-}  // namespace flashsmith
+}  // namespace flashsmith::srecord

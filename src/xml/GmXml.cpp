@@ -10,7 +10,8 @@
 #include "base/FileUtil.h"
 #include "base/Text.h"
 
-namespace flashsmith {
+namespace flashsmith::xml {
+using namespace flashsmith::base;
 
 namespace {
 
@@ -560,4 +561,4 @@ bool TGmXML::SaveFile(const std::string& path, std::string* error) const {
            }).Ok(error);
 }
 
-}  // namespace flashsmith
+}  // namespace flashsmith::xml

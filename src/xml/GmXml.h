@@ -15,7 +15,7 @@
 #include <unordered_map>
 #include <vector>
 
-namespace flashsmith {
+namespace flashsmith::xml {
 
 class TGmXmlNode;
 class TGmXML;
@@ -197,4 +197,4 @@ private:
     bool formatted_ = true;
 };
 
-}  // namespace flashsmith
+}  // namespace flashsmith::xml

@@ -16,11 +16,11 @@ std::string TempPath(const char* name) {
 
 TEST(WriteFileAtomic, FailedWriteKeepsTheEarlierFile) {
     std::string path = TempPath("fs_atomic_test.bin");
-    ASSERT_TRUE(flashsmith::WriteFileAtomic(path, std::string_view("first")));
+    ASSERT_TRUE(flashsmith::base::WriteFileAtomic(path, std::string_view("first")));
     std::string err;
-    EXPECT_FALSE(flashsmith::WriteFileAtomic(path, [](std::FILE* f) { std::fputs("partial", f); return false; }).Ok(&err));
+    EXPECT_FALSE(flashsmith::base::WriteFileAtomic(path, [](std::FILE* f) { std::fputs("partial", f); return false; }).Ok(&err));
     std::string back;
-    ASSERT_TRUE(flashsmith::ReadWholeFile(path, back));
+    ASSERT_TRUE(flashsmith::base::ReadWholeFile(path, back));
     EXPECT_EQ(back, "first");
     // no temporary is left beside it
     for (auto& e : std::filesystem::directory_iterator(std::filesystem::temp_directory_path()))
@@ -30,19 +30,19 @@ TEST(WriteFileAtomic, FailedWriteKeepsTheEarlierFile) {
 
 TEST(WriteFileAtomic, UnwritableFolderIsAnError) {
     std::string err;
-    EXPECT_FALSE(flashsmith::WriteFileAtomic("/nonexistent-dir/x.bin", std::string_view("x")).Ok(&err));
+    EXPECT_FALSE(flashsmith::base::WriteFileAtomic("/nonexistent-dir/x.bin", std::string_view("x")).Ok(&err));
     EXPECT_FALSE(err.empty());
 }
 
 TEST(ReadWholeFile, EmptyMissingAndAFileThatGrowsPastItsFirstSize) {
     std::string bytes = "stale";
     const std::string empty = TempPath("fs_read_empty.bin");
-    ASSERT_TRUE(flashsmith::WriteFileAtomic(empty, std::string_view()));
-    ASSERT_TRUE(flashsmith::ReadWholeFile(empty, bytes));
+    ASSERT_TRUE(flashsmith::base::WriteFileAtomic(empty, std::string_view()));
+    ASSERT_TRUE(flashsmith::base::ReadWholeFile(empty, bytes));
     EXPECT_TRUE(bytes.empty());
     std::remove(empty.c_str());
 
-    const auto missing = flashsmith::ReadWholeFile("/nonexistent-dir/x.bin", bytes);
+    const auto missing = flashsmith::base::ReadWholeFile("/nonexistent-dir/x.bin", bytes);
     EXPECT_FALSE(missing);
     EXPECT_EQ(missing.Error(), "/nonexistent-dir/x.bin: No such file or directory");
 
@@ -57,7 +57,7 @@ TEST(ReadWholeFile, EmptyMissingAndAFileThatGrowsPastItsFirstSize) {
         std::fwrite(sent.data(), 1, sent.size(), f);
         std::fclose(f);
     });
-    const auto read = flashsmith::ReadWholeFile(fifo, bytes);
+    const auto read = flashsmith::base::ReadWholeFile(fifo, bytes);
     writer.join();
     std::remove(fifo.c_str());
     ASSERT_TRUE(read) << read.Error();

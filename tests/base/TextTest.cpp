@@ -12,31 +12,31 @@
 
 namespace {
 
-using flashsmith::kNumber0x;
-using flashsmith::kNumberBareX;
-using flashsmith::kNumberDollar;
-using flashsmith::kNumberSign;
-using flashsmith::ParseDigits;
-using flashsmith::ParseInteger;
+using flashsmith::base::kNumber0x;
+using flashsmith::base::kNumberBareX;
+using flashsmith::base::kNumberDollar;
+using flashsmith::base::kNumberSign;
+using flashsmith::base::ParseDigits;
+using flashsmith::base::ParseInteger;
 
 TEST(HexStr, PadsToEightUpperCaseDigits) {
-    EXPECT_EQ(flashsmith::HexStr(0), "0x00000000");
-    EXPECT_EQ(flashsmith::HexStr(255), "0x000000FF");
-    EXPECT_EQ(flashsmith::HexStr(0xFFFFFFFF), "0xFFFFFFFF");
-    EXPECT_EQ(flashsmith::HexStr(0xABC123), "0x00ABC123");
-    EXPECT_EQ(flashsmith::HexByteTable()[0], "00");
-    EXPECT_EQ(flashsmith::HexByteTable()[0xA5], "A5");
+    EXPECT_EQ(flashsmith::base::HexStr(0), "0x00000000");
+    EXPECT_EQ(flashsmith::base::HexStr(255), "0x000000FF");
+    EXPECT_EQ(flashsmith::base::HexStr(0xFFFFFFFF), "0xFFFFFFFF");
+    EXPECT_EQ(flashsmith::base::HexStr(0xABC123), "0x00ABC123");
+    EXPECT_EQ(flashsmith::base::HexByteTable()[0], "00");
+    EXPECT_EQ(flashsmith::base::HexByteTable()[0xA5], "A5");
 }
 
 TEST(AnsiFromUtf8, DecodesToWindows1251) {
-    EXPECT_EQ(flashsmith::AnsiFromUtf8("Menu"), "Menu");
-    EXPECT_EQ(flashsmith::AnsiFromUtf8("\xD0\x9C\xD0\xB5\xD0\xBD\xD1\x8E"), "\xCC\xE5\xED\xFE");  // "Меню"
-    EXPECT_EQ(flashsmith::AnsiFromUtf8("\xE2\x82\xAC"), "\x88");  // the euro sign, three bytes
-    EXPECT_EQ(flashsmith::AnsiFromUtf8("\xC3\xA8"), "?");         // è is not in the code page
-    EXPECT_EQ(flashsmith::AnsiFromUtf8("ab\xC3"), "");            // cut sequence
-    EXPECT_EQ(flashsmith::AnsiFromUtf8("a\x80"), "");             // stray continuation byte
-    EXPECT_EQ(flashsmith::AnsiFromUtf8("\xF0\x9F\x98\x80"), "");  // four-byte sequences are not decoded
-    EXPECT_EQ(flashsmith::Utf8FromAnsi("\xCC\xE5\xED\xFE"), "\xD0\x9C\xD0\xB5\xD0\xBD\xD1\x8E");
+    EXPECT_EQ(flashsmith::base::AnsiFromUtf8("Menu"), "Menu");
+    EXPECT_EQ(flashsmith::base::AnsiFromUtf8("\xD0\x9C\xD0\xB5\xD0\xBD\xD1\x8E"), "\xCC\xE5\xED\xFE");  // "Меню"
+    EXPECT_EQ(flashsmith::base::AnsiFromUtf8("\xE2\x82\xAC"), "\x88");  // the euro sign, three bytes
+    EXPECT_EQ(flashsmith::base::AnsiFromUtf8("\xC3\xA8"), "?");         // è is not in the code page
+    EXPECT_EQ(flashsmith::base::AnsiFromUtf8("ab\xC3"), "");            // cut sequence
+    EXPECT_EQ(flashsmith::base::AnsiFromUtf8("a\x80"), "");             // stray continuation byte
+    EXPECT_EQ(flashsmith::base::AnsiFromUtf8("\xF0\x9F\x98\x80"), "");  // four-byte sequences are not decoded
+    EXPECT_EQ(flashsmith::base::Utf8FromAnsi("\xCC\xE5\xED\xFE"), "\xD0\x9C\xD0\xB5\xD0\xBD\xD1\x8E");
 }
 
 TEST(Hex, EncodeDecodeAndWhatIsRefused) {
@@ -45,23 +45,23 @@ TEST(Hex, EncodeDecodeAndWhatIsRefused) {
         for (int b = 0; b < 256; ++b) s += static_cast<char>(b);
         return s;
     }();
-    const std::string hex = flashsmith::BytesToHex(all);
+    const std::string hex = flashsmith::base::BytesToHex(all);
     EXPECT_EQ(hex.substr(0, 8), "00010203");
     EXPECT_EQ(hex.substr(hex.size() - 4), "FEFF");
     std::string back = "stale";
-    ASSERT_TRUE(flashsmith::HexToBytes(hex, &back));
+    ASSERT_TRUE(flashsmith::base::HexToBytes(hex, &back));
     EXPECT_EQ(back, all);
-    ASSERT_TRUE(flashsmith::HexToBytes("aBcD", &back));
+    ASSERT_TRUE(flashsmith::base::HexToBytes("aBcD", &back));
     EXPECT_EQ(back, "\xAB\xCD");
-    EXPECT_EQ(flashsmith::HexByteCount("aBcD"), 2u);
+    EXPECT_EQ(flashsmith::base::HexByteCount("aBcD"), 2u);
     // an odd length, or one character that is no digit anywhere, fails whole
     for (const char* bad : {"ABC", "0G", "00 1", "0x12", "1\xFF"}) {
         back = "stale";
-        EXPECT_FALSE(flashsmith::HexToBytes(bad, &back)) << bad;
+        EXPECT_FALSE(flashsmith::base::HexToBytes(bad, &back)) << bad;
         EXPECT_TRUE(back.empty()) << bad;
-        EXPECT_FALSE(flashsmith::HexByteCount(bad)) << bad;
+        EXPECT_FALSE(flashsmith::base::HexByteCount(bad)) << bad;
     }
-    EXPECT_TRUE(flashsmith::HexToBytes("", &back));
+    EXPECT_TRUE(flashsmith::base::HexToBytes("", &back));
     EXPECT_TRUE(back.empty());
 }
 
@@ -99,22 +99,22 @@ TEST(Numbers, SignsAndPrefixesOnlyWhereTheFormatAllowsThem) {
 }
 
 TEST(Text, CaseAndTrimTouchOnlyAscii) {
-    EXPECT_EQ(flashsmith::UpperAscii("abz AZ 09 \xE9\xFF"), "ABZ AZ 09 \xE9\xFF");
-    EXPECT_EQ(flashsmith::LowerAscii("ABZ az \xC9"), "abz az \xC9");
-    EXPECT_TRUE(flashsmith::SameTextNoCase("Sound", "sOUND"));
-    EXPECT_FALSE(flashsmith::SameTextNoCase("Sound", "Sounds"));
-    EXPECT_FALSE(flashsmith::SameTextNoCase("\xE9", "\xC9"));
-    EXPECT_EQ(flashsmith::TrimBlanks(std::string("\x01 \t a b\r\n\0", 11)), "a b");
-    EXPECT_EQ(flashsmith::TrimBlanks("   "), "");
-    EXPECT_EQ(flashsmith::TrimSpaces("\t a\r \t"), "a\r");
-    EXPECT_EQ(flashsmith::TrimChars("\t 5 ", " "), "\t 5");
+    EXPECT_EQ(flashsmith::base::UpperAscii("abz AZ 09 \xE9\xFF"), "ABZ AZ 09 \xE9\xFF");
+    EXPECT_EQ(flashsmith::base::LowerAscii("ABZ az \xC9"), "abz az \xC9");
+    EXPECT_TRUE(flashsmith::base::SameTextNoCase("Sound", "sOUND"));
+    EXPECT_FALSE(flashsmith::base::SameTextNoCase("Sound", "Sounds"));
+    EXPECT_FALSE(flashsmith::base::SameTextNoCase("\xE9", "\xC9"));
+    EXPECT_EQ(flashsmith::base::TrimBlanks(std::string("\x01 \t a b\r\n\0", 11)), "a b");
+    EXPECT_EQ(flashsmith::base::TrimBlanks("   "), "");
+    EXPECT_EQ(flashsmith::base::TrimSpaces("\t a\r \t"), "a\r");
+    EXPECT_EQ(flashsmith::base::TrimChars("\t 5 ", " "), "\t 5");
 }
 
 TEST(Result, CarriesValueOrMessage) {
-    const flashsmith::Status ok;
+    const flashsmith::base::Status ok;
     EXPECT_TRUE(ok);
     EXPECT_TRUE(ok.Error().empty());
-    const auto failed = flashsmith::Status::Fail("disk full");
+    const auto failed = flashsmith::base::Status::Fail("disk full");
     EXPECT_FALSE(failed);
     std::string error = "earlier";
     EXPECT_TRUE(ok.Ok(&error));
@@ -123,11 +123,11 @@ TEST(Result, CarriesValueOrMessage) {
     EXPECT_EQ(error, "disk full");
     EXPECT_FALSE(failed.Ok(nullptr));
 
-    flashsmith::Result<std::string> value(std::string("bytes"));
+    flashsmith::base::Result<std::string> value(std::string("bytes"));
     ASSERT_TRUE(value);
     EXPECT_EQ(*value, "bytes");
     EXPECT_EQ(value->size(), 5u);
-    const auto missing = flashsmith::Result<std::string>::Fail("no such file");
+    const auto missing = flashsmith::base::Result<std::string>::Fail("no such file");
     EXPECT_FALSE(missing);
     EXPECT_EQ(missing.Error(), "no such file");
     EXPECT_EQ(missing.ToStatus().Error(), "no such file");
@@ -135,10 +135,10 @@ TEST(Result, CarriesValueOrMessage) {
     // Take fills an existing object only on success.
     std::string out = "kept";
     error.clear();
-    EXPECT_FALSE(flashsmith::Result<std::string>::Fail("unreadable").Take(out, &error));
+    EXPECT_FALSE(flashsmith::base::Result<std::string>::Fail("unreadable").Take(out, &error));
     EXPECT_EQ(out, "kept");
     EXPECT_EQ(error, "unreadable");
-    EXPECT_TRUE(flashsmith::Result<std::string>(std::string("new")).Take(out, &error));
+    EXPECT_TRUE(flashsmith::base::Result<std::string>(std::string("new")).Take(out, &error));
     EXPECT_EQ(out, "new");
     EXPECT_EQ(error, "unreadable");
 }

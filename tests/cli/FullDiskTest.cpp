@@ -29,7 +29,7 @@ protected:
     }
     // Runs the command under the limit and checks the outcome in out.
     void ExpectRefused(const std::vector<std::string>& args, const std::vector<std::string>& earlier) {
-        for (const auto& name : earlier) ASSERT_TRUE(flashsmith::WriteFileAtomic(out + "/" + name, "earlier " + name));
+        for (const auto& name : earlier) ASSERT_TRUE(flashsmith::base::WriteFileAtomic(out + "/" + name, "earlier " + name));
         const auto r = RunCli(args, kLimit);
         EXPECT_EQ(r.Code, 1) << args[0] << " " << args[1] << ": " << r.Err;
         EXPECT_EQ(r.Err.rfind("error: ", 0), 0u) << r.Err;

@@ -8,14 +8,14 @@
 #include "sound/AudioTestUtil.h"
 
 using namespace edittest;
-using flashsmith::EditStatus;
+using flashsmith::editing::EditStatus;
 
 namespace {
 
 // Registers the converter for one test; the editing layer has none by itself.
 struct ConverterOn {
-    ConverterOn() { flashsmith::SetSoundConverter({&flashsmith::sound::IsConvertibleAudio, &flashsmith::sound::ConvertForReplacement}); }
-    ~ConverterOn() { flashsmith::SetSoundConverter({}); }
+    ConverterOn() { flashsmith::editing::SetSoundConverter({&flashsmith::sound::IsConvertibleAudio, &flashsmith::sound::ConvertForReplacement}); }
+    ~ConverterOn() { flashsmith::editing::SetSoundConverter({}); }
 };
 
 std::string Wav(const Demo& d, const std::string& name, double seconds) {
@@ -27,36 +27,36 @@ std::string Wav(const Demo& d, const std::string& name, double seconds) {
 TEST(AudioReplace, ConvertedWithinTheRegionsRoomOrRefusedWithItsSize) {
     Demo d;
     const std::string tone = Wav(d, "tone.WAV", 1), tooLong = Wav(d, "long.wav", 40);
-    EXPECT_EQ(flashsmith::ReplaceSound(d.st, 1, tone).Status, EditStatus::WrongFileType) << "no converter registered";
-    EXPECT_FALSE(flashsmith::DropAccepted(flashsmith::kCatSounds, tone));
+    EXPECT_EQ(flashsmith::editing::ReplaceSound(d.st, 1, tone).Status, EditStatus::WrongFileType) << "no converter registered";
+    EXPECT_FALSE(flashsmith::editing::DropAccepted(flashsmith::editing::kCatSounds, tone));
 
     ConverterOn on;
-    EXPECT_TRUE(flashsmith::DropAccepted(flashsmith::kCatSounds, tone));
-    EXPECT_TRUE(flashsmith::DropAccepted(flashsmith::kCatSounds, d.dir / "a.flac"));
-    EXPECT_FALSE(flashsmith::DropAccepted(flashsmith::kCatSounds, d.dir / "a.aiff"));
-    EXPECT_FALSE(flashsmith::DropAccepted(flashsmith::kCatImages, tone));
+    EXPECT_TRUE(flashsmith::editing::DropAccepted(flashsmith::editing::kCatSounds, tone));
+    EXPECT_TRUE(flashsmith::editing::DropAccepted(flashsmith::editing::kCatSounds, d.dir / "a.flac"));
+    EXPECT_FALSE(flashsmith::editing::DropAccepted(flashsmith::editing::kCatSounds, d.dir / "a.aiff"));
+    EXPECT_FALSE(flashsmith::editing::DropAccepted(flashsmith::editing::kCatImages, tone));
 
     const int32_t used = d.Used(1);
     const auto& s = d.st.Firmware.Sounds;
     // 40 s at 8000 Hz takes 160 000 bytes; the region holds 128 KiB.
-    const flashsmith::EditResult big = flashsmith::ReplaceSound(d.st, 2, tooLong);
+    const flashsmith::editing::EditResult big = flashsmith::editing::ReplaceSound(d.st, 2, tooLong);
     EXPECT_EQ(big.Status, EditStatus::SourceTooLarge);
     EXPECT_TRUE(big.Failed());
     EXPECT_NE(big.Detail.find("160"), std::string::npos) << big.Detail;
     EXPECT_NE(big.Detail.find(std::to_string(0x20000 - used + s[2].Size) + " bytes"), std::string::npos) << big.Detail;
     EXPECT_TRUE(s[2].TempName.empty());
     EXPECT_EQ(d.Used(1), used);
-    EXPECT_FALSE(flashsmith::FileExists(d.Temp("tmpSound_2")));
+    EXPECT_FALSE(flashsmith::base::FileExists(d.Temp("tmpSound_2")));
 
-    const flashsmith::EditResult r = flashsmith::ReplaceSound(d.st, 1, tone);
+    const flashsmith::editing::EditResult r = flashsmith::editing::ReplaceSound(d.st, 1, tone);
     ASSERT_EQ(r.Status, EditStatus::Ok) << r.Detail;
     std::string smaf;
-    ASSERT_TRUE(flashsmith::ReadWholeFile(d.Temp("tmpSound_1"), smaf));
+    ASSERT_TRUE(flashsmith::base::ReadWholeFile(d.Temp("tmpSound_1"), smaf));
     EXPECT_EQ(smaf.substr(0, 4), "MMMD");
     EXPECT_GT(smaf.size(), 4000u);
     EXPECT_EQ(d.Used(1), used - s[1].Size + static_cast<int32_t>(smaf.size()));
 
-    const flashsmith::EditResult garbage = flashsmith::ReplaceSound(d.st, 3, d.Write("noise.mp3", std::string(5000, '\x55')));
+    const flashsmith::editing::EditResult garbage = flashsmith::editing::ReplaceSound(d.st, 3, d.Write("noise.mp3", std::string(5000, '\x55')));
     EXPECT_EQ(garbage.Status, EditStatus::SourceUnreadable);
     EXPECT_NE(garbage.Detail.find("noise.mp3: "), std::string::npos) << garbage.Detail;
     EXPECT_TRUE(s[3].TempName.empty());
@@ -76,7 +76,7 @@ TEST(AudioReplace, EditScriptsConvertAudioFiles) {
     EXPECT_NE(r.Err.find("error: line 2: replace sounds 2: the file is too large ("), std::string::npos) << r.Err;
     EXPECT_NE(r.Err.find("160"), std::string::npos) << r.Err;
     std::string smaf;
-    ASSERT_TRUE(flashsmith::ReadWholeFile(temp + "/tmpSound_1", smaf));
+    ASSERT_TRUE(flashsmith::base::ReadWholeFile(temp + "/tmpSound_1", smaf));
     EXPECT_EQ(smaf.substr(0, 4), "MMMD");
 }
 
@@ -92,8 +92,8 @@ TEST(AudioReplace, EditScriptsChooseTheRateAndRefuseOthers) {
     auto r = run("replace sounds 1 tone.wav --rate 22050\nreplace sounds 3 tone.wav --rate 0x1F40\n");
     ASSERT_EQ(r.Code, 0) << r.Err;
     std::string fast, slow;
-    ASSERT_TRUE(flashsmith::ReadWholeFile(temp + "/tmpSound_1", fast));
-    ASSERT_TRUE(flashsmith::ReadWholeFile(temp + "/tmpSound_3", slow));
+    ASSERT_TRUE(flashsmith::base::ReadWholeFile(temp + "/tmpSound_1", fast));
+    ASSERT_TRUE(flashsmith::base::ReadWholeFile(temp + "/tmpSound_3", slow));
     EXPECT_GT(fast.size(), 11000u);
     EXPECT_LT(fast.size(), 12000u);
     EXPECT_GT(slow.size(), 4000u);

@@ -32,37 +32,37 @@ constexpr int32_t kLang1 = 4;         // its "OK" (index 2) lies in language 0's
 
 struct Demo {
     fstest::ScratchDir dir{"edit"};
-    flashsmith::DemoResult demo;
-    flashsmith::FirmwareState st;
+    flashsmith::demo::DemoResult demo;
+    flashsmith::firmware::FirmwareState st;
 
     Demo() {
         std::string error;
-        EXPECT_TRUE(flashsmith::WriteDemoFirmware(dir.Str(), {}, &demo, &error)) << error;
-        flashsmith::OpenOptions o;
+        EXPECT_TRUE(flashsmith::demo::WriteDemoFirmware(dir.Str(), {}, &demo, &error)) << error;
+        flashsmith::firmware::OpenOptions o;
         o.FirmwaresDir = dir / "Firmwares";
         st.TempDir = dir / "work/Temp/";
-        flashsmith::OpenResult r = flashsmith::OpenFirmware(st, demo.ImagePath, o, flashsmith::NullProgress());
-        EXPECT_EQ(r.Status, flashsmith::OpenStatus::Ok) << r.Error;
+        flashsmith::firmware::OpenResult r = flashsmith::firmware::OpenFirmware(st, demo.ImagePath, o, flashsmith::base::NullProgress());
+        EXPECT_EQ(r.Status, flashsmith::firmware::OpenStatus::Ok) << r.Error;
     }
     int32_t Used(int32_t region) const { return st.Firmware.Regions[region].Used; }
-    std::string Temp(const std::string& name) const { return flashsmith::JoinPath(st.TempDir, name); }
+    std::string Temp(const std::string& name) const { return flashsmith::base::JoinPath(st.TempDir, name); }
     std::string Write(const std::string& name, const std::string& bytes) const {
         std::string path = dir / name;
-        EXPECT_TRUE(flashsmith::WriteFileAtomic(path, bytes));
+        EXPECT_TRUE(flashsmith::base::WriteFileAtomic(path, bytes));
         return path;
     }
-    std::string Bmp(const std::string& name, const flashsmith::Picture& pic) const {
+    std::string Bmp(const std::string& name, const flashsmith::firmware::Picture& pic) const {
         std::string path = dir / name;
         std::string error;
-        EXPECT_TRUE(flashsmith::SaveBmp32(path, pic).Ok(&error)) << error;
+        EXPECT_TRUE(flashsmith::firmware::SaveBmp32(path, pic).Ok(&error)) << error;
         return path;
     }
-    flashsmith::ListRow Row(int32_t category, int32_t index) const { return flashsmith::MakeListRow(st, category, index); }
+    flashsmith::editing::ListRow Row(int32_t category, int32_t index) const { return flashsmith::editing::MakeListRow(st, category, index); }
 };
 
 // Distinct, exactly representable colours in RGB565 (0x00RRGGBB).
-inline flashsmith::Picture Pattern(int w, int h) {
-    flashsmith::Picture p(w, h);
+inline flashsmith::firmware::Picture Pattern(int w, int h) {
+    flashsmith::firmware::Picture p(w, h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) p.At(x, y) = ((x / 8) % 2 ? 0xFF0000u : 0x0000FFu) | ((y / 8) % 2 ? 0x00FF00u : 0u);
     return p;

@@ -22,10 +22,10 @@ TEST(BinFileOpen, ReadsEveryByteOfFilesOfAnySize) {
     for (size_t n : {size_t(0), size_t(1), size_t(4095), size_t(4097), 2 * mib - 1, 2 * mib, 2 * mib + 1, 5 * mib + 3}) {
         const std::string bytes = Pattern(n);
         const std::string path = dir / ("f" + std::to_string(n));
-        ASSERT_TRUE(flashsmith::WriteFileAtomic(path, bytes));
+        ASSERT_TRUE(flashsmith::base::WriteFileAtomic(path, bytes));
         std::string error;
-        std::unique_ptr<flashsmith::BinFile> f;
-        ASSERT_TRUE(flashsmith::BinFile::Open(path).Take(f, &error)) << n << ": " << error;
+        std::unique_ptr<flashsmith::firmware::BinFile> f;
+        ASSERT_TRUE(flashsmith::firmware::BinFile::Open(path).Take(f, &error)) << n << ": " << error;
         EXPECT_EQ(f->Size(), static_cast<int64_t>(n));
         EXPECT_NE(f->Data(), nullptr) << n;
         EXPECT_TRUE(f->View(0, n) == bytes) << n;
@@ -42,28 +42,28 @@ TEST(BinFileOpen, KeepsTheFileAsOpenedWhenItIsCutOrRewritten) {
     fstest::ScratchDir dir("binfile_cut");
     const std::string path = dir / "image.bin";
     const std::string bytes = Pattern((size_t(3) << 20) + 17);
-    ASSERT_TRUE(flashsmith::WriteFileAtomic(path, bytes));
-    std::unique_ptr<flashsmith::BinFile> f;
-    ASSERT_TRUE(flashsmith::BinFile::Open(path).Take(f));
+    ASSERT_TRUE(flashsmith::base::WriteFileAtomic(path, bytes));
+    std::unique_ptr<flashsmith::firmware::BinFile> f;
+    ASSERT_TRUE(flashsmith::firmware::BinFile::Open(path).Take(f));
     ASSERT_EQ(::truncate(path.c_str(), 0), 0);
     EXPECT_EQ(f->Data()[bytes.size() - 1], static_cast<uint8_t>(bytes.back()));
-    ASSERT_TRUE(flashsmith::WriteFileAtomic(path, std::string(bytes.size(), 'x')));
+    ASSERT_TRUE(flashsmith::base::WriteFileAtomic(path, std::string(bytes.size(), 'x')));
     EXPECT_TRUE(f->View(0, bytes.size()) == bytes);
 }
 
 TEST(BinFileOpen, RefusesWhatItCannotReadWhole) {
     fstest::ScratchDir dir("binfile_refuse");
-    const auto missing = flashsmith::BinFile::Open(dir / "missing.bin");
+    const auto missing = flashsmith::firmware::BinFile::Open(dir / "missing.bin");
     EXPECT_FALSE(missing);
     EXPECT_NE(missing.Error().find("missing.bin: "), std::string::npos) << missing.Error();
-    const auto folder = flashsmith::BinFile::Open(dir.Str());
+    const auto folder = flashsmith::firmware::BinFile::Open(dir.Str());
     EXPECT_FALSE(folder);
     EXPECT_NE(folder.Error().find("not a regular file"), std::string::npos) << folder.Error();
     // A sparse file one byte over the limit is refused before any read.
     const std::string big = dir / "big.bin";
-    ASSERT_TRUE(flashsmith::WriteFileAtomic(big, std::string("x")));
-    ASSERT_EQ(::truncate(big.c_str(), static_cast<off_t>(flashsmith::BinFile::kMaxSize + 1)), 0);
-    const auto tooLarge = flashsmith::BinFile::Open(big);
+    ASSERT_TRUE(flashsmith::base::WriteFileAtomic(big, std::string("x")));
+    ASSERT_EQ(::truncate(big.c_str(), static_cast<off_t>(flashsmith::firmware::BinFile::kMaxSize + 1)), 0);
+    const auto tooLarge = flashsmith::firmware::BinFile::Open(big);
     EXPECT_FALSE(tooLarge);
     EXPECT_NE(tooLarge.Error().find("too large"), std::string::npos) << tooLarge.Error();
 }

@@ -17,7 +17,7 @@ TEST(HostileTables, PictureEntriesSharingOnePictureAreMeasuredOnce) {
     const auto cost = RunBounded([&] {
         auto st = fstest::StateFor(img);
         st.FirmwareDescription.ImageTable = fstest::kHostilePictureTable;
-        const auto r = flashsmith::ParseTables(st, flashsmith::IniFile::Parse(""));
+        const auto r = flashsmith::firmware::ParseTables(st, flashsmith::firmware::IniFile::Parse(""));
         const auto& images = st.Firmware.Images;
         // one picture of 6 bytes, linked 199,999 times
         return r.Ok && images.size() == 200000 && images[0].Size == 6 && images.back().Link == 0 &&
@@ -31,7 +31,7 @@ TEST(HostileTables, OverlappingPicturesAreRefusedOnceTheyReadMoreThanTheImage) {
     const auto cost = RunBounded([&] {
         auto st = fstest::StateFor(img);
         st.FirmwareDescription.ImageTable = fstest::kHostilePictureTable;
-        const auto r = flashsmith::ParseTables(st, flashsmith::IniFile::Parse(""));
+        const auto r = flashsmith::firmware::ParseTables(st, flashsmith::firmware::IniFile::Parse(""));
         return !r.Ok && r.Error.find("overlap") != std::string::npos;
     });
     EXPECT_TRUE(cost.WithinBounds() && cost.ExitCode == 0) << cost;
@@ -40,7 +40,7 @@ TEST(HostileTables, OverlappingPicturesAreRefusedOnceTheyReadMoreThanTheImage) {
     const auto few = HostilePictureImage(3, false);
     auto st = fstest::StateFor(few);
     st.FirmwareDescription.ImageTable = fstest::kHostilePictureTable;
-    ASSERT_TRUE(flashsmith::ParseTables(st, flashsmith::IniFile::Parse("")).Ok);
+    ASSERT_TRUE(flashsmith::firmware::ParseTables(st, flashsmith::firmware::IniFile::Parse("")).Ok);
     EXPECT_EQ(st.Firmware.Images[2].Size, 321 * 321 * 3 + 2 + 2 + 1);
 }
 
@@ -51,9 +51,9 @@ TEST(HostileTables, LanguagesNamingOnePointerTableAreRefused) {
         const auto img = HostileLanguageImage(size, count);
         const auto cost = RunBounded([&] {
             auto st = fstest::StateFor(img);
-            const auto ini = flashsmith::IniFile::Parse("[TABLES]\nLanguageTable1=0x800\nLanguageCount=" + std::to_string(count));
-            flashsmith::ReadDescription(st, ini);
-            const auto r = flashsmith::ParseTables(st, ini);
+            const auto ini = flashsmith::firmware::IniFile::Parse("[TABLES]\nLanguageTable1=0x800\nLanguageCount=" + std::to_string(count));
+            flashsmith::firmware::ReadDescription(st, ini);
+            const auto r = flashsmith::firmware::ParseTables(st, ini);
             return !r.Ok && r.Error.find("more data than the image can hold") != std::string::npos;
         });
         EXPECT_TRUE(cost.WithinBounds() && cost.ExitCode == 0) << count << " languages: " << cost;
@@ -63,9 +63,9 @@ TEST(HostileTables, LanguagesNamingOnePointerTableAreRefused) {
     // pointers to one long string.
     auto img = HostileLanguageImage(0x10000 + 8000, 3);
     auto st = fstest::StateFor(img);
-    const auto ini = flashsmith::IniFile::Parse("[TABLES]\nLanguageTable1=0x800\nLanguageCount=3");
-    flashsmith::ReadDescription(st, ini);
-    ASSERT_TRUE(flashsmith::ParseTables(st, ini).Ok);
+    const auto ini = flashsmith::firmware::IniFile::Parse("[TABLES]\nLanguageTable1=0x800\nLanguageCount=3");
+    flashsmith::firmware::ReadDescription(st, ini);
+    ASSERT_TRUE(flashsmith::firmware::ParseTables(st, ini).Ok);
     ASSERT_EQ(st.Firmware.Strings1.size(), 3u);
     EXPECT_EQ(st.Firmware.Strings1[2].size(), 2000u);
     EXPECT_EQ(st.Firmware.Strings1[2][1999].Text, std::string(254, 's'));
@@ -87,9 +87,9 @@ TEST(HostileTables, TensOfThousandsOfLanguagesStayWithinTheBudget) {
     for (uint32_t i = 0; i < 0x1000; ++i) img.U32(0x100000 - 0x4000 + 4 * i, 0x100 + i % 8);
     const auto cost = RunBounded([&] {
         auto st = fstest::StateFor(img);
-        const auto ini = flashsmith::IniFile::Parse("[TABLES]\nLanguageTable2=0x1000\nLanguageCount=" + std::to_string(count));
-        flashsmith::ReadDescription(st, ini);
-        const auto r = flashsmith::ParseTables(st, ini);
+        const auto ini = flashsmith::firmware::IniFile::Parse("[TABLES]\nLanguageTable2=0x1000\nLanguageCount=" + std::to_string(count));
+        flashsmith::firmware::ReadDescription(st, ini);
+        const auto r = flashsmith::firmware::ParseTables(st, ini);
         return !r.Ok && r.Error.find("more data than the image can hold") != std::string::npos;
     });
     EXPECT_TRUE(cost.WithinBounds() && cost.ExitCode == 0) << cost;

@@ -11,30 +11,30 @@ namespace {
 using fstest::ImageBytes;
 
 TEST(FindStartAddr, SmallImagesStartAtZeroLargeOnesAreSampled) {
-    auto& none = flashsmith::NullProgress();
-    ImageBytes exact(flashsmith::kSampledImageSize);  // all zero, but not larger than the limit
-    EXPECT_EQ(flashsmith::FindStartAddr(*exact.File(), none), 0);
+    auto& none = flashsmith::base::NullProgress();
+    ImageBytes exact(flashsmith::firmware::kSampledImageSize);  // all zero, but not larger than the limit
+    EXPECT_EQ(flashsmith::firmware::FindStartAddr(*exact.File(), none), 0);
 
-    ImageBytes larger(flashsmith::kSampledImageSize + 1);
+    ImageBytes larger(flashsmith::firmware::kSampledImageSize + 1);
     larger.Put(409664 + 63, "x");  // inside the second sample only
     larger.Put(1000, "y");         // between samples: never looked at
-    EXPECT_EQ(flashsmith::FindStartAddr(*larger.File(), none), 409664);
+    EXPECT_EQ(flashsmith::firmware::FindStartAddr(*larger.File(), none), 409664);
 
-    ImageBytes empty(flashsmith::kSampledImageSize + 1);
+    ImageBytes empty(flashsmith::firmware::kSampledImageSize + 1);
     empty.Put(409664 + 64, "z");  // just after a sample
-    EXPECT_EQ(flashsmith::FindStartAddr(*ImageBytes(flashsmith::kSampledImageSize + 1).File(), none), -1);
-    EXPECT_EQ(flashsmith::FindStartAddr(*empty.File(), none), -1);  // data outside every sample
+    EXPECT_EQ(flashsmith::firmware::FindStartAddr(*ImageBytes(flashsmith::firmware::kSampledImageSize + 1).File(), none), -1);
+    EXPECT_EQ(flashsmith::firmware::FindStartAddr(*empty.File(), none), -1);  // data outside every sample
 }
 
 TEST(FindPhoneModel, FourBytesAfterTheMarker) {
     ImageBytes img(0x1000, 'x');
     img.Put(0x800, std::string("\0SGH-D500 rest", 14));
-    auto& none = flashsmith::NullProgress();
-    EXPECT_EQ(flashsmith::FindPhoneModel(*img.File(), 0, none), "D500");
-    EXPECT_EQ(flashsmith::FindPhoneModel(*img.File(), 0x801, none), "");
+    auto& none = flashsmith::base::NullProgress();
+    EXPECT_EQ(flashsmith::firmware::FindPhoneModel(*img.File(), 0, none), "D500");
+    EXPECT_EQ(flashsmith::firmware::FindPhoneModel(*img.File(), 0x801, none), "");
     ImageBytes noZero(0x100, 'x');
     noZero.Put(0x10, "SGH-D500");  // without the zero byte before it
-    EXPECT_EQ(flashsmith::FindPhoneModel(*noZero.File(), 0, none), "");
+    EXPECT_EQ(flashsmith::firmware::FindPhoneModel(*noZero.File(), 0, none), "");
 }
 
 TEST(FindVersion, SkipsCandidatesTooLongWithBlankOrUnderscore) {
@@ -44,15 +44,15 @@ TEST(FindVersion, SkipsCandidatesTooLongWithBlankOrUnderscore) {
     img.Put(0x060, std::string("D500_XXJE\0", 10));
     img.Put(0x080, std::string("D5001234", 8));  // no zero within 24 bytes
     img.Put(0x100, std::string("D500XXJE3\0", 10));
-    auto v = flashsmith::FindVersion(*img.File(), "D500", 0, flashsmith::NullProgress());
+    auto v = flashsmith::firmware::FindVersion(*img.File(), "D500", 0, flashsmith::base::NullProgress());
     EXPECT_EQ(v.Version, "D500XXJE3");
     EXPECT_EQ(v.Address, 0x100);
-    EXPECT_EQ(flashsmith::FindVersion(*img.File(), "D500", 0x101, flashsmith::NullProgress()).Address, -1);
+    EXPECT_EQ(flashsmith::firmware::FindVersion(*img.File(), "D500", 0x101, flashsmith::base::NullProgress()).Address, -1);
     // eight and ten characters are both accepted
     ImageBytes eight(0x40, '\xAA');
     eight.Put(0x8, std::string("D500abcd\0", 9));
-    EXPECT_EQ(flashsmith::FindVersion(*eight.File(), "D500", 0, flashsmith::NullProgress()).Version, "D500abcd");
-    EXPECT_EQ(flashsmith::FindVersion(*eight.File(), "D5", 0, flashsmith::NullProgress()).Address, -1);  // empty key
+    EXPECT_EQ(flashsmith::firmware::FindVersion(*eight.File(), "D500", 0, flashsmith::base::NullProgress()).Version, "D500abcd");
+    EXPECT_EQ(flashsmith::firmware::FindVersion(*eight.File(), "D5", 0, flashsmith::base::NullProgress()).Address, -1);  // empty key
 }
 
 TEST(FindProfiles, ExactNameFirstThenSuffixedOnes) {
@@ -60,31 +60,31 @@ TEST(FindProfiles, ExactNameFirstThenSuffixedOnes) {
     std::filesystem::create_directories(dir);
     for (const char* n : {"V1_b.sdf", "V1_a.sdf", "V1.sdf", "V10.sdf", "V1_c.txt", "W1.sdf"})
         std::ofstream(dir / n) << "x";
-    EXPECT_EQ(flashsmith::FindProfiles(dir.string(), "V1"), (std::vector<std::string>{"V1.sdf", "V1_a.sdf", "V1_b.sdf"}));
+    EXPECT_EQ(flashsmith::firmware::FindProfiles(dir.string(), "V1"), (std::vector<std::string>{"V1.sdf", "V1_a.sdf", "V1_b.sdf"}));
     std::filesystem::remove(dir / "V1.sdf");
-    EXPECT_EQ(flashsmith::FindProfiles(dir.string(), "V1"), (std::vector<std::string>{"V1_a.sdf", "V1_b.sdf"}));
-    EXPECT_TRUE(flashsmith::FindProfiles(dir.string(), "").empty());
+    EXPECT_EQ(flashsmith::firmware::FindProfiles(dir.string(), "V1"), (std::vector<std::string>{"V1_a.sdf", "V1_b.sdf"}));
+    EXPECT_TRUE(flashsmith::firmware::FindProfiles(dir.string(), "").empty());
     for (int i = 0; i < 130; ++i) std::ofstream(dir / ("Z9_" + std::to_string(i) + ".sdf")) << "x";
-    EXPECT_EQ(flashsmith::FindProfiles(dir.string(), "Z9").size(), 128u);
+    EXPECT_EQ(flashsmith::firmware::FindProfiles(dir.string(), "Z9").size(), 128u);
     std::filesystem::remove_all(dir);
 }
 
 TEST(IniNumbers, PrefixesSignsAndUnreadableValues) {
     for (const char* text : {"255", "0xFF", "0Xff", "$ff", "xFF", "XfF", " +255", "  0x00FF"})
-        EXPECT_EQ(flashsmith::ParseIniInt64(text), 255) << text;
-    EXPECT_EQ(flashsmith::ParseIniInt64("-0x10"), -16);
-    EXPECT_EQ(flashsmith::ParseIniInt64("-16"), -16);
+        EXPECT_EQ(flashsmith::firmware::ParseIniInt64(text), 255) << text;
+    EXPECT_EQ(flashsmith::firmware::ParseIniInt64("-0x10"), -16);
+    EXPECT_EQ(flashsmith::firmware::ParseIniInt64("-16"), -16);
     for (const char* text : {"", " ", "12g", "0xFG", "0x", "$", "1 2", "--1", "0x1 "})
-        EXPECT_FALSE(flashsmith::ParseIniInt64(text).has_value()) << text;
-    EXPECT_EQ(flashsmith::ParseIniInt32("$FFFFFFFF"), -1);            // hexadecimal fills all 32 bits
-    EXPECT_FALSE(flashsmith::ParseIniInt32("4294967295").has_value());  // decimal must fit
-    EXPECT_FALSE(flashsmith::ParseIniInt32("0x100000000").has_value());
-    EXPECT_EQ(flashsmith::ParseIniInt32("-2147483648"), INT32_MIN);
-    EXPECT_EQ(flashsmith::ParseIniInt64("0x100000010"), 0x100000010LL);
+        EXPECT_FALSE(flashsmith::firmware::ParseIniInt64(text).has_value()) << text;
+    EXPECT_EQ(flashsmith::firmware::ParseIniInt32("$FFFFFFFF"), -1);            // hexadecimal fills all 32 bits
+    EXPECT_FALSE(flashsmith::firmware::ParseIniInt32("4294967295").has_value());  // decimal must fit
+    EXPECT_FALSE(flashsmith::firmware::ParseIniInt32("0x100000000").has_value());
+    EXPECT_EQ(flashsmith::firmware::ParseIniInt32("-2147483648"), INT32_MIN);
+    EXPECT_EQ(flashsmith::firmware::ParseIniInt64("0x100000010"), 0x100000010LL);
 }
 
 TEST(ReadDescription, KeysSectionsAndRegions) {
-    auto ini = flashsmith::IniFile::Parse(
+    auto ini = flashsmith::firmware::IniFile::Parse(
         "junk line\r\n[firmware]\r\nphonemodel = \"E250ABCDEFGHIJKLMNOP\"\r\nVersion=E250XXJE1\r\n"
         "Transparent=0x00FF00FF\r\nVersionAddr=1z\r\n"
         "[TABLES]\r\nImageTable=$1000\r\nSoundTable=0x100002000\r\nSndTableLength=12\r\nLanguageCount=x3\r\n"
@@ -92,9 +92,9 @@ TEST(ReadDescription, KeysSectionsAndRegions) {
         "[Regions]\r\nRegion1=0x20000\r\nRegion1Size=4096\r\nRegion7=16\r\nRegion7Size=-5\r\n"
         "Region64=100\r\nRegion64Size=0xFFFFFFFF\r\nRegion65=1\r\n"
         "[TABLES]\r\nJavaTable=0x500\r\n");
-    flashsmith::FirmwareState st;
+    flashsmith::firmware::FirmwareState st;
     st.FirmwareDescription.VersionAddr = 77;  // detected values are overwritten
-    flashsmith::ReadDescription(st, ini);
+    flashsmith::firmware::ReadDescription(st, ini);
     const auto& d = st.FirmwareDescription;
     EXPECT_EQ(d.PhoneModel, "E250ABCDEFGHIJKL");  // quotes removed, 16 characters kept
     EXPECT_EQ(d.Version, "E250XXJE1");
@@ -117,13 +117,13 @@ TEST(ReadDescription, KeysSectionsAndRegions) {
 }
 
 TEST(ReadDescription, MissingOrBinaryFileGivesDefaults) {
-    flashsmith::FirmwareState st;
-    flashsmith::ReadDescription(st, "/nonexistent/file.sdf");
+    flashsmith::firmware::FirmwareState st;
+    flashsmith::firmware::ReadDescription(st, "/nonexistent/file.sdf");
     EXPECT_EQ(st.FirmwareDescription.ImageTable, 0);
     EXPECT_EQ(st.Firmware.Regions.size(), 64u);
     std::string garbage;
     for (int i = 0; i < 5000; ++i) garbage += static_cast<char>((i * 131) & 0xFF);
-    flashsmith::ReadDescription(st, flashsmith::IniFile::Parse(garbage));
+    flashsmith::firmware::ReadDescription(st, flashsmith::firmware::IniFile::Parse(garbage));
     EXPECT_EQ(st.FirmwareDescription.LanguageCount, 0);
 }
 

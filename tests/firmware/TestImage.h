@@ -29,7 +29,7 @@ public:
         return *this;
     }
     const std::string& Bytes() const { return bytes_; }
-    std::unique_ptr<flashsmith::BinFile> File() const { return flashsmith::BinFile::FromBytes(bytes_); }
+    std::unique_ptr<flashsmith::firmware::BinFile> File() const { return flashsmith::firmware::BinFile::FromBytes(bytes_); }
 
 private:
     void Grow(size_t n) {
@@ -39,10 +39,10 @@ private:
 };
 
 // A state holding an in-memory image and 64 empty regions.
-inline flashsmith::FirmwareState StateFor(const ImageBytes& img) {
-    flashsmith::FirmwareState st;
+inline flashsmith::firmware::FirmwareState StateFor(const ImageBytes& img) {
+    flashsmith::firmware::FirmwareState st;
     st.FirmwareFile = img.File();
-    st.Firmware.Regions.assign(flashsmith::kRegionCount, {});
+    st.Firmware.Regions.assign(flashsmith::firmware::kRegionCount, {});
     return st;
 }
 

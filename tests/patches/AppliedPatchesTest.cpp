@@ -8,6 +8,9 @@
 #include "patches/PatchFixture.h"
 
 namespace flashsmith {
+using namespace flashsmith::base;
+using namespace flashsmith::firmware;
+using namespace flashsmith::patches;
 namespace {
 
 struct Journal : ::testing::Test {

@@ -7,6 +7,11 @@
 #include "patches/PatchFormat.h"
 
 namespace flashsmith {
+using namespace flashsmith::base;
+using namespace flashsmith::firmware;
+using namespace flashsmith::demo;
+using namespace flashsmith::patches;
+using namespace flashsmith::xml;
 namespace {
 
 std::string Patch(const std::string& resources, const std::string& firmware = kDemoVersion,

@@ -6,6 +6,8 @@
 #include "xml/XmlTestUtil.h"
 
 namespace flashsmith {
+using namespace flashsmith::base;
+using namespace flashsmith::firmware;
 namespace {
 
 TEST(CliPatchShow, PrintsInfoAuthorsFirmwareAndResources) {

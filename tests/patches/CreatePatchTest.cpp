@@ -6,6 +6,10 @@
 #include "patches/PatchReader.h"
 
 namespace flashsmith {
+using namespace flashsmith::base;
+using namespace flashsmith::firmware;
+using namespace flashsmith::patches;
+using namespace flashsmith::xml;
 namespace {
 
 // A small hand-built firmware: every byte of the image is its offset's low

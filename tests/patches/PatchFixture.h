@@ -35,90 +35,90 @@ inline uint32_t U32At(std::string_view bytes, size_t at) {
 class DemoFirmware {
 public:
     explicit DemoFirmware(const TempDir& dir, int64_t size = 0) : root_(dir.Str()) {
-        DemoOptions options;
+        demo::DemoOptions options;
         options.Size = size;
         std::string error;
         if (!WriteDemoFirmware(dir.Path("demo"), options, &demo_, &error)) ADD_FAILURE() << error;
     }
-    const DemoResult& Result() const { return demo_; }
+    const demo::DemoResult& Result() const { return demo_; }
     std::string ImageBytes() const { return ReadFile(demo_.ImagePath); }
 
     // A freshly opened state with its own TempDir under tempName.
-    void Open(FirmwareState& st, const std::string& tempName = "Temp") const {
+    void Open(firmware::FirmwareState& st, const std::string& tempName = "Temp") const {
         st.ProgramDir = root_ + "/";
         st.TempDir = root_ + "/" + tempName + "/";
         std::filesystem::create_directories(st.TempDir);
-        OpenOptions options;
+        firmware::OpenOptions options;
         options.SdfPath = demo_.ProfilePath;
-        OpenResult r = OpenFirmware(st, demo_.ImagePath, options, NullProgress());
-        ASSERT_EQ(r.Status, OpenStatus::Ok) << r.Error;
+        firmware::OpenResult r = OpenFirmware(st, demo_.ImagePath, options, base::NullProgress());
+        ASSERT_EQ(r.Status, firmware::OpenStatus::Ok) << r.Error;
     }
 
 private:
     std::string root_;
-    DemoResult demo_;
+    demo::DemoResult demo_;
 };
 
 // --- edits as the editor makes them (unreplaced, undeleted entries) ---------
 
-inline void ReplacePicture(FirmwareState& st, size_t i, uint32_t w, uint32_t h, const std::string& data) {
-    tImgType& img = st.Firmware.Images[i];
+inline void ReplacePicture(firmware::FirmwareState& st, size_t i, uint32_t w, uint32_t h, const std::string& data) {
+    firmware::tImgType& img = st.Firmware.Images[i];
     img.TempName = "tmpImage_" + std::to_string(i);
     WriteFile(st.TempDir + img.TempName, U16Le(w, h) + data);
     st.Firmware.Regions[0].Used += static_cast<int32_t>(data.size()) - img.Size;
 }
 
-inline void DeletePicture(FirmwareState& st, size_t i) {
-    tImgType& img = st.Firmware.Images[i];
+inline void DeletePicture(firmware::FirmwareState& st, size_t i) {
+    firmware::tImgType& img = st.Firmware.Images[i];
     if (img.Link < 0) st.Firmware.Regions[0].Used -= img.Size;
     img.Deleted = true;
 }
 
-inline void ReplaceSound(FirmwareState& st, size_t i, const std::string& data) {
-    tSndType& s = st.Firmware.Sounds[i];
+inline void ReplaceSound(firmware::FirmwareState& st, size_t i, const std::string& data) {
+    firmware::tSndType& s = st.Firmware.Sounds[i];
     s.TempName = "tmpSound_" + std::to_string(i);
     WriteFile(st.TempDir + s.TempName, data);
     st.Firmware.Regions[1].Used += static_cast<int32_t>(data.size()) - s.Size;
 }
 
-inline void DeleteSound(FirmwareState& st, size_t i) {
-    tSndType& s = st.Firmware.Sounds[i];
+inline void DeleteSound(firmware::FirmwareState& st, size_t i) {
+    firmware::tSndType& s = st.Firmware.Sounds[i];
     if (s.Link < 0) st.Firmware.Regions[1].Used -= s.Size;
     s.Deleted = true;
     ++st.DeletedSoundCount;
 }
 
-inline void ReplaceJava(FirmwareState& st, size_t i, const std::string& data, const std::string& newPath) {
-    tJavaType& j = st.Firmware.JavaApps[i];
+inline void ReplaceJava(firmware::FirmwareState& st, size_t i, const std::string& data, const std::string& newPath) {
+    firmware::tJavaType& j = st.Firmware.JavaApps[i];
     j.TempName = "tmpJava_" + std::to_string(i);
     j.NewPath = newPath;
     WriteFile(st.TempDir + j.TempName, data);
     st.Firmware.Regions[2].Used += static_cast<int32_t>(data.size()) - j.Size;
 }
 
-inline void DeleteJava(FirmwareState& st, size_t i) {
-    tJavaType& j = st.Firmware.JavaApps[i];
+inline void DeleteJava(firmware::FirmwareState& st, size_t i) {
+    firmware::tJavaType& j = st.Firmware.JavaApps[i];
     st.Firmware.Regions[2].Used -= j.Size;
     j.Deleted = true;
 }
 
-inline int32_t LangRegion(const FirmwareState& st, int table, int lang) {
+inline int32_t LangRegion(const firmware::FirmwareState& st, int table, int lang) {
     return 3 + (table == 2 ? st.FirmwareDescription.LanguageCount : 0) + lang;
 }
 
-inline tStringType& StringAt(FirmwareState& st, int table, int lang, size_t i) {
+inline firmware::tStringType& StringAt(firmware::FirmwareState& st, int table, int lang, size_t i) {
     return (table == 1 ? st.Firmware.Strings1 : st.Firmware.Strings2)[lang][i];
 }
 
-inline void EditString(FirmwareState& st, int table, int lang, size_t i, const std::string& text) {
-    tStringType& s = StringAt(st, table, lang, i);
+inline void EditString(firmware::FirmwareState& st, int table, int lang, size_t i, const std::string& text) {
+    firmware::tStringType& s = StringAt(st, table, lang, i);
     st.Firmware.Regions[LangRegion(st, table, lang)].Used +=
         static_cast<int32_t>(text.size()) - static_cast<int32_t>(s.Text.size());
     s.NewText = text;
 }
 
-inline void DeleteString(FirmwareState& st, int table, int lang, size_t i) {
-    tStringType& s = StringAt(st, table, lang, i);
+inline void DeleteString(firmware::FirmwareState& st, int table, int lang, size_t i) {
+    firmware::tStringType& s = StringAt(st, table, lang, i);
     st.Firmware.Regions[LangRegion(st, table, lang)].Used -= static_cast<int32_t>(s.Text.size()) + 1;
     s.Deleted = true;
 }
@@ -132,7 +132,7 @@ inline std::map<uint32_t, std::string> S3Data(const std::string& text, std::vect
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         std::string bytes;
-        if (line.rfind("S3", 0) != 0 || !HexToBytes(line.substr(2), &bytes) || bytes.size() < 6) {
+        if (line.rfind("S3", 0) != 0 || !base::HexToBytes(line.substr(2), &bytes) || bytes.size() < 6) {
             if (others) others->push_back(line);
             continue;
         }

@@ -7,6 +7,8 @@
 #include "patches/PatchFormat.h"
 
 namespace flashsmith {
+using namespace flashsmith::base;
+using namespace flashsmith::patches;
 namespace {
 
 TEST(PatchHex, EveryByteRoundTripsInUpperCase) {

@@ -4,6 +4,8 @@
 #include "patches/PatchTestData.h"
 
 namespace flashsmith {
+using namespace flashsmith::patches;
+using namespace flashsmith::xml;
 namespace {
 
 std::optional<PatchContents> Read(TGmXML& doc, const std::string& text, PatchReadOptions options = {}) {

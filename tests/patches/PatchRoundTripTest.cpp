@@ -12,6 +12,11 @@
 #include "patches/PatchFixture.h"
 
 namespace flashsmith {
+using namespace flashsmith::base;
+using namespace flashsmith::firmware;
+using namespace flashsmith::patches;
+using namespace flashsmith::srecord;
+using namespace flashsmith::xml;
 namespace {
 
 struct RoundTrip {

@@ -25,7 +25,7 @@ inline const std::string kSoundPatch =
     "from=\"000000000000000000000000000000000000000000000000\" "
     "to=\"00200000000000009D000000002000009D00000000300000\" />\r\n"
     "      <data offset=\"8192\" number=\"-1\" id=\"0\" from=\"" +
-    std::string(314, '0') + "\" to=\"" + BytesToHex(PlaceholderSound()) +
+    std::string(314, '0') + "\" to=\"" + base::BytesToHex(patches::PlaceholderSound()) +
     "\" />\r\n"
     "      <meta type=\"deleted\" number=\"3\" id=\"0\" />\r\n"
     "      <comment text=\"ignored\" />\r\n"

@@ -129,7 +129,7 @@ TEST_F(PhoneTest, JarGoesWithADescriptorFromItsManifestOtherJavaFilesEscaped) {
     EXPECT_EQ(java[1].Name, "e:\\S100\\#Acme_#Snake_suite.jad");
     EXPECT_NE(java[1].Data.find("MIDlet-Jar-Size: " + std::to_string(java[0].Data.size()) + "\r\n"), std::string::npos);
     EXPECT_EQ(java[2].Name, "e:\\S100\\#Read%0020#Me.txt");
-    EXPECT_FALSE(flashsmith::FileExists(temp + "/MANIFEST.MF"));
+    EXPECT_FALSE(flashsmith::base::FileExists(temp + "/MANIFEST.MF"));
     EXPECT_EQ(conn.PhoneJavaApps.size(), 3u) << "auto refresh read the list again";
 }
 

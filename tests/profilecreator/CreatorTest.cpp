@@ -17,8 +17,8 @@ namespace {
 using fstest::ProfileImage;
 using fstest::ScratchDir;
 
-flashsmith::ProfileSearchOptions All(int32_t w, int32_t h) {
-    flashsmith::ProfileSearchOptions o;
+flashsmith::profilecreator::ProfileSearchOptions All(int32_t w, int32_t h) {
+    flashsmith::profilecreator::ProfileSearchOptions o;
     o.SearchImages = o.SearchSounds = o.SearchJava = o.SearchLanguages = true;
     o.DisplayWidth = w;
     o.DisplayHeight = h;
@@ -26,17 +26,17 @@ flashsmith::ProfileSearchOptions All(int32_t w, int32_t h) {
 }
 
 struct Opened {
-    flashsmith::FirmwareState st;
-    flashsmith::OpenResult open;
+    flashsmith::firmware::FirmwareState st;
+    flashsmith::firmware::OpenResult open;
     Opened(const std::string& image, const std::string& sdf) {
-        flashsmith::OpenOptions o;
+        flashsmith::firmware::OpenOptions o;
         o.SdfPath = sdf;
-        open = flashsmith::OpenFirmware(st, image, o, flashsmith::NullProgress());
+        open = flashsmith::firmware::OpenFirmware(st, image, o, flashsmith::base::NullProgress());
     }
 };
 
 // The same entries, field by field, in both opens.
-void ExpectSameTables(const flashsmith::tFirmware& a, const flashsmith::tFirmware& b) {
+void ExpectSameTables(const flashsmith::firmware::tFirmware& a, const flashsmith::firmware::tFirmware& b) {
     ASSERT_EQ(a.Images.size(), b.Images.size());
     for (size_t i = 0; i < a.Images.size(); ++i) {
         const auto &x = a.Images[i], &y = b.Images[i];
@@ -67,20 +67,20 @@ TEST(ProfileCreator, FindsEveryTableOfAFirmwareAndItsDescriptionOpensTheSame) {
     ProfileImage pi;
     ScratchDir dir("prof");
     const std::string image = dir / "x480.bin", byHand = dir / "hand.sdf";
-    ASSERT_TRUE(flashsmith::WriteFileAtomic(image, pi.img.Bytes()));
-    ASSERT_TRUE(flashsmith::WriteFileAtomic(byHand, pi.sdf));
-    std::unique_ptr<flashsmith::BinFile> file;
-    ASSERT_TRUE(flashsmith::BinFile::Open(image).Take(file));
+    ASSERT_TRUE(flashsmith::base::WriteFileAtomic(image, pi.img.Bytes()));
+    ASSERT_TRUE(flashsmith::base::WriteFileAtomic(byHand, pi.sdf));
+    std::unique_ptr<flashsmith::firmware::BinFile> file;
+    ASSERT_TRUE(flashsmith::firmware::BinFile::Open(image).Take(file));
 
-    flashsmith::ProfileSearch s = flashsmith::RunProfileSearch(*file, All(128, 160), flashsmith::NullProgress());
-    ASSERT_EQ(s.Status, flashsmith::ProfileSearchStatus::Ok);
+    flashsmith::profilecreator::ProfileSearch s = flashsmith::profilecreator::RunProfileSearch(*file, All(128, 160), flashsmith::base::NullProgress());
+    ASSERT_EQ(s.Status, flashsmith::profilecreator::ProfileSearchStatus::Ok);
     EXPECT_EQ(s.PhoneModel, "X480");
     EXPECT_EQ(s.Version, "X480XXAB1");
     EXPECT_EQ(s.ImageTable, ProfileImage::kPictures);
     ASSERT_EQ(s.FoundImages.size(), 6u);
     std::vector<int32_t> kinds;
     for (const auto& e : s.FoundImages) kinds.push_back(e.Kind);
-    EXPECT_EQ(kinds, (std::vector<int32_t>{flashsmith::k09, flashsmith::kRaw16, flashsmith::kWbmp, flashsmith::kRaw8, flashsmith::kRaw16, flashsmith::k09}));
+    EXPECT_EQ(kinds, (std::vector<int32_t>{flashsmith::firmware::k09, flashsmith::firmware::kRaw16, flashsmith::firmware::kWbmp, flashsmith::firmware::kRaw8, flashsmith::firmware::kRaw16, flashsmith::firmware::k09}));
     // the last entry shares the first sound: the table still starts at entry 0
     EXPECT_EQ(s.SoundTable, ProfileImage::kSounds);
     EXPECT_EQ(s.SndTableLength, 12);
@@ -93,16 +93,16 @@ TEST(ProfileCreator, FindsEveryTableOfAFirmwareAndItsDescriptionOpensTheSame) {
     EXPECT_EQ(s.LanguageCount, ProfileImage::kLangCount);
 
     s.Transparent = 0x00FF00FF;
-    flashsmith::EstimateRegions(*file, s);
+    flashsmith::profilecreator::EstimateRegions(*file, s);
     EXPECT_EQ(s.Regions, pi.regions);
 
-    const std::string written = flashsmith::FreeProfilePath(dir / "Firmwares", s.Version);
+    const std::string written = flashsmith::profilecreator::FreeProfilePath(dir / "Firmwares", s.Version);
     std::filesystem::create_directories(dir / "Firmwares");
     std::string error;
-    ASSERT_TRUE(flashsmith::WriteDescriptionFile(written, s, false, &error)) << error;
+    ASSERT_TRUE(flashsmith::profilecreator::WriteDescriptionFile(written, s, false, &error)) << error;
     Opened mine(image, written), theirs(image, byHand);
-    ASSERT_EQ(mine.open.Status, flashsmith::OpenStatus::Ok) << mine.open.Error;
-    ASSERT_EQ(theirs.open.Status, flashsmith::OpenStatus::Ok) << theirs.open.Error;
+    ASSERT_EQ(mine.open.Status, flashsmith::firmware::OpenStatus::Ok) << mine.open.Error;
+    ASSERT_EQ(theirs.open.Status, flashsmith::firmware::OpenStatus::Ok) << theirs.open.Error;
     ExpectSameTables(mine.st.Firmware, theirs.st.Firmware);
     const auto &m = mine.st.FirmwareDescription, &t = theirs.st.FirmwareDescription;
     EXPECT_EQ(std::tie(m.PhoneModel, m.Version, m.VersionAddr, m.ImageTable, m.SoundTable, m.JavaTable,
@@ -115,9 +115,9 @@ TEST(ProfileCreator, FindsEveryTableOfAFirmwareAndItsDescriptionOpensTheSame) {
                   std::tie(theirs.st.Firmware.Regions[r].Start, theirs.st.Firmware.Regions[r].Size)) << r;
 
     // Saving again never replaces the first file: the next name has "_0".
-    const std::string first = flashsmith::FreeProfilePath(dir / "Firmwares", s.Version);
-    EXPECT_EQ(flashsmith::BaseName(first), "X480XXAB1_0.sdf");
-    EXPECT_FALSE(flashsmith::WriteDescriptionFile(written, s, false, &error));
+    const std::string first = flashsmith::profilecreator::FreeProfilePath(dir / "Firmwares", s.Version);
+    EXPECT_EQ(flashsmith::base::BaseName(first), "X480XXAB1_0.sdf");
+    EXPECT_FALSE(flashsmith::profilecreator::WriteDescriptionFile(written, s, false, &error));
     EXPECT_NE(error.find("exists"), std::string::npos);
 }
 
@@ -130,15 +130,15 @@ TEST(ProfileCreator, DemoImageTablesMatchItsDescription) {
     for (int64_t lead : {int64_t{0}, int64_t{3} << 20}) {
         SCOPED_TRACE(lead);
         ScratchDir dir("profdemo");
-        flashsmith::DemoResult demo;
+        flashsmith::demo::DemoResult demo;
         std::string error;
-        ASSERT_TRUE(flashsmith::WriteDemoFirmware(dir.Str(), {0, lead}, &demo, &error)) << error;
-        std::unique_ptr<flashsmith::BinFile> file;
-        ASSERT_TRUE(flashsmith::BinFile::Open(demo.ImagePath).Take(file));
-        flashsmith::ProfileSearch s = flashsmith::RunProfileSearch(*file, All(176, 220), flashsmith::NullProgress());
-        ASSERT_EQ(s.Status, flashsmith::ProfileSearchStatus::Ok);
-        flashsmith::FirmwareState own;
-        flashsmith::ReadDescription(own, demo.ProfilePath);
+        ASSERT_TRUE(flashsmith::demo::WriteDemoFirmware(dir.Str(), {0, lead}, &demo, &error)) << error;
+        std::unique_ptr<flashsmith::firmware::BinFile> file;
+        ASSERT_TRUE(flashsmith::firmware::BinFile::Open(demo.ImagePath).Take(file));
+        flashsmith::profilecreator::ProfileSearch s = flashsmith::profilecreator::RunProfileSearch(*file, All(176, 220), flashsmith::base::NullProgress());
+        ASSERT_EQ(s.Status, flashsmith::profilecreator::ProfileSearchStatus::Ok);
+        flashsmith::firmware::FirmwareState own;
+        flashsmith::firmware::ReadDescription(own, demo.ProfilePath);
         const auto& d = own.FirmwareDescription;
         EXPECT_EQ(std::tie(s.PhoneModel, s.Version, s.VersionAddr), std::tie(d.PhoneModel, d.Version, d.VersionAddr));
         EXPECT_EQ(std::tie(s.ImageTable, s.SoundTable, s.SndTableLength, s.JavaTable, s.JavaTableLength),
@@ -147,18 +147,18 @@ TEST(ProfileCreator, DemoImageTablesMatchItsDescription) {
         EXPECT_EQ(s.LanguageCount, d.LanguageCount);
 
         s.Transparent = static_cast<uint32_t>(d.Transparent);
-        flashsmith::EstimateRegions(*file, s);
+        flashsmith::profilecreator::EstimateRegions(*file, s);
         ASSERT_EQ(s.Regions.size(), 3u + 2u * static_cast<size_t>(d.LanguageCount));
         const std::string written = dir / "found.sdf";
-        ASSERT_TRUE(flashsmith::WriteDescriptionFile(written, s, false, &error)) << error;
+        ASSERT_TRUE(flashsmith::profilecreator::WriteDescriptionFile(written, s, false, &error)) << error;
         Opened mine(demo.ImagePath, written), theirs(demo.ImagePath, demo.ProfilePath);
-        ASSERT_EQ(mine.open.Status, flashsmith::OpenStatus::Ok) << mine.open.Error;
-        ASSERT_EQ(theirs.open.Status, flashsmith::OpenStatus::Ok) << theirs.open.Error;
+        ASSERT_EQ(mine.open.Status, flashsmith::firmware::OpenStatus::Ok) << mine.open.Error;
+        ASSERT_EQ(theirs.open.Status, flashsmith::firmware::OpenStatus::Ok) << theirs.open.Error;
         EXPECT_EQ(mine.st.FirmwareDescription.Transparent, d.Transparent);
 
         // The demo's description gives one picture another size than its
         // table entry; the search can only report the entry.
-        flashsmith::tFirmware corrected = mine.st.Firmware;
+        flashsmith::firmware::tFirmware corrected = mine.st.Firmware;
         int resized = 0;
         for (size_t i = 0; i < corrected.Images.size() && i < theirs.st.Firmware.Images.size(); ++i) {
             auto &x = corrected.Images[i];
@@ -191,7 +191,7 @@ TEST(ProfileCreator, DemoImageTablesMatchItsDescription) {
 }
 
 TEST(ProfileCreator, DescriptionLayoutAndRefusals) {
-    flashsmith::ProfileSearch s;
+    flashsmith::profilecreator::ProfileSearch s;
     s.PhoneModel = "X480";
     s.Version = "X480XXAB1";
     s.FileSizeValue = 1000;
@@ -209,7 +209,7 @@ TEST(ProfileCreator, DescriptionLayoutAndRefusals) {
     s.LanguageCount = 3;
     s.Transparent = 0xFF;
     s.Regions = {{0, 0}, {0x1000, -16}, {0, 0}};
-    EXPECT_EQ(flashsmith::DescriptionText(s),
+    EXPECT_EQ(flashsmith::profilecreator::DescriptionText(s),
               "[FIRMWARE]\r\nPhoneModel=X480\r\nFileSize=1000\r\nVersion=X480XXAB1\r\nVersionAddr=0x00000117\r\n"
               "\r\n[TABLES]\r\nSoundTable=0x00000300\r\nSndTableLength=20\r\nSndTableSizeOfs=4\r\n"
               "SndTableVolOfs=17\r\nStartAddr=0x00000040\r\n"
@@ -219,42 +219,42 @@ TEST(ProfileCreator, DescriptionLayoutAndRefusals) {
     s.FoundImages[0].Kind = 3;
     s.FoundImages[0].Width = 64;
     s.FoundImages[0].Height = 20;
-    const std::string text = flashsmith::DescriptionText(s);
+    const std::string text = flashsmith::profilecreator::DescriptionText(s);
     EXPECT_NE(text.find("VersionAddr=0x00000117\r\nTransparent=0x000000FF\r\n\r\n[TABLES]\r\nImageTable=0x00000200\r\n"),
               std::string::npos);
     EXPECT_NE(text.find("\r\n[IMAGE1]\r\nType=3\r\nWidth=64\r\nHeight=20\r\nID=0\r\n"), std::string::npos);
     s.PhoneModel = "X\nA=";  // raw image bytes never start a line of their own
-    EXPECT_NE(flashsmith::DescriptionText(s).find("PhoneModel=X?A=\r\n"), std::string::npos);
+    EXPECT_NE(flashsmith::profilecreator::DescriptionText(s).find("PhoneModel=X?A=\r\n"), std::string::npos);
 
     ScratchDir dir("profsave");
     std::string error;
-    ASSERT_TRUE(flashsmith::WriteFileAtomic(dir / "keep.sdf", std::string("old")));
-    EXPECT_FALSE(flashsmith::WriteDescriptionFile(dir / "keep.sdf", s, false, &error));
+    ASSERT_TRUE(flashsmith::base::WriteFileAtomic(dir / "keep.sdf", std::string("old")));
+    EXPECT_FALSE(flashsmith::profilecreator::WriteDescriptionFile(dir / "keep.sdf", s, false, &error));
     std::string kept;
-    flashsmith::ReadWholeFile(dir / "keep.sdf", kept);
+    flashsmith::base::ReadWholeFile(dir / "keep.sdf", kept);
     EXPECT_EQ(kept, "old");
-    EXPECT_TRUE(flashsmith::WriteDescriptionFile(dir / "keep.sdf", s, true, &error)) << error;
+    EXPECT_TRUE(flashsmith::profilecreator::WriteDescriptionFile(dir / "keep.sdf", s, true, &error)) << error;
     s.JavaSearched = false;  // a save needs the picture, sound and Java searches
-    EXPECT_FALSE(flashsmith::WriteDescriptionFile(dir / "new.sdf", s, false, &error));
-    EXPECT_FALSE(flashsmith::FileExists(dir / "new.sdf"));
+    EXPECT_FALSE(flashsmith::profilecreator::WriteDescriptionFile(dir / "new.sdf", s, false, &error));
+    EXPECT_FALSE(flashsmith::base::FileExists(dir / "new.sdf"));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Str()), {}), 1);  // no scratch left
 }
 
 TEST(ProfileCreator, ImageTypeDialogRows) {
-    std::vector<flashsmith::tImgType> images(2);
+    std::vector<flashsmith::firmware::tImgType> images(2);
     images[0].Kind = 0;
     images[0].Width = 128;
     images[0].Height = 160;
     images[1].ID = 4;
-    std::vector<flashsmith::tResourceIDType> names(6);
+    std::vector<flashsmith::firmware::tResourceIDType> names(6);
     names[5].Name = "Wallpaper";
-    auto row = flashsmith::MakeFoundImageRow(images, 0, names);
+    auto row = flashsmith::profilecreator::MakeFoundImageRow(images, 0, names);
     EXPECT_EQ(std::tie(row.Name, row.Type, row.Dimension, row.Id),
               std::tie("Image_1", "", "128 x 160", "0:Unknown ID"));
-    row = flashsmith::MakeFoundImageRow(images, 1, names);
+    row = flashsmith::profilecreator::MakeFoundImageRow(images, 1, names);
     EXPECT_EQ(std::tie(row.Name, row.Type, row.Id), std::tie("Image_2", "09", "5:Wallpaper"));
-    EXPECT_STREQ(flashsmith::RegionComment(2), "Region of Java Files");
-    EXPECT_STREQ(flashsmith::RegionComment(7), "Region of Language");
+    EXPECT_STREQ(flashsmith::profilecreator::RegionComment(2), "Region of Java Files");
+    EXPECT_STREQ(flashsmith::profilecreator::RegionComment(7), "Region of Language");
 }
 
 // Truncated and scrambled images end every search without a crash or a
@@ -264,9 +264,9 @@ TEST(ProfileCreator, HostileImagesNeverCrash) {
     const std::string& good = pi.img.Bytes();
     std::mt19937 rng(7);
     for (size_t cut = 0; cut < good.size(); cut += 797 + rng() % 512) {
-        auto file = flashsmith::BinFile::FromBytes(good.substr(0, cut));
-        flashsmith::ProfileSearch s = flashsmith::RunProfileSearch(*file, All(128, 160), flashsmith::NullProgress());
-        if (s.Status == flashsmith::ProfileSearchStatus::Ok) flashsmith::EstimateRegions(*file, s);
+        auto file = flashsmith::firmware::BinFile::FromBytes(good.substr(0, cut));
+        flashsmith::profilecreator::ProfileSearch s = flashsmith::profilecreator::RunProfileSearch(*file, All(128, 160), flashsmith::base::NullProgress());
+        if (s.Status == flashsmith::profilecreator::ProfileSearchStatus::Ok) flashsmith::profilecreator::EstimateRegions(*file, s);
         for (int32_t t : s.LanguageTables) EXPECT_LT(t, static_cast<int32_t>(cut));
     }
     for (int round = 0; round < 40; ++round) {
@@ -281,10 +281,10 @@ TEST(ProfileCreator, HostileImagesNeverCrash) {
             uint32_t v = round % 2 ? static_cast<uint32_t>(rng()) : static_cast<uint32_t>(rng() % bytes.size());
             for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>(v >> (8 * i));
         }
-        auto file = flashsmith::BinFile::FromBytes(bytes);
-        flashsmith::ProfileSearch s = flashsmith::RunProfileSearch(*file, All(128, 160), flashsmith::NullProgress());
-        ASSERT_EQ(s.Status, flashsmith::ProfileSearchStatus::Ok);
-        flashsmith::EstimateRegions(*file, s);
+        auto file = flashsmith::firmware::BinFile::FromBytes(bytes);
+        flashsmith::profilecreator::ProfileSearch s = flashsmith::profilecreator::RunProfileSearch(*file, All(128, 160), flashsmith::base::NullProgress());
+        ASSERT_EQ(s.Status, flashsmith::profilecreator::ProfileSearchStatus::Ok);
+        flashsmith::profilecreator::EstimateRegions(*file, s);
         for (const auto& r : s.Regions) EXPECT_LE(int64_t(r.Start), int64_t(bytes.size()));
     }
 }

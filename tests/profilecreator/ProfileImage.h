@@ -15,7 +15,7 @@ namespace fstest {
 struct ProfileImage {
     ImageBytes img{0x60000};
     std::string sdf;  // the description written by hand
-    std::vector<flashsmith::RegionEstimate> regions;
+    std::vector<flashsmith::profilecreator::RegionEstimate> regions;
     static constexpr int32_t kPictures = 0x2000, kSounds = 0x3000, kJava = 0x4000;
     static constexpr int32_t kLang1 = 0x5000, kLang2 = 0x5100, kLangCount = 3;
 
@@ -29,7 +29,7 @@ struct ProfileImage {
         // The model, decoys of the version key ("X480" itself, "X4"), the version.
         const std::string info = std::string("\0SGH-X480\0Copyright\0X4\0", 23);
         img.Put(0x100, info + "X480XXAB1" + std::string(1, '\0'));
-        const std::string versionAddr = flashsmith::HexStr(0x100 + static_cast<uint32_t>(info.size()));
+        const std::string versionAddr = flashsmith::base::HexStr(0x100 + static_cast<uint32_t>(info.size()));
         std::string tables;
         // Pictures: an "09" icon, two full-screen RAW16 pictures (the 128 x 160
         // display), a WBMP, a RAW8, and a final "09" picture.
@@ -37,19 +37,19 @@ struct ProfileImage {
             int w, h, kind;
             std::string bytes;
         };
-        flashsmith::Picture icon(16, 16, 0xFF0000);
+        flashsmith::firmware::Picture icon(16, 16, 0xFF0000);
         for (int i = 0; i < 16; ++i) icon.At(i, i) = 0x00FF00, icon.At(15 - i, i) = 0x0000FF;
         std::string icon09, last09;
-        flashsmith::Encode09(icon, 16, 16, icon09, 0, 0);
-        flashsmith::Picture big(32, 32, 0xFFFFFF);
+        flashsmith::firmware::Encode09(icon, 16, 16, icon09, 0, 0);
+        flashsmith::firmware::Picture big(32, 32, 0xFFFFFF);
         for (int i = 0; i < 32; ++i) big.At(i, 31 - i) = 0x000080, big.At(i, 3) = 0x808000;
-        flashsmith::Encode09(big, 32, 32, last09, 0, 0);
-        std::vector<Pic> pics = {{16, 16, flashsmith::k09, icon09},
-                                 {128, 160, flashsmith::kRaw16, std::string(128 * 160 * 2, '\xFF')},
-                                 {64, 20, flashsmith::kWbmp, std::string(64 * 24 / 8, '\0')},
-                                 {16, 16, flashsmith::kRaw8, std::string(256, '\xE3')},
-                                 {128, 160, flashsmith::kRaw16, std::string(128 * 160 * 2, '\xC7')},
-                                 {32, 32, flashsmith::k09, last09}};
+        flashsmith::firmware::Encode09(big, 32, 32, last09, 0, 0);
+        std::vector<Pic> pics = {{16, 16, flashsmith::firmware::k09, icon09},
+                                 {128, 160, flashsmith::firmware::kRaw16, std::string(128 * 160 * 2, '\xFF')},
+                                 {64, 20, flashsmith::firmware::kWbmp, std::string(64 * 24 / 8, '\0')},
+                                 {16, 16, flashsmith::firmware::kRaw8, std::string(256, '\xE3')},
+                                 {128, 160, flashsmith::firmware::kRaw16, std::string(128 * 160 * 2, '\xC7')},
+                                 {32, 32, flashsmith::firmware::k09, last09}};
         uint32_t at = 0x8000;
         const uint32_t picStart = at;
         std::string images;

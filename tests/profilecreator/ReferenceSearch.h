@@ -20,17 +20,17 @@ inline int32_t I32At(const uint8_t* p) {
     return static_cast<int32_t>(v);
 }
 
-inline int32_t I32(const flashsmith::BinFile& f, int64_t offset) {
+inline int32_t I32(const flashsmith::firmware::BinFile& f, int64_t offset) {
     return f.Has(offset, 4) ? static_cast<int32_t>(f.U32(offset)) : 0;
 }
 
-inline uint32_t Be32(const flashsmith::BinFile& f, int64_t offset) {
+inline uint32_t Be32(const flashsmith::firmware::BinFile& f, int64_t offset) {
     const uint8_t* p = f.Data() + offset;
     return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
 }
 
 template <typename Visit>
-void ScanPositions(int64_t from, int64_t to, flashsmith::ProgressSink&, Visit visit) {
+void ScanPositions(int64_t from, int64_t to, flashsmith::base::ProgressSink&, Visit visit) {
     for (int64_t p = from; p < to;) p = visit(p);
 }
 
@@ -43,16 +43,16 @@ inline bool AllInside(const uint8_t* d, int64_t size, int64_t start, int64_t t, 
     return true;
 }
 
-inline int32_t RefImageTable(const flashsmith::BinFile& file, int64_t start, int32_t width, int32_t height,
-                       flashsmith::ProgressSink& progress) {
+inline int32_t RefImageTable(const flashsmith::firmware::BinFile& file, int64_t start, int32_t width, int32_t height,
+                       flashsmith::base::ProgressSink& progress) {
     // A zero size is the table's end marker and would match every zero word.
     if (width <= 0 || height <= 0 || width > 0xFFFF || height > 0xFFFF || start < 0) return -1;
     const std::string pattern{static_cast<char>(width & 0xFF), static_cast<char>(width >> 8),
                               static_cast<char>(height & 0xFF), static_cast<char>(height >> 8)};
     const int64_t size = file.Size();
     std::vector<int64_t> hits;
-    for (int64_t h = flashsmith::FindPattern(file, start + 4, pattern, progress); h >= 0;
-         h = flashsmith::FindPattern(file, h + 4, pattern, progress)) {
+    for (int64_t h = flashsmith::firmware::FindPattern(file, start + 4, pattern, progress); h >= 0;
+         h = flashsmith::firmware::FindPattern(file, h + 4, pattern, progress)) {
         if (!file.Has(h + 4, 4)) break;
         const int64_t v = file.U32(h + 4);
         if (v >= start && v < size) hits.push_back(h);
@@ -64,8 +64,8 @@ inline int32_t RefImageTable(const flashsmith::BinFile& file, int64_t start, int
         if (file.U32(pos) == 0) return pos > INT32_MAX ? -1 : static_cast<int32_t>(pos);
     return -1;
 }
-inline flashsmith::FoundSoundTable RefSoundTable(const flashsmith::BinFile& file, int64_t start, flashsmith::ProgressSink& progress) {
-    flashsmith::FoundSoundTable result;
+inline flashsmith::profilecreator::FoundSoundTable RefSoundTable(const flashsmith::firmware::BinFile& file, int64_t start, flashsmith::base::ProgressSink& progress) {
+    flashsmith::profilecreator::FoundSoundTable result;
     if (start < 0) return result;
     struct Candidate {
         int64_t data;
@@ -73,8 +73,8 @@ inline flashsmith::FoundSoundTable RefSoundTable(const flashsmith::BinFile& file
         int64_t gap = 0;
     };
     std::vector<Candidate> cands;
-    for (int64_t h = flashsmith::FindPattern(file, start + 4, "MMMD", progress); h >= 0;
-         h = flashsmith::FindPattern(file, h + 4, "MMMD", progress)) {
+    for (int64_t h = flashsmith::firmware::FindPattern(file, start + 4, "MMMD", progress); h >= 0;
+         h = flashsmith::firmware::FindPattern(file, h + 4, "MMMD", progress)) {
         if (!file.Has(h + 4, 4)) break;
         const uint32_t chunk = Be32(file, h + 4);
         if (chunk >= 2 && chunk <= 0x80000) cands.push_back({h});
@@ -124,17 +124,17 @@ inline flashsmith::FoundSoundTable RefSoundTable(const flashsmith::BinFile& file
     result.VolOfs = length > 17 ? 17 : 0;
     return result;
 }
-inline flashsmith::FoundJavaTable RefJavaTable(const flashsmith::BinFile& file, int64_t start, flashsmith::ProgressSink& progress) {
-    flashsmith::FoundJavaTable result;
+inline flashsmith::profilecreator::FoundJavaTable RefJavaTable(const flashsmith::firmware::BinFile& file, int64_t start, flashsmith::base::ProgressSink& progress) {
+    flashsmith::profilecreator::FoundJavaTable result;
     if (start < 0) return result;
-    const int64_t at = flashsmith::FindPattern(file, start, "e:\\S100\\manager_", progress);
+    const int64_t at = flashsmith::firmware::FindPattern(file, start, "e:\\S100\\manager_", progress);
     // A hit without room for one entry's size word is no table.
     if (at < 0 || at > INT32_MAX || !file.Has(at + 128, 4)) return result;
     result.Table = static_cast<int32_t>(at);
     result.RecordLength = file.U32(at + 128) != 0 ? 136 : 392;
     return result;
 }
-inline std::vector<int32_t> RefLanguageTables(const flashsmith::BinFile& file, int64_t start, flashsmith::ProgressSink& progress) {
+inline std::vector<int32_t> RefLanguageTables(const flashsmith::firmware::BinFile& file, int64_t start, flashsmith::base::ProgressSink& progress) {
     std::vector<int32_t> tables;
     const int64_t size = file.Size();
     if (start < 0 || size < 12) return tables;

@@ -10,7 +10,7 @@
 
 namespace {
 
-using flashsmith::NullProgress;
+using flashsmith::base::NullProgress;
 using fstest::ImageBytes;
 
 // An image of size bytes built from table fragments, whole and damaged,
@@ -132,29 +132,29 @@ private:
     std::vector<size_t> sounds_;
 };
 
-std::vector<flashsmith::scan::Kernel> Kernels() {
-    std::vector<flashsmith::scan::Kernel> k = {nullptr, flashsmith::scan::portable::Masks};
+std::vector<flashsmith::profilecreator::scan::Kernel> Kernels() {
+    std::vector<flashsmith::profilecreator::scan::Kernel> k = {nullptr, flashsmith::profilecreator::scan::portable::Masks};
 #if defined(__x86_64__) || defined(__i386__)
     // where the processor runs them (and the build has them: the best is one)
-    if (flashsmith::scan::BestKernel() != flashsmith::scan::portable::Masks) {
-        if (__builtin_cpu_supports("avx2")) k.push_back(flashsmith::scan::avx2::Masks);
-        if (__builtin_cpu_supports("avx512bw")) k.push_back(flashsmith::scan::avx512::Masks);
+    if (flashsmith::profilecreator::scan::BestKernel() != flashsmith::profilecreator::scan::portable::Masks) {
+        if (__builtin_cpu_supports("avx2")) k.push_back(flashsmith::profilecreator::scan::avx2::Masks);
+        if (__builtin_cpu_supports("avx512bw")) k.push_back(flashsmith::profilecreator::scan::avx512::Masks);
     }
 #endif
     return k;
 }
 
-void ExpectSame(const flashsmith::BinFile& file, int64_t start, int w, int h, const std::string& what) {
+void ExpectSame(const flashsmith::firmware::BinFile& file, int64_t start, int w, int h, const std::string& what) {
     const int32_t image = fstest::ref::RefImageTable(file, start, w, h, NullProgress());
-    const flashsmith::FoundSoundTable sound = fstest::ref::RefSoundTable(file, start, NullProgress());
-    const flashsmith::FoundJavaTable java = fstest::ref::RefJavaTable(file, start, NullProgress());
+    const flashsmith::profilecreator::FoundSoundTable sound = fstest::ref::RefSoundTable(file, start, NullProgress());
+    const flashsmith::profilecreator::FoundJavaTable java = fstest::ref::RefJavaTable(file, start, NullProgress());
     const std::vector<int32_t> languages = fstest::ref::RefLanguageTables(file, start, NullProgress());
-    flashsmith::TableSearchRequest all;
+    flashsmith::profilecreator::TableSearchRequest all;
     all.SearchImages = all.SearchSounds = all.SearchJava = all.SearchLanguages = true;
     all.DisplayWidth = w;
     all.DisplayHeight = h;
-    for (flashsmith::scan::Kernel kernel : Kernels()) {
-        const flashsmith::TableSearchResult r = flashsmith::SearchTables(file, start, all, NullProgress(), kernel);
+    for (flashsmith::profilecreator::scan::Kernel kernel : Kernels()) {
+        const flashsmith::profilecreator::TableSearchResult r = flashsmith::profilecreator::SearchTables(file, start, all, NullProgress(), kernel);
         EXPECT_EQ(r.ImageTable, image) << what;
         EXPECT_EQ(std::tie(r.Sound.Table, r.Sound.RecordLength, r.Sound.SizeOfs, r.Sound.VolOfs),
                   std::tie(sound.Table, sound.RecordLength, sound.SizeOfs, sound.VolOfs))
@@ -163,10 +163,10 @@ void ExpectSame(const flashsmith::BinFile& file, int64_t start, int w, int h, co
         EXPECT_EQ(r.LanguageTables, languages) << what;
     }
     // Each search alone, as the page runs it with one box ticked.
-    EXPECT_EQ(flashsmith::FindImageTable(file, start, w, h, NullProgress()), image) << what;
-    EXPECT_EQ(flashsmith::FindSoundTable(file, start, NullProgress()).Table, sound.Table) << what;
-    EXPECT_EQ(flashsmith::FindJavaTable(file, start, NullProgress()).Table, java.Table) << what;
-    EXPECT_EQ(flashsmith::FindLanguageTables(file, start, NullProgress()), languages) << what;
+    EXPECT_EQ(flashsmith::profilecreator::FindImageTable(file, start, w, h, NullProgress()), image) << what;
+    EXPECT_EQ(flashsmith::profilecreator::FindSoundTable(file, start, NullProgress()).Table, sound.Table) << what;
+    EXPECT_EQ(flashsmith::profilecreator::FindJavaTable(file, start, NullProgress()).Table, java.Table) << what;
+    EXPECT_EQ(flashsmith::profilecreator::FindLanguageTables(file, start, NullProgress()), languages) << what;
 }
 
 TEST(SearchEquivalence, RandomImagesFindWhatTheStraightforwardSearchesFind) {
@@ -183,11 +183,11 @@ TEST(SearchEquivalence, RandomImagesFindWhatTheStraightforwardSearchesFind) {
         const int64_t starts[] = {0, static_cast<int64_t>(rnd() % (size + 1)), static_cast<int64_t>(size) - 7, -1};
         for (int64_t start : starts)
             ExpectSame(*file, start, w, h, "seed " + std::to_string(seed) + " start " + std::to_string(start));
-        flashsmith::TableSearchRequest all;
+        flashsmith::profilecreator::TableSearchRequest all;
         all.SearchImages = all.SearchSounds = all.SearchJava = all.SearchLanguages = true;
         all.DisplayWidth = w;
         all.DisplayHeight = h;
-        const auto r = flashsmith::SearchTables(*file, 0, all, NullProgress());
+        const auto r = flashsmith::profilecreator::SearchTables(*file, 0, all, NullProgress());
         found += (r.ImageTable > 0) + (r.Sound.Table > 0) + (r.Java.Table > 0) + !r.LanguageTables.empty();
         if (HasFailure()) break;
     }

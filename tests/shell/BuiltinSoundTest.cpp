@@ -11,6 +11,7 @@
 #include "shell/ShellFixture.h"
 
 namespace flashsmith::shell::test {
+using namespace flashsmith::base;
 namespace {
 
 // Records what the player sends; a sound ends when the test says so.

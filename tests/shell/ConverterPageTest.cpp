@@ -13,6 +13,7 @@
 #include "shell/ShellFixture.h"
 
 namespace flashsmith::shell::test {
+using namespace flashsmith::srecord;
 namespace {
 
 QByteArray ReadAll(const QString& path) {

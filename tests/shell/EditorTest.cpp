@@ -29,6 +29,9 @@
 #include "shell/ShellFixture.h"
 
 namespace flashsmith::shell::test {
+using namespace flashsmith::base;
+using namespace flashsmith::firmware;
+using namespace flashsmith::editing;
 namespace {
 
 QString Cell(TfMain& w, int row, int column) {
@@ -256,7 +259,7 @@ TEST_F(ShellTest, ReplacingAndDeletingSoundsCountTheSharedSilentSound) {
     Open();
     window->Editor().SelectNode("Sounds");
     // Sound 1's data as a file of its own.
-    const ExportResult out = ExportResource(state.Fw, kCatSounds, 0, Path("").toStdString(), flashsmith::PictureExport::Bmp);
+    const ExportResult out = ExportResource(state.Fw, kCatSounds, 0, Path("").toStdString(), flashsmith::editing::PictureExport::Bmp);
     ASSERT_EQ(out.Status, ExportStatus::Ok);
     const QString mmf = Path("Ring.MMF");
     ASSERT_TRUE(QFile::rename(QString::fromStdString(out.Path), mmf));
@@ -300,7 +303,7 @@ TEST_F(ShellTest, SoundsAreReplacedWithConvertedAudioFilesThatFitTheRegion) {
     EXPECT_TRUE(window->Editor().lvFirmwareFilesDragOver(Path("other.MP3")));
 
     // Options > Convert Audio at 22050 Hz: the same second takes about 2.75 times the room.
-    const int64_t at8000 = flashsmith::FileSizeOf(state.Fw.TempDir + "tmpSound_2");
+    const int64_t at8000 = flashsmith::base::FileSizeOf(state.Fw.TempDir + "tmpSound_2");
     auto* rate = window->findChild<QAction*>("miAudioRate22050");
     ASSERT_NE(rate, nullptr);
     rate->trigger();
@@ -308,7 +311,7 @@ TEST_F(ShellTest, SoundsAreReplacedWithConvertedAudioFilesThatFitTheRegion) {
     prompts.Files.push_back(tone);
     window->Editor().aReplaceFileExecute();
     ASSERT_EQ(state.Fw.Firmware.Sounds[3].TempName, "tmpSound_3");
-    const int64_t at22050 = flashsmith::FileSizeOf(state.Fw.TempDir + "tmpSound_3");
+    const int64_t at22050 = flashsmith::base::FileSizeOf(state.Fw.TempDir + "tmpSound_3");
     EXPECT_GT(at22050, at8000 * 5 / 2) << at8000 << " " << at22050;
 }
 

@@ -14,6 +14,8 @@
 #include "shell/ShellFixture.h"
 
 namespace flashsmith::shell::test {
+using namespace flashsmith::firmware;
+using namespace flashsmith::editing;
 namespace {
 
 // Runs the modal dialog with `inside` acting on it once it is up.

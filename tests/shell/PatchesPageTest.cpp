@@ -15,6 +15,11 @@
 #include "srecord/S3Converter.h"
 
 namespace flashsmith::shell::test {
+using namespace flashsmith::base;
+using namespace flashsmith::firmware;
+using namespace flashsmith::patches;
+using namespace flashsmith::srecord;
+using namespace flashsmith::xml;
 namespace {
 
 QByteArray ReadAll(const QString& path) {

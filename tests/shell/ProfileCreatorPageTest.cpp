@@ -21,6 +21,10 @@
 #include "shell/ShellFixture.h"
 
 namespace flashsmith::shell::test {
+using namespace flashsmith::base;
+using namespace flashsmith::firmware;
+using namespace flashsmith::demo;
+using namespace flashsmith::profilecreator;
 namespace {
 
 void Mouse(QWidget* w, QEvent::Type type, int x, int y) {

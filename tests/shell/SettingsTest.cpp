@@ -25,6 +25,8 @@
 #include "xml/GmXml.h"
 
 namespace flashsmith::shell::test {
+using namespace flashsmith::firmware;
+using namespace flashsmith::xml;
 namespace {
 
 class Settings : public ShellTest {

@@ -99,7 +99,7 @@ protected:
     void Open() { ASSERT_TRUE(window->OpenFirmwareFile(Image())); }
 
     QTemporaryDir scratch;
-    DemoResult demo;
+    demo::DemoResult demo;
     ShellState state;
     ScriptedPrompts prompts;
     std::unique_ptr<TfMain> window;

@@ -27,6 +27,7 @@
 #include "shell/ShellFixture.h"
 
 namespace flashsmith::shell::test {
+using namespace flashsmith::firmware;
 namespace {
 
 void TypeSize(QLineEdit* edit, const QString& text) {

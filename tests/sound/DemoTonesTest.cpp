@@ -31,7 +31,7 @@ double Peak(const std::vector<double>& x) {
 }
 
 TEST(DemoTones, EveryKindOfTrackReadsAndSounds) {
-    const std::vector<std::string> tones = flashsmith::DemoRingtones();
+    const std::vector<std::string> tones = flashsmith::demo::DemoRingtones();
     ASSERT_EQ(tones.size(), 5u);
     const SmafFormat formats[] = {SmafFormat::HandyPhoneStandard, SmafFormat::HandyPhoneStandard,
                                   SmafFormat::MobileStandard, SmafFormat::MobileStandard, SmafFormat::AudioOnly};
@@ -98,7 +98,7 @@ TEST(DemoTones, AdpcmEncoderWritesWhatFfmpegWrites) {
     av_packet_free(&pkt);
     av_frame_free(&f);
     avcodec_free_context(&enc);
-    EXPECT_EQ(flashsmith::EncodeYamahaAdpcm(samples), ffmpeg);
+    EXPECT_EQ(flashsmith::demo::EncodeYamahaAdpcm(samples), ffmpeg);
 }
 
 }  // namespace

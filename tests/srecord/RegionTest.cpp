@@ -3,6 +3,7 @@
 #include "srecord/ReservedRegions.h"
 
 namespace flashsmith {
+using namespace flashsmith::srecord;
 namespace {
 
 TEST(ParseRegion, ReadsDecimalAndHexEndsAroundTheFirstDash) {

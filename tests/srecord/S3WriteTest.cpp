@@ -6,6 +6,8 @@
 #include "srecord/S3Converter.h"
 
 namespace flashsmith {
+using namespace flashsmith::base;
+using namespace flashsmith::srecord;
 namespace {
 
 using test::Pattern;

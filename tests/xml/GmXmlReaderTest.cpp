@@ -8,6 +8,8 @@
 #include "xml/XmlTestUtil.h"
 
 namespace flashsmith {
+using namespace flashsmith::base;
+using namespace flashsmith::xml;
 namespace {
 
 const TGmXmlNode& Top(const TGmXML& doc, size_t i = 0) { return doc.Nodes().Node(i); }

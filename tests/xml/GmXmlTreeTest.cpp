@@ -6,6 +6,7 @@
 #include "xml/XmlTestUtil.h"
 
 namespace flashsmith {
+using namespace flashsmith::xml;
 namespace {
 
 TEST(GmXmlTree, CursorBuildsTopDownAndAddStaysWhereItIs) {

@@ -6,6 +6,7 @@
 #include "xml/XmlTestUtil.h"
 
 namespace flashsmith {
+using namespace flashsmith::xml;
 namespace {
 
 const std::string kDecl = "<?xml version=\"1.0\" encoding=\"Windows-1251\" ?>";

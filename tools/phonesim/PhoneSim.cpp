@@ -32,7 +32,7 @@ std::vector<std::string> Fields(const std::string& text) {
 
 // A decimal field of an AT command; -1 when it is none.
 int64_t Number(const std::string& s) {
-    return flashsmith::ParseInteger(flashsmith::TrimBlanks(s), flashsmith::kNumberSign).value_or(-1);
+    return flashsmith::base::ParseInteger(flashsmith::base::TrimBlanks(s), flashsmith::base::kNumberSign).value_or(-1);
 }
 
 }  // namespace

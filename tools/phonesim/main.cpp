@@ -48,7 +48,7 @@ void OnSignal(int) { g_stop = 1; }
 
 bool LoadFile(phonesim::PhoneSim& sim, int kind, const std::string& path) {
     std::string data;
-    if (!flashsmith::ReadWholeFile(path, data)) {
+    if (!flashsmith::base::ReadWholeFile(path, data)) {
         std::cerr << "phonesim: cannot read " << path << "\n";
         return false;
     }
@@ -56,10 +56,10 @@ bool LoadFile(phonesim::PhoneSim& sim, int kind, const std::string& path) {
     phonesim::File f;
     f.Data = std::move(data);
     if (kind == 3) {
-        f.Name = "e:\\S100\\" + flashsmith::EscapeName(p.filename().string());
+        f.Name = "e:\\S100\\" + flashsmith::firmware::EscapeName(p.filename().string());
     } else {
         f.Name = p.stem().string();
-        f.Type = flashsmith::UpperAscii(p.extension().string()) == ".GIF" ? 2 : 11;
+        f.Type = flashsmith::base::UpperAscii(p.extension().string()) == ".GIF" ? 2 : 11;
     }
     sim.AddFile(kind, std::move(f));
     return true;
@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
         };
         auto number = [&]() -> long long {
             const std::string v = value();
-            const long long n = flashsmith::ParseInteger(v, flashsmith::kNumberSign).value_or(-1);
+            const long long n = flashsmith::base::ParseInteger(v, flashsmith::base::kNumberSign).value_or(-1);
             if (n < 0) {
                 std::cerr << "phonesim: " << a << " needs a number, not '" << v << "'\n";
                 std::exit(2);
@@ -146,7 +146,7 @@ int main(int argc, char** argv) {
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
     std::cout << sim.SlavePath() << std::endl;
-    if (!ptyFile.empty() && !flashsmith::WriteFileAtomic(ptyFile, sim.SlavePath() + "\n").Ok(&error)) {
+    if (!ptyFile.empty() && !flashsmith::base::WriteFileAtomic(ptyFile, sim.SlavePath() + "\n").Ok(&error)) {
         std::cerr << "phonesim: " << error << "\n";
         return 1;
     }
@@ -155,16 +155,16 @@ int main(int argc, char** argv) {
     if (!saveDir.empty()) {
         const char* sub[] = {"", "sounds", "images", "java"};
         for (int kind = 1; kind <= 3; ++kind) {
-            const std::string dir = flashsmith::JoinPath(saveDir, sub[kind]);
+            const std::string dir = flashsmith::base::JoinPath(saveDir, sub[kind]);
             std::filesystem::create_directories(dir);
             for (const auto& f : sim.Slots(kind)) {
                 if (f.Name.empty()) continue;
-                std::string name = kind == 3 ? flashsmith::UnescapeName(f.Name) : f.Name;
+                std::string name = kind == 3 ? flashsmith::firmware::UnescapeName(f.Name) : f.Name;
                 if (size_t p = name.find_last_of("/\\"); p != std::string::npos) name.erase(0, p + 1);
                 if (name.empty() || name == "." || name == "..") continue;
                 if (kind == 1) name += ".mmf";
                 if (kind == 2) name += f.Type == 2 ? ".gif" : ".jpg";
-                flashsmith::WriteFileAtomic(flashsmith::JoinPath(dir, name), f.Data);
+                flashsmith::base::WriteFileAtomic(flashsmith::base::JoinPath(dir, name), f.Data);
             }
         }
     }

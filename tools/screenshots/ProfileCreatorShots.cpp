@@ -16,6 +16,7 @@
 #include "shell/SelImageTypeDialog.h"
 
 namespace flashsmith::shell {
+using namespace flashsmith::firmware;
 
 namespace {
 

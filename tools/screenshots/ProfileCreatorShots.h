@@ -17,7 +17,7 @@ class TfrProfileCreator;
 // found pictures) and profile-creator.png (grabbed from window, which shows
 // the page). False when no picture table was found or a picture could not be
 // written. Nothing is saved into "Firmwares".
-bool ShootProfileCreator(TfrProfileCreator& page, QWidget& window, const FirmwareState& fw, int width, int height,
+bool ShootProfileCreator(TfrProfileCreator& page, QWidget& window, const firmware::FirmwareState& fw, int width, int height,
                          const QString& dir);
 
 }  // namespace flashsmith::shell

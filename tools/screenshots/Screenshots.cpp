@@ -23,6 +23,8 @@
 #include "shell/SavePatchDialog.h"
 
 namespace flashsmith::shell {
+using namespace flashsmith::base;
+using namespace flashsmith::patches;
 
 namespace {
 
