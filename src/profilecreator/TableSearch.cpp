@@ -10,6 +10,7 @@
 #include <string>
 #include <utility>
 
+#include "base/SideThread.h"
 #include "firmware/Images.h"
 
 
@@ -22,6 +23,10 @@ namespace {
 // Scans report progress and let the event loop run once per this many bytes:
 // a per-kilobyte callback would cost more than the scan itself.
 constexpr int64_t kProgressStep = 1 << 20;
+
+// From this image size on, independent searches share the work with a second
+// thread; below it a thread would cost more than it saves.
+constexpr int64_t kSideThreadFrom = int64_t(4) << 20;
 
 int32_t I32At(const uint8_t* p) {
     uint32_t v;
@@ -475,6 +480,7 @@ TableSearchResult SearchTables(const BinFile& file, int64_t start, const TableSe
     auto add = [&](std::unique_ptr<Search> s) {
         searches.push_back(s.get());
         owned.push_back(std::move(s));
+        return searches.back();
     };
 
     // Pictures: the hits of the display size whose next word points into
@@ -494,8 +500,9 @@ TableSearchResult SearchTables(const BinFile& file, int64_t start, const TableSe
     }
     // Sounds: "MMMD" with a plausible chunk size.
     std::vector<SoundCandidate> sounds;
+    Search* soundSearch = nullptr;
     if (request.SearchSounds && start >= 0) {
-        add(std::make_unique<Occurrences>(file, start + 4, "MMMD", 0, 3, [&](int64_t at) {
+        soundSearch = add(std::make_unique<Occurrences>(file, start + 4, "MMMD", 0, 3, [&](int64_t at) {
             if (!file.Has(at + 4, 4)) return false;
             const uint32_t chunk = Be32(file, at + 4);
             if (chunk >= 2 && chunk <= 0x80000) sounds.push_back({at});
@@ -521,7 +528,26 @@ TableSearchResult SearchTables(const BinFile& file, int64_t start, const TableSe
     const bool pointerPass = request.SearchSounds && start >= 0;
     progress.SetRange(std::max<int64_t>(0, size - start) * (pointerPass ? 2 : 1));
     progress.SetPosition(0);
+    // The sounds take two reads and the others one: on an image of megabytes
+    // the others run on a second thread meanwhile. The progress follows the
+    // sounds, as this thread reports it (a window's events belong to it).
+    std::vector<Search*> others;
+    for (Search* s : searches)
+        if (s != soundSearch) others.push_back(s);
+    std::optional<SideThread> side;
+    if (soundSearch && !others.empty() && size >= kSideThreadFrom) {
+        side.emplace([&file, &others, kernel] { RunPass(file, others, kernel, NullProgress()); });
+        searches = {soundSearch};
+    }
     RunPass(file, searches, kernel, progress);
+    // One sound leaves no distance between two pointers to measure.
+    if (sounds.size() >= 2) {
+        progress.SetPosition(std::max<int64_t>(0, size - start));
+        SoundPointers pointers(file, start, sounds);
+        RunPass(file, {&pointers}, kernel, progress);
+        result.Sound = SoundTableOf(file, start, sounds);
+    }
+    if (side) side->Join();
 
     result.ImageTable = ImageTableAt(file, imageHits);
     // A hit without room for one entry's size word is no table.
@@ -530,13 +556,6 @@ TableSearchResult SearchTables(const BinFile& file, int64_t start, const TableSe
         result.Java.RecordLength = file.U32(javaAt + 128) != 0 ? 136 : 392;
     }
     if (languages) result.LanguageTables = languages->Tables();
-    // One sound leaves no distance between two pointers to measure.
-    if (sounds.size() >= 2) {
-        progress.SetPosition(std::max<int64_t>(0, size - start));
-        SoundPointers pointers(file, start, sounds);
-        RunPass(file, {&pointers}, kernel, progress);
-        result.Sound = SoundTableOf(file, start, sounds);
-    }
     return result;
 }
 

@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <fcntl.h>
+#include <thread>
 #include <unistd.h>
 
 #include "support/CliRun.h"
 #include "firmware/BinFile.h"
+#include "base/FileHandle.h"
 #include "base/FileUtil.h"
 
 namespace {
@@ -15,11 +20,13 @@ std::string Pattern(size_t n) {
 }
 
 // Sizes around the page and huge-page edges, where the buffer is cut to
-// alignment: every byte must arrive, the first and the last included.
+// alignment, and around the size from which a file is read in two halves at
+// once: every byte must arrive in its place, the first and the last included.
 TEST(BinFileOpen, ReadsEveryByteOfFilesOfAnySize) {
     fstest::ScratchDir dir("binfile_sizes");
     const size_t mib = size_t(1) << 20;
-    for (size_t n : {size_t(0), size_t(1), size_t(4095), size_t(4097), 2 * mib - 1, 2 * mib, 2 * mib + 1, 5 * mib + 3}) {
+    for (size_t n : {size_t(0), size_t(1), size_t(4095), size_t(4097), 2 * mib - 1, 2 * mib, 2 * mib + 1, 5 * mib + 3,
+                     8 * mib - 1, 8 * mib, 8 * mib + 1, 11 * mib + 4097}) {
         const std::string bytes = Pattern(n);
         const std::string path = dir / ("f" + std::to_string(n));
         ASSERT_TRUE(flashsmith::base::WriteFileAtomic(path, bytes));
@@ -41,14 +48,56 @@ TEST(BinFileOpen, ReadsEveryByteOfFilesOfAnySize) {
 TEST(BinFileOpen, KeepsTheFileAsOpenedWhenItIsCutOrRewritten) {
     fstest::ScratchDir dir("binfile_cut");
     const std::string path = dir / "image.bin";
-    const std::string bytes = Pattern((size_t(3) << 20) + 17);
+    for (size_t n : {(size_t(3) << 20) + 17, (size_t(9) << 20) + 17}) {
+        const std::string bytes = Pattern(n);
+        ASSERT_TRUE(flashsmith::base::WriteFileAtomic(path, bytes));
+        std::unique_ptr<flashsmith::firmware::BinFile> f;
+        ASSERT_TRUE(flashsmith::firmware::BinFile::Open(path).Take(f));
+        ASSERT_EQ(::truncate(path.c_str(), 0), 0);
+        EXPECT_EQ(f->Data()[bytes.size() - 1], static_cast<uint8_t>(bytes.back())) << n;
+        ASSERT_TRUE(flashsmith::base::WriteFileAtomic(path, std::string(bytes.size(), 'x')));
+        EXPECT_TRUE(f->View(0, bytes.size()) == bytes) << n;
+    }
+}
+
+// Another program cuts the file while it is read in two halves, below the
+// middle or above it, and puts the bytes back: each open either holds the
+// file's bytes as far as it found the file long, or fails saying where the
+// file ended. Never a success with a half left unread.
+TEST(BinFileOpen, AFileCutWhileItIsReadFailsOrHasEveryByte) {
+    fstest::ScratchDir dir("binfile_race");
+    const std::string path = dir / "image.bin";
+    const std::string bytes = Pattern((size_t(12) << 20) + 5);
     ASSERT_TRUE(flashsmith::base::WriteFileAtomic(path, bytes));
-    std::unique_ptr<flashsmith::firmware::BinFile> f;
-    ASSERT_TRUE(flashsmith::firmware::BinFile::Open(path).Take(f));
-    ASSERT_EQ(::truncate(path.c_str(), 0), 0);
-    EXPECT_EQ(f->Data()[bytes.size() - 1], static_cast<uint8_t>(bytes.back()));
-    ASSERT_TRUE(flashsmith::base::WriteFileAtomic(path, std::string(bytes.size(), 'x')));
-    EXPECT_TRUE(f->View(0, bytes.size()) == bytes);
+    std::atomic<bool> stop{false};
+    std::thread cutter([&] {
+        const flashsmith::base::UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CLOEXEC));
+        for (size_t round = 0; fd.Valid() && !stop; ++round) {
+            const size_t keep = (round % 2 ? size_t(4) : size_t(8)) << 20;
+            if (::ftruncate(fd.Get(), static_cast<off_t>(keep)) != 0) break;
+            if (::pwrite(fd.Get(), bytes.data() + keep, bytes.size() - keep, static_cast<off_t>(keep)) < 0) break;
+        }
+    });
+    int read = 0, cut = 0;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while ((read < 20 || cut < 20) && std::chrono::steady_clock::now() < until && !HasFailure()) {
+        const auto opened = flashsmith::firmware::BinFile::Open(path);
+        if (!opened) {
+            EXPECT_NE(opened.Error().find("bytes while it was read"), std::string::npos) << opened.Error();
+            ++cut;
+            continue;
+        }
+        // The cuts lie on huge-page edges: no page of the file is cleared
+        // under a read, so what was read is exactly what was written.
+        const flashsmith::firmware::BinFile& f = **opened;
+        EXPECT_TRUE(f.View(0, bytes.size()) == std::string_view(bytes).substr(0, static_cast<size_t>(f.Size())))
+            << "size " << f.Size();
+        ++read;
+    }
+    stop = true;
+    cutter.join();
+    EXPECT_GT(cut, 0);
+    EXPECT_GT(read, 0);
 }
 
 TEST(BinFileOpen, RefusesWhatItCannotReadWhole) {

@@ -195,4 +195,22 @@ TEST(SearchEquivalence, RandomImagesFindWhatTheStraightforwardSearchesFind) {
     EXPECT_GT(found, 160);
 }
 
+// An image of megabytes has its searches shared between two threads; they
+// find the same as on one, every kind of table included.
+TEST(SearchEquivalence, ImagesSearchedOnTwoThreadsFindWhatTheStraightforwardSearchesFind) {
+    for (uint32_t seed : {161u, 162u}) {
+        const size_t size = (size_t(4) << 20) + seed * 4099;
+        const Fragments f(seed, size, 176, 220);
+        auto file = f.Image().File();
+        for (int64_t start : {int64_t{0}, static_cast<int64_t>(size / 3)})
+            ExpectSame(*file, start, 176, 220, "seed " + std::to_string(seed) + " start " + std::to_string(start));
+        flashsmith::profilecreator::TableSearchRequest all;
+        all.SearchImages = all.SearchSounds = all.SearchJava = all.SearchLanguages = true;
+        all.DisplayWidth = 176;
+        all.DisplayHeight = 220;
+        const auto r = flashsmith::profilecreator::SearchTables(*file, 0, all, NullProgress());
+        EXPECT_TRUE(r.ImageTable > 0 && r.Sound.Table > 0 && r.Java.Table > 0 && !r.LanguageTables.empty()) << seed;
+    }
+}
+
 }  // namespace
