@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -84,16 +85,17 @@ bool SameFile(const std::string& path, const std::string& image) {
 }
 
 bool FileExists(const std::string& path) {
-    struct stat st{};
-    return ::stat(path.c_str(), &st) == 0;
+    std::error_code ec;
+    return std::filesystem::exists(path, ec);
 }
 
 bool DirExists(const std::string& path) {
-    struct stat st{};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    std::error_code ec;
+    return std::filesystem::is_directory(path, ec);
 }
 
 int64_t FileSizeOf(const std::string& path) {
+    // Opened, not stat'ed: a file the program may not read has no size for it.
     UniqueFile f = OpenFile(path, "rb");
     if (!f) return -1;
     if (std::fseek(f.get(), 0, SEEK_END) != 0) return -1;
@@ -101,11 +103,23 @@ int64_t FileSizeOf(const std::string& path) {
 }
 
 std::string BaseName(const std::string& path) {
-    size_t p = path.find_last_of('/');
-    return p == std::string::npos ? path : path.substr(p + 1);
+    return std::filesystem::path(path).filename().string();
+}
+
+std::string FolderOf(const std::string& path) {
+    const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+    if (parent.empty()) return {};
+    std::string folder = parent.string();
+    if (folder.back() != '/') folder += '/';
+    return folder;
+}
+
+std::string ExtensionOf(const std::string& path) {
+    return std::filesystem::path(path).extension().string();
 }
 
 std::string JoinPath(const std::string& dir, const std::string& name) {
+    // Not path's operator/, which drops dir when name starts with '/'.
     if (dir.empty()) return name;
     if (dir.back() == '/') return dir + name;
     return dir + "/" + name;

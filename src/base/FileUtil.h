@@ -31,8 +31,13 @@ bool FileExists(const std::string& path);
 bool DirExists(const std::string& path);
 // -1 when the file cannot be opened.
 int64_t FileSizeOf(const std::string& path);
-// Last path component ("a/b/c.bin" -> "c.bin").
+// Last path component ("a/b/c.bin" -> "c.bin"; "a/b/" -> "").
 std::string BaseName(const std::string& path);
+// The folder part with its trailing '/' ("a/b/c.bin" -> "a/b/"; "c.bin" -> "").
+std::string FolderOf(const std::string& path);
+// The last component's extension with its dot ("a.b/c.SAF" -> ".SAF"; "a.b/c"
+// and ".hidden" -> "").
+std::string ExtensionOf(const std::string& path);
 // Joins a folder and a name with exactly one '/'.
 std::string JoinPath(const std::string& dir, const std::string& name);
 

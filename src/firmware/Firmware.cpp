@@ -405,9 +405,7 @@ void ResetFirmware(FirmwareState& st) {
 }
 
 std::string BesideFirmwaresDir(const std::string& imagePath) {
-    const size_t slash = imagePath.rfind('/');
-    if (slash == std::string::npos) return "Firmwares";
-    return JoinPath(imagePath.substr(0, slash + 1), "Firmwares");
+    return JoinPath(FolderOf(imagePath), "Firmwares");
 }
 
 namespace {

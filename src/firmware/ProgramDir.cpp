@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "base/FileUtil.h"
+
 namespace flashsmith::firmware {
 
 namespace {
@@ -15,7 +17,7 @@ std::string ExecutableDir() {
     ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
     if (n <= 0) return {};
     std::string exe(buf, static_cast<size_t>(n));
-    return exe.substr(0, exe.find_last_of('/') + 1);
+    return base::FolderOf(exe);
 }
 
 }  // namespace

@@ -8,7 +8,12 @@
 #include <iterator>
 #include <utility>
 
+#include "base/FileUtil.h"
+#include "base/Text.h"
+
 namespace flashsmith::shell {
+using base::ExtensionOf;
+using base::LowerAscii;
 
 namespace {
 
@@ -45,11 +50,7 @@ struct SoundPlayer::Api {
 };
 
 int32_t SoundTypeCode(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    const size_t dot = path.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return 1;
-    std::string ext = path.substr(dot);
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    const std::string ext = LowerAscii(ExtensionOf(path));
     if (ext == ".saf") return 4;
     if (ext == ".mid") return 5;
     if (ext == ".hvs") return 9;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 
+#include "base/FileUtil.h"
 #include "base/Text.h"
 #include "sound/SmafCrc.h"
 
@@ -421,9 +422,8 @@ bool Finish(const std::vector<uint8_t>& muxed, size_t sampleCount, int rate, std
 bool ConvertRateSupported(int rate) { return rate == 8000 || rate == 11025 || rate == 22050; }
 
 bool IsConvertibleAudio(const std::string& path) {
-    const size_t dot = path.find_last_of('.');
-    if (dot == std::string::npos || path.find('/', dot) != std::string::npos) return false;
-    const std::string ext = UpperAscii(path.substr(dot));
+    const std::string ext = UpperAscii(ExtensionOf(path));
+    if (ext.empty()) return false;
     return std::any_of(std::begin(kConvertibleExtensions), std::end(kConvertibleExtensions),
                        [&](const char* e) { return ext == e; });
 }

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "base/FileUtil.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -65,3 +66,37 @@ TEST(ReadWholeFile, EmptyMissingAndAFileThatGrowsPastItsFirstSize) {
 }
 
 }  // namespace
+
+using namespace flashsmith::base;
+
+// The helpers every layer builds file names with: a wrong split here names
+// the wrong file or folder, quietly.
+TEST(PathHelpers, SplitAndJoinAtTheLastSlashOnly) {
+    EXPECT_EQ(BaseName("a/b/c.bin"), "c.bin");
+    EXPECT_EQ(BaseName("c.bin"), "c.bin");
+    EXPECT_EQ(BaseName("a/b/"), "");
+    EXPECT_EQ(FolderOf("a/b.d/c.bin"), "a/b.d/");
+    EXPECT_EQ(FolderOf("/c.bin"), "/");
+    EXPECT_EQ(FolderOf("c.bin"), "");
+    EXPECT_EQ(ExtensionOf("a/b/c.tar.SAF"), ".SAF");
+    EXPECT_EQ(ExtensionOf("a.d/c"), "");  // a dot in a folder name is no extension
+    EXPECT_EQ(ExtensionOf("a/.hidden"), "");
+    EXPECT_EQ(JoinPath("a/b", "c"), "a/b/c");
+    EXPECT_EQ(JoinPath("a/b/", "c"), "a/b/c");
+    EXPECT_EQ(JoinPath("", "c"), "c");
+    EXPECT_EQ(JoinPath(FolderOf("x/img.bin"), "Firmwares"), "x/Firmwares");
+}
+
+TEST(PathHelpers, ExistenceTellsFilesFromFolders) {
+    flashsmith::test::TempDir dir;
+    const std::string file = dir.Path("f.bin");
+    ASSERT_TRUE(WriteFileAtomic(file, std::string_view("abc")).Ok());
+    EXPECT_TRUE(FileExists(file));
+    EXPECT_FALSE(DirExists(file));
+    EXPECT_TRUE(FileExists(dir.Str()));
+    EXPECT_TRUE(DirExists(dir.Str()));
+    EXPECT_FALSE(FileExists(dir.Path("missing")));
+    EXPECT_FALSE(DirExists(""));
+    EXPECT_EQ(FileSizeOf(file), 3);
+    EXPECT_EQ(FileSizeOf(dir.Path("missing")), -1);
+}
