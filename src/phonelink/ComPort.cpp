@@ -48,35 +48,37 @@ bool SetLineSettings(int fd, int32_t baudRate) {
 }
 
 TComPort::TComPort(const std::string& device, int32_t baudRate) : portName_(device) {
-    fd_ = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd_ < 0) {
+    fd_.Reset(::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!fd_.Valid()) {
         errorCode_ = kOpenFailed;
         return;
     }
     // Not shared: a second open of the same device fails like the first
     // program holding it. flock also binds root, TIOCEXCL other programs.
-    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd_);
-        fd_ = -1;
+    if (::flock(fd_.Get(), LOCK_EX | LOCK_NB) != 0) {
+        fd_.Reset();
         errorCode_ = kOpenFailed;
         return;
     }
     termios probe{};
-    if (::tcgetattr(fd_, &probe) != 0) {
+    if (::tcgetattr(fd_.Get(), &probe) != 0) {
         errorCode_ = kGetSettingsFailed;
         return;
     }
-    if (!SetLineSettings(fd_, baudRate)) {
+    if (!SetLineSettings(fd_.Get(), baudRate)) {
         errorCode_ = kSetSettingsFailed;
         return;
     }
-    if (::tcflush(fd_, TCIOFLUSH) != 0) {
+    if (::tcflush(fd_.Get(), TCIOFLUSH) != 0) {
         errorCode_ = kPurgeFailed;
         return;
     }
-    ::ioctl(fd_, TIOCEXCL);
-    if (::pipe2(wakePipe_, O_NONBLOCK | O_CLOEXEC) != 0) {
-        wakePipe_[0] = wakePipe_[1] = -1;
+    ::ioctl(fd_.Get(), TIOCEXCL);
+    int pipeEnds[2];
+    if (::pipe2(pipeEnds, O_NONBLOCK | O_CLOEXEC) == 0) {
+        wakeRead_.Reset(pipeEnds[0]);
+        wakeWrite_.Reset(pipeEnds[1]);
+    } else {
         errorCode_ = kWriteEventFailed;
         return;
     }
@@ -95,14 +97,11 @@ TComPort::~TComPort() {
         std::lock_guard<std::mutex> lock(mailMutex_);
         mailCv_.notify_all();
     }
-    if (wakePipe_[1] >= 0) {
+    if (wakeWrite_.Valid()) {
         const char c = 'x';
-        [[maybe_unused]] ssize_t n = ::write(wakePipe_[1], &c, 1);
+        [[maybe_unused]] ssize_t n = ::write(wakeWrite_.Get(), &c, 1);
     }
     if (reader_.joinable()) reader_.join();
-    if (wakePipe_[0] >= 0) ::close(wakePipe_[0]);
-    if (wakePipe_[1] >= 0) ::close(wakePipe_[1]);
-    if (fd_ >= 0) ::close(fd_);
 }
 
 void TComPort::SetError(int32_t code) { errorCode_ = code; }
@@ -113,20 +112,20 @@ void TComPort::SetChunkNotifier(std::function<void()> notifier) {
 }
 
 void TComPort::Write(std::string_view bytes) {
-    if (bytes.empty() || fd_ < 0) return;
+    if (bytes.empty() || !fd_.Valid()) return;
     std::lock_guard<std::mutex> lock(outMutex_);
     outQueue_.append(bytes);
     FlushOutputLocked();
     // What the device did not take now goes out when it is ready again.
-    if (!outQueue_.empty() && wakePipe_[1] >= 0) {
+    if (!outQueue_.empty() && wakeWrite_.Valid()) {
         const char c = 'w';
-        [[maybe_unused]] ssize_t n = ::write(wakePipe_[1], &c, 1);
+        [[maybe_unused]] ssize_t n = ::write(wakeWrite_.Get(), &c, 1);
     }
 }
 
 void TComPort::FlushOutputLocked() {
     while (!outQueue_.empty()) {
-        const ssize_t n = ::write(fd_, outQueue_.data(), outQueue_.size());
+        const ssize_t n = ::write(fd_.Get(), outQueue_.data(), outQueue_.size());
         if (n > 0) {
             outQueue_.erase(0, static_cast<size_t>(n));
             continue;
@@ -173,8 +172,8 @@ void TComPort::ReaderLoop() {
             std::lock_guard<std::mutex> lock(outMutex_);
             wantWrite = !outQueue_.empty();
         }
-        pollfd fds[2] = {{fd_, static_cast<short>(POLLIN | (wantWrite ? POLLOUT : 0)), 0},
-                         {wakePipe_[0], POLLIN, 0}};
+        pollfd fds[2] = {{fd_.Get(), static_cast<short>(POLLIN | (wantWrite ? POLLOUT : 0)), 0},
+                         {wakeRead_.Get(), POLLIN, 0}};
         const int r = ::poll(fds, 2, -1);
         if (stop_) break;
         if (r < 0) {
@@ -184,7 +183,7 @@ void TComPort::ReaderLoop() {
         }
         if (fds[1].revents & POLLIN) {
             char drain[64];
-            while (::read(wakePipe_[0], drain, sizeof drain) > 0) {
+            while (::read(wakeRead_.Get(), drain, sizeof drain) > 0) {
             }
         }
         if (fds[0].revents & POLLOUT) {
@@ -196,7 +195,7 @@ void TComPort::ReaderLoop() {
             break;
         }
         if (!(fds[0].revents & (POLLIN | POLLHUP))) continue;
-        const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+        const ssize_t n = ::read(fd_.Get(), buffer, sizeof buffer);
         if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
         if (n <= 0) {
             // Error or the other end hung up; nothing is delivered.

@@ -22,6 +22,8 @@
 #include <string_view>
 #include <thread>
 
+#include "base/FileHandle.h"
+
 namespace flashsmith::phonelink {
 
 // Codes kept in TComPort::ErrorCode(): 0 while everything succeeded,
@@ -82,8 +84,9 @@ private:
     void SetError(int32_t code);
 
     std::string portName_;
-    int fd_ = -1;
-    int wakePipe_[2] = {-1, -1};
+    // Closed when the port goes, after the reader thread has been joined.
+    base::UniqueFd fd_;
+    base::UniqueFd wakeRead_, wakeWrite_;  // wakes the reader's poll
     std::atomic<int32_t> errorCode_{0};
     std::atomic<bool> stop_{false};
     std::atomic<bool> readerRunning_{false};

@@ -1,5 +1,6 @@
 #include "shell/ComPorts.h"
 
+#include "base/FileHandle.h"
 #include "phonelink/ComPortMap.h"
 
 #include <cerrno>
@@ -13,11 +14,7 @@ std::string ComPortDevice(int n) { return phonelink::ComPortDevice(n); }
 bool ComPortPresent(int n) {
     const std::string path = ComPortDevice(n);
     if (path.empty()) return false;
-    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd >= 0) {
-        ::close(fd);
-        return true;
-    }
+    if (base::UniqueFd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)).Valid()) return true;
     // In use by another program or not ours to open: the port is there.
     return errno == EACCES || errno == EBUSY || errno == EPERM;
 }
