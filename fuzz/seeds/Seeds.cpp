@@ -219,21 +219,20 @@ int main(int argc, char** argv) {
     g_out = argv[1];
     const std::string temp = (stdfs::temp_directory_path() / ("fuzz_seeds." + std::to_string(::getpid()))).string();
     stdfs::create_directories(temp + "/demo");
-    flashsmith::demo::DemoResult demo;
-    std::string error;
-    if (!flashsmith::demo::WriteDemoFirmware(temp + "/demo", {}, &demo, &error)) {
-        std::fprintf(stderr, "fuzz_seeds: %s\n", error.c_str());
+    const auto demo = flashsmith::demo::WriteDemoFirmware(temp + "/demo", {});
+    if (!demo) {
+        std::fprintf(stderr, "fuzz_seeds: %s\n", demo.Error().c_str());
         return 1;
     }
     flashsmith::firmware::FirmwareState st;
     flashsmith::firmware::OpenOptions o;
-    o.SdfPath = demo.ProfilePath;
-    if (flashsmith::firmware::OpenFirmware(st, demo.ImagePath, o, flashsmith::base::NullProgress()).Status != flashsmith::firmware::OpenStatus::Ok) {
+    o.SdfPath = demo->ProfilePath;
+    if (flashsmith::firmware::OpenFirmware(st, demo->ImagePath, o, flashsmith::base::NullProgress()).Status != flashsmith::firmware::OpenStatus::Ok) {
         std::fprintf(stderr, "fuzz_seeds: the demo image does not open\n");
         return 1;
     }
     std::string ini;
-    flashsmith::base::ReadWholeFile(demo.ProfilePath, ini);
+    flashsmith::base::ReadWholeFile(demo->ProfilePath, ini);
     TableSeeds(st, ini);
     PictureSeeds(st);
     HandMadeBitmaps();

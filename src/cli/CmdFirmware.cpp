@@ -38,10 +38,9 @@ int RunDemo(const Args& args) {
         return UsageError("--size needs a number");
     if (auto s = p.Get("--lead"); s && (!ParseCliNumber(*s, &o.Lead) || o.Lead < 0))
         return UsageError("--lead needs a number");
-    DemoResult r;
-    std::string error;
-    if (!WriteDemoFirmware(p.Positionals()[0], o, &r, &error)) return Fail(error);
-    std::cout << r.ImagePath << "\n" << r.ProfilePath << "\n";
+    const Result<DemoResult> r = WriteDemoFirmware(p.Positionals()[0], o);
+    if (!r) return Fail(r.Error());
+    std::cout << r->ImagePath << "\n" << r->ProfilePath << "\n";
     return kExitOk;
 }
 

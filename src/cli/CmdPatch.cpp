@@ -135,8 +135,7 @@ int RunShow(const Args& args) {
     int code = kExitOk;
     if (!parser.Parse(args, 1, 1, &code)) return code;
     TGmXML doc;
-    std::string error;
-    if (!doc.LoadFile(parser.Positionals()[0], &error)) return Fail(error);
+    if (Status s = doc.LoadFile(parser.Positionals()[0]); !s) return Fail(s.Error());
     PatchReadOptions options;
     options.includeBinary = true;
     std::optional<PatchContents> patch = ReadPatch(doc, options);
@@ -262,8 +261,7 @@ int RunToS3(const Args& args) {
     int code = kExitOk;
     if (!parser.Parse(args, 2, 2, &code)) return code;
     TGmXML doc;
-    std::string error;
-    if (!doc.LoadFile(parser.Positionals()[0], &error)) return Fail(error);
+    if (Status s = doc.LoadFile(parser.Positionals()[0]); !s) return Fail(s.Error());
     PatchReadOptions readOptions;
     readOptions.includeBinary = true;
     std::optional<PatchContents> patch = ReadPatch(doc, readOptions);
@@ -336,9 +334,10 @@ int RunStatus(const Args& args) {
     Json all = Json::array();
     for (const std::string& path : parser.Positionals()) {
         TGmXML doc;
-        std::string error;
+        const Status loaded = doc.LoadFile(path);
+        std::string error = loaded.Error();
         std::optional<PatchContents> patch;
-        if (doc.LoadFile(path, &error)) {
+        if (loaded) {
             patch = ReadPatch(doc);
             if (!patch) error = path + ": not a patch file";
         }

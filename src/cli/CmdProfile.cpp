@@ -173,7 +173,7 @@ int RunCreate(const Args& args) {
         }
         if (!p.Has("--force") && FileExists(path))
             return Fail(path + ": the file exists (--force replaces it)");
-        if (!WriteDescriptionFile(path, s, p.Has("--force"), &error)) return Fail(error);
+        if (Status w = WriteDescriptionFile(path, s, p.Has("--force")); !w) return Fail(w.Error());
         saved = path;
     }
     if (p.Has("--json")) {

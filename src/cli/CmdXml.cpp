@@ -26,9 +26,9 @@ int RunFormat(const Args& args) {
     const std::string& in = parser.Positionals()[0];
     const std::string& out = parser.Positionals()[1];
     TGmXML doc;
-    std::string error;
-    if (!doc.LoadFile(in, &error)) return Fail(error);
-    if (!doc.SaveFile(out, &error)) return Fail(error);
+    base::Status s = doc.LoadFile(in);
+    if (s) s = doc.SaveFile(out);
+    if (!s) return Fail(s.Error());
     return kExitOk;
 }
 

@@ -259,15 +259,13 @@ std::string EncodeWbmpBands(int w, int h, const std::function<bool(int, int)>& b
 
 // --- Java ------------------------------------------------------------------
 
-bool MakeJar(const std::string& dir, std::string& jar, std::string* error) {
+Result<std::string> MakeJar(const std::string& dir) {
+    static const char kCannot[] = "cannot create the demo JAR";
     std::string path = JoinPath(dir, ".demo-jar.tmp");
     std::remove(path.c_str());
     int err = 0;
     zip_t* z = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
-    if (!z) {
-        if (error) *error = "cannot create the demo JAR";
-        return false;
-    }
+    if (!z) return Status::Fail(kCannot);
     static const std::string manifest =
         "Manifest-Version: 1.0\r\nMIDlet-Name: Snake\r\nMIDlet-Vendor: Flashsmith\r\n"
         "MIDlet-Version: 1.0\r\nMIDlet-1: Snake,/icon.png,Snake\r\n"
@@ -277,12 +275,16 @@ bool MakeJar(const std::string& dir, std::string& jar, std::string* error) {
     zip_source_t* c = zip_source_buffer(z, classFile.data(), classFile.size(), 0);
     bool ok = m && zip_file_add(z, "META-INF/MANIFEST.MF", m, ZIP_FL_ENC_UTF_8) >= 0;
     ok = ok && c && zip_file_add(z, "Snake.class", c, ZIP_FL_ENC_UTF_8) >= 0;
-    ok = zip_close(z) == 0 && ok;
-    if (!ok) zip_discard(z);
-    ok = ok && ReadWholeFile(path, jar).Ok(error);
+    // A successful close frees the archive; only a failed one leaves it to discard.
+    if (zip_close(z) != 0) {
+        zip_discard(z);
+        ok = false;
+    }
+    std::string jar;
+    const Status read = ok ? ReadWholeFile(path, jar) : Status::Fail(kCannot);
     std::remove(path.c_str());
-    if (!ok && error && error->empty()) *error = "cannot create the demo JAR";
-    return ok;
+    if (!read) return read;
+    return jar;
 }
 
 // --- strings ---------------------------------------------------------------
@@ -293,20 +295,14 @@ struct Lang {
 
 }  // namespace
 
-bool WriteDemoFirmware(const std::string& dir, const DemoOptions& options, DemoResult* result,
-                       std::string* error) {
+Result<DemoResult> WriteDemoFirmware(const std::string& dir, const DemoOptions& options) {
     ::mkdir(dir.c_str(), 0777);
     const std::string fwDir = JoinPath(dir, "Firmwares");
     ::mkdir(fwDir.c_str(), 0777);
-    if (!DirExists(fwDir)) {
-        if (error) *error = fwDir + ": cannot create the folder";
-        return false;
-    }
+    if (!DirExists(fwDir)) return Status::Fail(fwDir + ": cannot create the folder");
     const uint32_t lead = static_cast<uint32_t>(options.Lead < 0 ? 0 : options.Lead);
-    if (options.Lead > 0x40000000 || options.Size > 0x7FFFFFFF) {
-        if (error) *error = "demo images are limited to 2 GiB";
-        return false;
-    }
+    if (options.Lead > 0x40000000 || options.Size > 0x7FFFFFFF)
+        return Status::Fail("demo images are limited to 2 GiB");
     const uint32_t total = std::max<uint32_t>(lead + kFirmwareSize, static_cast<uint32_t>(std::max<int64_t>(options.Size, 0)));
     const auto A = [lead](uint32_t at) { return lead + at; };  // file offset of a firmware offset
 
@@ -444,8 +440,9 @@ bool WriteDemoFirmware(const std::string& dir, const DemoOptions& options, DemoR
     // Java: the application manager's list of suites (the entry the profile
     // creator looks for, so it comes first), a JAD/JAR pair of one suite and
     // an entry outside E:\S100.
-    std::string jar;
-    if (!MakeJar(dir, jar, error)) return false;
+    const Result<std::string> made = MakeJar(dir);
+    if (!made) return made.ToStatus();
+    const std::string& jar = *made;
     const std::string suite = "E:\\S100\\" + EscapeName("Flashsmith_Snake_suite") + "\\";
     const std::string jad = "MIDlet-Name: Snake\r\nMIDlet-Vendor: Flashsmith\r\nMIDlet-Version: 1.0\r\n"
                             "MIDlet-Jar-Size: " + std::to_string(jar.size()) +
@@ -559,10 +556,9 @@ bool WriteDemoFirmware(const std::string& dir, const DemoOptions& options, DemoR
     res.ImagePath = JoinPath(dir, "demo.bin");
     res.ProfilePath = JoinPath(fwDir, std::string(kDemoVersion) + ".sdf");
     res.Version = kDemoVersion;
-    if (!WriteFileAtomic(res.ImagePath, img.Bytes()).Ok(error)) return false;
-    if (!WriteFileAtomic(res.ProfilePath, sdf).Ok(error)) return false;
-    if (result) *result = res;
-    return true;
+    if (Status s = WriteFileAtomic(res.ImagePath, img.Bytes()); !s) return s;
+    if (Status s = WriteFileAtomic(res.ProfilePath, sdf); !s) return s;
+    return res;
 }
 
 }  // namespace flashsmith::demo

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/Result.h"
+
 namespace flashsmith::demo {
 
 struct DemoOptions {
@@ -21,7 +23,6 @@ struct DemoResult {
 constexpr const char* kDemoModel = "E250";
 constexpr const char* kDemoVersion = "E250XXJE1";
 
-bool WriteDemoFirmware(const std::string& dir, const DemoOptions& options, DemoResult* result,
-                       std::string* error);
+base::Result<DemoResult> WriteDemoFirmware(const std::string& dir, const DemoOptions& options);
 
 }  // namespace flashsmith::demo

@@ -147,9 +147,12 @@ EditResult ReplaceSound(FirmwareState& st, int32_t index, const std::string& sou
             const int64_t free = int64_t{region.Size} - region.Used + e.Size;
             room = free > 0 ? static_cast<uint64_t>(free) : 1;
         }
-        uint64_t needed = 0;
-        auto smaf = converter.Convert(source, room, sampleRate, &detail, &needed);
-        if (!smaf) return Outcome(kCatSounds, needed ? EditStatus::SourceTooLarge : EditStatus::SourceUnreadable, detail);
+        auto smaf = converter.Convert(source, sampleRate);
+        if (!smaf) return Outcome(kCatSounds, EditStatus::SourceUnreadable, smaf.Error());
+        if (room && smaf->size() > room)
+            return Outcome(kCatSounds, EditStatus::SourceTooLarge,
+                           source + ": converted it takes " + std::to_string(smaf->size()) + " bytes, more than the " +
+                               std::to_string(room) + " bytes there is room for");
         bytes.assign(smaf->begin(), smaf->end());
     } else if (EditStatus s = ReadSourceFile(source, bytes, &detail); s != EditStatus::Ok) {
         return Outcome(kCatSounds, s, detail);

@@ -8,10 +8,10 @@
 
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <string>
 #include <vector>
 
+#include "base/Result.h"
 #include "editing/EditResult.h"
 #include "firmware/Picture.h"
 #include "firmware/Variables.h"
@@ -36,11 +36,8 @@ EditResult ReplaceSound(firmware::FirmwareState& state, int32_t index, const std
 // front end that links a converter registers it.
 struct SoundConverter {
     std::function<bool(const std::string& path)> Accepts;
-    // The SMAF bytes at sampleRate (0: the default), or nullopt with *error;
-    // a result over maxBytes (when not 0) fails with its size in *neededBytes.
-    std::function<std::optional<std::vector<uint8_t>>(const std::string& path, uint64_t maxBytes, int sampleRate,
-                                                      std::string* error, uint64_t* neededBytes)>
-        Convert;
+    // The SMAF bytes at sampleRate (0: the default); the error begins "PATH: ".
+    std::function<base::Result<std::vector<uint8_t>>(const std::string& path, int sampleRate)> Convert;
 };
 void SetSoundConverter(SoundConverter converter);
 const SoundConverter& RegisteredSoundConverter();

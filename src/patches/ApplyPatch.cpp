@@ -367,7 +367,8 @@ OpenSpfResult OpenSpf(FirmwareState& state, const std::string& path) {
         return result;
     }
     TGmXML doc;
-    if (!doc.LoadFile(path, &result.Error)) {
+    if (Status loaded = doc.LoadFile(path); !loaded) {
+        result.Error = loaded.Error();
         result.Status = OpenSpfStatus::LoadError;
         return result;
     }

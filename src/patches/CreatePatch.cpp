@@ -586,7 +586,10 @@ CreatePatchResult CreatePatch(const FirmwareState& state, const CreatePatchOptio
     TGmXML doc;
     CreatePatchResult result = BuildPatchDocument(state, options, doc, progress);
     if (result.Status != CreatePatchStatus::Ok) return result;
-    if (!doc.SaveFile(result.FileName, &result.Error)) result.Status = CreatePatchStatus::WriteError;
+    if (Status saved = doc.SaveFile(result.FileName); !saved) {
+        result.Status = CreatePatchStatus::WriteError;
+        result.Error = saved.Error();
+    }
     return result;
 }
 

@@ -209,30 +209,22 @@ std::string FreeProfilePath(const std::string& firmwaresDir, const std::string& 
     return path;
 }
 
-bool WriteDescriptionFile(const std::string& path, const ProfileSearch& search, bool overwrite,
-                          std::string* error) {
-    if (!search.CanSave()) {
-        if (error) *error = "the search has not identified the image or not run the picture, sound and Java searches";
-        return false;
-    }
+Status WriteDescriptionFile(const std::string& path, const ProfileSearch& search, bool overwrite) {
+    if (!search.CanSave())
+        return Status::Fail("the search has not identified the image or not run the picture, sound and Java searches");
     const std::string text = DescriptionText(search);
-    if (overwrite) return WriteFileAtomic(path, text).Ok(error);
-    if (FileExists(path)) {
-        if (error) *error = path + ": the file exists";
-        return false;
-    }
+    if (overwrite) return WriteFileAtomic(path, text);
+    if (FileExists(path)) return Status::Fail(path + ": the file exists");
     // Complete the file under a scratch name, then link it in place: link
     // refuses an existing target, so a file that appeared meanwhile survives.
     const std::string scratch = path + ".new" + std::to_string(::getpid());
-    if (!WriteFileAtomic(scratch, text).Ok(error)) return false;
+    if (Status s = WriteFileAtomic(scratch, text); !s) return s;
     const int rc = ::link(scratch.c_str(), path.c_str());
     const int savedErrno = errno;
     ::unlink(scratch.c_str());
-    if (rc != 0) {
-        if (error) *error = path + ": " + (savedErrno == EEXIST ? "the file exists" : std::strerror(savedErrno));
-        return false;
-    }
-    return true;
+    if (rc != 0)
+        return Status::Fail(path + ": " + (savedErrno == EEXIST ? "the file exists" : std::strerror(savedErrno)));
+    return {};
 }
 
 }  // namespace flashsmith::profilecreator

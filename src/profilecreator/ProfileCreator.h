@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Result.h"
 #include "firmware/BinFile.h"
 #include "firmware/Variables.h"
 #include "profilecreator/RegionEstimate.h"
@@ -81,9 +82,8 @@ std::string DescriptionText(const ProfileSearch& search);
 std::string FreeProfilePath(const std::string& firmwaresDir, const std::string& version);
 
 // Writes the description file. Without overwrite an existing file is never
-// replaced, not even one that appears while writing. Fails (with *error)
-// when the search cannot be saved.
-bool WriteDescriptionFile(const std::string& path, const ProfileSearch& search, bool overwrite,
-                          std::string* error);
+// replaced, not even one that appears while writing. Fails when the search
+// cannot be saved.
+base::Status WriteDescriptionFile(const std::string& path, const ProfileSearch& search, bool overwrite);
 
 }  // namespace flashsmith::profilecreator

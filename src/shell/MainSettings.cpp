@@ -77,7 +77,7 @@ void TfMain::LoadSettings() {
     TGmXML doc;
     bool aboutShown = false;
     if (QFileInfo::exists(SettingsPath())) {
-        doc.LoadFile(Std(SettingsPath()), nullptr);
+        doc.LoadFile(Std(SettingsPath()));
     } else {
         prompts_.ShowModal(AboutBox);
         aboutShown = true;
@@ -111,8 +111,7 @@ void TfMain::LoadSettings() {
 
     state_.Fw.ImageIdNames = ReadImageIdNames(options.Children().NodeByName("imageID"));
 
-    std::string error;
-    if (!doc.SaveFile(Std(SettingsPath()), &error)) prompts_.Message(this, Q(error), "Error!");
+    if (base::Status s = doc.SaveFile(Std(SettingsPath())); !s) prompts_.Message(this, Q(s.Error()), "Error!");
 
     if (!pack.isEmpty() && QFileInfo(QDir(Q(state_.Fw.ProgramDir)).filePath(pack)).isFile())
         ApplyLanguageFile(pack);
@@ -122,7 +121,7 @@ void TfMain::LoadSettings() {
 void TfMain::SaveSettings() {
     TGmXML doc;
     if (QFileInfo::exists(SettingsPath()))
-        doc.LoadFile(Std(SettingsPath()), nullptr);
+        doc.LoadFile(Std(SettingsPath()));
     else
         prompts_.ShowModal(AboutBox);
     TGmXmlNode& options = FindOrAddTop(doc, "Options");
@@ -133,8 +132,7 @@ void TfMain::SaveSettings() {
     FindOrAddChild(options, "ReservedRegions").SetValue(regions);
     FindOrAddChild(options, "WindowState").SetValue(FormatWindowState({width(), height(), x(), y()}));
 
-    std::string error;
-    if (!doc.SaveFile(Std(SettingsPath()), &error)) prompts_.Message(this, Q(error), "Error!");
+    if (base::Status s = doc.SaveFile(Std(SettingsPath())); !s) prompts_.Message(this, Q(s.Error()), "Error!");
 }
 
 void TfMain::RestoreMenuState(TGmXmlNode& options, QMenu* menu) {
@@ -203,7 +201,7 @@ void TfMain::ApplyLanguageFile(const QString& fileName) {
 void TfMain::LanguageClick(QAction* item) {
     if (!QFileInfo::exists(SettingsPath())) return;
     TGmXML doc;
-    doc.LoadFile(Std(SettingsPath()), nullptr);
+    doc.LoadFile(Std(SettingsPath()));
     TGmXmlNode& language = FindOrAddChild(FindOrAddTop(doc, "Options"), "Language");
     if (item->objectName().compare("miEnglishLang", Qt::CaseInsensitive) == 0) {
         // Controls that change their own captions keep whatever a pack gave
@@ -220,8 +218,7 @@ void TfMain::LanguageClick(QAction* item) {
         }
     }
     item->setChecked(true);
-    std::string error;
-    if (!doc.SaveFile(Std(SettingsPath()), &error)) prompts_.Message(this, Q(error), "Error!");
+    if (base::Status s = doc.SaveFile(Std(SettingsPath())); !s) prompts_.Message(this, Q(s.Error()), "Error!");
 }
 
 void TfMain::SelectSoundLibrary(int tag) {

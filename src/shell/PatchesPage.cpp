@@ -278,7 +278,7 @@ void TfrPatche::RefreshInstalled() {
             const QString& path = job.second;
             QString text;
             TGmXML doc;
-            if (doc.LoadFile(QFile::encodeName(path).toStdString(), nullptr))
+            if (doc.LoadFile(QFile::encodeName(path).toStdString()))
                 if (const auto patch = ReadPatch(doc))
                     text = PatchInstalledText(GetPatchStatus(*patch, *image, version).Installed);
             ++done;
@@ -312,7 +312,7 @@ void TfrPatche::bPatchOpenClick() {
 bool TfrPatche::AppendPatch(const QString& path) {
     // A scratch document: xmlData keeps the selected patch the tree refers to.
     TGmXML doc;
-    if (!doc.LoadFile(QFile::encodeName(path).toStdString(), nullptr)) return false;
+    if (!doc.LoadFile(QFile::encodeName(path).toStdString())) return false;
     const TGmXmlNode* patch = FindPatchElement(doc);
     if (!patch) return false;
     const PatchInfo info = ReadPatchInfo(*patch);
@@ -366,7 +366,7 @@ void TfrPatche::lvPatchesSelectItem(QTreeWidgetItem* row) {
     }
     const QString path = RowPath(row);
     if (!QFileInfo(path).isFile()) return;
-    if (!xmlData.LoadFile(QFile::encodeName(path).toStdString(), nullptr)) return;
+    if (!xmlData.LoadFile(QFile::encodeName(path).toStdString())) return;
     const TGmXmlNode* patch = FindPatchElement(xmlData);
     if (!patch) return;
     const PatchInfo info = ReadPatchInfo(*patch);

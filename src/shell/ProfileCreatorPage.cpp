@@ -292,9 +292,8 @@ void TfrProfileCreator::bSaveResultsClick() {
     const QString dir = QDir(Q(fw_.ProgramDir)).filePath("Firmwares");
     QDir().mkpath(dir);
     const std::string path = FreeProfilePath(Local(dir), search_.Version);
-    std::string error;
-    if (!WriteDescriptionFile(path, search_, false, &error)) {
-        prompts_.Message(this, Q(error), "Error!");
+    if (Status s = WriteDescriptionFile(path, search_, false); !s) {
+        prompts_.Message(this, Q(s.Error()), "Error!");
         return;
     }
     savedPath_ = QFile::decodeName(QByteArray::fromStdString(path));

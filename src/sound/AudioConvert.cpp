@@ -448,22 +448,10 @@ Result<std::vector<uint8_t>> ConvertToSmaf(const std::string& inputPath, const C
     return smaf;
 }
 
-std::optional<std::vector<uint8_t>> ConvertForReplacement(const std::string& inputPath, uint64_t maxBytes,
-                                                          int sampleRate, std::string* error, uint64_t* neededBytes) {
+Result<std::vector<uint8_t>> ConvertForReplacement(const std::string& inputPath, int sampleRate) {
     ConvertOptions options;
     if (sampleRate) options.sampleRate = sampleRate;
-    auto smaf = ConvertToSmaf(inputPath, options);
-    if (!smaf) {
-        FailWith(error, smaf.Error());
-        return std::nullopt;
-    }
-    if (maxBytes && smaf->size() > maxBytes) {
-        if (neededBytes) *neededBytes = smaf->size();
-        FailWith(error, inputPath + ": converted it takes " + std::to_string(smaf->size()) + " bytes, more than the " +
-                 std::to_string(maxBytes) + " bytes there is room for");
-        return std::nullopt;
-    }
-    return std::move(*smaf);
+    return ConvertToSmaf(inputPath, options);
 }
 
 }  // namespace flashsmith::sound

@@ -8,7 +8,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,7 +35,6 @@ base::Result<std::vector<uint8_t>> ConvertToSmaf(const std::string& inputPath, c
 
 // ConvertToSmaf in the shape the editor's sound replacement takes; a
 // sampleRate of 0 takes the default rate.
-std::optional<std::vector<uint8_t>> ConvertForReplacement(const std::string& inputPath, uint64_t maxBytes,
-                                                          int sampleRate, std::string* error, uint64_t* neededBytes);
+base::Result<std::vector<uint8_t>> ConvertForReplacement(const std::string& inputPath, int sampleRate);
 
 }  // namespace flashsmith::sound

@@ -540,11 +540,11 @@ void TGmXML::LoadStream(std::istream& in) {
     LoadBuffer(bytes.data(), bytes.size());
 }
 
-bool TGmXML::LoadFile(const std::string& path, std::string* error) {
+Status TGmXML::LoadFile(const std::string& path) {
     std::string bytes;
-    if (!ReadWholeFile(path, bytes).Ok(error)) return false;
+    if (Status s = ReadWholeFile(path, bytes); !s) return s;
     LoadBuffer(bytes.data(), bytes.size());
-    return true;
+    return {};
 }
 
 bool TGmXML::SaveStream(std::ostream& out) const {
@@ -555,10 +555,10 @@ bool TGmXML::SaveStream(std::ostream& out) const {
     return ok && out.good();
 }
 
-bool TGmXML::SaveFile(const std::string& path, std::string* error) const {
+Status TGmXML::SaveFile(const std::string& path) const {
     return WriteFileAtomic(path, [&](std::FILE* f) {
-               return Write(true, [&](std::string_view s) { return std::fwrite(s.data(), 1, s.size(), f) == s.size(); });
-           }).Ok(error);
+        return Write(true, [&](std::string_view s) { return std::fwrite(s.data(), 1, s.size(), f) == s.size(); });
+    });
 }
 
 }  // namespace flashsmith::xml

@@ -15,6 +15,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/Result.h"
+
 namespace flashsmith::xml {
 
 class TGmXmlNode;
@@ -176,13 +178,13 @@ public:
     bool SaveStream(std::ostream& out) const;
     // Writes to a temporary file beside path and renames it over path only
     // when complete.
-    bool SaveFile(const std::string& path, std::string* error) const;
+    base::Status SaveFile(const std::string& path) const;
     // Reads the rest of the stream; input ends at the first zero byte. Empty
     // input leaves the tree as it was.
     void LoadStream(std::istream& in);
-    // As LoadStream on the whole file; false (tree unchanged) when the file
+    // As LoadStream on the whole file; fails (tree unchanged) when the file
     // cannot be read.
-    bool LoadFile(const std::string& path, std::string* error);
+    base::Status LoadFile(const std::string& path);
     // As LoadStream on these bytes.
     void LoadBytes(std::string_view bytes);
 

@@ -26,7 +26,7 @@ struct OpenedDemo {
 
     explicit OpenedDemo(flashsmith::demo::DemoOptions options = {}) {
         std::string error;
-        EXPECT_TRUE(flashsmith::demo::WriteDemoFirmware(dir.Str(), options, &demo, &error)) << error;
+        EXPECT_TRUE(flashsmith::demo::WriteDemoFirmware(dir.Str(), options).Take(demo, &error)) << error;
         flashsmith::firmware::OpenOptions o;
         o.FirmwaresDir = dir / "Firmwares";
         st.TempDir = dir / "Temp/";
@@ -256,7 +256,7 @@ TEST(DemoFirmware, ExportNeverReplacesTheOpenImage) {
     ScratchDir dir("selfexport");
     flashsmith::demo::DemoResult demo;
     std::string error;
-    ASSERT_TRUE(flashsmith::demo::WriteDemoFirmware(dir.Str(), {}, &demo, &error)) << error;
+    ASSERT_TRUE(flashsmith::demo::WriteDemoFirmware(dir.Str(), {}).Take(demo, &error)) << error;
     const std::string image = dir / "Snake.jar";
     ASSERT_EQ(std::rename(demo.ImagePath.c_str(), image.c_str()), 0);
     flashsmith::firmware::FirmwareState st;

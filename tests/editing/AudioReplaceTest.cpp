@@ -14,7 +14,10 @@ namespace {
 
 // Registers the converter for one test; the editing layer has none by itself.
 struct ConverterOn {
-    ConverterOn() { flashsmith::editing::SetSoundConverter({&flashsmith::sound::IsConvertibleAudio, &flashsmith::sound::ConvertForReplacement}); }
+    ConverterOn() {
+        flashsmith::editing::SetSoundConverter(
+            {&flashsmith::sound::IsConvertibleAudio, &flashsmith::sound::ConvertForReplacement});
+    }
     ~ConverterOn() { flashsmith::editing::SetSoundConverter({}); }
 };
 
@@ -60,6 +63,26 @@ TEST(AudioReplace, ConvertedWithinTheRegionsRoomOrRefusedWithItsSize) {
     EXPECT_EQ(garbage.Status, EditStatus::SourceUnreadable);
     EXPECT_NE(garbage.Detail.find("noise.mp3: "), std::string::npos) << garbage.Detail;
     EXPECT_TRUE(s[3].TempName.empty());
+}
+
+TEST(AudioReplace, AConversionThatJustFitsTheRoomIsTaken) {
+    Demo d;
+    ConverterOn on;
+    const std::string tone = Wav(d, "tone.wav", 1);
+    const auto smaf = flashsmith::sound::ConvertToSmaf(tone, {});
+    ASSERT_TRUE(smaf) << smaf.Error();
+    const auto size = static_cast<int32_t>(smaf->size());
+    // The room is the region's free bytes plus what the entry holds now.
+    flashsmith::firmware::MemoryRegion& region = d.st.Firmware.Regions[flashsmith::editing::kCatSounds];
+    region.Size = region.Used - d.st.Firmware.Sounds[1].Size + size - 1;
+    const flashsmith::editing::EditResult over = flashsmith::editing::ReplaceSound(d.st, 1, tone);
+    EXPECT_EQ(over.Status, EditStatus::SourceTooLarge);
+    EXPECT_EQ(over.Detail, tone + ": converted it takes " + std::to_string(size) + " bytes, more than the " +
+                               std::to_string(size - 1) + " bytes there is room for");
+    region.Size += 1;
+    const flashsmith::editing::EditResult fits = flashsmith::editing::ReplaceSound(d.st, 1, tone);
+    EXPECT_EQ(fits.Status, EditStatus::Ok) << fits.Detail;
+    EXPECT_EQ(region.Used, region.Size);
 }
 
 TEST(AudioReplace, EditScriptsConvertAudioFiles) {

@@ -37,7 +37,7 @@ struct Demo {
 
     Demo() {
         std::string error;
-        EXPECT_TRUE(flashsmith::demo::WriteDemoFirmware(dir.Str(), {}, &demo, &error)) << error;
+        EXPECT_TRUE(flashsmith::demo::WriteDemoFirmware(dir.Str(), {}).Take(demo, &error)) << error;
         flashsmith::firmware::OpenOptions o;
         o.FirmwaresDir = dir / "Firmwares";
         st.TempDir = dir / "work/Temp/";

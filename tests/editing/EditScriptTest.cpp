@@ -21,7 +21,7 @@ struct ScriptRun {
 
     ScriptRun() {
         flashsmith::demo::DemoResult demo;
-        EXPECT_TRUE(flashsmith::demo::WriteDemoFirmware(dir.Str(), {}, &demo, nullptr));
+        EXPECT_TRUE(flashsmith::demo::WriteDemoFirmware(dir.Str(), {}).Take(demo));
         image = demo.ImagePath;
         firmwares = dir / "Firmwares";
         std::filesystem::create_directories(dir / "files");

@@ -38,7 +38,7 @@ public:
         demo::DemoOptions options;
         options.Size = size;
         std::string error;
-        if (!WriteDemoFirmware(dir.Path("demo"), options, &demo_, &error)) ADD_FAILURE() << error;
+        if (!flashsmith::demo::WriteDemoFirmware(dir.Path("demo"), options).Take(demo_, &error)) ADD_FAILURE() << error;
     }
     const demo::DemoResult& Result() const { return demo_; }
     std::string ImageBytes() const { return ReadFile(demo_.ImagePath); }

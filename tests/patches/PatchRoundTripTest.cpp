@@ -55,7 +55,7 @@ struct RoundTrip {
         // Partial export against the unedited firmware, and the full patch of
         // the same edits exported without one, give the same bytes.
         TGmXML doc;
-        ASSERT_TRUE(doc.LoadFile(dir.Path("first.spf"), nullptr));
+        ASSERT_TRUE(doc.LoadFile(dir.Path("first.spf")));
         auto patch = ReadPatch(doc);
         ASSERT_TRUE(patch);
         std::vector<const PatchResource*> all;
@@ -70,7 +70,7 @@ struct RoundTrip {
         o.FileName = dir.Path("full");
         ASSERT_EQ(CreatePatch(edited, o, NullProgress()).Status, CreatePatchStatus::Ok);
         TGmXML fullDoc;
-        ASSERT_TRUE(fullDoc.LoadFile(dir.Path("full.spf"), nullptr));
+        ASSERT_TRUE(fullDoc.LoadFile(dir.Path("full.spf")));
         auto fullPatch = ReadPatch(fullDoc);
         std::vector<const PatchResource*> fullAll;
         for (const auto& r : fullPatch->sections[0].resources) fullAll.push_back(&r);

@@ -98,8 +98,8 @@ TEST(ProfileCreator, FindsEveryTableOfAFirmwareAndItsDescriptionOpensTheSame) {
 
     const std::string written = flashsmith::profilecreator::FreeProfilePath(dir / "Firmwares", s.Version);
     std::filesystem::create_directories(dir / "Firmwares");
-    std::string error;
-    ASSERT_TRUE(flashsmith::profilecreator::WriteDescriptionFile(written, s, false, &error)) << error;
+    const flashsmith::base::Status saved = flashsmith::profilecreator::WriteDescriptionFile(written, s, false);
+    ASSERT_TRUE(saved) << saved.Error();
     Opened mine(image, written), theirs(image, byHand);
     ASSERT_EQ(mine.open.Status, flashsmith::firmware::OpenStatus::Ok) << mine.open.Error;
     ASSERT_EQ(theirs.open.Status, flashsmith::firmware::OpenStatus::Ok) << theirs.open.Error;
@@ -117,8 +117,9 @@ TEST(ProfileCreator, FindsEveryTableOfAFirmwareAndItsDescriptionOpensTheSame) {
     // Saving again never replaces the first file: the next name has "_0".
     const std::string first = flashsmith::profilecreator::FreeProfilePath(dir / "Firmwares", s.Version);
     EXPECT_EQ(flashsmith::base::BaseName(first), "X480XXAB1_0.sdf");
-    EXPECT_FALSE(flashsmith::profilecreator::WriteDescriptionFile(written, s, false, &error));
-    EXPECT_NE(error.find("exists"), std::string::npos);
+    const flashsmith::base::Status again = flashsmith::profilecreator::WriteDescriptionFile(written, s, false);
+    EXPECT_FALSE(again);
+    EXPECT_NE(again.Error().find("exists"), std::string::npos);
 }
 
 // The demo carries every table as firmware does, with and without a lead of
@@ -132,7 +133,7 @@ TEST(ProfileCreator, DemoImageTablesMatchItsDescription) {
         ScratchDir dir("profdemo");
         flashsmith::demo::DemoResult demo;
         std::string error;
-        ASSERT_TRUE(flashsmith::demo::WriteDemoFirmware(dir.Str(), {0, lead}, &demo, &error)) << error;
+        ASSERT_TRUE(flashsmith::demo::WriteDemoFirmware(dir.Str(), {0, lead}).Take(demo, &error)) << error;
         std::unique_ptr<flashsmith::firmware::BinFile> file;
         ASSERT_TRUE(flashsmith::firmware::BinFile::Open(demo.ImagePath).Take(file));
         flashsmith::profilecreator::ProfileSearch s = flashsmith::profilecreator::RunProfileSearch(*file, All(176, 220), flashsmith::base::NullProgress());
@@ -150,7 +151,8 @@ TEST(ProfileCreator, DemoImageTablesMatchItsDescription) {
         flashsmith::profilecreator::EstimateRegions(*file, s);
         ASSERT_EQ(s.Regions.size(), 3u + 2u * static_cast<size_t>(d.LanguageCount));
         const std::string written = dir / "found.sdf";
-        ASSERT_TRUE(flashsmith::profilecreator::WriteDescriptionFile(written, s, false, &error)) << error;
+        const flashsmith::base::Status saved = flashsmith::profilecreator::WriteDescriptionFile(written, s, false);
+        ASSERT_TRUE(saved) << saved.Error();
         Opened mine(demo.ImagePath, written), theirs(demo.ImagePath, demo.ProfilePath);
         ASSERT_EQ(mine.open.Status, flashsmith::firmware::OpenStatus::Ok) << mine.open.Error;
         ASSERT_EQ(theirs.open.Status, flashsmith::firmware::OpenStatus::Ok) << theirs.open.Error;
@@ -227,15 +229,15 @@ TEST(ProfileCreator, DescriptionLayoutAndRefusals) {
     EXPECT_NE(flashsmith::profilecreator::DescriptionText(s).find("PhoneModel=X?A=\r\n"), std::string::npos);
 
     ScratchDir dir("profsave");
-    std::string error;
     ASSERT_TRUE(flashsmith::base::WriteFileAtomic(dir / "keep.sdf", std::string("old")));
-    EXPECT_FALSE(flashsmith::profilecreator::WriteDescriptionFile(dir / "keep.sdf", s, false, &error));
+    EXPECT_FALSE(flashsmith::profilecreator::WriteDescriptionFile(dir / "keep.sdf", s, false));
     std::string kept;
     flashsmith::base::ReadWholeFile(dir / "keep.sdf", kept);
     EXPECT_EQ(kept, "old");
-    EXPECT_TRUE(flashsmith::profilecreator::WriteDescriptionFile(dir / "keep.sdf", s, true, &error)) << error;
+    const flashsmith::base::Status replaced = flashsmith::profilecreator::WriteDescriptionFile(dir / "keep.sdf", s, true);
+    EXPECT_TRUE(replaced) << replaced.Error();
     s.JavaSearched = false;  // a save needs the picture, sound and Java searches
-    EXPECT_FALSE(flashsmith::profilecreator::WriteDescriptionFile(dir / "new.sdf", s, false, &error));
+    EXPECT_FALSE(flashsmith::profilecreator::WriteDescriptionFile(dir / "new.sdf", s, false));
     EXPECT_FALSE(flashsmith::base::FileExists(dir / "new.sdf"));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Str()), {}), 1);  // no scratch left
 }

@@ -95,7 +95,7 @@ TEST_F(PatchesPage, ATickedPartialResourceExportsTheNewTableAndEveryPictureAtIts
     // Every data element of the patch (the new table and the replaced
     // picture) lies at its offset...
     TGmXML doc;
-    ASSERT_TRUE(doc.LoadFile(patch.toStdString(), nullptr));
+    ASSERT_TRUE(doc.LoadFile(patch.toStdString()));
     const auto contents = ReadPatch(doc);
     ASSERT_TRUE(contents && contents->sections.size() == 1 && contents->sections[0].resources.size() == 1);
     int elements = 0;

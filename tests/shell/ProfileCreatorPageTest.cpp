@@ -218,7 +218,7 @@ TEST_F(ProfilePage, PicturesReviewedInTheDialogAreSavedAndTheImageOpensWithTheFi
 TEST_F(ProfilePage, TheDemoImageShowsAndSavesTheTablesOfItsDescription) {
     DemoResult demo;
     std::string error;
-    ASSERT_TRUE(WriteDemoFirmware(Path("demo").toStdString(), {}, &demo, &error)) << error;
+    ASSERT_TRUE(flashsmith::demo::WriteDemoFirmware(Path("demo").toStdString(), {}).Take(demo, &error)) << error;
     FirmwareState known;
     ReadDescription(known, demo.ProfilePath);
     const auto& k = known.FirmwareDescription;

@@ -48,7 +48,7 @@ protected:
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(bytes);
     }
-    void Load(TGmXML& doc) { ASSERT_TRUE(doc.LoadFile(Ini().toStdString(), nullptr)); }
+    void Load(TGmXML& doc) { ASSERT_TRUE(doc.LoadFile(Ini().toStdString())); }
     std::string StoredLanguage() {
         TGmXML doc;
         Load(doc);
@@ -120,7 +120,7 @@ TEST_F(Settings, MenusRegionsAndGeometrySurviveARestartAndUnknownElementsStay) {
         options->Children().Add("Extra val=\"kept\"");
         options->Children().NodeByName("ReservedRegions")->SetValue(
             options->Children().NodeByName("ReservedRegions")->Value() + "0x500-0x5ff");
-        ASSERT_TRUE(doc.SaveFile(Ini().toStdString(), nullptr));
+        ASSERT_TRUE(doc.SaveFile(Ini().toStdString()));
     }
 
     // The port list is built from the machine's ports; offer port 5 again

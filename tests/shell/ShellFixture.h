@@ -31,7 +31,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(scratch.isValid());
         std::string error;
-        ASSERT_TRUE(WriteDemoFirmware(Path("demo").toStdString(), {}, &demo, &error)) << error;
+        ASSERT_TRUE(flashsmith::demo::WriteDemoFirmware(Path("demo").toStdString(), {}).Take(demo, &error)) << error;
         // The program's folder is apart from the image, whose description
         // file lies beside it.
         state.Fw.ProgramDir = Path("prog").toStdString() + "/";

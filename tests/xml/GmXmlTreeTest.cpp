@@ -144,24 +144,25 @@ TEST(GmXmlFile, SaveReplacesAtomicallyAndLoadReadsBack) {
     TGmXML doc;
     doc.Nodes().AddOpenElement("Options installed=\"1\"");
     doc.Nodes().Add("Language").SetValue("Russian \xD0\xF3\xF1");
-    std::string error;
-    ASSERT_TRUE(doc.SaveFile(path, &error)) << error;
+    const base::Status saved = doc.SaveFile(path);
+    ASSERT_TRUE(saved) << saved.Error();
     EXPECT_EQ(ReadFile(path), doc.Text());
     // Nothing but the target is left in the folder.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Str()), {}), 1);
 
     TGmXML back;
-    ASSERT_TRUE(back.LoadFile(path, &error)) << error;
+    const base::Status loaded = back.LoadFile(path);
+    ASSERT_TRUE(loaded) << loaded.Error();
     EXPECT_EQ(back.Text(), doc.Text());
 
     // An empty file loads and leaves the tree as it was.
     WriteFile(dir.Path("empty"), "");
-    ASSERT_TRUE(back.LoadFile(dir.Path("empty"), &error));
+    ASSERT_TRUE(back.LoadFile(dir.Path("empty")));
     EXPECT_EQ(back.Nodes().Count(), 1u);
 
     // An empty document saves as a file without any bytes.
     TGmXML none;
-    ASSERT_TRUE(none.SaveFile(path, &error));
+    ASSERT_TRUE(none.SaveFile(path));
     EXPECT_EQ(ReadFile(path), "");
 }
 
@@ -169,23 +170,24 @@ TEST(GmXmlFile, FailuresAreReportedAndChangeNothing) {
     TempDir dir;
     TGmXML doc;
     doc.SetText("<keep/>");
-    std::string error;
-    EXPECT_FALSE(doc.LoadFile(dir.Path("missing.spf"), &error));
-    EXPECT_NE(error.find("missing.spf"), std::string::npos);
+    base::Status s = doc.LoadFile(dir.Path("missing.spf"));
+    EXPECT_FALSE(s);
+    EXPECT_NE(s.Error().find("missing.spf"), std::string::npos);
     EXPECT_EQ(doc.Nodes().Node(0).Name(), "keep");
 
-    error.clear();
-    EXPECT_FALSE(doc.SaveFile(dir.Path("no/such/folder/x.xml"), &error));
-    EXPECT_FALSE(error.empty());
+    s = doc.SaveFile(dir.Path("no/such/folder/x.xml"));
+    EXPECT_FALSE(s);
+    EXPECT_FALSE(s.Error().empty());
 
     // A folder cannot be read as a document.
-    error.clear();
-    EXPECT_FALSE(doc.LoadFile(dir.Str(), &error));
+    s = doc.LoadFile(dir.Str());
+    EXPECT_FALSE(s);
+    EXPECT_FALSE(s.Error().empty());
     EXPECT_EQ(doc.Nodes().Node(0).Name(), "keep");
 
     // Saving over a folder fails and leaves no temporary behind.
     std::filesystem::create_directory(dir.Path("sub"));
-    EXPECT_FALSE(doc.SaveFile(dir.Path("sub"), &error));
+    EXPECT_FALSE(doc.SaveFile(dir.Path("sub")));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Str()), {}), 1);
 }
 

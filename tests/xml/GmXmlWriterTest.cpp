@@ -133,8 +133,8 @@ TEST(GmXmlWriter, OutputIsWellFormedForXmllint) {
         doc.SetFormatted(formatted);
         TempDir dir;
         std::string path = dir.Path("doc.xml");
-        std::string error;
-        ASSERT_TRUE(doc.SaveFile(path, &error)) << error;
+        const base::Status saved = doc.SaveFile(path);
+        ASSERT_TRUE(saved) << saved.Error();
         EXPECT_EQ(RunXmllint(path), 0) << ReadFile(path);
     }
 }
