@@ -213,9 +213,10 @@ std::string ParseLine(const std::string& text, const std::string& folder, Line& 
 // kExitOk, kExitFailed when the file cannot be read, kExitUsage when a line
 // is malformed.
 int ReadScript(const std::string& path, std::vector<Line>& lines, std::ostream& err) {
-    std::string bytes, error;
-    if (DirExists(path) || !ReadWholeFile(path, bytes).Ok(&error)) {
-        err << "error: " << (error.empty() ? path + ": not a file" : error) << "\n";
+    std::string bytes;
+    const Status read = DirExists(path) ? Status::Fail(path + ": not a file") : ReadWholeFile(path, bytes);
+    if (!read) {
+        err << "error: " << read.Error() << "\n";
         return kExitFailed;
     }
     const std::string folder = std::filesystem::path(path).parent_path().string();

@@ -79,10 +79,13 @@ ExportResult ExportResource(const FirmwareState& st, int32_t category, int32_t i
             r.Error = "the picture cannot be decoded";
             return r;
         }
-        const bool ok = format == PictureExport::Jpeg  ? SaveJpeg(r.Path, pic, 100).Ok(&r.Error)
-                        : format == PictureExport::Png ? SavePng(r.Path, pic).Ok(&r.Error)
-                                                       : SaveBmp32(r.Path, pic).Ok(&r.Error);
-        if (!ok) r.Status = ExportStatus::WriteFailed;
+        const Status saved = format == PictureExport::Jpeg  ? SaveJpeg(r.Path, pic, 100)
+                             : format == PictureExport::Png ? SavePng(r.Path, pic)
+                                                            : SaveBmp32(r.Path, pic);
+        if (!saved) {
+            r.Status = ExportStatus::WriteFailed;
+            r.Error = saved.Error();
+        }
         return r;
     }
     if (category == kCatSounds) {

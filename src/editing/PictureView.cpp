@@ -120,12 +120,13 @@ EditResult StepPictureSide(FirmwareState& st, int32_t index, SizeAxis axis, int3
         side = value;
         return ChangedRow(index);
     }
-    std::string bytes, detail;
+    std::string bytes;
     if (!ReadReplacement(st, e.TempName, bytes)) return Outcome(kCatImages, EditStatus::ReplacementMissing, e.TempName);
     if (HeaderSide(bytes, offset) == value) return Outcome(kCatImages, EditStatus::NothingToDo);
     bytes[offset] = static_cast<char>(value & 0xFF);
     bytes[offset + 1] = static_cast<char>(value >> 8);
-    if (!WriteFileAtomic(TempPath(st, e.TempName), bytes).Ok(&detail)) return Outcome(kCatImages, EditStatus::WriteFailed, detail);
+    if (Status s = WriteFileAtomic(TempPath(st, e.TempName), bytes); !s)
+        return Outcome(kCatImages, EditStatus::WriteFailed, s.Error());
     return ChangedRow(index);
 }
 

@@ -58,10 +58,11 @@ public:
     Applier(FirmwareState& state, ApplyResourceResult& result) : st_(state), result_(result) {}
 
     bool WriteTemp(const std::string& name, const std::string& bytes) {
-        std::string error;
-        if (EnsureTempDir(st_).Ok(&error) && WriteFileAtomic(TempPath(st_, name), bytes).Ok(&error)) return true;
+        Status written = EnsureTempDir(st_);
+        if (written) written = WriteFileAtomic(TempPath(st_, name), bytes);
+        if (written) return true;
         result_.WriteFailed = true;
-        result_.Error = error;
+        result_.Error = written.Error();
         return false;
     }
     // Size of the entry's replacement file, which is then deleted; -1 when

@@ -451,8 +451,9 @@ void TfEditorPage::PreviewSound(int row) {
     const tSndType& s = fw_.Firmware.Sounds[static_cast<size_t>(row)];
     const bool play = frFwViewer->PlaySounds();
     const bool replaced = !s.TempName.empty() && FileExists(fw_.TempDir + s.TempName);
-    std::string bytes, error;
-    if (replaced) ReadWholeFile(fw_.TempDir + s.TempName, bytes).Ok(&error);
+    std::string bytes;
+    // An unreadable replacement previews as an empty, unreadable sound.
+    if (replaced) ReadWholeFile(fw_.TempDir + s.TempName, bytes);
     else bytes = std::string(fw_.FirmwareFile->View(s.Address, static_cast<size_t>(std::max(0, s.Size))));
     if (play && soundChoice_ != kBuiltInPlayer) {
         StopSound();
@@ -460,10 +461,10 @@ void TfEditorPage::PreviewSound(int row) {
             Player.Play(fw_.TempDir + s.TempName);
         } else {
             const std::string path = fw_.TempDir + "IntPlayer.mmf";
-            if (WriteFileAtomic(path, bytes).Ok(&error))
+            if (const base::Status written = WriteFileAtomic(path, bytes); written)
                 Player.Play(path);
             else
-                prompts_.Message(this, Q(error), ProductName());
+                prompts_.Message(this, Q(written.Error()), ProductName());
         }
     }
     // The built-in engine reads and renders every selected sound for the

@@ -30,8 +30,8 @@ protected:
     void StartSim(phonesim::Options options = {}) {
         options.QuietMs = 40;
         sim = std::make_unique<phonesim::PhoneSim>(options);
-        std::string error;
-        ASSERT_TRUE(sim->Start(&error)) << error;
+        const flashsmith::base::Status started = sim->Start();
+        ASSERT_TRUE(started) << started.Error();
         conn.PortDevice = sim->SlavePath();
         conn.TimeOut = 2000;
         session = std::make_unique<flashsmith::phonelink::PhoneSession>(conn, dir.Str(), &events);

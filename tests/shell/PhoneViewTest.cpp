@@ -22,8 +22,8 @@ protected:
     void StartSim(phonesim::Options options) {
         options.QuietMs = 40;
         sim = std::make_unique<phonesim::PhoneSim>(options);
-        std::string error;
-        ASSERT_TRUE(sim->Start(&error)) << error;
+        const flashsmith::base::Status started = sim->Start();
+        ASSERT_TRUE(started) << started.Error();
         qputenv("FLASHSMITH_COMPORTS", QByteArray("COM60=") + sim->SlavePath().c_str());
         window->BuildComPortMenu(ListComPorts());
         auto* port = window->findChild<QAction*>("MIcom60");

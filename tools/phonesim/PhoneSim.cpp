@@ -45,11 +45,8 @@ PhoneSim::~PhoneSim() {
     if (slaveKeep_ >= 0) ::close(slaveKeep_);
 }
 
-bool PhoneSim::Start(std::string* error) {
-    auto fail = [&](const char* what) {
-        if (error) *error = std::string(what) + ": " + std::strerror(errno);
-        return false;
-    };
+flashsmith::base::Status PhoneSim::Start() {
+    auto fail = [](const char* what) { return flashsmith::base::Status::Fail(std::string(what) + ": " + std::strerror(errno)); };
     master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (master_ < 0) return fail("posix_openpt");
     // Non-blocking, so that a long answer nobody reads cannot hold up Stop().
@@ -70,7 +67,7 @@ bool PhoneSim::Start(std::string* error) {
     if (::pipe2(stopPipe_, O_CLOEXEC | O_NONBLOCK) != 0) return fail("pipe");
     running_ = true;
     thread_ = std::thread(&PhoneSim::Run, this);
-    return true;
+    return {};
 }
 
 void PhoneSim::Stop() {

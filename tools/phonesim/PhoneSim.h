@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "base/Result.h"
+
 namespace phonesim {
 
 enum class Mode {
@@ -55,7 +57,7 @@ public:
     PhoneSim& operator=(const PhoneSim&) = delete;
 
     // Opens the pseudo-terminal and starts answering on a thread.
-    bool Start(std::string* error);
+    flashsmith::base::Status Start();
     void Stop();
     const std::string& SlavePath() const { return slavePath_; }
     void SetMode(Mode mode) { mode_ = mode; }

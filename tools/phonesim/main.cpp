@@ -138,16 +138,17 @@ int main(int argc, char** argv) {
     phonesim::PhoneSim sim(opt);
     for (const auto& [kind, path] : files)
         if (!LoadFile(sim, kind, path)) return 1;
-    std::string error;
-    if (!sim.Start(&error)) {
-        std::cerr << "phonesim: " << error << "\n";
+    if (const flashsmith::base::Status started = sim.Start(); !started) {
+        std::cerr << "phonesim: " << started.Error() << "\n";
         return 1;
     }
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
     std::cout << sim.SlavePath() << std::endl;
-    if (!ptyFile.empty() && !flashsmith::base::WriteFileAtomic(ptyFile, sim.SlavePath() + "\n").Ok(&error)) {
-        std::cerr << "phonesim: " << error << "\n";
+    const flashsmith::base::Status written =
+        ptyFile.empty() ? flashsmith::base::Status() : flashsmith::base::WriteFileAtomic(ptyFile, sim.SlavePath() + "\n");
+    if (!written) {
+        std::cerr << "phonesim: " << written.Error() << "\n";
         return 1;
     }
     for (int tenths = 0; !g_stop && (exitAfter <= 0 || tenths < exitAfter * 10); ++tenths) ::usleep(100000);

@@ -20,8 +20,7 @@ std::string Filler(size_t n) { return std::string(n, '\x5A'); }
 
 bool ShootPhoneView(TfMain& window, const QString& dir) {
     phonesim::PhoneSim sim;
-    std::string error;
-    if (!sim.Start(&error)) return false;
+    if (!sim.Start()) return false;
     sim.AddFile(1, {"Classic Ring", Filler(4211), 0});
     sim.AddFile(1, {"Morning Bells", Filler(9870), 0});
     sim.AddFile(1, {"Short Beep", Filler(613), 0});
