@@ -50,13 +50,13 @@ class Collector {
 public:
     Collector(int rate, size_t limit) : rate_(rate), limit_(limit) {}
 
-    // False with *error when the frame's format cannot be converted.
-    bool Add(const AVFrame* f, std::string* error) {
+    // Fails when the frame's format cannot be converted.
+    Status Add(const AVFrame* f) {
         AVChannelLayout in{};
         if (f->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || f->ch_layout.nb_channels <= 0)
             Av().av_channel_layout_default(&in, f->ch_layout.nb_channels);
         else if (Av().av_channel_layout_copy(&in, &f->ch_layout) < 0)
-            return Fail("cannot copy the channel layout", error);
+            return Status::Fail("cannot copy the channel layout");
         const bool same = swr_.p && f->format == format_ && f->sample_rate == inRate_ &&
                           Av().av_channel_layout_compare(&in, &layout_) == 0;
         if (!same) {
@@ -66,7 +66,7 @@ public:
             Av().av_channel_layout_uninit(&layout_);
             if (in.nb_channels <= 0 || f->sample_rate <= 0 || f->sample_rate > 1000000) {
                 Av().av_channel_layout_uninit(&in);
-                return Fail("the audio stream has no usable format", error);
+                return Status::Fail("the audio stream has no usable format");
             }
             AVChannelLayout mono = AV_CHANNEL_LAYOUT_MONO;
             int r = Av().swr_alloc_set_opts2(&swr_.p, &mono, AV_SAMPLE_FMT_S16, rate_, &in,
@@ -74,7 +74,7 @@ public:
             if (r >= 0) r = Av().swr_init(swr_.p);
             if (r < 0) {
                 Av().av_channel_layout_uninit(&in);
-                return Fail("cannot resample this audio (" + AvError(r) + ")", error);
+                return Status::Fail("cannot resample this audio (" + AvError(r) + ")");
             }
             format_ = f->format;
             inRate_ = f->sample_rate;
@@ -82,7 +82,8 @@ public:
         } else {
             Av().av_channel_layout_uninit(&in);
         }
-        return Convert(const_cast<const uint8_t**>(f->extended_data), f->nb_samples);
+        Convert(const_cast<const uint8_t**>(f->extended_data), f->nb_samples);
+        return {};
     }
 
     // Flushes what the resampler still holds.
@@ -96,21 +97,16 @@ public:
     bool overLimit = false;
 
 private:
-    static bool Fail(const std::string& why, std::string* error) {
-        if (error) *error = why;
-        return false;
-    }
-    bool Convert(const uint8_t** in, int count) {
+    void Convert(const uint8_t** in, int count) {
         const int room = Av().swr_get_out_samples(swr_.p, count);
-        if (room <= 0) return true;
+        if (room <= 0) return;
         buffer_.resize(static_cast<size_t>(room));
         uint8_t* out = reinterpret_cast<uint8_t*>(buffer_.data());
         const int got = Av().swr_convert(swr_.p, &out, room, in, count);
-        if (got <= 0) return true;
+        if (got <= 0) return;
         const size_t take = std::min<size_t>(static_cast<size_t>(got), limit_ - samples.size());
         samples.insert(samples.end(), buffer_.begin(), buffer_.begin() + static_cast<ptrdiff_t>(take));
         if (take < static_cast<size_t>(got)) overLimit = true;
-        return true;
     }
 
     int rate_;
@@ -122,46 +118,37 @@ private:
     std::vector<int16_t> buffer_;
 };
 
-bool ReceiveFrames(AVCodecContext* dec, AVFrame* frame, Collector& out, std::string* error) {
+Status ReceiveFrames(AVCodecContext* dec, AVFrame* frame, Collector& out) {
     for (;;) {
         const int r = Av().avcodec_receive_frame(dec, frame);
-        if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) return true;
-        if (r < 0) return true;  // a damaged frame is passed over, as players do
-        const bool ok = out.Add(frame, error);
+        if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) return {};
+        if (r < 0) return {};  // a damaged frame is passed over, as players do
+        const Status added = out.Add(frame);
         Av().av_frame_unref(frame);
-        if (!ok) return false;
-        if (out.overLimit) return true;
+        if (!added || out.overLimit) return added;
     }
 }
 
 // Decodes the best audio stream of a local file into mono samples.
-bool Decode(const std::string& path, Collector& out, std::string* error) {
+Status Decode(const std::string& path, Collector& out) {
     FormatInput in;
     AVDictionary* options = nullptr;
     // Local files only: a name must never reach a network protocol.
     Av().av_dict_set(&options, "protocol_whitelist", "file", 0);
     int r = Av().avformat_open_input(&in.p, ("file:" + path).c_str(), nullptr, &options);
     Av().av_dict_free(&options);
-    if (r < 0) {
-        *error = "not an audio file FFmpeg can read (" + AvError(r) + ")";
-        return false;
-    }
+    if (r < 0) return Status::Fail("not an audio file FFmpeg can read (" + AvError(r) + ")");
     if ((r = Av().avformat_find_stream_info(in.p, nullptr)) < 0) {
-        *error = "not an audio file FFmpeg can read (" + AvError(r) + ")";
-        return false;
+        return Status::Fail("not an audio file FFmpeg can read (" + AvError(r) + ")");
     }
     const AVCodec* codec = nullptr;
     const int stream = Av().av_find_best_stream(in.p, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
-    if (stream < 0 || !codec) {
-        *error = "holds no audio FFmpeg can decode";
-        return false;
-    }
+    if (stream < 0 || !codec) return Status::Fail("holds no audio FFmpeg can decode");
     CodecContext dec;
     dec.p = Av().avcodec_alloc_context3(codec);
     if (!dec.p || Av().avcodec_parameters_to_context(dec.p, in.p->streams[stream]->codecpar) < 0 ||
         (r = Av().avcodec_open2(dec.p, codec, nullptr)) < 0) {
-        *error = "its audio cannot be decoded";
-        return false;
+        return Status::Fail("its audio cannot be decoded");
     }
     Packet packet;
     Frame frame;
@@ -169,14 +156,15 @@ bool Decode(const std::string& path, Collector& out, std::string* error) {
         const bool ours = packet.p->stream_index == stream;
         if (ours) Av().avcodec_send_packet(dec.p, packet.p);  // a bad packet is skipped
         Av().av_packet_unref(packet.p);
-        if (ours && !ReceiveFrames(dec.p, frame.p, out, error)) return false;
+        if (!ours) continue;
+        if (Status s = ReceiveFrames(dec.p, frame.p, out); !s) return s;
     }
     if (!out.overLimit) {
         Av().avcodec_send_packet(dec.p, nullptr);
-        if (!ReceiveFrames(dec.p, frame.p, out, error)) return false;
+        if (Status s = ReceiveFrames(dec.p, frame.p, out); !s) return s;
         out.Drain();
     }
-    return true;
+    return {};
 }
 
 // The muxer writes through this into memory; it seeks back to fill in sizes.
@@ -222,12 +210,9 @@ struct OutputContext {
 };
 
 // Encodes and muxes the samples; the muxer's bytes as written.
-bool EncodeMmf(const std::vector<int16_t>& samples, int rate, std::vector<uint8_t>& out, std::string* error) {
+Result<std::vector<uint8_t>> EncodeMmf(const std::vector<int16_t>& samples, int rate) {
     const AVCodec* codec = Av().avcodec_find_encoder(AV_CODEC_ID_ADPCM_YAMAHA);
-    if (!codec) {
-        *error = "this FFmpeg has no Yamaha ADPCM encoder";
-        return false;
-    }
+    if (!codec) return Status::Fail("this FFmpeg has no Yamaha ADPCM encoder");
     CodecContext enc;
     enc.p = Av().avcodec_alloc_context3(codec);
     enc.p->sample_fmt = AV_SAMPLE_FMT_S16;
@@ -236,15 +221,11 @@ bool EncodeMmf(const std::vector<int16_t>& samples, int rate, std::vector<uint8_
     enc.p->flags |= AV_CODEC_FLAG_BITEXACT;
     Av().av_channel_layout_default(&enc.p->ch_layout, 1);
     int r = Av().avcodec_open2(enc.p, codec, nullptr);
-    if (r < 0) {
-        *error = "the ADPCM encoder refuses the audio (" + AvError(r) + ")";
-        return false;
-    }
+    if (r < 0) return Status::Fail("the ADPCM encoder refuses the audio (" + AvError(r) + ")");
 
     OutputContext mux;
     if ((r = Av().avformat_alloc_output_context2(&mux.p, nullptr, "mmf", nullptr)) < 0 || !mux.p) {
-        *error = "this FFmpeg has no SMAF muxer";
-        return false;
+        return Status::Fail("this FFmpeg has no SMAF muxer");
     }
     // No version text in the file: the same input always gives the same bytes.
     mux.p->flags |= AVFMT_FLAG_BITEXACT;
@@ -254,19 +235,16 @@ bool EncodeMmf(const std::vector<int16_t>& samples, int rate, std::vector<uint8_
     mux.p->pb = Av().avio_alloc_context(ioBuffer, kIoBuffer, 1, &sink, nullptr, &MemorySink::Write, &MemorySink::Seek);
     if (!mux.p->pb) {
         Av().av_free(ioBuffer);
-        *error = "out of memory";
-        return false;
+        return Status::Fail("out of memory");
     }
     mux.p->pb->seekable = AVIO_SEEKABLE_NORMAL;
     AVStream* stream = Av().avformat_new_stream(mux.p, nullptr);
     if (!stream || Av().avcodec_parameters_from_context(stream->codecpar, enc.p) < 0) {
-        *error = "out of memory";
-        return false;
+        return Status::Fail("out of memory");
     }
     stream->time_base = enc.p->time_base;
     if ((r = Av().avformat_write_header(mux.p, nullptr)) < 0) {
-        *error = "the SMAF muxer refuses the audio (" + AvError(r) + ")";
-        return false;
+        return Status::Fail("the SMAF muxer refuses the audio (" + AvError(r) + ")");
     }
 
     Packet packet;
@@ -293,25 +271,19 @@ bool EncodeMmf(const std::vector<int16_t>& samples, int rate, std::vector<uint8_
         frame.p->sample_rate = rate;
         frame.p->pts = static_cast<int64_t>(pos);
         if (Av().av_channel_layout_copy(&frame.p->ch_layout, &enc.p->ch_layout) < 0 || Av().av_frame_get_buffer(frame.p, 0) < 0) {
-            *error = "out of memory";
-            return false;
+            return Status::Fail("out of memory");
         }
         // The padding of a full last frame is silence; it is cut off later.
         std::memset(frame.p->data[0], 0, static_cast<size_t>(frame.p->nb_samples) * sizeof(int16_t));
         std::memcpy(frame.p->data[0], samples.data() + pos, count * sizeof(int16_t));
         if (Av().avcodec_send_frame(enc.p, frame.p) < 0 || !drainPackets()) {
-            *error = "the ADPCM encoder failed";
-            return false;
+            return Status::Fail("the ADPCM encoder failed");
         }
     }
     Av().avcodec_send_frame(enc.p, nullptr);
-    if (!drainPackets() || Av().av_write_trailer(mux.p) < 0) {
-        *error = "the SMAF muxer failed";
-        return false;
-    }
+    if (!drainPackets() || Av().av_write_trailer(mux.p) < 0) return Status::Fail("the SMAF muxer failed");
     Av().avio_flush(mux.p->pb);
-    out = std::move(sink.bytes);
-    return true;
+    return std::move(sink.bytes);
 }
 
 uint32_t U32(const uint8_t* p) {
@@ -343,12 +315,8 @@ void PutSequenceNumber(std::vector<uint8_t>& out, uint32_t v) {
 // track's sequence plays the wave once, for as long as it lasts, with a
 // time base coarse enough for the gate to fit; the wave loses the
 // encoder's padding; the CRC goes at the end.
-bool Finish(const std::vector<uint8_t>& muxed, size_t sampleCount, int rate, std::vector<uint8_t>& out,
-            std::string* error) {
-    auto bad = [&] {
-        *error = "the SMAF muxer wrote an unexpected file";
-        return false;
-    };
+Result<std::vector<uint8_t>> Finish(const std::vector<uint8_t>& muxed, size_t sampleCount, int rate) {
+    auto bad = [] { return Status::Fail("the SMAF muxer wrote an unexpected file"); };
     if (muxed.size() < 8 || std::memcmp(muxed.data(), "MMMD", 4) != 0) return bad();
     const size_t end = std::min(muxed.size(), size_t{8} + U32(muxed.data() + 4));
     std::vector<uint8_t> body;
@@ -407,14 +375,13 @@ bool Finish(const std::vector<uint8_t>& muxed, size_t sampleCount, int rate, std
     PutChunk(track, "Awa\x01", std::vector<uint8_t>(wave, wave + waveSize));
     PutChunk(body, "ATR\0", track);
 
-    out.clear();
-    out.insert(out.end(), {'M', 'M', 'M', 'D'});
+    std::vector<uint8_t> out = {'M', 'M', 'M', 'D'};
     PutU32(out, static_cast<uint32_t>(body.size() + 2));
     out.insert(out.end(), body.begin(), body.end());
     const uint16_t crc = SmafCrc(out);
     out.push_back(static_cast<uint8_t>(crc >> 8));
     out.push_back(static_cast<uint8_t>(crc & 0xFF));
-    return true;
+    return out;
 }
 
 }  // namespace
@@ -429,7 +396,6 @@ bool IsConvertibleAudio(const std::string& path) {
 }
 
 Result<std::vector<uint8_t>> ConvertToSmaf(const std::string& inputPath, const ConvertOptions& options) {
-    std::string why;
     auto fail = [&](const std::string& text) { return Status::Fail(inputPath + ": " + text); };
     if (!ConvertRateSupported(options.sampleRate))
         return fail("the rate must be 8000, 11025 or 22050 Hz, not " + std::to_string(options.sampleRate));
@@ -438,13 +404,14 @@ Result<std::vector<uint8_t>> ConvertToSmaf(const std::string& inputPath, const C
     Av().av_log_set_level(AV_LOG_QUIET);
     const size_t limit = static_cast<size_t>(uint64_t{kMaxConvertMs} * static_cast<uint64_t>(options.sampleRate) / 1000);
     Collector collector(options.sampleRate, limit);
-    if (!Decode(inputPath, collector, &why)) return fail(why);
+    if (Status s = Decode(inputPath, collector); !s) return fail(s.Error());
     if (collector.overLimit) return fail("longer than " + std::to_string(kMaxConvertMs / 60000) + " minutes");
     if (collector.samples.empty()) return fail("holds no audio samples");
 
-    std::vector<uint8_t> muxed, smaf;
-    if (!EncodeMmf(collector.samples, options.sampleRate, muxed, &why)) return fail(why);
-    if (!Finish(muxed, collector.samples.size(), options.sampleRate, smaf, &why)) return fail(why);
+    const auto muxed = EncodeMmf(collector.samples, options.sampleRate);
+    if (!muxed) return fail(muxed.Error());
+    auto smaf = Finish(*muxed, collector.samples.size(), options.sampleRate);
+    if (!smaf) return fail(smaf.Error());
     return smaf;
 }
 
