@@ -181,7 +181,7 @@ void SRecordSeeds(const flashsmith::firmware::FirmwareState& st) {
     Seed("srecord", "demo-head.s3", std::string(out.Text()));
     flashsmith::srecord::S3WriteOptions gap;
     gap.Start = 0x40000;
-    gap.Reserved.push_back({0x40100, 0x40180});
+    gap.Reserved.push_back(flashsmith::base::AddressRange::Inclusive(0x40100, 0x40180));
     flashsmith::srecord::S3Output out2;
     flashsmith::srecord::WriteS3Bytes({reinterpret_cast<const uint8_t*>(head.data()), 512}, gap, out2, flashsmith::base::NullProgress());
     Seed("srecord", "demo-reserved.s3", std::string(out2.Text()));

@@ -134,7 +134,7 @@ void TextCategory(const FirmwareState& st, int32_t category, const std::string& 
     std::cout << title << ": " << rows << (rows == 1 ? " entry" : " entries");
     if (category < static_cast<int32_t>(st.Firmware.Regions.size())) {
         const MemoryRegion& r = st.Firmware.Regions[category];
-        std::cout << ", region " << HexStr(r.Start) << " size " << r.Size << " used " << DisplayedUsed(st, category);
+        std::cout << ", region " << HexStr(r.Range.Start) << " size " << r.Range.Length << " used " << DisplayedUsed(st, category);
     }
     std::cout << "\n";
     if (!rows) return;

@@ -65,9 +65,9 @@ void PrintText(const ProfileSearch& s, int32_t w, int32_t h) {
                   << "\nLanguage Count:         " << s.LanguageCount;
     std::cout << "\nFirmware Memory Regions:\n  Start Addr  Length      Type  Comment\n";
     for (size_t i = 0; i < s.Regions.size(); ++i) {
-        std::string len = std::to_string(static_cast<uint32_t>(s.Regions[i].Length));
+        std::string len = std::to_string(s.Regions[i].Length);
         std::string type = std::to_string(i + 1);
-        std::cout << "  " << HexStr(static_cast<uint32_t>(s.Regions[i].Start)) << "  " << len
+        std::cout << "  " << HexStr(s.Regions[i].Start) << "  " << len
                   << std::string(len.size() < 12 ? 12 - len.size() : 1, ' ') << type
                   << std::string(type.size() < 6 ? 6 - type.size() : 1, ' ') << RegionComment(i) << "\n";
     }
@@ -87,7 +87,7 @@ void PrintSearchJson(const ProfileSearch& s, int32_t w, int32_t h, const std::st
     Json regions = Json::array();
     for (size_t i = 0; i < s.Regions.size(); ++i)
         regions.push_back(Json{{"Start", s.Regions[i].Start},
-                               {"Length", static_cast<uint32_t>(s.Regions[i].Length)},
+                               {"Length", s.Regions[i].Length},
                                {"Comment", ByteText(RegionComment(i))}});
     PrintJson(Json{{"PhoneModel", ByteText(s.PhoneModel)},
                    {"Version", ByteText(s.Version)},

@@ -54,7 +54,7 @@ void to_json(Json& j, const tFirmwareDescription& d) {
              {"StartAddr", d.StartAddr}};
 }
 
-void to_json(Json& j, const MemoryRegion& r) { j = Json{{"Start", r.Start}, {"Size", r.Size}, {"Used", r.Used}}; }
+void to_json(Json& j, const MemoryRegion& r) { j = Json{{"Start", r.Range.Start}, {"Size", r.Range.Length}, {"Used", r.Used}}; }
 
 void to_json(Json& j, const tImgType& e) {
     j = Json{{"TempName", ByteText(e.TempName)},

@@ -36,7 +36,7 @@ RegionUsage DescribeRegion(const FirmwareState& st, int32_t region, size_t top) 
     RegionUsage u;
     if (!HasRegion(st, region)) return u;
     u.Region = region;
-    u.Size = st.Firmware.Regions[static_cast<size_t>(region)].Size;
+    u.Size = st.Firmware.Regions[static_cast<size_t>(region)].Range.Length;
     u.Used = ShownUsed(st, region);
     std::vector<EntryShare> shares;
     const auto& fw = st.Firmware;

@@ -144,7 +144,7 @@ EditResult ReplaceSound(FirmwareState& st, int32_t index, const std::string& sou
         uint64_t room = 0;
         if (HasRegion(st, kCatSounds)) {
             const MemoryRegion& region = st.Firmware.Regions[kCatSounds];
-            const int64_t free = int64_t{region.Size} - region.Used + e.Size;
+            const int64_t free = region.Range.Length - region.Used + e.Size;
             room = free > 0 ? static_cast<uint64_t>(free) : 1;
         }
         auto smaf = converter.Convert(source, sampleRate);

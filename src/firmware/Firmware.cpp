@@ -103,11 +103,11 @@ void ReadDescription(FirmwareState& state, const IniFile& ini) {
         int64_t start = ini.Int64("REGIONS", "Region" + std::to_string(n), 0);
         int64_t size = ini.Int64("REGIONS", "Region" + std::to_string(n) + "Size", 0);
         MemoryRegion& r = regions[n - 1];
-        r.Start = start < 0 ? 0 : static_cast<uint32_t>(start);
         // A size whose low 32 bits read as negative is as unusable as a
         // negative one.
-        r.Size = size < 0 || low32(size) < 0 ? 0 : low32(size);
-        r.Used = r.Size;
+        const int32_t length = size < 0 || low32(size) < 0 ? 0 : low32(size);
+        r.Range = {start < 0 ? 0 : static_cast<uint32_t>(start), length};
+        r.Used = length;
     }
 }
 
@@ -314,8 +314,7 @@ void ParseLanguages(FirmwareState& st, uint32_t tableAddr, std::vector<LanguageH
         list.resize(static_cast<size_t>(n));
         const int64_t region = static_cast<int64_t>(firstRegion) + k;
         const bool hasRegion = region < kRegionCount;
-        const int64_t rStart = hasRegion ? regions[region].Start : 0;
-        const int64_t rEnd = hasRegion ? rStart + regions[region].Size : -1;
+        const AddressRange own = hasRegion ? regions[region].Range : AddressRange{};
         std::unordered_map<uint32_t, int32_t> firstByAddress;
         for (int64_t i = 0; i < n; ++i) {
             tStringType& s = list[i];
@@ -327,13 +326,13 @@ void ParseLanguages(FirmwareState& st, uint32_t tableAddr, std::vector<LanguageH
             const size_t length = zero == std::string_view::npos ? raw.size() : zero;
             budget.Charge(HeapText(length) + kMapNode, "string", s.Address);
             s.Text = std::string(raw.substr(0, length));
-            if (hasRegion && rStart <= s.Address && s.Address <= rEnd) {
+            // The address just past the own region still counts as its own.
+            if (hasRegion && own.Start <= s.Address && s.Address <= own.End()) {
                 auto [it, added] = firstByAddress.try_emplace(s.Address, static_cast<int32_t>(i));
                 if (!added) s.Link = it->second;
             } else {
                 for (int32_t j = 3; j < homeLast; ++j) {
-                    const MemoryRegion& r = regions[j];
-                    if (r.Start <= s.Address && s.Address < static_cast<int64_t>(r.Start) + r.Size) {
+                    if (regions[j].Range.Contains(s.Address)) {
                         s.HomeLang = j - 3;
                         borrowed[k].insert(s.Address);
                         break;

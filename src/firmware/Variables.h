@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/AddressRange.h"
 #include "base/Progress.h"
 #include "firmware/BinFile.h"
 
@@ -77,9 +78,9 @@ struct LanguageHeader {
     int32_t Count = 0;
 };
 
+// A region of the description file and the bytes its entries take now.
 struct MemoryRegion {
-    uint32_t Start = 0;
-    int32_t Size = 0;
+    base::AddressRange Range;
     int32_t Used = 0;
 };
 

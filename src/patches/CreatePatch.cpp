@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <unordered_map>
+#include <utility>
 
 #include "base/Text.h"
 #include "editing/ResourceList.h"
@@ -50,8 +51,8 @@ const MemoryRegion& RegionAt(const FirmwareState& state, int32_t index) {
 // take room that Used does not count, and writing past the region's end would
 // overwrite whatever follows it.
 bool Fits(const MemoryRegion& region, int64_t used, uint64_t end) {
-    if (region.Size < used) return false;
-    return end <= uint64_t(region.Start) + uint64_t(std::max<int32_t>(region.Size, 0));
+    if (region.Range.Length < used) return false;
+    return std::cmp_less_equal(end, region.Range.Empty() ? region.Range.Start : region.Range.End());
 }
 
 // The entry that link i finally shares, following links to links (which
@@ -255,7 +256,7 @@ std::string ImageBytesAt(const BinFile& file, int64_t offset, size_t n) {
 
 ImageLayout LayoutImages(const FirmwareState& state) {
     const auto& images = state.Firmware.Images;
-    const uint32_t start = RegionAt(state, 0).Start;
+    const uint32_t start = RegionAt(state, 0).Range.Start;
     ImageLayout layout;
     layout.Slots.resize(images.size());
     uint64_t cursor = start;
@@ -304,7 +305,7 @@ SoundLayout LayoutSounds(const FirmwareState& state) {
     SoundLayout layout;
     layout.OldTable = ImageBytesAt(*state.FirmwareFile, static_cast<uint32_t>(d.SoundTable), sounds.size() * len);
     layout.Table = layout.OldTable;
-    uint64_t cursor = RegionAt(state, 1).Start;
+    uint64_t cursor = RegionAt(state, 1).Range.Start;
     bool hasPlaceholder = false;
     uint32_t placeholder = 0;
     for (size_t i = 0; i < sounds.size(); ++i) {
@@ -351,7 +352,7 @@ JavaLayout LayoutJava(const FirmwareState& state) {
     if (len <= 8) return layout;  // no room for a path: the table holds no entry
     const size_t pathLen = static_cast<size_t>(len) - 8;
     layout.Table.assign(apps.size() * static_cast<size_t>(len), '\0');
-    uint64_t cursor = RegionAt(state, 2).Start;
+    uint64_t cursor = RegionAt(state, 2).Range.Start;
     for (size_t i = 0; i < apps.size(); ++i) {
         const tJavaType& j = apps[i];
         const int64_t replacement = ReplacementDataSize(state, kCatJava, j.TempName);
@@ -390,7 +391,7 @@ std::vector<StringLayout> LayoutStrings(const FirmwareState& state, int table) {
         const pStringType& list = langs[j];
         StringLayout& l = layouts[j];
         l.Addresses.resize(list.size());
-        uint64_t cursor = RegionAt(state, LanguageRegion(state, table, static_cast<int32_t>(j))).Start;
+        uint64_t cursor = RegionAt(state, LanguageRegion(state, table, static_cast<int32_t>(j))).Range.Start;
         for (size_t i = 0; i < list.size(); ++i) {
             const tStringType& s = list[i];
             l.Addresses[i] = s.Address;  // what is not laid out keeps its image address

@@ -187,9 +187,9 @@ std::string DescriptionText(const ProfileSearch& s) {
     }
     ini.Set("TABLES", "StartAddr", Hex(s.StartAddr));
     for (size_t n = 1; n <= s.Regions.size(); ++n) {
-        const RegionEstimate& r = s.Regions[n - 1];
+        const AddressRange& r = s.Regions[n - 1];
         ini.Set("REGIONS", "Region" + std::to_string(n), Hex(r.Start));
-        ini.Set("REGIONS", "Region" + std::to_string(n) + "Size", std::to_string(static_cast<uint32_t>(r.Length)));
+        ini.Set("REGIONS", "Region" + std::to_string(n) + "Size", std::to_string(r.Length));
     }
     if (s.ImageTable > 0)
         for (size_t n = 1; n <= s.FoundImages.size(); ++n) {

@@ -46,7 +46,7 @@ struct ProfileSearch {
     // Picked in the image type dialog (0x00BBGGRR); written with the pictures.
     std::optional<uint32_t> Transparent;
     // Pictures, sounds, Java, then the languages of table 1 and table 2.
-    std::vector<RegionEstimate> Regions;
+    std::vector<base::AddressRange> Regions;
 
     int32_t LanguageTable1() const { return LanguageTables.size() > 0 ? LanguageTables[0] : -1; }
     int32_t LanguageTable2() const { return LanguageTables.size() > 1 ? LanguageTables[1] : -1; }

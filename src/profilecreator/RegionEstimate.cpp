@@ -27,11 +27,11 @@ public:
         }
         taken_ = true;
     }
-    RegionEstimate Region() const {
+    AddressRange Region() const {
         if (!taken_ || low_ <= 0 || high_ <= 0) return {};
         const int64_t length = high_ + highSize_ - low_;
         if (low_ > INT32_MAX || length < INT32_MIN || length > INT32_MAX) return {};
-        return {static_cast<int32_t>(low_), static_cast<int32_t>(length)};
+        return {static_cast<uint32_t>(low_), static_cast<uint32_t>(length)};
     }
 
 private:
@@ -39,14 +39,14 @@ private:
     int64_t low_ = 0, high_ = 0, highSize_ = 0;
 };
 
-RegionEstimate Pictures(const FoundTables& t) {
+AddressRange Pictures(const FoundTables& t) {
     Span span;
     if (t.ImageTable > 0 && t.FoundImages)
         for (const tImgType& img : *t.FoundImages) span.Take(img.Address, img.Size);
     return span.Region();
 }
 
-RegionEstimate Sounds(const BinFile& f, const FoundTables& t) {
+AddressRange Sounds(const BinFile& f, const FoundTables& t) {
     Span span;
     if (t.SoundTable <= 0) return {};
     const int64_t stride = t.SndTableLength > 8 ? t.SndTableLength : 8;
@@ -62,7 +62,7 @@ RegionEstimate Sounds(const BinFile& f, const FoundTables& t) {
     return span.Region();
 }
 
-RegionEstimate Java(const BinFile& f, const FoundTables& t) {
+AddressRange Java(const BinFile& f, const FoundTables& t) {
     Span span;
     if (t.JavaTable <= 0 || t.JavaTableLength <= 8) return {};
     const int64_t pathField = t.JavaTableLength - 8;
@@ -79,12 +79,12 @@ RegionEstimate Java(const BinFile& f, const FoundTables& t) {
 
 }  // namespace
 
-std::vector<RegionEstimate> ComputeRegions(const BinFile& file, const FoundTables& tables) {
+std::vector<AddressRange> ComputeRegions(const BinFile& file, const FoundTables& tables) {
     return {Pictures(tables), Sounds(file, tables), Java(file, tables)};
 }
 
-std::vector<RegionEstimate> FindLanguageRegions(const BinFile& file, int32_t table, int32_t count) {
-    std::vector<RegionEstimate> regions;
+std::vector<AddressRange> FindLanguageRegions(const BinFile& file, int32_t table, int32_t count) {
+    std::vector<AddressRange> regions;
     if (table < 1) return regions;
     struct Text {
         int64_t address;
@@ -115,17 +115,17 @@ std::vector<RegionEstimate> FindLanguageRegions(const BinFile& file, int32_t tab
         const Text& last = texts.back();
         const int64_t length = last.address + last.length - texts[s].address;
         if (length > 2048 && length <= INT32_MAX && texts[s].address >= 0 && texts[s].address <= INT32_MAX)
-            regions.push_back({static_cast<int32_t>(texts[s].address), static_cast<int32_t>(length)});
+            regions.push_back({static_cast<uint32_t>(texts[s].address), length});
     }
     return regions;
 }
 
-std::vector<RegionEstimate> LanguageRegions(const BinFile& file, int32_t table1, int32_t table2,
-                                            int32_t count) {
+std::vector<AddressRange> LanguageRegions(const BinFile& file, int32_t table1, int32_t table2,
+                                          int32_t count) {
     if (table1 <= 0 || table2 <= 0 || count <= 0) return {};
-    std::vector<RegionEstimate> first = FindLanguageRegions(file, table1, count);
+    std::vector<AddressRange> first = FindLanguageRegions(file, table1, count);
     if (first.size() != static_cast<size_t>(count)) return {};
-    std::vector<RegionEstimate> second = FindLanguageRegions(file, table2, count);
+    std::vector<AddressRange> second = FindLanguageRegions(file, table2, count);
     if (second.size() != static_cast<size_t>(count)) return {};
     first.insert(first.end(), second.begin(), second.end());
     return first;

@@ -324,7 +324,7 @@ void TfrConverter::RebuildList(int select) {
     QFont bold = heading->font();
     bold.setBold(true);
     heading->setFont(bold);
-    for (const tReservedRegion& r : regions_) lbReserved->addItem(Q(FormatRegion(r)));
+    for (const AddressRange& r : regions_) lbReserved->addItem(Q(FormatRegion(r)));
     if (select >= 0 && select < static_cast<int>(regions_.size())) lbReserved->setCurrentRow(select + 1);
 }
 
@@ -348,7 +348,7 @@ RegionCheck TfrConverter::AppendRegionText(const QString& text) {
 
 void TfrConverter::SetReservedRegions(const tReservedRegions& regions) {
     regions_.clear();
-    for (const tReservedRegion& r : regions) AppendRegion(regions_, FormatRegion(r));
+    for (const AddressRange& r : regions) AppendRegion(regions_, FormatRegion(r));
     lRegionCheck->clear();
     RebuildList(-1);
 }

@@ -294,7 +294,7 @@ void TfEditorPage::RegionDisplay() {
     const int32_t r = fw_.SelectedRegion;
     if (r < 0 || r >= static_cast<int32_t>(fw_.Firmware.Regions.size())) return;
     const MemoryRegion& region = fw_.Firmware.Regions[static_cast<size_t>(r)];
-    emit statusText(2, "Memory Size/Used: " + QString::number(region.Size) + " / " + QString::number(ShownUsed(fw_, r)));
+    emit statusText(2, "Memory Size/Used: " + QString::number(region.Range.Length) + " / " + QString::number(ShownUsed(fw_, r)));
 }
 
 // --- the image's life -------------------------------------------------------------

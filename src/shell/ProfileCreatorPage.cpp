@@ -275,10 +275,10 @@ void TfrProfileCreator::bStartSearchClick() {
     EstimateRegions(*file_, search_);
     file_.reset();
     for (size_t i = 0; i < search_.Regions.size(); ++i) {
-        const RegionEstimate& r = search_.Regions[i];
+        const AddressRange& r = search_.Regions[i];
         auto* row = new QTreeWidgetItem(lvMemoryRegions);
         row->setText(0, Hex(r.Start));
-        row->setText(1, QString::number(static_cast<uint32_t>(r.Length)));
+        row->setText(1, QString::number(r.Length));
         row->setText(2, QString::number(i + 1));
         row->setText(3, RegionComment(i));
     }

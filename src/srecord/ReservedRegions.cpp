@@ -11,16 +11,12 @@ namespace {
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 bool StartsWith0x(std::string_view s) { return SplitNumber(TrimSpaces(s), kNumber0x).hex; }
-
-bool Overlap(const tReservedRegion& a, const tReservedRegion& b) {
-    return a.Low <= b.High && b.Low <= a.High;
-}
 }  // namespace
 
 std::string HexAddress(uint32_t value) { return HexStr(value); }
 
-std::string FormatRegion(const tReservedRegion& region) {
-    return HexAddress(region.Low) + " - " + HexAddress(region.High);
+std::string FormatRegion(const AddressRange& region) {
+    return HexAddress(region.Start) + " - " + HexAddress(region.Last());
 }
 
 int64_t ReadRegionNumber(std::string_view text) {
@@ -74,9 +70,9 @@ RegionCheckResult CheckRegionText(std::string_view text, const tReservedRegions&
         r.Status = RegionCheck::LowNotBelowHigh;
         return r;
     }
-    r.Region = {static_cast<uint32_t>(p.Low), static_cast<uint32_t>(p.High)};
+    r.Region = AddressRange::Inclusive(static_cast<uint32_t>(p.Low), static_cast<uint32_t>(p.High));
     for (size_t i = 0; i < list.size(); ++i) {
-        if (static_cast<int>(i) != skipIndex && Overlap(r.Region, list[i])) {
+        if (static_cast<int>(i) != skipIndex && r.Region.Overlaps(list[i])) {
             r.Status = RegionCheck::Overlaps;
             r.OverlapIndex = static_cast<int>(i);
             return r;

@@ -8,21 +8,16 @@
 #include <string_view>
 #include <vector>
 
+#include "base/AddressRange.h"
+
 namespace flashsmith::srecord {
 
-// Addresses from Low to High, both included.
-struct tReservedRegion {
-    uint32_t Low = 0;
-    uint32_t High = 0;
-    bool operator==(const tReservedRegion&) const = default;
-};
-
-using tReservedRegions = std::vector<tReservedRegion>;
+using tReservedRegions = std::vector<base::AddressRange>;
 
 // "0x" and eight upper-case digits.
 std::string HexAddress(uint32_t value);
-// HexAddress(low) + " - " + HexAddress(high): the listed form of a region.
-std::string FormatRegion(const tReservedRegion& region);
+// HexAddress(first) + " - " + HexAddress(last): the listed form of a region.
+std::string FormatRegion(const base::AddressRange& region);
 
 // A trimmed decimal number, or hexadecimal after "0x"/"0X", from 0 to
 // 0xFFFFFFFF; -1 when the text is anything else.
@@ -51,7 +46,7 @@ std::string RegionCheckText(RegionCheck check);
 
 struct RegionCheckResult {
     RegionCheck Status = RegionCheck::Ok;
-    tReservedRegion Region;    // valid when Status is Ok or Overlaps
+    base::AddressRange Region;  // valid when Status is Ok or Overlaps
     int OverlapIndex = -1;     // the listed region it collides with
 };
 

@@ -24,43 +24,38 @@ namespace {
 constexpr size_t kReadPiece = size_t(1) << 20;
 static_assert(kReadPiece % kS3BytesPerLine == 0);
 
-struct Block {
-    uint64_t Address;  // first address
-    uint64_t Length;
-};
-
 struct Plan {
     S3Status Status = S3Status::Ok;
     std::string Message;
     bool Empty = false;
     uint64_t FileOffset = 0;  // of the range's first byte
     uint64_t Address = 0;     // of the range's first byte
-    std::vector<Block> Blocks;
+    std::vector<AddressRange> Blocks;
     uint64_t DataBytes = 0;
 };
 
-// The addresses of [first, end) that lie in no region, as maximal blocks.
-std::vector<Block> CutByRegions(uint64_t first, uint64_t end, tReservedRegions regions) {
+// The addresses of span that lie in no region, as maximal blocks.
+std::vector<AddressRange> CutByRegions(const AddressRange& span, tReservedRegions regions) {
     std::sort(regions.begin(), regions.end(),
-              [](const tReservedRegion& a, const tReservedRegion& b) { return a.Low < b.Low; });
-    std::vector<Block> blocks;
-    uint64_t cur = first;
-    for (const tReservedRegion& r : regions) {
-        if (cur >= end) break;
-        if (uint64_t(r.High) < cur) continue;
-        if (uint64_t(r.Low) >= end) break;
-        if (uint64_t(r.Low) > cur) blocks.push_back({cur, r.Low - cur});
-        cur = std::max<uint64_t>(cur, uint64_t(r.High) + 1);
+              [](const AddressRange& a, const AddressRange& b) { return a.Start < b.Start; });
+    std::vector<AddressRange> blocks;
+    AddressRange rest = span;  // what is left of span past the regions seen
+    for (const AddressRange& r : regions) {
+        if (rest.Empty() || r.Start >= rest.End()) break;
+        if (r.Empty() || r.End() <= rest.Start) continue;
+        if (r.Start > rest.Start) blocks.push_back(AddressRange::Between(rest.Start, r.Start));
+        if (r.End() >= rest.End()) return blocks;
+        rest = AddressRange::Between(r.Last() + 1, rest.End());
     }
-    if (cur < end) blocks.push_back({cur, end - cur});
+    if (!rest.Empty()) blocks.push_back(rest);
     return blocks;
 }
 
 Plan MakePlan(uint64_t fileSize, const S3WriteOptions& o) {
     Plan p;
-    uint64_t f0 = 0, f1 = fileSize, delta = 0;
+    // File offsets f0 up to f1 go to the addresses from o.Start on.
+    uint64_t f0 = 0, f1 = fileSize;
     if (o.Mode == BinToS3Mode::All) {
-        delta = o.Start;
         if (fileSize > 0 && o.Start + fileSize - 1 > 0xFFFFFFFFull) {
             p.Status = S3Status::AddressOverflow;
             p.Message = "a binary of " + std::to_string(fileSize) + " bytes from address " +
@@ -76,9 +71,9 @@ Plan MakePlan(uint64_t fileSize, const S3WriteOptions& o) {
         }
     }
     p.FileOffset = f0;
-    p.Address = f0 + delta;
-    p.Blocks = CutByRegions(f0 + delta, f1 + delta, o.Reserved);
-    for (const Block& b : p.Blocks) p.DataBytes += b.Length;
+    p.Address = o.Start;
+    p.Blocks = CutByRegions(AddressRange::Between(o.Start, o.Start + (f1 - f0)), o.Reserved);
+    for (const AddressRange& b : p.Blocks) p.DataBytes += b.Length;
     return p;
 }
 
@@ -87,10 +82,10 @@ bool WriteBlocks(const Plan& plan, const std::function<bool(uint64_t, uint8_t*, 
                  S3Output& out, ProgressSink& progress, std::string* error) {
     std::vector<uint8_t> piece(std::min<uint64_t>(kReadPiece, plan.DataBytes));
     out.PutHeader();
-    for (const Block& b : plan.Blocks) {
-        for (uint64_t done = 0; done < b.Length;) {
-            const size_t n = static_cast<size_t>(std::min<uint64_t>(kReadPiece, b.Length - done));
-            const uint64_t address = b.Address + done;
+    for (const AddressRange& b : plan.Blocks) {
+        for (int64_t done = 0; done < b.Length;) {
+            const size_t n = static_cast<size_t>(std::min<int64_t>(kReadPiece, b.Length - done));
+            const int64_t address = b.Start + done;
             if (!read(address - plan.Address + plan.FileOffset, piece.data(), n)) {
                 if (error) *error = "the binary file could not be read";
                 return false;

@@ -92,8 +92,8 @@ TEST(DemoFirmware, IdentifiesAndParsesEveryTable) {
         for (size_t i = 0; i < list.size(); ++i) {
             duplicates += list[i].Link >= 0 && list[i].Link < static_cast<int32_t>(i) && list[i].HomeLang < 0;
             outside += list[i].Link == -1 && list[i].HomeLang == -1 &&
-                       (list[i].Address < st.Firmware.Regions[3].Start ||
-                        list[i].Address > st.Firmware.Regions[8].Start + st.Firmware.Regions[8].Size);
+                       (list[i].Address < st.Firmware.Regions[3].Range.Start ||
+                        list[i].Address > st.Firmware.Regions[8].Range.End());
         }
     for (const auto& list : st.Firmware.Strings2)
         for (size_t i = 0; i < list.size(); ++i)
@@ -111,9 +111,9 @@ TEST(DemoFirmware, IdentifiesAndParsesEveryTable) {
         const auto* list = flashsmith::editing::StringsOf(st, r);
         uint32_t end = 0;
         for (const auto& s : *list)
-            if (s.Address >= region.Start && s.Address < region.Start + region.Size)
+            if (region.Range.Contains(s.Address))
                 end = std::max<uint32_t>(end, s.Address + static_cast<uint32_t>(s.Text.size()) + 1);
-        nearlyFull += region.Start + region.Size - end < 8;
+        nearlyFull += region.Range.End() - end < 8;
     }
     EXPECT_EQ(nearlyFull, 1);
 }
@@ -136,7 +136,7 @@ TEST(DemoFirmware, LeadMovesEveryOffsetAndLargeImagesAreSampled) {
             EXPECT_EQ(b.Images[i].Address, a.Images[i].Address + lead);
         }
     EXPECT_EQ(b.Strings2[2][0].Address, a.Strings2[2][0].Address + lead);
-    EXPECT_EQ(b.Regions[4].Start, a.Regions[4].Start + lead);
+    EXPECT_EQ(b.Regions[4].Range.Start, a.Regions[4].Range.Start + lead);
     EXPECT_EQ(b.Strings1[1][4].Text, a.Strings1[1][4].Text);
 }
 

@@ -87,7 +87,7 @@ TEST(PictureFormats, FitScalesALargePictureIntoTheEntrysOwnSize) {
 TEST(PictureFormats, RegionUsageFollowsEveryEdit) {
     Demo d;
     flashsmith::editing::RegionUsage u = flashsmith::editing::DescribeRegion(d.st, flashsmith::editing::kCatImages);
-    EXPECT_EQ(u.Size, d.st.Firmware.Regions[0].Size);
+    EXPECT_EQ(u.Size, d.st.Firmware.Regions[0].Range.Length);
     EXPECT_EQ(u.Used, d.Used(0));
     ASSERT_EQ(u.Largest.size(), 5u);
     EXPECT_EQ(u.Largest[0].Row, kLandscape16);
@@ -101,7 +101,7 @@ TEST(PictureFormats, RegionUsageFollowsEveryEdit) {
     u = flashsmith::editing::DescribeRegion(d.st, flashsmith::editing::kCatImages);
     EXPECT_NE(u.Largest[0].Row, kLandscape16);
     ASSERT_EQ(flashsmith::editing::RestoreEntry(d.st, flashsmith::editing::kCatImages, kLandscape16).Status, EditStatus::Ok);
-    d.st.Firmware.Regions[0].Size = d.Used(0) + 100;
+    d.st.Firmware.Regions[0].Range.Length = d.Used(0) + 100;
     ASSERT_EQ(flashsmith::editing::ReplacePicture(d.st, kSmiley09, d.Bmp("blocks.bmp", Pattern(320, 320))).Status, EditStatus::Ok);
     u = flashsmith::editing::DescribeRegion(d.st, flashsmith::editing::kCatImages, 2);
     EXPECT_TRUE(u.Over());

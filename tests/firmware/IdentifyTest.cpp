@@ -106,14 +106,14 @@ TEST(ReadDescription, KeysSectionsAndRegions) {
     EXPECT_EQ(d.SndTableLength, 12);
     EXPECT_EQ(d.LanguageCount, 3);
     ASSERT_EQ(st.Firmware.Regions.size(), 64u);
-    EXPECT_EQ(st.Firmware.Regions[0].Start, 0x20000u);
-    EXPECT_EQ(st.Firmware.Regions[0].Size, 4096);
+    EXPECT_EQ(st.Firmware.Regions[0].Range.Start, 0x20000u);
+    EXPECT_EQ(st.Firmware.Regions[0].Range.Length, 4096);
     EXPECT_EQ(st.Firmware.Regions[0].Used, 4096);
-    EXPECT_EQ(st.Firmware.Regions[6].Start, 16u);
-    EXPECT_EQ(st.Firmware.Regions[6].Size, 0);    // negative size
+    EXPECT_EQ(st.Firmware.Regions[6].Range.Start, 16u);
+    EXPECT_EQ(st.Firmware.Regions[6].Range.Length, 0);    // negative size
     EXPECT_EQ(st.Firmware.Regions[6].Used, 0);
-    EXPECT_EQ(st.Firmware.Regions[63].Size, 0);   // reads as -1 in 32 bits
-    EXPECT_EQ(st.Firmware.Regions[63].Start, 100u);
+    EXPECT_EQ(st.Firmware.Regions[63].Range.Length, 0);   // reads as -1 in 32 bits
+    EXPECT_EQ(st.Firmware.Regions[63].Range.Start, 100u);
 }
 
 TEST(ReadDescription, MissingOrBinaryFileGivesDefaults) {

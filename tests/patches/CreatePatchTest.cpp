@@ -191,15 +191,15 @@ TEST(PatchCreation, SpaceIsCheckedByAccountingAndByTheLayoutItself) {
     TGmXML doc;
     // Used 5 + 3 + 4 = 12 fits 14 bytes, but the even starts need 14.
     ASSERT_EQ(fw.st.Firmware.Regions[0].Used, 12);
-    fw.st.Firmware.Regions[0].Size = 14;
+    fw.st.Firmware.Regions[0].Range.Length = 14;
     EXPECT_EQ(Build(fw.st, PatchKind::Pictures, false, doc).Status, CreatePatchStatus::Ok);
-    fw.st.Firmware.Regions[0].Size = 13;
+    fw.st.Firmware.Regions[0].Range.Length = 13;
     CreatePatchResult r = Build(fw.st, PatchKind::Pictures, false, doc);
     EXPECT_EQ(r.Status, CreatePatchStatus::OutOfMemory);
     EXPECT_EQ(r.Region, 0);
     EXPECT_EQ(doc.Nodes().Count(), 0u);
     EXPECT_STREQ(CreatePatchStatusText(r.Status), "Out of Memory!");
-    fw.st.Firmware.Regions[0].Size = 11;  // below Used
+    fw.st.Firmware.Regions[0].Range.Length = 11;  // below Used
     EXPECT_EQ(Build(fw.st, PatchKind::Pictures, false, doc).Status, CreatePatchStatus::OutOfMemory);
 }
 
@@ -259,9 +259,9 @@ TEST(PatchCreation, DeletedSoundsShareOnePlaceholderAndKeepTheirOtherFields) {
 
     // The placeholder is counted once against the region.
     const int32_t used = fw.st.Firmware.Regions[1].Used;
-    fw.st.Firmware.Regions[1].Size = used + 157;
+    fw.st.Firmware.Regions[1].Range.Length = used + 157;
     EXPECT_EQ(Build(fw.st, PatchKind::Sounds, false, doc).Status, CreatePatchStatus::Ok);
-    fw.st.Firmware.Regions[1].Size = used + 156;
+    fw.st.Firmware.Regions[1].Range.Length = used + 156;
     EXPECT_EQ(Build(fw.st, PatchKind::Sounds, false, doc).Status, CreatePatchStatus::OutOfMemory);
 }
 
@@ -398,14 +398,14 @@ TEST(PatchCreation, FailedCreationLeavesAnExistingPatchUntouched) {
     const std::string first = ReadFile(fw.dir.Path("mine.spf"));
     ASSERT_NE(first.find("AABBCC"), std::string::npos);
 
-    fw.st.Firmware.Regions[0].Size = 1;
+    fw.st.Firmware.Regions[0].Range.Length = 1;
     CreatePatchResult r = CreatePatch(fw.st, o, NullProgress());
     EXPECT_EQ(r.Status, CreatePatchStatus::OutOfMemory);
     EXPECT_EQ(r.FileName, fw.dir.Path("mine.spf"));
     EXPECT_EQ(ReadFile(fw.dir.Path("mine.spf")), first);
 
     o.FileName = fw.dir.Path("no-such-folder/mine");
-    fw.st.Firmware.Regions[0].Size = 0x20;
+    fw.st.Firmware.Regions[0].Range.Length = 0x20;
     r = CreatePatch(fw.st, o, NullProgress());
     EXPECT_EQ(r.Status, CreatePatchStatus::WriteError);
     EXPECT_STREQ(CreatePatchStatusText(r.Status), "Error while writing file!");

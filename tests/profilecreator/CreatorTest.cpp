@@ -111,8 +111,7 @@ TEST(ProfileCreator, FindsEveryTableOfAFirmwareAndItsDescriptionOpensTheSame) {
                        t.LanguageTable1, t.LanguageTable2, t.SndTableLength, t.JavaTableLength, t.LanguageCount));
     EXPECT_EQ(m.Transparent, 0x00FF00FF);
     for (size_t r = 0; r < 9; ++r)
-        EXPECT_EQ(std::tie(mine.st.Firmware.Regions[r].Start, mine.st.Firmware.Regions[r].Size),
-                  std::tie(theirs.st.Firmware.Regions[r].Start, theirs.st.Firmware.Regions[r].Size)) << r;
+        EXPECT_EQ(mine.st.Firmware.Regions[r].Range, theirs.st.Firmware.Regions[r].Range) << r;
 
     // Saving again never replaces the first file: the next name has "_0".
     const std::string first = flashsmith::profilecreator::FreeProfilePath(dir / "Firmwares", s.Version);
@@ -181,14 +180,14 @@ TEST(ProfileCreator, DemoImageTablesMatchItsDescription) {
         // last data in it, within the description's room.
         for (size_t r = 0; r < 9; ++r) {
             const auto &m = mine.st.Firmware.Regions[r], &t = theirs.st.Firmware.Regions[r];
-            EXPECT_EQ(m.Start, t.Start) << r;
-            EXPECT_GT(m.Size, 0) << r;
-            EXPECT_LE(m.Size, t.Size) << r;
+            EXPECT_EQ(m.Range.Start, t.Range.Start) << r;
+            EXPECT_GT(m.Range.Length, 0) << r;
+            EXPECT_LE(m.Range.Length, t.Range.Length) << r;
         }
         const auto& sounds = theirs.st.Firmware.Sounds;
         int64_t end = 0;
         for (const auto& e : sounds) end = std::max<int64_t>(end, int64_t(e.Address) + e.Size);
-        EXPECT_EQ(int64_t(mine.st.Firmware.Regions[1].Start) + mine.st.Firmware.Regions[1].Size, end);
+        EXPECT_EQ(mine.st.Firmware.Regions[1].Range.End(), end);
     }
 }
 
@@ -210,7 +209,7 @@ TEST(ProfileCreator, DescriptionLayoutAndRefusals) {
     s.LanguageTables = {0x500};  // one table only: no language keys
     s.LanguageCount = 3;
     s.Transparent = 0xFF;
-    s.Regions = {{0, 0}, {0x1000, -16}, {0, 0}};
+    s.Regions = {{0, 0}, {0x1000, 0xFFFFFFF0}, {0, 0}};  // a length of -16 as the arithmetic left it
     EXPECT_EQ(flashsmith::profilecreator::DescriptionText(s),
               "[FIRMWARE]\r\nPhoneModel=X480\r\nFileSize=1000\r\nVersion=X480XXAB1\r\nVersionAddr=0x00000117\r\n"
               "\r\n[TABLES]\r\nSoundTable=0x00000300\r\nSndTableLength=20\r\nSndTableSizeOfs=4\r\n"

@@ -15,7 +15,7 @@ namespace fstest {
 struct ProfileImage {
     ImageBytes img{0x60000};
     std::string sdf;  // the description written by hand
-    std::vector<flashsmith::profilecreator::RegionEstimate> regions;
+    std::vector<flashsmith::base::AddressRange> regions;
     static constexpr int32_t kPictures = 0x2000, kSounds = 0x3000, kJava = 0x4000;
     static constexpr int32_t kLang1 = 0x5000, kLang2 = 0x5100, kLangCount = 3;
 
@@ -62,7 +62,7 @@ struct ProfileImage {
             if (i + 1 < pics.size()) at += static_cast<uint32_t>(pics[i].bytes.size());
         }
         // an "09" size counts whole words
-        regions.push_back({int32_t(picStart), int32_t(at + ((pics.back().bytes.size() + 1) & ~size_t(1)) - picStart)});
+        regions.push_back(flashsmith::base::AddressRange::Between(picStart, at + ((pics.back().bytes.size() + 1) & ~size_t(1))));
 
         // Sounds: 12-byte entries (address, size, marker); the last shares
         // the first one's data.
@@ -77,7 +77,7 @@ struct ProfileImage {
         sounds.push_back(sounds[0]);
         for (size_t i = 0; i < sounds.size(); ++i)
             img.U32(kSounds + 12 * i, sounds[i].first).U32(kSounds + 12 * i + 4, sounds[i].second).U32(kSounds + 12 * i + 8, 1);
-        regions.push_back({int32_t(sounds[0].first), int32_t(sounds[3].first + sounds[3].second - sounds[0].first)});
+        regions.push_back(flashsmith::base::AddressRange::Between(sounds[0].first, sounds[3].first + sounds[3].second));
 
         // Java: 136-byte entries; the manager's file comes first.
         const std::vector<std::pair<std::string, uint32_t>> java = {
@@ -99,7 +99,7 @@ struct ProfileImage {
                     img.Put(s, text + std::string(1, '\0')).U32(pointers + 4 * i, s);
                     s += static_cast<uint32_t>(text.size() + 1);
                 }
-                regions.push_back({int32_t(start), int32_t(s - start)});
+                regions.push_back(flashsmith::base::AddressRange::Between(start, s));
             }
 
         sdf = "[FIRMWARE]\nPhoneModel=X480\nVersion=X480XXAB1\nVersionAddr=" + versionAddr + "\n[TABLES]\n"

@@ -168,11 +168,11 @@ TEST(LanguageRegions, LaterBlockOnlyAndShortRegionsSuppressAll) {
     Languages(img, 0x300, 3, 256, 0x10000);
     auto regions = flashsmith::profilecreator::FindLanguageRegions(*img.File(), 0x200, 3);
     ASSERT_EQ(regions.size(), 3u);
-    EXPECT_EQ(regions[0], (flashsmith::profilecreator::RegionEstimate{0x10000, 2550 + 9}));
+    EXPECT_EQ(regions[0], (flashsmith::base::AddressRange{0x10000, 2550 + 9}));
     EXPECT_EQ(flashsmith::profilecreator::LanguageRegions(*img.File(), 0x200, 0x300, 3).size(), 6u);
     // A string far before the others starts an earlier block that is left out.
     img.U32(0x4000, 0x8000).Put(0x8000, "far");
-    EXPECT_EQ(flashsmith::profilecreator::FindLanguageRegions(*img.File(), 0x200, 3)[0], (flashsmith::profilecreator::RegionEstimate{0x1000A, 2540 + 9}));
+    EXPECT_EQ(flashsmith::profilecreator::FindLanguageRegions(*img.File(), 0x200, 3)[0], (flashsmith::base::AddressRange{0x1000A, 2540 + 9}));
     // One language of 2048 bytes or less: no language regions at all.
     img.U32(0x304, 200);         // table 2, language 0: 200 strings, 1999 bytes
     EXPECT_EQ(flashsmith::profilecreator::FindLanguageRegions(*img.File(), 0x300, 3).size(), 2u);
@@ -192,9 +192,9 @@ TEST(ComputeRegions, CategoriesWithoutTablesAndLowerCaseJavaPaths) {
     t.SndTableLength = 8;
     auto r = flashsmith::profilecreator::ComputeRegions(*img.File(), t);
     ASSERT_EQ(r.size(), 3u);
-    EXPECT_EQ(r[0], (flashsmith::profilecreator::RegionEstimate{}));
-    EXPECT_EQ(r[1], (flashsmith::profilecreator::RegionEstimate{}));
-    EXPECT_EQ(r[2], (flashsmith::profilecreator::RegionEstimate{0x1000, 0x820}));
+    EXPECT_EQ(r[0], (flashsmith::base::AddressRange{}));
+    EXPECT_EQ(r[1], (flashsmith::base::AddressRange{}));
+    EXPECT_EQ(r[2], (flashsmith::base::AddressRange{0x1000, 0x820}));
 }
 
 }  // namespace

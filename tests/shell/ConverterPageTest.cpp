@@ -69,7 +69,7 @@ TEST_F(ConverterPage, ABinaryGoesToS3AndBackWithItsReservedRegionLeftOut) {
     EXPECT_TRUE(page()->eReservedRegion->text().isEmpty());
     page()->bRegDel->click();  // the heading is never removed
     ASSERT_EQ(page()->ReservedRegions().size(), 2u);
-    EXPECT_EQ(page()->ReservedRegions()[1], (tReservedRegion{0x204, 0x2FF}));
+    EXPECT_EQ(page()->ReservedRegions()[1], (flashsmith::base::AddressRange::Inclusive(0x204, 0x2FF)));
 
     page()->leBinFile->setText(Path("in.bin"));
     prompts.Files.push_back(Path("out.s3"));

@@ -47,7 +47,7 @@ QString RegionText(TfMain& w) { return w.Panels[2]->text(); }
 
 QString ExpectedRegion(const FirmwareState& fw, int region, int extra = 0) {
     const MemoryRegion& r = fw.Firmware.Regions[static_cast<size_t>(region)];
-    return "Memory Size/Used: " + QString::number(r.Size) + " / " + QString::number(r.Used + extra);
+    return "Memory Size/Used: " + QString::number(r.Range.Length) + " / " + QString::number(r.Used + extra);
 }
 
 // A 24 x 16 bitmap of two colours, written by the program's own writer.
@@ -522,7 +522,7 @@ TEST_F(ShellTest, RegionBarShowsTheRegionsOfTheNodeAndFollowsEdits) {
     EXPECT_TRUE(tip[2].startsWith("  Image_7  77440")) << tip[2].toStdString();
 
     // The region shrunk below the edits: the bar turns red and says by how much.
-    state.Fw.Firmware.Regions[0].Size = state.Fw.Firmware.Regions[0].Used + 10;
+    state.Fw.Firmware.Regions[0].Range.Length = state.Fw.Firmware.Regions[0].Used + 10;
     window->Editor().SelectRow(0);
     prompts.Files.push_back(WriteWidePng(Path("wide.png")));
     window->Editor().aReplaceFileExecute();

@@ -95,7 +95,7 @@ TEST_F(ShellTest, ARegionTooSmallRefusesThePatchAndKeepsTheDialogOpen) {
     const int region = state.Fw.SelectedRegion;
     EditString(state.Fw, region, 0, std::string(400, 'x'));
     const MemoryRegion& r = state.Fw.Firmware.Regions[static_cast<size_t>(region)];
-    ASSERT_GT(r.Used, r.Size);
+    ASSERT_GT(r.Used, r.Range.Length);
     QFile old(Path("lang.spf"));
     ASSERT_TRUE(old.open(QIODevice::WriteOnly));
     old.write("old");

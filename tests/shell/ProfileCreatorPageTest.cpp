@@ -260,7 +260,7 @@ TEST_F(ProfilePage, TheDemoImageShowsAndSavesTheTablesOfItsDescription) {
     EXPECT_EQ(page->leTableLangs2->text(), hex(k.LanguageTable2));
     EXPECT_EQ(page->leTranspColor->text(), hex(k.Transparent));
     ASSERT_EQ(page->lvMemoryRegions->topLevelItemCount(), 3 + 2 * k.LanguageCount);
-    EXPECT_EQ(page->lvMemoryRegions->topLevelItem(0)->text(0), hex(known.Firmware.Regions[0].Start));
+    EXPECT_EQ(page->lvMemoryRegions->topLevelItem(0)->text(0), hex(known.Firmware.Regions[0].Range.Start));
 
     page->bSaveResults->click();
     ASSERT_FALSE(prompts.Messages.empty());

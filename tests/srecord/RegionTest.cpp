@@ -3,6 +3,7 @@
 #include "srecord/ReservedRegions.h"
 
 namespace flashsmith {
+using flashsmith::base::AddressRange;
 using namespace flashsmith::srecord;
 namespace {
 
@@ -32,7 +33,7 @@ TEST(RegionList, AppendAcceptsCompactTextAndListsTheStandardForm) {
 }
 
 TEST(RegionList, AppendRefusesBadTextAndLeavesTheListAlone) {
-    tReservedRegions list{{0x100, 0x1FF}};
+    tReservedRegions list{AddressRange::Inclusive(0x100, 0x1FF)};
     EXPECT_EQ(AppendRegion(list, "0x300 - 0x200").Status, RegionCheck::LowNotBelowHigh);
     EXPECT_EQ(AppendRegion(list, "0x300 - 0x300").Status, RegionCheck::LowNotBelowHigh);
     EXPECT_EQ(AppendRegion(list, "0x300 - 0x40G").Status, RegionCheck::BadCharacter);
@@ -45,7 +46,7 @@ TEST(RegionList, AppendRefusesBadTextAndLeavesTheListAlone) {
 }
 
 TEST(RegionList, OverlapIncludesBothEnds) {
-    tReservedRegions list{{0x100, 0x1FF}};
+    tReservedRegions list{AddressRange::Inclusive(0x100, 0x1FF)};
     RegionCheckResult r = AppendRegion(list, "0x1FF - 0x300");
     EXPECT_EQ(r.Status, RegionCheck::Overlaps);
     EXPECT_EQ(r.OverlapIndex, 0);
@@ -55,23 +56,24 @@ TEST(RegionList, OverlapIncludesBothEnds) {
     EXPECT_EQ(AppendRegion(list, "0x200 - 0x300").Status, RegionCheck::Ok);
     EXPECT_EQ(AppendRegion(list, "0x0 - 0xFF").Status, RegionCheck::Ok);
     // Items stay in the order they were added.
-    EXPECT_EQ(list, (tReservedRegions{{0x100, 0x1FF}, {0x200, 0x300}, {0x0, 0xFF}}));
+    EXPECT_EQ(list, (tReservedRegions{AddressRange::Inclusive(0x100, 0x1FF), AddressRange::Inclusive(0x200, 0x300),
+                                      AddressRange::Inclusive(0x0, 0xFF)}));
 }
 
 TEST(RegionList, ReplaceIgnoresOnlyTheSelectedItemAndDeleteNeedsAValidIndex) {
-    tReservedRegions list{{0x100, 0x1FF}, {0x300, 0x3FF}};
+    tReservedRegions list{AddressRange::Inclusive(0x100, 0x1FF), AddressRange::Inclusive(0x300, 0x3FF)};
     // Growing a region over its own old extent is fine...
     EXPECT_EQ(ReplaceRegion(list, 0, "0x80 - 0x2FF").Status, RegionCheck::Ok);
-    EXPECT_EQ(list[0], (tReservedRegion{0x80, 0x2FF}));
+    EXPECT_EQ(list[0], AddressRange::Inclusive(0x80, 0x2FF));
     // ...into its neighbour is not.
     EXPECT_EQ(ReplaceRegion(list, 0, "0x80 - 0x300").Status, RegionCheck::Overlaps);
     EXPECT_EQ(ReplaceRegion(list, 2, "0x1000 - 0x2000").Status, RegionCheck::NoSelection);
     EXPECT_EQ(ReplaceRegion(list, -1, "0x1000 - 0x2000").Status, RegionCheck::NoSelection);
-    EXPECT_EQ(list[0], (tReservedRegion{0x80, 0x2FF}));
+    EXPECT_EQ(list[0], AddressRange::Inclusive(0x80, 0x2FF));
 
     EXPECT_EQ(DeleteRegion(list, 2), RegionCheck::NoSelection);
     EXPECT_EQ(DeleteRegion(list, 0), RegionCheck::Ok);
-    EXPECT_EQ(list, (tReservedRegions{{0x300, 0x3FF}}));
+    EXPECT_EQ(list, (tReservedRegions{AddressRange::Inclusive(0x300, 0x3FF)}));
 }
 
 TEST(BinRangeFields, StartIsCorrectedAndBothNeedThePrefix) {

@@ -127,7 +127,7 @@ TEST(S3Files, WriteS3FileMatchesTheInMemoryWriter) {
     Put(dir / "in.bin", AsString(bin));
     S3WriteOptions o;
     o.Start = 0x10000000;
-    o.Reserved = {{0x10100000, 0x101FFFFF}, {0x10000005, 0x10000005}};
+    o.Reserved = {AddressRange::Inclusive(0x10100000, 0x101FFFFF), AddressRange::Inclusive(0x10000005, 0x10000005)};
     const S3WriteResult r = WriteS3File(dir / "in.bin", dir / "out.s3", o, NullProgress());
     ASSERT_EQ(r.Status, S3Status::Ok) << r.Message;
     S3Output mem;
@@ -151,7 +151,7 @@ TEST(S3Files, SrecCatReadsOurFilesAndWeReadItsFiles) {
     // Ours -> srec_cat: it checks every checksum and must rebuild the binary,
     // reserved middle regions as zeros.
     S3WriteOptions o;
-    o.Reserved = {{60000, 60999}, {100, 115}};
+    o.Reserved = {AddressRange::Inclusive(60000, 60999), AddressRange::Inclusive(100, 115)};
     ASSERT_EQ(WriteS3File(dir / "in.bin", dir / "ours.s3", o, NullProgress()).Status, S3Status::Ok);
     ASSERT_EQ(Shell("srec_cat " + dir / "ours.s3" + " -motorola -o " + dir / "cat.bin" + " -binary",
                     dir).Exit, 0);

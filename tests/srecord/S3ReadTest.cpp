@@ -42,7 +42,7 @@ TEST(ReadS3, WrittenWholeBinaryReadsBackAndReservedRegionsComeBackAsZeros) {
     EXPECT_EQ(image, AsString(bin));
 
     S3WriteOptions o;
-    o.Reserved = {{4000, 4999}, {100, 199}};
+    o.Reserved = {AddressRange::Inclusive(4000, 4999), AddressRange::Inclusive(100, 199)};
     S3Output cut;
     ASSERT_EQ(WriteS3Bytes(bin, o, cut, NullProgress()).Status, S3Status::Ok);
     const S3ReadResult r = Read(std::string(cut.Text()), image);

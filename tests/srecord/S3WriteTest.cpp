@@ -112,8 +112,9 @@ TEST(WriteS3Bytes, ReservedRegionsCutBlocksWhateverTheirOrder) {
     S3WriteOptions ascending;
     ascending.Start = 0x1000;
     // Below the range, across its start, inside, across its end.
-    ascending.Reserved = {{0x0, 0x10}, {0xFF0, 0x1004}, {0x1020, 0x102F}, {0x1100, 0x1100},
-                          {0x11F8, 0x5000}};
+    ascending.Reserved = {AddressRange::Inclusive(0x0, 0x10), AddressRange::Inclusive(0xFF0, 0x1004),
+                          AddressRange::Inclusive(0x1020, 0x102F), AddressRange::Inclusive(0x1100, 0x1100),
+                          AddressRange::Inclusive(0x11F8, 0x5000)};
     S3WriteOptions descending = ascending;
     std::reverse(descending.Reserved.begin(), descending.Reserved.end());
 
@@ -132,18 +133,18 @@ TEST(WriteS3Bytes, ReservedRegionsCutBlocksWhateverTheirOrder) {
     // No written byte lies in a region.
     uint64_t written = 0;
     for (size_t i = 1; i + 1 < lines.size(); ++i) {
-        const uint64_t address = std::stoull(lines[i].substr(4, 8), nullptr, 16);
-        const uint64_t end = address + std::stoul(lines[i].substr(2, 2), nullptr, 16) - 5;
+        const int64_t address = std::stoll(lines[i].substr(4, 8), nullptr, 16);
+        const int64_t end = address + std::stol(lines[i].substr(2, 2), nullptr, 16) - 5;
         written += end - address;
         for (const auto& reg : ascending.Reserved)
-            EXPECT_TRUE(end <= reg.Low || address > reg.High) << lines[i];
+            EXPECT_TRUE(end <= reg.Start || address >= reg.End()) << lines[i];
     }
     EXPECT_EQ(written, r.DataBytes);
 }
 
 TEST(WriteS3Bytes, ARegionOverTheWholeRangeLeavesHeaderAndEndOnly) {
     S3WriteOptions o;
-    o.Reserved = {{0, 0xFFFFFFFF}};
+    o.Reserved = {AddressRange::Inclusive(0, 0xFFFFFFFF)};
     S3Output out;
     ASSERT_EQ(WriteS3Bytes(Pattern(100), o, out, NullProgress()).Status, S3Status::Ok);
     EXPECT_EQ(out.Text(), "S00600004844521B\r\nS705A002000058\r\n");
