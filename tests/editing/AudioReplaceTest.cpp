@@ -74,15 +74,15 @@ TEST(AudioReplace, AConversionThatJustFitsTheRoomIsTaken) {
     const auto size = static_cast<int32_t>(smaf->size());
     // The room is the region's free bytes plus what the entry holds now.
     flashsmith::firmware::MemoryRegion& region = d.st.Firmware.Regions[flashsmith::editing::kCatSounds];
-    region.Size = region.Used - d.st.Firmware.Sounds[1].Size + size - 1;
+    region.Range.Length = region.Used - d.st.Firmware.Sounds[1].Size + size - 1;
     const flashsmith::editing::EditResult over = flashsmith::editing::ReplaceSound(d.st, 1, tone);
     EXPECT_EQ(over.Status, EditStatus::SourceTooLarge);
     EXPECT_EQ(over.Detail, tone + ": converted it takes " + std::to_string(size) + " bytes, more than the " +
                                std::to_string(size - 1) + " bytes there is room for");
-    region.Size += 1;
+    region.Range.Length += 1;
     const flashsmith::editing::EditResult fits = flashsmith::editing::ReplaceSound(d.st, 1, tone);
     EXPECT_EQ(fits.Status, EditStatus::Ok) << fits.Detail;
-    EXPECT_EQ(region.Used, region.Size);
+    EXPECT_EQ(region.Used, region.Range.Length);
 }
 
 TEST(AudioReplace, EditScriptsConvertAudioFiles) {
