@@ -10,6 +10,7 @@
 #include "cli/SoundOut.h"
 #include "editing/DeleteRestore.h"
 #include "editing/Export.h"
+#include "editing/RegionUsage.h"
 #include "editing/ResourceList.h"
 #include "demo/DemoFirmware.h"
 #include "base/FileUtil.h"
@@ -134,7 +135,7 @@ void TextCategory(const FirmwareState& st, int32_t category, const std::string& 
     std::cout << title << ": " << rows << (rows == 1 ? " entry" : " entries");
     if (category < static_cast<int32_t>(st.Firmware.Regions.size())) {
         const MemoryRegion& r = st.Firmware.Regions[category];
-        std::cout << ", region " << HexStr(r.Range.Start) << " size " << r.Range.Length << " used " << DisplayedUsed(st, category);
+        std::cout << ", region " << HexStr(r.Range.Start) << " size " << r.Range.Length << " used " << ShownUsed(st, category);
     }
     std::cout << "\n";
     if (!rows) return;

@@ -191,12 +191,6 @@ EditStatus Check(const FirmwareState& st, int32_t category, int32_t index) {
 
 }  // namespace
 
-int64_t DisplayedUsed(const FirmwareState& st, int32_t region) {
-    if (!HasRegion(st, region)) return 0;
-    const int64_t used = st.Firmware.Regions[region].Used;
-    return region == kCatSounds && st.DeletedSoundCount > 0 ? used + kDeletedSoundPlaceholderSize : used;
-}
-
 EditResult DeleteEntry(FirmwareState& st, int32_t category, int32_t index) {
     if (EditStatus s = Check(st, category, index); s != EditStatus::Ok) return Outcome(category, s);
     switch (category) {

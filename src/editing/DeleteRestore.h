@@ -20,7 +20,5 @@ EditResult RestoreEntry(firmware::FirmwareState& state, int32_t category, int32_
 // While sounds are deleted, a patch stores one silent placeholder sound of
 // this size for all of them, so the sound region's shown use includes it.
 constexpr int32_t kDeletedSoundPlaceholderSize = 157;
-// Used of a region as the region display shows it.
-int64_t DisplayedUsed(const firmware::FirmwareState& state, int32_t region);
 
 }  // namespace flashsmith::editing

@@ -2,18 +2,15 @@
 
 #include <algorithm>
 
+#include "editing/DeleteRestore.h"
+#include "editing/EditInternal.h"
 #include "editing/ResourceList.h"
 #include "editing/TempFiles.h"
 
 namespace flashsmith::editing {
 using namespace flashsmith::firmware;
+using detail::HasRegion;
 namespace {
-
-constexpr int64_t kSilentSoundSize = 157;
-
-bool HasRegion(const FirmwareState& st, int32_t region) {
-    return region >= 0 && static_cast<size_t>(region) < st.Firmware.Regions.size();
-}
 
 // What an entry counts in its region now; -1 when it takes no space of its own.
 template <typename Entry>
@@ -28,7 +25,7 @@ int64_t OwnShare(const FirmwareState& st, int32_t category, const Entry& e) {
 int64_t ShownUsed(const FirmwareState& st, int32_t region) {
     if (!HasRegion(st, region)) return 0;
     int64_t used = st.Firmware.Regions[static_cast<size_t>(region)].Used;
-    if (region == kCatSounds && st.DeletedSoundCount > 0) used += kSilentSoundSize;
+    if (region == kCatSounds && st.DeletedSoundCount > 0) used += kDeletedSoundPlaceholderSize;
     return used;
 }
 

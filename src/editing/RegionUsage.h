@@ -9,8 +9,8 @@
 
 namespace flashsmith::editing {
 
-// The used figure the editor shows for a region: Used, and for the sound
-// region the shared 157-byte silent sound that deleted sounds point at.
+// The used figure the editor, the CLI and patch creation go by: Used, and
+// for the sound region the shared silent sound that deleted sounds point at.
 int64_t ShownUsed(const firmware::FirmwareState& state, int32_t region);
 
 struct EntryShare {

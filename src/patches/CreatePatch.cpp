@@ -7,6 +7,8 @@
 #include <utility>
 
 #include "base/Text.h"
+#include "editing/DeleteRestore.h"
+#include "editing/RegionUsage.h"
 #include "editing/ResourceList.h"
 #include "editing/TempFiles.h"
 #include "base/FileUtil.h"
@@ -20,8 +22,6 @@ using namespace flashsmith::editing;
 using namespace flashsmith::xml;
 
 namespace {
-
-constexpr int32_t kPlaceholderSize = 157;
 
 void PutU32(std::string& bytes, size_t at, uint32_t v) {
     for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>(v >> (8 * i));
@@ -46,12 +46,13 @@ const MemoryRegion& RegionAt(const FirmwareState& state, int32_t index) {
     return index >= 0 && static_cast<size_t>(index) < regions.size() ? regions[index] : kNone;
 }
 
-// True when the data laid out up to end fits the region by its accounting
-// and by the layout itself: padding and strings that lay outside every region
+// True when the data laid out up to end fits region index by its accounting
+// (the shown use) and by the layout itself: padding and strings that lay outside every region
 // take room that Used does not count, and writing past the region's end would
 // overwrite whatever follows it.
-bool Fits(const MemoryRegion& region, int64_t used, uint64_t end) {
-    if (region.Range.Length < used) return false;
+bool Fits(const FirmwareState& state, int32_t index, uint64_t end) {
+    const MemoryRegion& region = RegionAt(state, index);
+    if (region.Range.Length < ShownUsed(state, index)) return false;
     return std::cmp_less_equal(end, region.Range.Empty() ? region.Range.Start : region.Range.End());
 }
 
@@ -315,7 +316,7 @@ SoundLayout LayoutSounds(const FirmwareState& state) {
             if (hasPlaceholder) continue;
             hasPlaceholder = true;
             placeholder = static_cast<uint32_t>(cursor);
-            size = kPlaceholderSize;
+            size = kDeletedSoundPlaceholderSize;
         } else if (s.Link >= 0) {
             continue;
         } else {
@@ -330,7 +331,7 @@ SoundLayout LayoutSounds(const FirmwareState& state) {
     for (size_t i = 0; i < sounds.size(); ++i) {
         if (!sounds[i].Deleted) continue;
         PutU32(layout.Table, i * len, placeholder);
-        PutU32(layout.Table, i * len + sizeOfs, kPlaceholderSize);
+        PutU32(layout.Table, i * len + sizeOfs, kDeletedSoundPlaceholderSize);
     }
     // Links last, once every entry they may share is final.
     const auto isLink = [](const tSndType& e) { return !e.Deleted && e.Link >= 0; };
@@ -532,17 +533,16 @@ CreatePatchResult BuildPatchDocument(const FirmwareState& state, const CreatePat
     switch (options.Kind) {
         case PatchKind::Pictures:
             images = LayoutImages(state);
-            if (!Fits(RegionAt(state, 0), RegionAt(state, 0).Used, images.End)) return outOfMemory(0);
+            if (!Fits(state, 0, images.End)) return outOfMemory(0);
             break;
         case PatchKind::Sounds: {
             sounds = LayoutSounds(state);
-            const int64_t used = int64_t(RegionAt(state, 1).Used) + (state.DeletedSoundCount > 0 ? kPlaceholderSize : 0);
-            if (!Fits(RegionAt(state, 1), used, sounds.End)) return outOfMemory(1);
+            if (!Fits(state, 1, sounds.End)) return outOfMemory(1);
             break;
         }
         case PatchKind::Java:
             java = LayoutJava(state);
-            if (!Fits(RegionAt(state, 2), RegionAt(state, 2).Used, java.End)) return outOfMemory(2);
+            if (!Fits(state, 2, java.End)) return outOfMemory(2);
             break;
         case PatchKind::Languages:
             for (int t = 1; t <= 2; ++t) {
@@ -556,7 +556,7 @@ CreatePatchResult BuildPatchDocument(const FirmwareState& state, const CreatePat
                         if (l.HasFirstEnd) return outOfMemory(-1);
                         continue;
                     }
-                    if (!Fits(RegionAt(state, r), RegionAt(state, r).Used, l.End)) return outOfMemory(r);
+                    if (!Fits(state, r, l.End)) return outOfMemory(r);
                 }
             }
             break;

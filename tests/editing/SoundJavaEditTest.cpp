@@ -3,6 +3,7 @@
 
 #include "EditFixture.h"
 #include "editing/DeleteRestore.h"
+#include "editing/RegionUsage.h"
 #include "editing/Replace.h"
 #include "editing/TempFiles.h"
 
@@ -35,12 +36,12 @@ TEST(SoundEdit, ReplaceDeleteRestoreAndTheDeletedSoundCount) {
     EXPECT_EQ(flashsmith::editing::DeleteEntry(d.st, flashsmith::editing::kCatSounds, 1).Status, EditStatus::NothingToDo);
     EXPECT_EQ(d.st.DeletedSoundCount, 1);
     EXPECT_EQ(d.Used(1), used - size);
-    EXPECT_EQ(flashsmith::editing::DisplayedUsed(d.st, 1), used - size + 157);
+    EXPECT_EQ(flashsmith::editing::ShownUsed(d.st, 1), used - size + 157);
     EXPECT_EQ(flashsmith::editing::ReplaceSound(d.st, 1, upper).Status, EditStatus::EntryDeleted);
     ASSERT_EQ(flashsmith::editing::RestoreEntry(d.st, flashsmith::editing::kCatSounds, 1).Status, EditStatus::Ok);
     EXPECT_EQ(d.st.DeletedSoundCount, 0);
     EXPECT_EQ(d.Used(1), used);
-    EXPECT_EQ(flashsmith::editing::DisplayedUsed(d.st, 1), used);
+    EXPECT_EQ(flashsmith::editing::ShownUsed(d.st, 1), used);
 
     // restoring a replaced sound does not touch the count
     ASSERT_EQ(flashsmith::editing::ReplaceSound(d.st, 1, upper).Status, EditStatus::Ok);
