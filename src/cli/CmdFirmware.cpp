@@ -133,9 +133,8 @@ const char* ColourName(RowColour c) {
 void TextCategory(const FirmwareState& st, int32_t category, const std::string& title) {
     const int32_t rows = RowCount(st, category);
     std::cout << title << ": " << rows << (rows == 1 ? " entry" : " entries");
-    if (category < static_cast<int32_t>(st.Firmware.Regions.size())) {
-        const MemoryRegion& r = st.Firmware.Regions[category];
-        std::cout << ", region " << HexStr(r.Range.Start) << " size " << r.Range.Length << " used " << ShownUsed(st, category);
+    if (const MemoryRegion* r = st.Firmware.RegionAt(category)) {
+        std::cout << ", region " << HexStr(r->Range.Start) << " size " << r->Range.Length << " used " << ShownUsed(st, category);
     }
     std::cout << "\n";
     if (!rows) return;

@@ -22,7 +22,7 @@ inline bool ValidIndex(int32_t index, size_t count) {
 }
 
 inline bool HasRegion(const firmware::FirmwareState& st, int32_t region) {
-    return region >= 0 && static_cast<size_t>(region) < st.Firmware.Regions.size();
+    return st.Firmware.RegionAt(region) != nullptr;
 }
 
 }  // namespace flashsmith::editing::detail

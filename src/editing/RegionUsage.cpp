@@ -23,17 +23,19 @@ int64_t OwnShare(const FirmwareState& st, int32_t category, const Entry& e) {
 }  // namespace
 
 int64_t ShownUsed(const FirmwareState& st, int32_t region) {
-    if (!HasRegion(st, region)) return 0;
-    int64_t used = st.Firmware.Regions[static_cast<size_t>(region)].Used;
+    const MemoryRegion* r = st.Firmware.RegionAt(region);
+    if (!r) return 0;
+    int64_t used = r->Used;
     if (region == kCatSounds && st.DeletedSoundCount > 0) used += kDeletedSoundPlaceholderSize;
     return used;
 }
 
 RegionUsage DescribeRegion(const FirmwareState& st, int32_t region, size_t top) {
     RegionUsage u;
-    if (!HasRegion(st, region)) return u;
+    const MemoryRegion* r = st.Firmware.RegionAt(region);
+    if (!r) return u;
     u.Region = region;
-    u.Size = st.Firmware.Regions[static_cast<size_t>(region)].Range.Length;
+    u.Size = r->Range.Length;
     u.Used = ShownUsed(st, region);
     std::vector<EntryShare> shares;
     const auto& fw = st.Firmware;

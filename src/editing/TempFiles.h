@@ -31,11 +31,12 @@ bool ReadPictureHeader(const std::string& path, int32_t* width, int32_t* height)
 // Adds to a region's Used without wrapping past the int32 range; a region
 // index outside the table keeps no accounting.
 inline void AddUsed(firmware::FirmwareState& st, int32_t region, int64_t delta) {
-    if (region < 0 || static_cast<size_t>(region) >= st.Firmware.Regions.size()) return;
-    int64_t v = static_cast<int64_t>(st.Firmware.Regions[region].Used) + delta;
+    firmware::MemoryRegion* r = st.Firmware.RegionAt(region);
+    if (!r) return;
+    int64_t v = r->Used + delta;
     if (v > INT32_MAX) v = INT32_MAX;
     if (v < INT32_MIN) v = INT32_MIN;
-    st.Firmware.Regions[region].Used = static_cast<int32_t>(v);
+    r->Used = static_cast<int32_t>(v);
 }
 
 // Sources larger than this are refused: no region comes near it, and the

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -95,6 +96,14 @@ struct tFirmware {
     std::vector<LanguageHeader> LangHeaders1;
     std::vector<LanguageHeader> LangHeaders2;
     std::vector<MemoryRegion> Regions;
+
+    // The region at index; nullptr outside the table.
+    const MemoryRegion* RegionAt(int32_t index) const {
+        return index >= 0 && index < std::ssize(Regions) ? &Regions[index] : nullptr;
+    }
+    MemoryRegion* RegionAt(int32_t index) {
+        return index >= 0 && index < std::ssize(Regions) ? &Regions[index] : nullptr;
+    }
 };
 
 struct tResourceIDType {

@@ -42,8 +42,8 @@ bool ReadReplacement(const FirmwareState& state, const std::string& tempName, si
 
 const MemoryRegion& RegionAt(const FirmwareState& state, int32_t index) {
     static const MemoryRegion kNone{};
-    const auto& regions = state.Firmware.Regions;
-    return index >= 0 && static_cast<size_t>(index) < regions.size() ? regions[index] : kNone;
+    const MemoryRegion* region = state.Firmware.RegionAt(index);
+    return region ? *region : kNone;
 }
 
 // True when the data laid out up to end fits region index by its accounting

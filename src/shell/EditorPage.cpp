@@ -292,9 +292,9 @@ void TfEditorPage::RegionDisplay() {
     else if (node == nodeLang1 || node == nodeLang2) regionBar->ShowRegions(RegionsOfLanguageTable(fw_, node == nodeLang1 ? 1 : 2));
     else regionBar->ShowRegions(RegionsOfCategory(fw_, CategoryOfNode(node)));
     const int32_t r = fw_.SelectedRegion;
-    if (r < 0 || r >= static_cast<int32_t>(fw_.Firmware.Regions.size())) return;
-    const MemoryRegion& region = fw_.Firmware.Regions[static_cast<size_t>(r)];
-    emit statusText(2, "Memory Size/Used: " + QString::number(region.Range.Length) + " / " + QString::number(ShownUsed(fw_, r)));
+    const MemoryRegion* region = fw_.Firmware.RegionAt(r);
+    if (!region) return;
+    emit statusText(2, "Memory Size/Used: " + QString::number(region->Range.Length) + " / " + QString::number(ShownUsed(fw_, r)));
 }
 
 // --- the image's life -------------------------------------------------------------

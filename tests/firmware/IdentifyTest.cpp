@@ -114,6 +114,16 @@ TEST(ReadDescription, KeysSectionsAndRegions) {
     EXPECT_EQ(st.Firmware.Regions[6].Used, 0);
     EXPECT_EQ(st.Firmware.Regions[63].Range.Length, 0);   // reads as -1 in 32 bits
     EXPECT_EQ(st.Firmware.Regions[63].Range.Start, 100u);
+    // Lookups past either end of the table find nothing.
+    const auto& fw = st.Firmware;
+    for (int32_t i : {0, 63}) {
+        EXPECT_EQ(fw.RegionAt(i), &fw.Regions[i]);
+        EXPECT_EQ(st.Firmware.RegionAt(i), &st.Firmware.Regions[i]);
+    }
+    for (int32_t i : {-1, 64}) {
+        EXPECT_EQ(fw.RegionAt(i), nullptr);
+        EXPECT_EQ(st.Firmware.RegionAt(i), nullptr);
+    }
 }
 
 TEST(ReadDescription, MissingOrBinaryFileGivesDefaults) {
