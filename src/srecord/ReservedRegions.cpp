@@ -19,15 +19,16 @@ std::string FormatRegion(const AddressRange& region) {
     return HexAddress(region.Start) + " - " + HexAddress(region.Last());
 }
 
-int64_t ReadRegionNumber(std::string_view text) {
+std::optional<uint32_t> ReadRegionNumber(std::string_view text) {
     const NumberParts p = SplitNumber(TrimSpaces(text), kNumber0x);
     const auto v = ParseDigits(p.digits, p.hex ? 16 : 10);
-    return v && *v <= 0xFFFFFFFFull ? static_cast<int64_t>(*v) : -1;
+    if (!v || *v > 0xFFFFFFFFull) return std::nullopt;
+    return static_cast<uint32_t>(*v);
 }
 
 ParsedRegion ParseRegion(std::string_view text) {
     const size_t dash = text.find('-');
-    if (dash == std::string_view::npos) return {ReadRegionNumber(text), -1};
+    if (dash == std::string_view::npos) return {ReadRegionNumber(text), std::nullopt};
     return {ReadRegionNumber(text.substr(0, dash)), ReadRegionNumber(text.substr(dash + 1))};
 }
 
@@ -62,15 +63,15 @@ RegionCheckResult CheckRegionText(std::string_view text, const tReservedRegions&
         return r;
     }
     const ParsedRegion p = ParseRegion(text);
-    if (p.Low < 0 || p.High < 0) {
+    if (!p.Low || !p.High) {
         r.Status = RegionCheck::Unreadable;
         return r;
     }
-    if (p.Low >= p.High) {
+    if (*p.Low >= *p.High) {
         r.Status = RegionCheck::LowNotBelowHigh;
         return r;
     }
-    r.Region = AddressRange::Inclusive(static_cast<uint32_t>(p.Low), static_cast<uint32_t>(p.High));
+    r.Region = AddressRange::Inclusive(*p.Low, *p.High);
     for (size_t i = 0; i < list.size(); ++i) {
         if (static_cast<int>(i) != skipIndex && r.Region.Overlaps(list[i])) {
             r.Status = RegionCheck::Overlaps;
@@ -108,17 +109,14 @@ BinRangeFields CheckBinRangeFields(std::string_view startText, std::string_view 
                                    bool part) {
     BinRangeFields f;
     f.StartText = std::string(startText);
-    int64_t start = ReadRegionNumber(startText);
-    if (start < 0) {
-        f.StartText = "0x00000000";
-        start = 0;
-    }
-    f.Start = static_cast<uint32_t>(start);
+    const std::optional<uint32_t> start = ReadRegionNumber(startText);
+    if (!start) f.StartText = "0x00000000";
+    f.Start = start.value_or(0);
     if (!StartsWith0x(f.StartText)) return f;
     if (part) {
-        const int64_t stop = ReadRegionNumber(stopText);
-        if (!StartsWith0x(stopText) || stop < 0 || start >= stop) return f;
-        f.Stop = static_cast<uint32_t>(stop);
+        const std::optional<uint32_t> stop = ReadRegionNumber(stopText);
+        if (!StartsWith0x(stopText) || !stop || f.Start >= *stop) return f;
+        f.Stop = *stop;
     }
     f.Ok = true;
     return f;

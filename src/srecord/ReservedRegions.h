@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,14 +21,14 @@ std::string HexAddress(uint32_t value);
 std::string FormatRegion(const base::AddressRange& region);
 
 // A trimmed decimal number, or hexadecimal after "0x"/"0X", from 0 to
-// 0xFFFFFFFF; -1 when the text is anything else.
-int64_t ReadRegionNumber(std::string_view text);
+// 0xFFFFFFFF; nothing when the text is anything else.
+std::optional<uint32_t> ReadRegionNumber(std::string_view text);
 
 // Low from the text before the first "-", high from the text after it; each
-// -1 when unreadable.
+// empty when unreadable.
 struct ParsedRegion {
-    int64_t Low = -1;
-    int64_t High = -1;
+    std::optional<uint32_t> Low;
+    std::optional<uint32_t> High;
 };
 ParsedRegion ParseRegion(std::string_view text);
 

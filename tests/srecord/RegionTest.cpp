@@ -8,19 +8,20 @@ using namespace flashsmith::srecord;
 namespace {
 
 TEST(ParseRegion, ReadsDecimalAndHexEndsAroundTheFirstDash) {
-    EXPECT_EQ(ParseRegion(" 0x100 - 0X1FF ").Low, 0x100);
-    EXPECT_EQ(ParseRegion(" 0x100 - 0X1FF ").High, 0x1FF);
-    EXPECT_EQ(ParseRegion("16-32").Low, 16);
-    EXPECT_EQ(ParseRegion("16-32").High, 32);
-    EXPECT_EQ(ParseRegion("0xFFFFFFF0-0xFFFFFFFF").High, 0xFFFFFFFFll);
-    // Unreadable ends come back as -1, each on its own.
-    EXPECT_EQ(ParseRegion("0x10").High, -1);
-    EXPECT_EQ(ParseRegion("zz-5").Low, -1);
-    EXPECT_EQ(ParseRegion("zz-5").High, 5);
-    EXPECT_EQ(ParseRegion("1-2-3").High, -1);
-    EXPECT_EQ(ParseRegion("0x-5").Low, -1);
-    EXPECT_EQ(ParseRegion("0x100000000-0x1").Low, -1);
-    EXPECT_EQ(ParseRegion("1A-5").Low, -1);  // hex digits need the prefix
+    EXPECT_EQ(ParseRegion(" 0x100 - 0X1FF ").Low, 0x100u);
+    EXPECT_EQ(ParseRegion(" 0x100 - 0X1FF ").High, 0x1FFu);
+    EXPECT_EQ(ParseRegion("16-32").Low, 16u);
+    EXPECT_EQ(ParseRegion("16-32").High, 32u);
+    EXPECT_EQ(ParseRegion("0xFFFFFFF0-0xFFFFFFFF").High, 0xFFFFFFFFu);
+    EXPECT_EQ(ParseRegion("0-0x0").Low, 0u);  // zero is a number, not "unreadable"
+    // Unreadable ends come back empty, each on its own.
+    EXPECT_EQ(ParseRegion("0x10").High, std::nullopt);
+    EXPECT_EQ(ParseRegion("zz-5").Low, std::nullopt);
+    EXPECT_EQ(ParseRegion("zz-5").High, 5u);
+    EXPECT_EQ(ParseRegion("1-2-3").High, std::nullopt);
+    EXPECT_EQ(ParseRegion("0x-5").Low, std::nullopt);
+    EXPECT_EQ(ParseRegion("0x100000000-0x1").Low, std::nullopt);
+    EXPECT_EQ(ParseRegion("1A-5").Low, std::nullopt);  // hex digits need the prefix
 }
 
 TEST(RegionList, AppendAcceptsCompactTextAndListsTheStandardForm) {
