@@ -39,7 +39,10 @@ template <class T>
 class Result {
 public:
     Result(T value) : v_(std::move(value)) {}
-    Result(Status failure) : v_(std::move(failure)) {}
+    // A Status without a failure here is a slip of the caller (the value is
+    // missing): it becomes a failure that says so, never a silent empty one.
+    Result(Status failure)
+        : v_(failure.Ok() ? Status::Fail("internal error: a result without a value") : std::move(failure)) {}
     static Result Fail(std::string error) { return Result(Status::Fail(std::move(error))); }
 
     bool Ok() const { return v_.index() == 0; }

@@ -141,6 +141,12 @@ TEST(Result, CarriesValueOrMessage) {
     EXPECT_TRUE(flashsmith::base::Result<std::string>(std::string("new")).Take(out, &error));
     EXPECT_EQ(out, "new");
     EXPECT_EQ(error, "unreadable");
+
+    // Returning a passed check where a value is due is a failure that says
+    // so: an empty message would reach the user as a bare "error: ".
+    const flashsmith::base::Result<int> slip = flashsmith::base::Status();
+    EXPECT_FALSE(slip);
+    EXPECT_FALSE(slip.Error().empty());
 }
 
 }  // namespace
