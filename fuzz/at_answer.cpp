@@ -4,10 +4,12 @@
 
 #include "phonelink/PhoneSession.h"
 
+using namespace flashsmith::phonelink;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string answer(reinterpret_cast<const char*>(data), size);
-    (void)flashsmith::phonelink::CleanAnswer(answer, "AT+CGMM\r");
-    (void)flashsmith::phonelink::PhoneErrorText(answer);
-    (void)flashsmith::phonelink::StrToIntDef0(answer);
+    (void)CleanAnswer(answer, "AT+CGMM\r");
+    (void)PhoneErrorText(answer);
+    (void)StrToIntDef0(answer);
     return 0;
 }

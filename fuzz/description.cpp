@@ -2,9 +2,11 @@
 // fields read from it.
 #include "firmware/Firmware.h"
 
+using namespace flashsmith::firmware;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const flashsmith::firmware::IniFile ini = flashsmith::firmware::IniFile::Parse(std::string(reinterpret_cast<const char*>(data), size));
-    flashsmith::firmware::FirmwareState st;
-    flashsmith::firmware::ReadDescription(st, ini);
+    const IniFile ini = IniFile::Parse(std::string(reinterpret_cast<const char*>(data), size));
+    FirmwareState st;
+    ReadDescription(st, ini);
     return 0;
 }

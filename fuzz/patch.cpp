@@ -5,17 +5,19 @@
 #include "patches/PatchReader.h"
 #include "xml/GmXml.h"
 
+using namespace flashsmith::patches;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     flashsmith::xml::TGmXML doc;
     doc.LoadBytes(std::string_view(reinterpret_cast<const char*>(data), size));
-    flashsmith::patches::PatchReadOptions pane;
+    PatchReadOptions pane;
     pane.includeBinary = true;
-    if (auto contents = flashsmith::patches::ReadPatch(doc, pane)) {
+    if (auto contents = ReadPatch(doc, pane)) {
         for (const auto& section : contents->sections)
             for (const auto& resource : section.resources) (void)resource;
     }
-    flashsmith::patches::PatchReadOptions open;
+    PatchReadOptions open;
     open.resourceNameIgnoresCase = false;
-    (void)flashsmith::patches::ReadPatch(doc, open);
+    (void)ReadPatch(doc, open);
     return 0;
 }

@@ -5,12 +5,14 @@
 
 #include "sound/Smaf.h"
 
+using namespace flashsmith::sound;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::span<const uint8_t> file(data, size);
-    if (!flashsmith::sound::ReadSmafInfo(file)) return 0;
-    flashsmith::sound::RenderOptions options;
+    if (!ReadSmafInfo(file)) return 0;
+    RenderOptions options;
     options.sampleRate = 8000;
     options.maxMs = 250;
-    flashsmith::sound::RenderSmaf(file, options);
+    RenderSmaf(file, options);
     return 0;
 }

@@ -5,15 +5,17 @@
 
 #include "srecord/S3Converter.h"
 
+using namespace flashsmith::srecord;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     std::string image;
-    flashsmith::srecord::S3ReadOptions part;
-    part.Mode = flashsmith::srecord::S3ToBinMode::Part;
-    const flashsmith::srecord::S3ReadResult r = flashsmith::srecord::ReadS3Text(text, part, image, flashsmith::base::NullProgress());
-    if (r.Status != flashsmith::srecord::S3Status::Ok || r.HighestEnd - r.LowestAddress > (16u << 20)) return 0;
-    flashsmith::srecord::S3ReadOptions all;
+    S3ReadOptions part;
+    part.Mode = S3ToBinMode::Part;
+    const S3ReadResult r = ReadS3Text(text, part, image, flashsmith::base::NullProgress());
+    if (r.Status != S3Status::Ok || r.HighestEnd - r.LowestAddress > (16u << 20)) return 0;
+    S3ReadOptions all;
     all.FromFirstAddress = true;
-    flashsmith::srecord::ReadS3Text(text, all, image, flashsmith::base::NullProgress());
+    ReadS3Text(text, all, image, flashsmith::base::NullProgress());
     return 0;
 }

@@ -8,6 +8,8 @@
 #include "firmware/Firmware.h"
 #include "firmware/Images.h"
 
+using namespace flashsmith::firmware;
+
 namespace {
 
 // Chunks may land anywhere in the first 4 MiB.
@@ -34,19 +36,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         buffer.replace(at, bytes.size(), bytes);
     }
 
-    flashsmith::firmware::FirmwareState st;
-    st.FirmwareFile = flashsmith::firmware::BinFile::FromView(std::string_view(buffer).substr(0, end));
-    const flashsmith::firmware::IniFile description = flashsmith::firmware::IniFile::Parse(ini);
-    flashsmith::firmware::ReadDescription(st, description);
-    if (!flashsmith::firmware::ParseTables(st, description).Ok) return 0;
+    FirmwareState st;
+    st.FirmwareFile = BinFile::FromView(std::string_view(buffer).substr(0, end));
+    const IniFile description = IniFile::Parse(ini);
+    ReadDescription(st, description);
+    if (!ParseTables(st, description).Ok) return 0;
 
     // Draw a few pictures as the viewer does.
-    static flashsmith::firmware::Picture target(321, 321);
+    static Picture target(321, 321);
     size_t drawn = 0;
-    for (const flashsmith::firmware::tImgType& img : st.Firmware.Images) {
+    for (const tImgType& img : st.Firmware.Images) {
         if (img.Link >= 0) continue;
         if (drawn++ == 4) break;
-        flashsmith::firmware::DecodePicture(img.Kind, *st.FirmwareFile, img.Address, img.Width, img.Height, target);
+        DecodePicture(img.Kind, *st.FirmwareFile, img.Address, img.Width, img.Height, target);
     }
     return 0;
 }

@@ -22,6 +22,12 @@
 #include "srecord/S3Converter.h"
 #include "xml/GmXml.h"
 
+using namespace flashsmith::base;
+using namespace flashsmith::firmware;
+using namespace flashsmith::srecord;
+using namespace flashsmith::editing;
+using namespace flashsmith::patches;
+
 namespace {
 
 namespace stdfs = std::filesystem;
@@ -29,10 +35,10 @@ namespace stdfs = std::filesystem;
 std::string g_out;
 
 void Seed(const std::string& target, const std::string& name, const std::string& bytes) {
-    const std::string dir = flashsmith::base::JoinPath(g_out, target);
+    const std::string dir = JoinPath(g_out, target);
     stdfs::create_directories(dir);
     std::string error;
-    if (!flashsmith::base::WriteFileAtomic(flashsmith::base::JoinPath(dir, name), bytes).Ok(&error)) {
+    if (!WriteFileAtomic(JoinPath(dir, name), bytes).Ok(&error)) {
         std::fprintf(stderr, "fuzz_seeds: %s\n", error.c_str());
         std::exit(1);
     }
@@ -49,7 +55,7 @@ std::string Le(uint32_t v, int bytes) {
 class WindowInput {
 public:
     explicit WindowInput(const std::string& ini) : text_(Le(static_cast<uint32_t>(ini.size()), 2) + ini) {}
-    void Add(const flashsmith::firmware::BinFile& f, int64_t at, int64_t n) {
+    void Add(const BinFile& f, int64_t at, int64_t n) {
         for (; n > 0 && f.Has(at, 1); ) {
             const int64_t piece = std::min<int64_t>({n, 0xFFFF, f.Size() - at});
             text_ += Le(static_cast<uint32_t>(at), 3) + Le(static_cast<uint32_t>(piece), 2);
@@ -64,9 +70,9 @@ private:
     std::string text_;
 };
 
-void TableSeeds(const flashsmith::firmware::FirmwareState& st, const std::string& ini) {
-    const flashsmith::firmware::BinFile& f = *st.FirmwareFile;
-    const flashsmith::firmware::tFirmwareDescription& d = st.FirmwareDescription;
+void TableSeeds(const FirmwareState& st, const std::string& ini) {
+    const BinFile& f = *st.FirmwareFile;
+    const tFirmwareDescription& d = st.FirmwareDescription;
     const auto& fw = st.Firmware;
     WindowInput all(ini), tablesOnly(ini), strings(ini);
     auto addTables = [&](WindowInput& w) {
@@ -80,17 +86,17 @@ void TableSeeds(const flashsmith::firmware::FirmwareState& st, const std::string
     addTables(tablesOnly);
     addTables(strings);
     for (const auto* headers : {&fw.LangHeaders1, &fw.LangHeaders2})
-        for (const flashsmith::firmware::LanguageHeader& h : *headers) {
+        for (const LanguageHeader& h : *headers) {
             all.Add(f, h.TableAddr, 4 * int64_t(h.Count));
             strings.Add(f, h.TableAddr, 4 * int64_t(h.Count));
         }
     for (const auto* tables : {&fw.Strings1, &fw.Strings2})
-        for (const flashsmith::firmware::pStringType& list : *tables)
-            for (const flashsmith::firmware::tStringType& s : list) {
+        for (const pStringType& list : *tables)
+            for (const tStringType& s : list) {
                 all.Add(f, s.Address, static_cast<int64_t>(s.Text.size()) + 1);
                 strings.Add(f, s.Address, static_cast<int64_t>(s.Text.size()) + 1);
             }
-    for (const flashsmith::firmware::tImgType& img : fw.Images)
+    for (const tImgType& img : fw.Images)
         if (img.Link < 0) all.Add(f, static_cast<uint32_t>(img.Address), img.Size);
     Seed("tables", "demo-all", all.Text());
     Seed("tables", "demo-tables", tablesOnly.Text());
@@ -98,21 +104,21 @@ void TableSeeds(const flashsmith::firmware::FirmwareState& st, const std::string
     Seed("description", "demo.sdf", ini);
 }
 
-void PictureSeeds(const flashsmith::firmware::FirmwareState& st) {
-    const flashsmith::firmware::BinFile& f = *st.FirmwareFile;
+void PictureSeeds(const FirmwareState& st) {
+    const BinFile& f = *st.FirmwareFile;
     std::map<int32_t, int> perKind;
     int n = 0;
-    for (const flashsmith::firmware::tImgType& img : st.Firmware.Images) {
+    for (const tImgType& img : st.Firmware.Images) {
         ++n;
         if (img.Link >= 0 || perKind[img.Kind]++ >= 2 || img.Size > 0x10000) continue;
         Seed("pictures", "demo-" + std::to_string(n),
              std::string(1, static_cast<char>(img.Kind)) + Le(img.Width, 2) + Le(img.Height, 2) +
                  std::string(f.View(static_cast<uint32_t>(img.Address), img.Size)));
-        flashsmith::firmware::Picture pic(img.Width, img.Height);
-        flashsmith::firmware::DecodePicture(img.Kind, f, img.Address, img.Width, img.Height, pic);
+        Picture pic(img.Width, img.Height);
+        DecodePicture(img.Kind, f, img.Address, img.Width, img.Height, pic);
         std::string bytes;
-        if (flashsmith::firmware::EncodeBmp32(pic).Take(bytes)) Seed("bmp", "demo-" + std::to_string(n) + ".bmp", bytes);
-        if (flashsmith::firmware::EncodeJpeg(pic, 90).Take(bytes)) Seed("jpeg", "demo-" + std::to_string(n) + ".jpg", bytes);
+        if (EncodeBmp32(pic).Take(bytes)) Seed("bmp", "demo-" + std::to_string(n) + ".bmp", bytes);
+        if (EncodeJpeg(pic, 90).Take(bytes)) Seed("jpeg", "demo-" + std::to_string(n) + ".jpg", bytes);
     }
 }
 
@@ -144,26 +150,26 @@ void AnswerSeeds() {
     Seed("at_answer", "number", " 1234 ");
 }
 
-void PatchSeeds(flashsmith::firmware::FirmwareState& st, const std::string& temp) {
+void PatchSeeds(FirmwareState& st, const std::string& temp) {
     st.ProgramDir = temp + "/";
     st.TempDir = temp + "/Temp/";
     // One edit of each kind, then a patch of each category.
-    flashsmith::firmware::Picture pic(8, 8, 0x123456);
+    Picture pic(8, 8, 0x123456);
     const std::string bmp = temp + "/r.bmp";
-    flashsmith::firmware::SaveBmp32(bmp, pic);
-    flashsmith::editing::ReplaceEntry(st, 0, 0, bmp);
-    flashsmith::editing::DeleteEntry(st, 1, 1);
-    flashsmith::editing::EditStringUtf8(st, 3, 0, "Menu!");
+    SaveBmp32(bmp, pic);
+    ReplaceEntry(st, 0, 0, bmp);
+    DeleteEntry(st, 1, 1);
+    EditStringUtf8(st, 3, 0, "Menu!");
     int n = 0;
-    for (flashsmith::patches::PatchKind kind : {flashsmith::patches::PatchKind::Pictures, flashsmith::patches::PatchKind::Sounds, flashsmith::patches::PatchKind::Languages}) {
+    for (PatchKind kind : {PatchKind::Pictures, PatchKind::Sounds, PatchKind::Languages}) {
         for (bool full : {false, true}) {
-            flashsmith::patches::CreatePatchOptions o;
+            CreatePatchOptions o;
             o.Kind = kind;
             o.Full = full;
             o.Details.Name = "Seed";
             o.Details.Author = "fuzz_seeds";
             flashsmith::xml::TGmXML doc;
-            if (flashsmith::patches::BuildPatchDocument(st, o, doc, flashsmith::base::NullProgress()).Status != flashsmith::patches::CreatePatchStatus::Ok) continue;
+            if (BuildPatchDocument(st, o, doc, NullProgress()).Status != CreatePatchStatus::Ok) continue;
             const std::string text = doc.Text();
             if (text.size() > 200000) continue;
             Seed("patch", "demo-" + std::to_string(++n) + ".spf", text);
@@ -172,38 +178,38 @@ void PatchSeeds(flashsmith::firmware::FirmwareState& st, const std::string& temp
     }
 }
 
-void SRecordSeeds(const flashsmith::firmware::FirmwareState& st) {
-    const flashsmith::firmware::BinFile& f = *st.FirmwareFile;
+void SRecordSeeds(const FirmwareState& st) {
+    const BinFile& f = *st.FirmwareFile;
     const std::string_view head = f.View(0, 1024);
-    flashsmith::srecord::S3WriteOptions o;
-    flashsmith::srecord::S3Output out;
-    flashsmith::srecord::WriteS3Bytes({reinterpret_cast<const uint8_t*>(head.data()), head.size()}, o, out, flashsmith::base::NullProgress());
+    S3WriteOptions o;
+    S3Output out;
+    WriteS3Bytes({reinterpret_cast<const uint8_t*>(head.data()), head.size()}, o, out, NullProgress());
     Seed("srecord", "demo-head.s3", std::string(out.Text()));
-    flashsmith::srecord::S3WriteOptions gap;
+    S3WriteOptions gap;
     gap.Start = 0x40000;
-    gap.Reserved.push_back(flashsmith::base::AddressRange::Inclusive(0x40100, 0x40180));
-    flashsmith::srecord::S3Output out2;
-    flashsmith::srecord::WriteS3Bytes({reinterpret_cast<const uint8_t*>(head.data()), 512}, gap, out2, flashsmith::base::NullProgress());
+    gap.Reserved.push_back(AddressRange::Inclusive(0x40100, 0x40180));
+    S3Output out2;
+    WriteS3Bytes({reinterpret_cast<const uint8_t*>(head.data()), 512}, gap, out2, NullProgress());
     Seed("srecord", "demo-reserved.s3", std::string(out2.Text()));
     Seed("srecord", "short-lines.s19", "S00600004844521B\nS1130000285F245F2212226A000424290008237C2A\nS5030001FB\nS9030000FC\n");
 }
 
-void JarSeeds(const flashsmith::firmware::FirmwareState& st) {
-    for (const flashsmith::firmware::tJavaType& j : st.Firmware.JavaApps) {
+void JarSeeds(const FirmwareState& st) {
+    for (const tJavaType& j : st.Firmware.JavaApps) {
         if (j.Path.size() < 4 || j.Path.compare(j.Path.size() - 4, 4, ".jar") != 0) continue;
-        Seed("zip", flashsmith::base::BaseName(j.Path.substr(j.Path.rfind('\\') + 1)),
+        Seed("zip", BaseName(j.Path.substr(j.Path.rfind('\\') + 1)),
              std::string(st.FirmwareFile->View(static_cast<uint32_t>(j.Address), static_cast<uint32_t>(j.Size))));
     }
 }
 
 // The hand-made ringtones of the sound tests and the demo image's own.
-void SmafSeeds(const flashsmith::firmware::FirmwareState& st) {
-    auto bytes = [](const fstest::ByteVec& v) { return std::string(v.begin(), v.end()); };
-    Seed("smaf", "handy-phone.mmf", bytes(fstest::HandyPhoneA4()));
-    Seed("smaf", "mobile.mmf", bytes(fstest::MobileTwoNotes()));
-    Seed("smaf", "audio.mmf", bytes(fstest::AudioEightBytes()));
+void SmafSeeds(const FirmwareState& st) {
+    auto bytes = [](const flashsmith::test::ByteVec& v) { return std::string(v.begin(), v.end()); };
+    Seed("smaf", "handy-phone.mmf", bytes(flashsmith::test::HandyPhoneA4()));
+    Seed("smaf", "mobile.mmf", bytes(flashsmith::test::MobileTwoNotes()));
+    Seed("smaf", "audio.mmf", bytes(flashsmith::test::AudioEightBytes()));
     int n = 0;
-    for (const flashsmith::firmware::tSndType& s : st.Firmware.Sounds)
+    for (const tSndType& s : st.Firmware.Sounds)
         if (s.Size > 0)
             Seed("smaf", "demo-" + std::to_string(++n) + ".mmf",
                  std::string(st.FirmwareFile->View(s.Address, static_cast<size_t>(s.Size))));
@@ -224,15 +230,15 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "fuzz_seeds: %s\n", demo.Error().c_str());
         return 1;
     }
-    flashsmith::firmware::FirmwareState st;
-    flashsmith::firmware::OpenOptions o;
+    FirmwareState st;
+    OpenOptions o;
     o.SdfPath = demo->ProfilePath;
-    if (flashsmith::firmware::OpenFirmware(st, demo->ImagePath, o, flashsmith::base::NullProgress()).Status != flashsmith::firmware::OpenStatus::Ok) {
+    if (OpenFirmware(st, demo->ImagePath, o, NullProgress()).Status != OpenStatus::Ok) {
         std::fprintf(stderr, "fuzz_seeds: the demo image does not open\n");
         return 1;
     }
     std::string ini;
-    flashsmith::base::ReadWholeFile(demo->ProfilePath, ini);
+    ReadWholeFile(demo->ProfilePath, ini);
     TableSeeds(st, ini);
     PictureSeeds(st);
     HandMadeBitmaps();

@@ -9,6 +9,8 @@
 #include "base/FileUtil.h"
 #include "support/TempDir.h"
 
+using namespace flashsmith::base;
+
 namespace {
 
 std::string TempPath(const char* name) {

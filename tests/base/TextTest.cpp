@@ -10,22 +10,18 @@
 #include "base/Result.h"
 #include "base/Text.h"
 
+using namespace flashsmith::base;
+
 namespace {
 
-using flashsmith::base::kNumber0x;
-using flashsmith::base::kNumberBareX;
-using flashsmith::base::kNumberDollar;
-using flashsmith::base::kNumberSign;
-using flashsmith::base::ParseDigits;
-using flashsmith::base::ParseInteger;
 
 TEST(HexStr, PadsToEightUpperCaseDigits) {
     EXPECT_EQ(flashsmith::base::HexStr(0), "0x00000000");
     EXPECT_EQ(flashsmith::base::HexStr(255), "0x000000FF");
     EXPECT_EQ(flashsmith::base::HexStr(0xFFFFFFFF), "0xFFFFFFFF");
     EXPECT_EQ(flashsmith::base::HexStr(0xABC123), "0x00ABC123");
-    EXPECT_EQ(flashsmith::base::HexByteTable()[0], "00");
-    EXPECT_EQ(flashsmith::base::HexByteTable()[0xA5], "A5");
+    EXPECT_EQ(HexByteTable()[0], "00");
+    EXPECT_EQ(HexByteTable()[0xA5], "A5");
 }
 
 TEST(AnsiFromUtf8, DecodesToWindows1251) {
@@ -36,7 +32,7 @@ TEST(AnsiFromUtf8, DecodesToWindows1251) {
     EXPECT_EQ(flashsmith::base::AnsiFromUtf8("ab\xC3"), "");            // cut sequence
     EXPECT_EQ(flashsmith::base::AnsiFromUtf8("a\x80"), "");             // stray continuation byte
     EXPECT_EQ(flashsmith::base::AnsiFromUtf8("\xF0\x9F\x98\x80"), "");  // four-byte sequences are not decoded
-    EXPECT_EQ(flashsmith::base::Utf8FromAnsi("\xCC\xE5\xED\xFE"), "\xD0\x9C\xD0\xB5\xD0\xBD\xD1\x8E");
+    EXPECT_EQ(Utf8FromAnsi("\xCC\xE5\xED\xFE"), "\xD0\x9C\xD0\xB5\xD0\xBD\xD1\x8E");
 }
 
 TEST(Hex, EncodeDecodeAndWhatIsRefused) {
@@ -45,23 +41,23 @@ TEST(Hex, EncodeDecodeAndWhatIsRefused) {
         for (int b = 0; b < 256; ++b) s += static_cast<char>(b);
         return s;
     }();
-    const std::string hex = flashsmith::base::BytesToHex(all);
+    const std::string hex = BytesToHex(all);
     EXPECT_EQ(hex.substr(0, 8), "00010203");
     EXPECT_EQ(hex.substr(hex.size() - 4), "FEFF");
     std::string back = "stale";
-    ASSERT_TRUE(flashsmith::base::HexToBytes(hex, &back));
+    ASSERT_TRUE(HexToBytes(hex, &back));
     EXPECT_EQ(back, all);
-    ASSERT_TRUE(flashsmith::base::HexToBytes("aBcD", &back));
+    ASSERT_TRUE(HexToBytes("aBcD", &back));
     EXPECT_EQ(back, "\xAB\xCD");
-    EXPECT_EQ(flashsmith::base::HexByteCount("aBcD"), 2u);
+    EXPECT_EQ(HexByteCount("aBcD"), 2u);
     // an odd length, or one character that is no digit anywhere, fails whole
     for (const char* bad : {"ABC", "0G", "00 1", "0x12", "1\xFF"}) {
         back = "stale";
-        EXPECT_FALSE(flashsmith::base::HexToBytes(bad, &back)) << bad;
+        EXPECT_FALSE(HexToBytes(bad, &back)) << bad;
         EXPECT_TRUE(back.empty()) << bad;
-        EXPECT_FALSE(flashsmith::base::HexByteCount(bad)) << bad;
+        EXPECT_FALSE(HexByteCount(bad)) << bad;
     }
-    EXPECT_TRUE(flashsmith::base::HexToBytes("", &back));
+    EXPECT_TRUE(HexToBytes("", &back));
     EXPECT_TRUE(back.empty());
 }
 
@@ -99,22 +95,22 @@ TEST(Numbers, SignsAndPrefixesOnlyWhereTheFormatAllowsThem) {
 }
 
 TEST(Text, CaseAndTrimTouchOnlyAscii) {
-    EXPECT_EQ(flashsmith::base::UpperAscii("abz AZ 09 \xE9\xFF"), "ABZ AZ 09 \xE9\xFF");
-    EXPECT_EQ(flashsmith::base::LowerAscii("ABZ az \xC9"), "abz az \xC9");
-    EXPECT_TRUE(flashsmith::base::SameTextNoCase("Sound", "sOUND"));
-    EXPECT_FALSE(flashsmith::base::SameTextNoCase("Sound", "Sounds"));
-    EXPECT_FALSE(flashsmith::base::SameTextNoCase("\xE9", "\xC9"));
-    EXPECT_EQ(flashsmith::base::TrimBlanks(std::string("\x01 \t a b\r\n\0", 11)), "a b");
-    EXPECT_EQ(flashsmith::base::TrimBlanks("   "), "");
-    EXPECT_EQ(flashsmith::base::TrimSpaces("\t a\r \t"), "a\r");
-    EXPECT_EQ(flashsmith::base::TrimChars("\t 5 ", " "), "\t 5");
+    EXPECT_EQ(UpperAscii("abz AZ 09 \xE9\xFF"), "ABZ AZ 09 \xE9\xFF");
+    EXPECT_EQ(LowerAscii("ABZ az \xC9"), "abz az \xC9");
+    EXPECT_TRUE(SameTextNoCase("Sound", "sOUND"));
+    EXPECT_FALSE(SameTextNoCase("Sound", "Sounds"));
+    EXPECT_FALSE(SameTextNoCase("\xE9", "\xC9"));
+    EXPECT_EQ(TrimBlanks(std::string("\x01 \t a b\r\n\0", 11)), "a b");
+    EXPECT_EQ(TrimBlanks("   "), "");
+    EXPECT_EQ(TrimSpaces("\t a\r \t"), "a\r");
+    EXPECT_EQ(TrimChars("\t 5 ", " "), "\t 5");
 }
 
 TEST(Result, CarriesValueOrMessage) {
-    const flashsmith::base::Status ok;
+    const Status ok;
     EXPECT_TRUE(ok);
     EXPECT_TRUE(ok.Error().empty());
-    const auto failed = flashsmith::base::Status::Fail("disk full");
+    const auto failed = Status::Fail("disk full");
     EXPECT_FALSE(failed);
     std::string error = "earlier";
     EXPECT_TRUE(ok.Ok(&error));
@@ -144,7 +140,7 @@ TEST(Result, CarriesValueOrMessage) {
 
     // Returning a passed check where a value is due is a failure that says
     // so: an empty message would reach the user as a bare "error: ".
-    const flashsmith::base::Result<int> slip = flashsmith::base::Status();
+    const flashsmith::base::Result<int> slip = Status();
     EXPECT_FALSE(slip);
     EXPECT_FALSE(slip.Error().empty());
 }

@@ -6,7 +6,7 @@
 
 namespace {
 
-using fstest::RunCli;
+using flashsmith::test::RunCli;
 
 const char* const kCommands[] = {"demo",  "export",  "identify", "list",  "patch",
                                  "phone", "profile", "s3",       "sound", "xml"};

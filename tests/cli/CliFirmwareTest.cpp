@@ -9,10 +9,13 @@
 #include "base/FileUtil.h"
 #include "firmware/PictureFile.h"
 
+using namespace flashsmith::base;
+using namespace flashsmith::firmware;
+
 namespace {
 
-using fstest::RunCli;
-using fstest::ScratchDir;
+using flashsmith::test::RunCli;
+using flashsmith::test::ScratchDir;
 
 class CliDemo : public ::testing::Test {
 protected:
@@ -22,7 +25,7 @@ protected:
         image = dir / "demo.bin";
         firmwares = dir / "Firmwares";
     }
-    fstest::CliResult List(std::vector<std::string> extra = {}) {
+    flashsmith::test::CliResult List(std::vector<std::string> extra = {}) {
         std::vector<std::string> args = {"list", image, "--firmwares", firmwares};
         args.insert(args.end(), extra.begin(), extra.end());
         return RunCli(args);
@@ -39,7 +42,7 @@ TEST_F(CliDemo, IdentifyFindsModelVersionAndProfiles) {
 }
 
 TEST_F(CliDemo, IdentifyOfAnUnknownFileIsEmptyButSucceeds) {
-    ASSERT_TRUE(flashsmith::base::WriteFileAtomic(dir / "blank.bin", std::string(4096, '\xFF')));
+    ASSERT_TRUE(WriteFileAtomic(dir / "blank.bin", std::string(4096, '\xFF')));
     auto r = RunCli({"identify", dir / "blank.bin", "--json"});
     EXPECT_EQ(r.Code, 0);
     EXPECT_EQ(r.Out, "{\"StartAddr\":0,\"PhoneModel\":\"\",\"Version\":\"\",\"VersionAddr\":-1,\"Profiles\":[]}\n");
@@ -97,7 +100,7 @@ TEST_F(CliDemo, DescriptionFilesBesideTheImageServeWhenTheFolderHasNone) {
     EXPECT_NE(r.Out.find("\"ProfilePath\":\"" + firmwares + "/E250XXJE1.sdf\""), std::string::npos);
 
     // A description in the given folder wins over the one beside the image.
-    ASSERT_TRUE(flashsmith::base::WriteFileAtomic(dir / "own/E250XXJE1.sdf", "[Firmware]\r\n"));
+    ASSERT_TRUE(WriteFileAtomic(dir / "own/E250XXJE1.sdf", "[Firmware]\r\n"));
     r = RunCli({"list", image, "--firmwares", dir / "own", "--json"});
     ASSERT_EQ(r.Code, 0) << r.Err;
     EXPECT_NE(r.Out.find("\"ProfilePath\":\"" + dir / "own/E250XXJE1.sdf\""), std::string::npos);
@@ -116,7 +119,7 @@ TEST_F(CliDemo, UnidentifiedImagesAndMissingProfilesFail) {
     auto r = List();
     EXPECT_EQ(r.Code, 1);
     EXPECT_EQ(r.Err.rfind("error: no description file", 0), 0u) << r.Err;
-    ASSERT_TRUE(flashsmith::base::WriteFileAtomic(dir / "blank.bin", std::string(4096, '\0')));
+    ASSERT_TRUE(WriteFileAtomic(dir / "blank.bin", std::string(4096, '\0')));
     r = RunCli({"list", dir / "blank.bin"});
     EXPECT_EQ(r.Code, 1);
     EXPECT_EQ(r.Err.rfind("error: not identified", 0), 0u) << r.Err;
@@ -127,19 +130,19 @@ TEST_F(CliDemo, UnidentifiedImagesAndMissingProfilesFail) {
 
 TEST_F(CliDemo, TruncatedImagesAndBadTablesFailCleanly) {
     std::string bytes;
-    ASSERT_TRUE(flashsmith::base::ReadWholeFile(image, bytes));
+    ASSERT_TRUE(ReadWholeFile(image, bytes));
     // cut inside the language tables: pointer tables and strings lie past the end
-    ASSERT_TRUE(flashsmith::base::WriteFileAtomic(dir / "cut.bin", bytes.substr(0, 0x93210)));
+    ASSERT_TRUE(WriteFileAtomic(dir / "cut.bin", bytes.substr(0, 0x93210)));
     auto r = RunCli({"list", dir / "cut.bin", "--firmwares", firmwares});
     EXPECT_EQ(r.Code, 1);
     EXPECT_EQ(r.Err.rfind("error: ", 0), 0u);
     EXPECT_NE(r.Err.find("past the end"), std::string::npos) << r.Err;
 
     std::string sdf;
-    ASSERT_TRUE(flashsmith::base::ReadWholeFile(firmwares + "/E250XXJE1.sdf", sdf));
+    ASSERT_TRUE(ReadWholeFile(firmwares + "/E250XXJE1.sdf", sdf));
     std::string bad = sdf;
     bad.replace(bad.find("LanguageTable1="), 15, "LanguageTable1=0x7FFFFFF0\r\nX=");
-    ASSERT_TRUE(flashsmith::base::WriteFileAtomic(dir / "bad.sdf", bad));
+    ASSERT_TRUE(WriteFileAtomic(dir / "bad.sdf", bad));
     r = RunCli({"list", image, "--sdf", dir / "bad.sdf"});
     EXPECT_EQ(r.Code, 1);
     EXPECT_EQ(r.Err.rfind("error: ", 0), 0u);
@@ -147,7 +150,7 @@ TEST_F(CliDemo, TruncatedImagesAndBadTablesFailCleanly) {
     // garbage as a description file: no tables, but no crash either
     std::string garbage;
     for (int i = 0; i < 20000; ++i) garbage += static_cast<char>((i * 7919) >> 3);
-    ASSERT_TRUE(flashsmith::base::WriteFileAtomic(dir / "garbage.sdf", garbage));
+    ASSERT_TRUE(WriteFileAtomic(dir / "garbage.sdf", garbage));
     r = RunCli({"list", image, "--sdf", dir / "garbage.sdf", "--json"});
     EXPECT_EQ(r.Code, 0) << r.Err;
     EXPECT_NE(r.Out.find("\"Images\":[]"), std::string::npos);
@@ -161,21 +164,21 @@ TEST_F(CliDemo, ExportWritesFilesNamedAsRows) {
     size_t lines = 0;
     for (char c : r.Out) lines += c == '\n';
     EXPECT_EQ(lines, 15u);
-    EXPECT_TRUE(flashsmith::base::FileExists(out / "Image_7.bmp"));
+    EXPECT_TRUE(FileExists(out / "Image_7.bmp"));
     r = RunCli({"export", image, "images", "6", out.Str(), "--jpeg", "--firmwares", firmwares});
     ASSERT_EQ(r.Code, 0) << r.Err;
     EXPECT_EQ(r.Out, out / "Image_7.jpg" + "\n");
     std::string jpg;
-    ASSERT_TRUE(flashsmith::base::ReadWholeFile(out / "Image_7.jpg", jpg));
+    ASSERT_TRUE(ReadWholeFile(out / "Image_7.jpg", jpg));
     EXPECT_EQ(jpg.substr(0, 2), "\xFF\xD8");
     // PNG holds exactly the pixels of the bitmap.
     r = RunCli({"export", image, "images", "all", out.Str(), "--png", "--firmwares", firmwares});
     ASSERT_EQ(r.Code, 0) << r.Err;
     for (const char* name : {"Image_1", "Image_7", "Image_11"}) {
-        flashsmith::firmware::Picture bmp, png;
+        Picture bmp, png;
         std::string err;
-        ASSERT_TRUE(flashsmith::firmware::LoadPictureFile(out / (std::string(name) + ".bmp")).Take(bmp, &err)) << err;
-        ASSERT_TRUE(flashsmith::firmware::LoadPictureFile(out / (std::string(name) + ".png")).Take(png, &err)) << err;
+        ASSERT_TRUE(LoadPictureFile(out / (std::string(name) + ".bmp")).Take(bmp, &err)) << err;
+        ASSERT_TRUE(LoadPictureFile(out / (std::string(name) + ".png")).Take(png, &err)) << err;
         EXPECT_EQ(png.Width, bmp.Width);
         EXPECT_EQ(png.Pixels, bmp.Pixels) << name;
     }
@@ -196,10 +199,10 @@ TEST(CliExport, ImageMagickReadsTheExportedBitmap) {
     auto r = RunCli({"export", dir / "demo.bin", "images", "5", dir.Str(), "--firmwares", dir / "Firmwares"});
     ASSERT_EQ(r.Code, 0) << r.Err;
     // the gradient is RAW16: its top-left pixel is pure red, exact in RGB565
-    std::string cmd = "convert " + fstest::ShellQuote(dir / "Image_6.bmp") + " -format '%w %h %[pixel:p{0,0}]' info: > " +
-                      fstest::ShellQuote(dir / "px.txt");
+    std::string cmd = "convert " + flashsmith::test::ShellQuote(dir / "Image_6.bmp") + " -format '%w %h %[pixel:p{0,0}]' info: > " +
+                      flashsmith::test::ShellQuote(dir / "px.txt");
     ASSERT_EQ(std::system(cmd.c_str()), 0);
-    std::string info = fstest::Slurp(dir / "px.txt");
+    std::string info = flashsmith::test::Slurp(dir / "px.txt");
     EXPECT_EQ(info.rfind("128 32 ", 0), 0u) << info;
     EXPECT_TRUE(info.find("red") != std::string::npos || info.find("255,0,0") != std::string::npos) << info;
 }

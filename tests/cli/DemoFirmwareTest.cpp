@@ -14,55 +14,60 @@
 #include "base/Text.h"
 #include "firmware/PictureFile.h"
 
+using namespace flashsmith::base;
+using namespace flashsmith::firmware;
+using namespace flashsmith::demo;
+using namespace flashsmith::editing;
+
 namespace {
 
-using fstest::ScratchDir;
+using flashsmith::test::ScratchDir;
 
 struct OpenedDemo {
     ScratchDir dir{"demo"};
-    flashsmith::demo::DemoResult demo;
-    flashsmith::firmware::FirmwareState st;
-    flashsmith::firmware::OpenResult open;
+    DemoResult demo;
+    FirmwareState st;
+    OpenResult open;
 
-    explicit OpenedDemo(flashsmith::demo::DemoOptions options = {}) {
+    explicit OpenedDemo(DemoOptions options = {}) {
         std::string error;
-        EXPECT_TRUE(flashsmith::demo::WriteDemoFirmware(dir.Str(), options).Take(demo, &error)) << error;
-        flashsmith::firmware::OpenOptions o;
+        EXPECT_TRUE(WriteDemoFirmware(dir.Str(), options).Take(demo, &error)) << error;
+        OpenOptions o;
         o.FirmwaresDir = dir / "Firmwares";
         st.TempDir = dir / "Temp/";
-        open = flashsmith::firmware::OpenFirmware(st, demo.ImagePath, o, flashsmith::base::NullProgress());
+        open = OpenFirmware(st, demo.ImagePath, o, NullProgress());
     }
 };
 
 TEST(DemoFirmware, IdentifiesAndParsesEveryTable) {
     OpenedDemo d;
-    ASSERT_EQ(d.open.Status, flashsmith::firmware::OpenStatus::Ok) << d.open.Error;
+    ASSERT_EQ(d.open.Status, OpenStatus::Ok) << d.open.Error;
     const auto& st = d.st;
     EXPECT_TRUE(st.FirmwareLoaded);
     EXPECT_EQ(st.FirmwareDescription.PhoneModel, "E250");
     EXPECT_EQ(st.FirmwareDescription.Version, "E250XXJE1");
     // the version found past its decoys is the one the description names
-    auto found = flashsmith::firmware::FindVersion(*st.FirmwareFile, "E250", 0, flashsmith::base::NullProgress());
+    auto found = FindVersion(*st.FirmwareFile, "E250", 0, NullProgress());
     EXPECT_EQ(found.Address, st.FirmwareDescription.VersionAddr);
 
     const auto& im = st.Firmware.Images;
     ASSERT_GE(im.size(), 12u);
     for (int kind = 1; kind <= 4; ++kind)
-        EXPECT_TRUE(std::any_of(im.begin(), im.end(), [&](const flashsmith::firmware::tImgType& e) { return e.Kind == kind; })) << kind;
-    EXPECT_TRUE(std::any_of(im.begin(), im.end(), [](const flashsmith::firmware::tImgType& e) { return e.Width == 176 && e.Height == 220; }));
-    EXPECT_TRUE(std::any_of(im.begin(), im.end(), [](const flashsmith::firmware::tImgType& e) { return e.Link >= 0 && e.Address == -1; }));
-    EXPECT_TRUE(std::any_of(im.begin(), im.end(), [](const flashsmith::firmware::tImgType& e) { return e.ID >= 0; }));
+        EXPECT_TRUE(std::any_of(im.begin(), im.end(), [&](const tImgType& e) { return e.Kind == kind; })) << kind;
+    EXPECT_TRUE(std::any_of(im.begin(), im.end(), [](const tImgType& e) { return e.Width == 176 && e.Height == 220; }));
+    EXPECT_TRUE(std::any_of(im.begin(), im.end(), [](const tImgType& e) { return e.Link >= 0 && e.Address == -1; }));
+    EXPECT_TRUE(std::any_of(im.begin(), im.end(), [](const tImgType& e) { return e.ID >= 0; }));
     for (size_t i = 0; i < im.size(); ++i)
         if (im[i].Link < 0) {
             EXPECT_GT(im[i].Size, 0) << i;
         }
 
     // an "09" picture shows the transparent colour
-    const uint32_t transparent = flashsmith::firmware::SwapRedBlue(static_cast<uint32_t>(st.FirmwareDescription.Transparent));
+    const uint32_t transparent = SwapRedBlue(static_cast<uint32_t>(st.FirmwareDescription.Transparent));
     bool seen = false;
     for (size_t i = 0; i < im.size() && !seen; ++i) {
-        flashsmith::firmware::Picture p;
-        if (im[i].Kind == flashsmith::firmware::k09 && flashsmith::editing::DecodeStoredPicture(st, static_cast<int32_t>(i), p))
+        Picture p;
+        if (im[i].Kind == k09 && DecodeStoredPicture(st, static_cast<int32_t>(i), p))
             seen = std::count(p.Pixels.begin(), p.Pixels.end(), transparent) > 0;
     }
     EXPECT_TRUE(seen);
@@ -82,7 +87,7 @@ TEST(DemoFirmware, IdentifiesAndParsesEveryTable) {
     // the manager's list, the JAD and the JAR; the entry outside E:\S100 is skipped
     ASSERT_EQ(st.Firmware.JavaApps.size(), 3u);
     EXPECT_EQ(st.Firmware.JavaApps[0].Path.rfind("e:\\S100\\manager_", 0), 0u);
-    for (const auto& j : st.Firmware.JavaApps) EXPECT_EQ(flashsmith::base::UpperAscii(j.Path).rfind("E:\\S100\\", 0), 0u) << j.Path;
+    for (const auto& j : st.Firmware.JavaApps) EXPECT_EQ(UpperAscii(j.Path).rfind("E:\\S100\\", 0), 0u) << j.Path;
 
     ASSERT_EQ(st.FirmwareDescription.LanguageCount, 3);
     ASSERT_EQ(st.Firmware.Strings1.size(), 3u);
@@ -108,7 +113,7 @@ TEST(DemoFirmware, IdentifiesAndParsesEveryTable) {
     int nearlyFull = 0;
     for (int r = 3; r < 9; ++r) {
         const auto& region = st.Firmware.Regions[r];
-        const auto* list = flashsmith::editing::StringsOf(st, r);
+        const auto* list = StringsOf(st, r);
         uint32_t end = 0;
         for (const auto& s : *list)
             if (region.Range.Contains(s.Address))
@@ -121,10 +126,10 @@ TEST(DemoFirmware, IdentifiesAndParsesEveryTable) {
 TEST(DemoFirmware, LeadMovesEveryOffsetAndLargeImagesAreSampled) {
     OpenedDemo plain;
     const int64_t lead = 1 << 20;
-    OpenedDemo moved(flashsmith::demo::DemoOptions{flashsmith::firmware::kSampledImageSize + 4096, lead});
-    ASSERT_EQ(moved.open.Status, flashsmith::firmware::OpenStatus::Ok) << moved.open.Error;
-    EXPECT_EQ(moved.st.FirmwareFile->Size(), flashsmith::firmware::kSampledImageSize + 4096);
-    auto start = flashsmith::firmware::FindStartAddr(*moved.st.FirmwareFile, flashsmith::base::NullProgress());
+    OpenedDemo moved(DemoOptions{kSampledImageSize + 4096, lead});
+    ASSERT_EQ(moved.open.Status, OpenStatus::Ok) << moved.open.Error;
+    EXPECT_EQ(moved.st.FirmwareFile->Size(), kSampledImageSize + 4096);
+    auto start = FindStartAddr(*moved.st.FirmwareFile, NullProgress());
     EXPECT_EQ(start % 409664, 0);
     EXPECT_GE(start, lead - 409664);
     EXPECT_LT(start, lead + 409664);
@@ -144,33 +149,33 @@ TEST(DemoFirmware, ListRowsNameSizeIdAndColour) {
     OpenedDemo d;
     ASSERT_TRUE(d.st.FirmwareLoaded);
     auto& st = d.st;
-    auto row = flashsmith::editing::MakeListRow(st, flashsmith::editing::kCatImages, 0);
+    auto row = MakeListRow(st, kCatImages, 0);
     EXPECT_EQ(row.Name, "Image_1");
     EXPECT_EQ(row.Id, std::to_string(st.Firmware.Images[0].ID + 1));
     st.ImageIdNames.assign(10, {});
     st.ImageIdNames[st.Firmware.Images[0].ID + 1].Name = "Smiley";
-    EXPECT_EQ(flashsmith::editing::MakeListRow(st, flashsmith::editing::kCatImages, 0).Name, "Smiley");
+    EXPECT_EQ(MakeListRow(st, kCatImages, 0).Name, "Smiley");
     for (size_t i = 0; i < st.Firmware.Images.size(); ++i)
         if (st.Firmware.Images[i].Link >= 0) {
-            EXPECT_EQ(flashsmith::editing::MakeListRow(st, flashsmith::editing::kCatImages, static_cast<int32_t>(i)).Colour, flashsmith::editing::RowColour::Linked);
+            EXPECT_EQ(MakeListRow(st, kCatImages, static_cast<int32_t>(i)).Colour, RowColour::Linked);
         }
     st.Firmware.Sounds[1].Deleted = true;
-    row = flashsmith::editing::MakeListRow(st, flashsmith::editing::kCatSounds, 1);
+    row = MakeListRow(st, kCatSounds, 1);
     EXPECT_EQ(row.Size, "0");
-    EXPECT_EQ(row.Colour, flashsmith::editing::RowColour::Deleted);
+    EXPECT_EQ(row.Colour, RowColour::Deleted);
     EXPECT_EQ(row.Name, "Sound_2");
-    EXPECT_EQ(flashsmith::editing::MakeListRow(st, flashsmith::editing::kCatJava, 2).Name, "E:\\S100\\Flashsmith_Snake_suite\\Snake.jar");
+    EXPECT_EQ(MakeListRow(st, kCatJava, 2).Name, "E:\\S100\\Flashsmith_Snake_suite\\Snake.jar");
     // a Cyrillic string shows in the 8-bit code page, its size in stored bytes + 1
-    row = flashsmith::editing::MakeListRow(st, flashsmith::editing::LanguageCategory(st, 1, 2), 0);
+    row = MakeListRow(st, LanguageCategory(st, 1, 2), 0);
     EXPECT_EQ(row.Name, "\xCC\xE5\xED\xFE");
     EXPECT_EQ(row.Size, "9");
     st.Firmware.Strings1[0][0].NewText = "\xC3\xA9";  // an edit to one two-byte character
-    row = flashsmith::editing::MakeListRow(st, flashsmith::editing::LanguageCategory(st, 1, 0), 0);
+    row = MakeListRow(st, LanguageCategory(st, 1, 0), 0);
     EXPECT_EQ(row.Size, "3");
-    EXPECT_EQ(row.Colour, flashsmith::editing::RowColour::Changed);
-    row = flashsmith::editing::MakeListRow(st, flashsmith::editing::LanguageCategory(st, 2, 0), 3);
+    EXPECT_EQ(row.Colour, RowColour::Changed);
+    row = MakeListRow(st, LanguageCategory(st, 2, 0), 3);
     EXPECT_EQ(row.Id, "3 0");
-    EXPECT_EQ(row.Colour, flashsmith::editing::RowColour::Borrowed);
+    EXPECT_EQ(row.Colour, RowColour::Borrowed);
 }
 
 TEST(DemoFirmware, ExportWritesStoredDataFollowingLinks) {
@@ -178,43 +183,43 @@ TEST(DemoFirmware, ExportWritesStoredDataFollowingLinks) {
     ASSERT_TRUE(d.st.FirmwareLoaded);
     ScratchDir out("export");
     const auto& im = d.st.Firmware.Images;
-    auto linked = std::find_if(im.begin(), im.end(), [](const flashsmith::firmware::tImgType& e) { return e.Link >= 0; });
+    auto linked = std::find_if(im.begin(), im.end(), [](const tImgType& e) { return e.Link >= 0; });
     ASSERT_NE(linked, im.end());
     const int32_t li = static_cast<int32_t>(linked - im.begin());
-    auto r = flashsmith::editing::ExportResource(d.st, flashsmith::editing::kCatImages, li, out.Str(), flashsmith::editing::PictureExport::Bmp);
-    ASSERT_EQ(r.Status, flashsmith::editing::ExportStatus::Ok) << r.Error;
+    auto r = ExportResource(d.st, kCatImages, li, out.Str(), PictureExport::Bmp);
+    ASSERT_EQ(r.Status, ExportStatus::Ok) << r.Error;
     EXPECT_EQ(r.Path, out / ("Image_" + std::to_string(li + 1) + ".bmp"));
-    auto first = flashsmith::editing::ExportResource(d.st, flashsmith::editing::kCatImages, linked->Link, out.Str(), flashsmith::editing::PictureExport::Bmp);
+    auto first = ExportResource(d.st, kCatImages, linked->Link, out.Str(), PictureExport::Bmp);
     std::string a, b;
-    ASSERT_TRUE(flashsmith::base::ReadWholeFile(r.Path, a));
-    ASSERT_TRUE(flashsmith::base::ReadWholeFile(first.Path, b));
+    ASSERT_TRUE(ReadWholeFile(r.Path, a));
+    ASSERT_TRUE(ReadWholeFile(first.Path, b));
     EXPECT_EQ(a, b);
-    flashsmith::firmware::Picture back;
-    ASSERT_TRUE(flashsmith::firmware::LoadBmp(r.Path).Take(back));
-    flashsmith::firmware::Picture decoded;
-    ASSERT_TRUE(flashsmith::editing::DecodeStoredPicture(d.st, linked->Link, decoded));
+    Picture back;
+    ASSERT_TRUE(LoadBmp(r.Path).Take(back));
+    Picture decoded;
+    ASSERT_TRUE(DecodeStoredPicture(d.st, linked->Link, decoded));
     EXPECT_EQ(back.Pixels, decoded.Pixels);
 
     // replaced or deleted entries still export what the firmware holds
     d.st.Firmware.Sounds[0].Deleted = true;
-    auto snd = flashsmith::editing::ExportResource(d.st, flashsmith::editing::kCatSounds, 0, out.Str(), flashsmith::editing::PictureExport::Bmp);
-    ASSERT_EQ(snd.Status, flashsmith::editing::ExportStatus::Ok);
+    auto snd = ExportResource(d.st, kCatSounds, 0, out.Str(), PictureExport::Bmp);
+    ASSERT_EQ(snd.Status, ExportStatus::Ok);
     EXPECT_EQ(snd.Path, out / "Sound_1.mmf");
     std::string mmf;
-    ASSERT_TRUE(flashsmith::base::ReadWholeFile(snd.Path, mmf));
+    ASSERT_TRUE(ReadWholeFile(snd.Path, mmf));
     EXPECT_EQ(mmf, std::string(d.st.FirmwareFile->View(d.st.Firmware.Sounds[0].Address, d.st.Firmware.Sounds[0].Size)));
 
-    auto jar = flashsmith::editing::ExportResource(d.st, flashsmith::editing::kCatJava, 2, out.Str(), flashsmith::editing::PictureExport::Bmp);
-    ASSERT_EQ(jar.Status, flashsmith::editing::ExportStatus::Ok);
+    auto jar = ExportResource(d.st, kCatJava, 2, out.Str(), PictureExport::Bmp);
+    ASSERT_EQ(jar.Status, ExportStatus::Ok);
     EXPECT_EQ(jar.Path, out / "Snake.jar");
-    auto jpg = flashsmith::editing::ExportResource(d.st, flashsmith::editing::kCatImages, 6, out.Str(), flashsmith::editing::PictureExport::Jpeg);
-    ASSERT_EQ(jpg.Status, flashsmith::editing::ExportStatus::Ok) << jpg.Error;
-    flashsmith::firmware::Picture photo;
-    ASSERT_TRUE(flashsmith::firmware::LoadJpeg(jpg.Path).Take(photo));
+    auto jpg = ExportResource(d.st, kCatImages, 6, out.Str(), PictureExport::Jpeg);
+    ASSERT_EQ(jpg.Status, ExportStatus::Ok) << jpg.Error;
+    Picture photo;
+    ASSERT_TRUE(LoadJpeg(jpg.Path).Take(photo));
     EXPECT_EQ(photo.Width, 176);
     EXPECT_EQ(photo.Height, 220);
-    EXPECT_EQ(flashsmith::editing::ExportResource(d.st, flashsmith::editing::LanguageCategory(d.st, 1, 0), 0, out.Str(), flashsmith::editing::PictureExport::Bmp).Status,
-              flashsmith::editing::ExportStatus::NothingToExport);
+    EXPECT_EQ(ExportResource(d.st, LanguageCategory(d.st, 1, 0), 0, out.Str(), PictureExport::Bmp).Status,
+              ExportStatus::NothingToExport);
 }
 
 // Another program cuts the open image: the program keeps working on the
@@ -229,14 +234,14 @@ TEST(DemoFirmware, AnImageCutWhileOpenIsReadAsOpened) {
     auto exportAll = [&](const ScratchDir& out) {
         std::string all;
         for (int32_t i = 0; i < pictures; ++i) {
-            auto r = flashsmith::editing::ExportResource(d.st, flashsmith::editing::kCatImages, i, out.Str(), flashsmith::editing::PictureExport::Bmp);
-            EXPECT_EQ(r.Status, flashsmith::editing::ExportStatus::Ok) << i << " " << r.Error;
+            auto r = ExportResource(d.st, kCatImages, i, out.Str(), PictureExport::Bmp);
+            EXPECT_EQ(r.Status, ExportStatus::Ok) << i << " " << r.Error;
             std::string bytes;
-            if (r.Status == flashsmith::editing::ExportStatus::Ok) flashsmith::base::ReadWholeFile(r.Path, bytes);
+            if (r.Status == ExportStatus::Ok) ReadWholeFile(r.Path, bytes);
             all += bytes;
         }
-        auto snd = flashsmith::editing::ExportResource(d.st, flashsmith::editing::kCatSounds, 0, out.Str(), flashsmith::editing::PictureExport::Bmp);
-        EXPECT_EQ(snd.Status, flashsmith::editing::ExportStatus::Ok) << snd.Error;
+        auto snd = ExportResource(d.st, kCatSounds, 0, out.Str(), PictureExport::Bmp);
+        EXPECT_EQ(snd.Status, ExportStatus::Ok) << snd.Error;
         return all;
     };
     const std::string expected = exportAll(before);
@@ -245,31 +250,31 @@ TEST(DemoFirmware, AnImageCutWhileOpenIsReadAsOpened) {
     EXPECT_EQ(exportAll(after), expected);
     EXPECT_TRUE(d.st.Firmware.Sounds[0].Deleted);
     // Opening it again sees what is there now.
-    flashsmith::firmware::FirmwareState again;
-    flashsmith::firmware::OpenOptions o;
+    FirmwareState again;
+    OpenOptions o;
     o.FirmwaresDir = d.dir / "Firmwares";
-    EXPECT_EQ(flashsmith::firmware::OpenFirmware(again, d.demo.ImagePath, o, flashsmith::base::NullProgress()).Status, flashsmith::firmware::OpenStatus::NoModel);
+    EXPECT_EQ(OpenFirmware(again, d.demo.ImagePath, o, NullProgress()).Status, OpenStatus::NoModel);
 }
 
 TEST(DemoFirmware, ExportNeverReplacesTheOpenImage) {
     // An image that happens to carry the name of one of its own Java files.
     ScratchDir dir("selfexport");
-    flashsmith::demo::DemoResult demo;
+    DemoResult demo;
     std::string error;
-    ASSERT_TRUE(flashsmith::demo::WriteDemoFirmware(dir.Str(), {}).Take(demo, &error)) << error;
+    ASSERT_TRUE(WriteDemoFirmware(dir.Str(), {}).Take(demo, &error)) << error;
     const std::string image = dir / "Snake.jar";
     ASSERT_EQ(std::rename(demo.ImagePath.c_str(), image.c_str()), 0);
-    flashsmith::firmware::FirmwareState st;
-    flashsmith::firmware::OpenOptions o;
+    FirmwareState st;
+    OpenOptions o;
     o.FirmwaresDir = dir / "Firmwares";
-    ASSERT_EQ(flashsmith::firmware::OpenFirmware(st, image, o, flashsmith::base::NullProgress()).Status, flashsmith::firmware::OpenStatus::Ok);
+    ASSERT_EQ(OpenFirmware(st, image, o, NullProgress()).Status, OpenStatus::Ok);
     const int64_t size = st.FirmwareFile->Size();
-    auto r = flashsmith::editing::ExportResource(st, flashsmith::editing::kCatJava, 2, dir.Str(), flashsmith::editing::PictureExport::Bmp);
-    EXPECT_EQ(r.Status, flashsmith::editing::ExportStatus::WriteFailed);
+    auto r = ExportResource(st, kCatJava, 2, dir.Str(), PictureExport::Bmp);
+    EXPECT_EQ(r.Status, ExportStatus::WriteFailed);
     EXPECT_NE(r.Error.find("open firmware image"), std::string::npos);
-    EXPECT_EQ(flashsmith::base::FileSizeOf(image), size);
-    EXPECT_TRUE(flashsmith::base::SameFile(image, st.FirmwarePath));
-    EXPECT_FALSE(flashsmith::base::SameFile(dir / "Firmwares", st.FirmwarePath));
+    EXPECT_EQ(FileSizeOf(image), size);
+    EXPECT_TRUE(SameFile(image, st.FirmwarePath));
+    EXPECT_FALSE(SameFile(dir / "Firmwares", st.FirmwarePath));
 }
 
 TEST(SafeFileName, NoFoldersFromFirmwareNames) {

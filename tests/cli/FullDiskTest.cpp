@@ -10,9 +10,9 @@
 
 namespace {
 
-using fstest::RunCli;
-using fstest::ScratchDir;
-using fstest::Slurp;
+using flashsmith::test::RunCli;
+using flashsmith::test::ScratchDir;
+using flashsmith::test::Slurp;
 
 // Files may grow to 1 KiB; the signal a larger write raises is ignored, so
 // the write fails with EFBIG as it would with ENOSPC.

@@ -31,7 +31,7 @@ constexpr int32_t kDuplicateOk = 5;   // same address as kOk
 constexpr int32_t kLang1 = 4;         // its "OK" (index 2) lies in language 0's region
 
 struct Demo {
-    fstest::ScratchDir dir{"edit"};
+    flashsmith::test::ScratchDir dir{"edit"};
     flashsmith::demo::DemoResult demo;
     flashsmith::firmware::FirmwareState st;
 

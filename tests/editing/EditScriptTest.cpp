@@ -10,8 +10,10 @@
 #include "base/FileUtil.h"
 #include "firmware/PictureFile.h"
 
-using fstest::RunCli;
-using fstest::ScratchDir;
+using namespace flashsmith::base;
+
+using flashsmith::test::RunCli;
+using flashsmith::test::ScratchDir;
 
 namespace {
 
@@ -28,14 +30,14 @@ struct ScriptRun {
         flashsmith::firmware::Picture p(20, 10, 0xFFFFFF);
         for (int x = 0; x < 5; ++x) p.At(x, 0) = 0xFF0000;
         EXPECT_TRUE(flashsmith::firmware::SaveBmp32(dir / "files/pic.bmp", p));
-        EXPECT_TRUE(flashsmith::base::WriteFileAtomic(dir / "files/ring.mmf", std::string("MMMD") + std::string(96, 'x')));
+        EXPECT_TRUE(WriteFileAtomic(dir / "files/ring.mmf", std::string("MMMD") + std::string(96, 'x')));
     }
     std::string Script(const std::string& text) {
         std::string path = dir / "files/edits.txt";
-        EXPECT_TRUE(flashsmith::base::WriteFileAtomic(path, text));
+        EXPECT_TRUE(WriteFileAtomic(path, text));
         return path;
     }
-    fstest::CliResult List(const std::string& script, std::vector<std::string> extra = {}) {
+    flashsmith::test::CliResult List(const std::string& script, std::vector<std::string> extra = {}) {
         std::vector<std::string> args = {"list", image, "--firmwares", firmwares, "--edits", script};
         args.insert(args.end(), extra.begin(), extra.end());
         return RunCli(args);
@@ -68,13 +70,13 @@ TEST(EditScript, ListShowsTheModelAfterTheScript) {
     EXPECT_TRUE(Has(r.Out, "\"Text\":\"Menu\",\"NewText\":\"\",\"Address\""));
     EXPECT_TRUE(Has(r.Out, "\"DeletedSoundCount\":1"));
     // the replacement files of the run are gone, the named folder stays
-    EXPECT_TRUE(flashsmith::base::DirExists(temp));
-    EXPECT_FALSE(flashsmith::base::FileExists(temp + "/tmpImage_0"));
-    EXPECT_FALSE(flashsmith::base::FileExists(temp + "/tmpSound_1"));
+    EXPECT_TRUE(DirExists(temp));
+    EXPECT_FALSE(FileExists(temp + "/tmpImage_0"));
+    EXPECT_FALSE(FileExists(temp + "/tmpSound_1"));
 
     r = s.List(s.Script("replace images 0 pic.bmp\n"), {"--temp", temp, "--keep-temp"});
     ASSERT_EQ(r.Code, 0) << r.Err;
-    EXPECT_TRUE(flashsmith::base::FileExists(temp + "/tmpImage_0"));
+    EXPECT_TRUE(FileExists(temp + "/tmpImage_0"));
     EXPECT_TRUE(Has(r.Out, "(changed)"));
 }
 
@@ -96,7 +98,7 @@ TEST(EditScript, DefaultTempFolderIsPrivateAndRemoved) {
     for (const auto& e : std::filesystem::directory_iterator(tmp)) left.push_back(e.path());
     ASSERT_EQ(left.size(), 1u);
     EXPECT_TRUE(Has(kept.Err, left[0].string()));
-    EXPECT_TRUE(flashsmith::base::FileExists((left[0] / "tmpImage_0").string()));
+    EXPECT_TRUE(FileExists((left[0] / "tmpImage_0").string()));
     auto perms = std::filesystem::status(left[0]).permissions();
     EXPECT_EQ(perms & (std::filesystem::perms::group_all | std::filesystem::perms::others_all),
               std::filesystem::perms::none);
@@ -140,7 +142,7 @@ TEST(EditScript, MalformedScriptIsAUsageErrorAndRunsNothing) {
         EXPECT_EQ(r.Code, 2) << bad;
         EXPECT_TRUE(Has(r.Err, "error: line 2: ")) << bad << ": " << r.Err;
         EXPECT_EQ(r.Out, "") << bad;
-        EXPECT_FALSE(flashsmith::base::FileExists(temp + "/tmpImage_0")) << bad;
+        EXPECT_FALSE(FileExists(temp + "/tmpImage_0")) << bad;
     }
     EXPECT_EQ(s.List(s.dir / "no-such-script.txt").Code, 1);
 }
@@ -150,7 +152,7 @@ TEST(EditScript, FitScalesIntoTheEntryAndCropIsTheDefault) {
     const std::string temp = s.dir / "temp";
     auto side = [&](const std::string& file, int at) {
         std::string bytes;
-        EXPECT_TRUE(flashsmith::base::ReadWholeFile(temp + "/" + file, bytes));
+        EXPECT_TRUE(ReadWholeFile(temp + "/" + file, bytes));
         return bytes.size() < 4 ? -1 : uint8_t(bytes[at]) | uint8_t(bytes[at + 1]) << 8;
     };
     // pic.bmp is 20 x 10; picture 1 is 24 x 12 and picture 2 20 x 16.

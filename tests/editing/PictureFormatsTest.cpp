@@ -11,13 +11,15 @@
 #include "editing/TempFiles.h"
 #include "firmware/Images.h"
 
+using namespace flashsmith::firmware;
+using namespace flashsmith::editing;
+
 using namespace edittest;
-using flashsmith::editing::EditStatus;
 
 namespace {
 
 std::string ReplacementBytes(Demo& d, int32_t index, const std::string& source, bool fit = false) {
-    flashsmith::editing::EditResult r = flashsmith::editing::ReplacePicture(d.st, index, source, fit);
+    EditResult r = ReplacePicture(d.st, index, source, fit);
     EXPECT_EQ(r.Status, EditStatus::Ok) << source << ": " << r.Detail;
     std::string bytes;
     EXPECT_TRUE(flashsmith::base::ReadWholeFile(d.Temp("tmpImage_" + std::to_string(index)), bytes));
@@ -25,11 +27,11 @@ std::string ReplacementBytes(Demo& d, int32_t index, const std::string& source, 
 }
 
 TEST(PictureFormats, PngAndGifStoreExactlyWhatABitmapOfTheSamePixelsStores) {
-    const flashsmith::firmware::Picture pic = Pattern(40, 30);  // four colours: exact in a GIF palette
+    const Picture pic = Pattern(40, 30);  // four colours: exact in a GIF palette
     Demo bmpRun, pngRun, gifRun;
     const std::string bmp = bmpRun.Bmp("pic.bmp", pic);
     const std::string png = pngRun.dir / "pic.PNG";
-    ASSERT_TRUE(flashsmith::firmware::SavePng(png, pic));
+    ASSERT_TRUE(SavePng(png, pic));
     const bool haveConvert = std::system("convert -version >/dev/null 2>&1") == 0;
     const std::string gif = gifRun.dir / "pic.gif";
     if (haveConvert) {
@@ -45,33 +47,33 @@ TEST(PictureFormats, PngAndGifStoreExactlyWhatABitmapOfTheSamePixelsStores) {
         }
         EXPECT_EQ(pngRun.Used(0), bmpRun.Used(0));
     }
-    EXPECT_TRUE(flashsmith::editing::DropAccepted(flashsmith::editing::kCatImages, "/x/a.png"));
-    EXPECT_TRUE(flashsmith::editing::DropAccepted(flashsmith::editing::kCatImages, "/x/a.GIF"));
-    EXPECT_TRUE(flashsmith::editing::DropAccepted(flashsmith::editing::kCatImages, "/x/a.jpeg"));
-    EXPECT_FALSE(flashsmith::editing::DropAccepted(flashsmith::editing::kCatImages, "/x/a.tif"));
-    EXPECT_FALSE(flashsmith::editing::DropAccepted(flashsmith::editing::kCatSounds, "/x/a.png"));
+    EXPECT_TRUE(DropAccepted(kCatImages, "/x/a.png"));
+    EXPECT_TRUE(DropAccepted(kCatImages, "/x/a.GIF"));
+    EXPECT_TRUE(DropAccepted(kCatImages, "/x/a.jpeg"));
+    EXPECT_FALSE(DropAccepted(kCatImages, "/x/a.tif"));
+    EXPECT_FALSE(DropAccepted(kCatSounds, "/x/a.png"));
     // Not a picture at all, whatever its name says (13: an untouched "09").
-    EXPECT_EQ(flashsmith::editing::ReplacePicture(bmpRun.st, 13, bmpRun.Write("fake.png", "hello")).Status,
+    EXPECT_EQ(ReplacePicture(bmpRun.st, 13, bmpRun.Write("fake.png", "hello")).Status,
               EditStatus::SourceUnreadable);
 }
 
 TEST(PictureFormats, FitScalesALargePictureIntoTheEntrysOwnSize) {
     Demo d;
     // 400 x 300: left half red, right half blue.
-    flashsmith::firmware::Picture big(400, 300);
+    Picture big(400, 300);
     for (int y = 0; y < 300; ++y)
         for (int x = 0; x < 400; ++x) big.At(x, y) = x < 200 ? 0xFF0000 : 0x0000FF;
     const std::string png = d.dir / "big.png";
-    ASSERT_TRUE(flashsmith::firmware::SavePng(png, big));
+    ASSERT_TRUE(SavePng(png, big));
 
     // The 176 x 220 wallpaper: 176 x 132, centred with black above and below.
     const std::string file = ReplacementBytes(d, kLandscape16, png, true);
     ASSERT_EQ(file.size(), 4u + 176 * 220 * 2);
     EXPECT_EQ(uint8_t(file[0]) | uint8_t(file[1]) << 8, 176);
     EXPECT_EQ(uint8_t(file[2]) | uint8_t(file[3]) << 8, 220);
-    auto bin = flashsmith::firmware::BinFile::FromBytes(file);
-    flashsmith::firmware::Picture back(176, 220);
-    flashsmith::firmware::DecodeRaw16(*bin, 4, 176, 220, back);
+    auto bin = BinFile::FromBytes(file);
+    Picture back(176, 220);
+    DecodeRaw16(*bin, 4, 176, 220, back);
     const int top = (220 - 132) / 2;
     EXPECT_EQ(back.At(88, top - 1), 0u);
     EXPECT_EQ(back.At(10, top), 0xFF0000u);
@@ -86,43 +88,43 @@ TEST(PictureFormats, FitScalesALargePictureIntoTheEntrysOwnSize) {
 
 TEST(PictureFormats, RegionUsageFollowsEveryEdit) {
     Demo d;
-    flashsmith::editing::RegionUsage u = flashsmith::editing::DescribeRegion(d.st, flashsmith::editing::kCatImages);
+    flashsmith::editing::RegionUsage u = DescribeRegion(d.st, kCatImages);
     EXPECT_EQ(u.Size, d.st.Firmware.Regions[0].Range.Length);
     EXPECT_EQ(u.Used, d.Used(0));
     ASSERT_EQ(u.Largest.size(), 5u);
     EXPECT_EQ(u.Largest[0].Row, kLandscape16);
     EXPECT_EQ(u.Largest[0].Bytes, 176 * 220 * 2);
     for (size_t i = 1; i < u.Largest.size(); ++i) EXPECT_GE(u.Largest[i - 1].Bytes, u.Largest[i].Bytes);
-    for (const flashsmith::editing::EntryShare& e : u.Largest) EXPECT_NE(e.Row, kLinkedPic);
+    for (const EntryShare& e : u.Largest) EXPECT_NE(e.Row, kLinkedPic);
     EXPECT_FALSE(u.Over());
 
     // Deleting the largest takes it out; a large replacement overfills the region.
-    ASSERT_EQ(flashsmith::editing::DeleteEntry(d.st, flashsmith::editing::kCatImages, kLandscape16).Status, EditStatus::Ok);
-    u = flashsmith::editing::DescribeRegion(d.st, flashsmith::editing::kCatImages);
+    ASSERT_EQ(DeleteEntry(d.st, kCatImages, kLandscape16).Status, EditStatus::Ok);
+    u = DescribeRegion(d.st, kCatImages);
     EXPECT_NE(u.Largest[0].Row, kLandscape16);
-    ASSERT_EQ(flashsmith::editing::RestoreEntry(d.st, flashsmith::editing::kCatImages, kLandscape16).Status, EditStatus::Ok);
+    ASSERT_EQ(RestoreEntry(d.st, kCatImages, kLandscape16).Status, EditStatus::Ok);
     d.st.Firmware.Regions[0].Range.Length = d.Used(0) + 100;
-    ASSERT_EQ(flashsmith::editing::ReplacePicture(d.st, kSmiley09, d.Bmp("blocks.bmp", Pattern(320, 320))).Status, EditStatus::Ok);
-    u = flashsmith::editing::DescribeRegion(d.st, flashsmith::editing::kCatImages, 2);
+    ASSERT_EQ(ReplacePicture(d.st, kSmiley09, d.Bmp("blocks.bmp", Pattern(320, 320))).Status, EditStatus::Ok);
+    u = DescribeRegion(d.st, kCatImages, 2);
     EXPECT_TRUE(u.Over());
     ASSERT_EQ(u.Largest.size(), 2u);
     EXPECT_EQ(u.Largest[0].Row, kLandscape16);
     EXPECT_EQ(u.Largest[1].Row, kSmiley09);  // now second largest
-    EXPECT_EQ(u.Largest[1].Bytes, flashsmith::editing::ReplacementDataSize(d.st, flashsmith::editing::kCatImages, "tmpImage_0"));
+    EXPECT_EQ(u.Largest[1].Bytes, ReplacementDataSize(d.st, kCatImages, "tmpImage_0"));
 
     // Deleted sounds share one silent sound, which the shown figure counts.
-    const int64_t sounds = flashsmith::editing::ShownUsed(d.st, flashsmith::editing::kCatSounds);
+    const int64_t sounds = ShownUsed(d.st, kCatSounds);
     const int32_t soundSize = d.st.Firmware.Sounds[0].Size;
-    ASSERT_EQ(flashsmith::editing::DeleteEntry(d.st, flashsmith::editing::kCatSounds, 0).Status, EditStatus::Ok);
-    EXPECT_EQ(flashsmith::editing::ShownUsed(d.st, flashsmith::editing::kCatSounds), sounds - soundSize + 157);
+    ASSERT_EQ(DeleteEntry(d.st, kCatSounds, 0).Status, EditStatus::Ok);
+    EXPECT_EQ(ShownUsed(d.st, kCatSounds), sounds - soundSize + 157);
 
     // Languages: borrowed and linked strings take no space here.
-    u = flashsmith::editing::DescribeRegion(d.st, kLang1);
-    for (const flashsmith::editing::EntryShare& e : u.Largest) EXPECT_NE(e.Row, 2) << "the borrowed \"OK\"";
-    EXPECT_EQ(flashsmith::editing::RegionsOfLanguageTable(d.st, 1), (std::vector<int32_t>{3, 4, 5}));
-    EXPECT_EQ(flashsmith::editing::RegionsOfRoot(d.st), (std::vector<int32_t>{0, 1, 2}));
+    u = DescribeRegion(d.st, kLang1);
+    for (const EntryShare& e : u.Largest) EXPECT_NE(e.Row, 2) << "the borrowed \"OK\"";
+    EXPECT_EQ(RegionsOfLanguageTable(d.st, 1), (std::vector<int32_t>{3, 4, 5}));
+    EXPECT_EQ(RegionsOfRoot(d.st), (std::vector<int32_t>{0, 1, 2}));
     d.st.FirmwareLoaded = false;
-    EXPECT_TRUE(flashsmith::editing::RegionsOfRoot(d.st).empty());
+    EXPECT_TRUE(RegionsOfRoot(d.st).empty());
 }
 
 }  // namespace

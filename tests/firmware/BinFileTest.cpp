@@ -11,6 +11,9 @@
 #include "base/FileHandle.h"
 #include "base/FileUtil.h"
 
+using namespace flashsmith::base;
+using namespace flashsmith::firmware;
+
 namespace {
 
 std::string Pattern(size_t n) {
@@ -23,13 +26,13 @@ std::string Pattern(size_t n) {
 // alignment, and around the size from which a file is read in two halves at
 // once: every byte must arrive in its place, the first and the last included.
 TEST(BinFileOpen, ReadsEveryByteOfFilesOfAnySize) {
-    fstest::ScratchDir dir("binfile_sizes");
+    flashsmith::test::ScratchDir dir("binfile_sizes");
     const size_t mib = size_t(1) << 20;
     for (size_t n : {size_t(0), size_t(1), size_t(4095), size_t(4097), 2 * mib - 1, 2 * mib, 2 * mib + 1, 5 * mib + 3,
                      8 * mib - 1, 8 * mib, 8 * mib + 1, 11 * mib + 4097}) {
         const std::string bytes = Pattern(n);
         const std::string path = dir / ("f" + std::to_string(n));
-        ASSERT_TRUE(flashsmith::base::WriteFileAtomic(path, bytes));
+        ASSERT_TRUE(WriteFileAtomic(path, bytes));
         std::string error;
         std::unique_ptr<flashsmith::firmware::BinFile> f;
         ASSERT_TRUE(flashsmith::firmware::BinFile::Open(path).Take(f, &error)) << n << ": " << error;
@@ -46,16 +49,16 @@ TEST(BinFileOpen, ReadsEveryByteOfFilesOfAnySize) {
 // The bytes are the file as opened: cutting or rewriting it afterwards
 // changes nothing and cannot fault a read of the far end.
 TEST(BinFileOpen, KeepsTheFileAsOpenedWhenItIsCutOrRewritten) {
-    fstest::ScratchDir dir("binfile_cut");
+    flashsmith::test::ScratchDir dir("binfile_cut");
     const std::string path = dir / "image.bin";
     for (size_t n : {(size_t(3) << 20) + 17, (size_t(9) << 20) + 17}) {
         const std::string bytes = Pattern(n);
-        ASSERT_TRUE(flashsmith::base::WriteFileAtomic(path, bytes));
+        ASSERT_TRUE(WriteFileAtomic(path, bytes));
         std::unique_ptr<flashsmith::firmware::BinFile> f;
         ASSERT_TRUE(flashsmith::firmware::BinFile::Open(path).Take(f));
         ASSERT_EQ(::truncate(path.c_str(), 0), 0);
         EXPECT_EQ(f->Data()[bytes.size() - 1], static_cast<uint8_t>(bytes.back())) << n;
-        ASSERT_TRUE(flashsmith::base::WriteFileAtomic(path, std::string(bytes.size(), 'x')));
+        ASSERT_TRUE(WriteFileAtomic(path, std::string(bytes.size(), 'x')));
         EXPECT_TRUE(f->View(0, bytes.size()) == bytes) << n;
     }
 }
@@ -65,13 +68,13 @@ TEST(BinFileOpen, KeepsTheFileAsOpenedWhenItIsCutOrRewritten) {
 // file's bytes as far as it found the file long, or fails saying where the
 // file ended. Never a success with a half left unread.
 TEST(BinFileOpen, AFileCutWhileItIsReadFailsOrHasEveryByte) {
-    fstest::ScratchDir dir("binfile_race");
+    flashsmith::test::ScratchDir dir("binfile_race");
     const std::string path = dir / "image.bin";
     const std::string bytes = Pattern((size_t(12) << 20) + 5);
-    ASSERT_TRUE(flashsmith::base::WriteFileAtomic(path, bytes));
+    ASSERT_TRUE(WriteFileAtomic(path, bytes));
     std::atomic<bool> stop{false};
     std::thread cutter([&] {
-        const flashsmith::base::UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CLOEXEC));
+        const UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CLOEXEC));
         for (size_t round = 0; fd.Valid() && !stop; ++round) {
             const size_t keep = (round % 2 ? size_t(4) : size_t(8)) << 20;
             if (::ftruncate(fd.Get(), static_cast<off_t>(keep)) != 0) break;
@@ -101,7 +104,7 @@ TEST(BinFileOpen, AFileCutWhileItIsReadFailsOrHasEveryByte) {
 }
 
 TEST(BinFileOpen, RefusesWhatItCannotReadWhole) {
-    fstest::ScratchDir dir("binfile_refuse");
+    flashsmith::test::ScratchDir dir("binfile_refuse");
     const auto missing = flashsmith::firmware::BinFile::Open(dir / "missing.bin");
     EXPECT_FALSE(missing);
     EXPECT_NE(missing.Error().find("missing.bin: "), std::string::npos) << missing.Error();
@@ -110,7 +113,7 @@ TEST(BinFileOpen, RefusesWhatItCannotReadWhole) {
     EXPECT_NE(folder.Error().find("not a regular file"), std::string::npos) << folder.Error();
     // A sparse file one byte over the limit is refused before any read.
     const std::string big = dir / "big.bin";
-    ASSERT_TRUE(flashsmith::base::WriteFileAtomic(big, std::string("x")));
+    ASSERT_TRUE(WriteFileAtomic(big, std::string("x")));
     ASSERT_EQ(::truncate(big.c_str(), static_cast<off_t>(flashsmith::firmware::BinFile::kMaxSize + 1)), 0);
     const auto tooLarge = flashsmith::firmware::BinFile::Open(big);
     EXPECT_FALSE(tooLarge);

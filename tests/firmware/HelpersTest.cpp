@@ -8,10 +8,11 @@
 #include "firmware/JavaNames.h"
 #include "firmware/FindPattern.h"
 
+using namespace flashsmith::base;
+using namespace flashsmith::firmware;
+
 namespace {
 
-using flashsmith::firmware::EscapeName;
-using flashsmith::firmware::UnescapeName;
 
 TEST(EscapeName, UpperCaseBlanksAndOtherBytes) {
     EXPECT_EQ(EscapeName("Snake Game.jar"), "#Snake%0020#Game.jar");
@@ -38,10 +39,10 @@ TEST(UnescapeName, PercentCodesAndBadDigits) {
 }
 
 TEST(FindPattern, FindsAtStartAcrossStepsAndAtTheEnd) {
-    fstest::ImageBytes img(3 << 20);
+    flashsmith::test::ImageBytes img(3 << 20);
     img.Put(100, "ABC").Put((1 << 20) - 1, "XYZ").Put((3 << 20) - 3, "END");
     auto f = img.File();
-    auto& none = flashsmith::base::NullProgress();
+    auto& none = NullProgress();
     EXPECT_EQ(flashsmith::firmware::FindPattern(*f, 100, "ABC", none), 100);
     EXPECT_EQ(flashsmith::firmware::FindPattern(*f, 101, "ABC", none), -1);
     EXPECT_EQ(flashsmith::firmware::FindPattern(*f, 0, "XYZ", none), (1 << 20) - 1);  // straddles a search step
@@ -69,50 +70,50 @@ using CopyFileRangeTest = TempDir;
 TEST_F(CopyFileRangeTest, CopiesBlocksRemaindersAndWholeFiles) {
     std::string data(10000, '\0');
     for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i * 7);
-    ASSERT_TRUE(flashsmith::base::WriteFileAtomic(Path("src"), data));
+    ASSERT_TRUE(WriteFileAtomic(Path("src"), data));
     std::FILE* src = std::fopen(Path("src").c_str(), "rb");
     std::FILE* dst = std::fopen(Path("dst").c_str(), "w+b");
-    EXPECT_EQ(flashsmith::base::CopyFileRange(src, dst, 100, 8192, 0), 8192);
-    EXPECT_EQ(flashsmith::base::CopyFileRange(src, dst, 0, 0, 8192), 10000);  // whole source after the first copy
+    EXPECT_EQ(CopyFileRange(src, dst, 100, 8192, 0), 8192);
+    EXPECT_EQ(CopyFileRange(src, dst, 0, 0, 8192), 10000);  // whole source after the first copy
     std::fclose(src);
     std::fclose(dst);
     std::string out;
-    ASSERT_TRUE(flashsmith::base::ReadWholeFile(Path("dst"), out));
+    ASSERT_TRUE(ReadWholeFile(Path("dst"), out));
     ASSERT_EQ(out.size(), 8192u + 10000u);
     EXPECT_EQ(out.substr(0, 8192), data.substr(100, 8192));
     EXPECT_EQ(out.substr(8192), data);
-    EXPECT_EQ(flashsmith::base::FileSizeOf(Path("dst")), 18192);
-    EXPECT_EQ(flashsmith::base::FileSizeOf(Path("missing")), -1);
+    EXPECT_EQ(FileSizeOf(Path("dst")), 18192);
+    EXPECT_EQ(FileSizeOf(Path("missing")), -1);
 }
 
 using JadTest = TempDir;
 
 TEST_F(JadTest, SuiteNameFromNameAndVendorAndAppendedJarLines) {
-    ASSERT_TRUE(flashsmith::base::WriteFileAtomic(Path("a.jad"),
+    ASSERT_TRUE(WriteFileAtomic(Path("a.jad"),
                                     "MIDlet-Vendor: Old\r\nmidlet-name:  Snake Game \nMIDlet-Vendor: Acme Inc\r\n"));
-    ASSERT_TRUE(flashsmith::base::WriteFileAtomic(Path("a.jar"), std::string(1234, 'x')));
-    EXPECT_EQ(flashsmith::firmware::JadSuiteName(Path("a.jad"), Path("a.jar")), EscapeName("Acme Inc_Snake Game_suite"));
+    ASSERT_TRUE(WriteFileAtomic(Path("a.jar"), std::string(1234, 'x')));
+    EXPECT_EQ(JadSuiteName(Path("a.jad"), Path("a.jar")), EscapeName("Acme Inc_Snake Game_suite"));
     std::string jad;
-    ASSERT_TRUE(flashsmith::base::ReadWholeFile(Path("a.jad"), jad));
+    ASSERT_TRUE(ReadWholeFile(Path("a.jad"), jad));
     EXPECT_NE(jad.find("\r\nMIDlet-Jar-Size: 1234\r\nMIDlet-Jar-URL: #Snake%0020#Game.jar\r\n"), std::string::npos);
 }
 
 TEST_F(JadTest, NoVendorGivesEmptyAndEmptyJarPathAppendsNothing) {
     const std::string text = "MIDlet-Name: Solo\r\nMIDlet-Version: 1.0\r\n";
-    ASSERT_TRUE(flashsmith::base::WriteFileAtomic(Path("b.jad"), text));
-    EXPECT_EQ(flashsmith::firmware::JadSuiteName(Path("b.jad"), ""), "");
+    ASSERT_TRUE(WriteFileAtomic(Path("b.jad"), text));
+    EXPECT_EQ(JadSuiteName(Path("b.jad"), ""), "");
     std::string jad;
-    ASSERT_TRUE(flashsmith::base::ReadWholeFile(Path("b.jad"), jad));
+    ASSERT_TRUE(ReadWholeFile(Path("b.jad"), jad));
     EXPECT_EQ(jad, text);
 }
 
 using ReadTextLineTest = TempDir;
 
 TEST_F(ReadTextLineTest, LineEndsOfEveryKind) {
-    ASSERT_TRUE(flashsmith::base::WriteFileAtomic(Path("t"), std::string("one\r\ntwo\nthree\rfour\n\nsix")));
+    ASSERT_TRUE(WriteFileAtomic(Path("t"), std::string("one\r\ntwo\nthree\rfour\n\nsix")));
     std::FILE* f = std::fopen(Path("t").c_str(), "rb");
     std::vector<std::string> lines;
-    for (int i = 0; i < 6; ++i) lines.push_back(flashsmith::base::ReadTextLine(f));
+    for (int i = 0; i < 6; ++i) lines.push_back(ReadTextLine(f));
     std::fclose(f);
     // "\n\n" is one line end (the pair is consumed whole), so "six" follows "four"
     EXPECT_EQ(lines, (std::vector<std::string>{"one", "two", "three", "four", "six", ""}));

@@ -7,7 +7,7 @@
 
 #include "firmware/TestImage.h"
 
-namespace fstest {
+namespace flashsmith::test {
 
 inline constexpr uint32_t kHostilePictureTable = 0x1000;
 
@@ -43,4 +43,4 @@ inline ImageBytes HostileLanguageImage(size_t size, uint32_t count) {
     return img;
 }
 
-}  // namespace fstest
+}  // namespace flashsmith::test

@@ -6,30 +6,33 @@
 #include "TestImage.h"
 #include "firmware/Firmware.h"
 
+using namespace flashsmith::base;
+using namespace flashsmith::firmware;
+
 namespace {
 
-using fstest::ImageBytes;
+using flashsmith::test::ImageBytes;
 
 TEST(FindStartAddr, SmallImagesStartAtZeroLargeOnesAreSampled) {
-    auto& none = flashsmith::base::NullProgress();
-    ImageBytes exact(flashsmith::firmware::kSampledImageSize);  // all zero, but not larger than the limit
+    auto& none = NullProgress();
+    ImageBytes exact(kSampledImageSize);  // all zero, but not larger than the limit
     EXPECT_EQ(flashsmith::firmware::FindStartAddr(*exact.File(), none), 0);
 
-    ImageBytes larger(flashsmith::firmware::kSampledImageSize + 1);
+    ImageBytes larger(kSampledImageSize + 1);
     larger.Put(409664 + 63, "x");  // inside the second sample only
     larger.Put(1000, "y");         // between samples: never looked at
     EXPECT_EQ(flashsmith::firmware::FindStartAddr(*larger.File(), none), 409664);
 
-    ImageBytes empty(flashsmith::firmware::kSampledImageSize + 1);
+    ImageBytes empty(kSampledImageSize + 1);
     empty.Put(409664 + 64, "z");  // just after a sample
-    EXPECT_EQ(flashsmith::firmware::FindStartAddr(*ImageBytes(flashsmith::firmware::kSampledImageSize + 1).File(), none), -1);
+    EXPECT_EQ(flashsmith::firmware::FindStartAddr(*ImageBytes(kSampledImageSize + 1).File(), none), -1);
     EXPECT_EQ(flashsmith::firmware::FindStartAddr(*empty.File(), none), -1);  // data outside every sample
 }
 
 TEST(FindPhoneModel, FourBytesAfterTheMarker) {
     ImageBytes img(0x1000, 'x');
     img.Put(0x800, std::string("\0SGH-D500 rest", 14));
-    auto& none = flashsmith::base::NullProgress();
+    auto& none = NullProgress();
     EXPECT_EQ(flashsmith::firmware::FindPhoneModel(*img.File(), 0, none), "D500");
     EXPECT_EQ(flashsmith::firmware::FindPhoneModel(*img.File(), 0x801, none), "");
     ImageBytes noZero(0x100, 'x');
@@ -44,15 +47,15 @@ TEST(FindVersion, SkipsCandidatesTooLongWithBlankOrUnderscore) {
     img.Put(0x060, std::string("D500_XXJE\0", 10));
     img.Put(0x080, std::string("D5001234", 8));  // no zero within 24 bytes
     img.Put(0x100, std::string("D500XXJE3\0", 10));
-    auto v = flashsmith::firmware::FindVersion(*img.File(), "D500", 0, flashsmith::base::NullProgress());
+    auto v = flashsmith::firmware::FindVersion(*img.File(), "D500", 0, NullProgress());
     EXPECT_EQ(v.Version, "D500XXJE3");
     EXPECT_EQ(v.Address, 0x100);
-    EXPECT_EQ(flashsmith::firmware::FindVersion(*img.File(), "D500", 0x101, flashsmith::base::NullProgress()).Address, -1);
+    EXPECT_EQ(flashsmith::firmware::FindVersion(*img.File(), "D500", 0x101, NullProgress()).Address, -1);
     // eight and ten characters are both accepted
     ImageBytes eight(0x40, '\xAA');
     eight.Put(0x8, std::string("D500abcd\0", 9));
-    EXPECT_EQ(flashsmith::firmware::FindVersion(*eight.File(), "D500", 0, flashsmith::base::NullProgress()).Version, "D500abcd");
-    EXPECT_EQ(flashsmith::firmware::FindVersion(*eight.File(), "D5", 0, flashsmith::base::NullProgress()).Address, -1);  // empty key
+    EXPECT_EQ(flashsmith::firmware::FindVersion(*eight.File(), "D500", 0, NullProgress()).Version, "D500abcd");
+    EXPECT_EQ(flashsmith::firmware::FindVersion(*eight.File(), "D5", 0, NullProgress()).Address, -1);  // empty key
 }
 
 TEST(FindProfiles, ExactNameFirstThenSuffixedOnes) {
@@ -71,20 +74,20 @@ TEST(FindProfiles, ExactNameFirstThenSuffixedOnes) {
 
 TEST(IniNumbers, PrefixesSignsAndUnreadableValues) {
     for (const char* text : {"255", "0xFF", "0Xff", "$ff", "xFF", "XfF", " +255", "  0x00FF"})
-        EXPECT_EQ(flashsmith::firmware::ParseIniInt64(text), 255) << text;
-    EXPECT_EQ(flashsmith::firmware::ParseIniInt64("-0x10"), -16);
-    EXPECT_EQ(flashsmith::firmware::ParseIniInt64("-16"), -16);
+        EXPECT_EQ(ParseIniInt64(text), 255) << text;
+    EXPECT_EQ(ParseIniInt64("-0x10"), -16);
+    EXPECT_EQ(ParseIniInt64("-16"), -16);
     for (const char* text : {"", " ", "12g", "0xFG", "0x", "$", "1 2", "--1", "0x1 "})
-        EXPECT_FALSE(flashsmith::firmware::ParseIniInt64(text).has_value()) << text;
-    EXPECT_EQ(flashsmith::firmware::ParseIniInt32("$FFFFFFFF"), -1);            // hexadecimal fills all 32 bits
-    EXPECT_FALSE(flashsmith::firmware::ParseIniInt32("4294967295").has_value());  // decimal must fit
-    EXPECT_FALSE(flashsmith::firmware::ParseIniInt32("0x100000000").has_value());
-    EXPECT_EQ(flashsmith::firmware::ParseIniInt32("-2147483648"), INT32_MIN);
-    EXPECT_EQ(flashsmith::firmware::ParseIniInt64("0x100000010"), 0x100000010LL);
+        EXPECT_FALSE(ParseIniInt64(text).has_value()) << text;
+    EXPECT_EQ(ParseIniInt32("$FFFFFFFF"), -1);            // hexadecimal fills all 32 bits
+    EXPECT_FALSE(ParseIniInt32("4294967295").has_value());  // decimal must fit
+    EXPECT_FALSE(ParseIniInt32("0x100000000").has_value());
+    EXPECT_EQ(ParseIniInt32("-2147483648"), INT32_MIN);
+    EXPECT_EQ(ParseIniInt64("0x100000010"), 0x100000010LL);
 }
 
 TEST(ReadDescription, KeysSectionsAndRegions) {
-    auto ini = flashsmith::firmware::IniFile::Parse(
+    auto ini = IniFile::Parse(
         "junk line\r\n[firmware]\r\nphonemodel = \"E250ABCDEFGHIJKLMNOP\"\r\nVersion=E250XXJE1\r\n"
         "Transparent=0x00FF00FF\r\nVersionAddr=1z\r\n"
         "[TABLES]\r\nImageTable=$1000\r\nSoundTable=0x100002000\r\nSndTableLength=12\r\nLanguageCount=x3\r\n"
@@ -92,7 +95,7 @@ TEST(ReadDescription, KeysSectionsAndRegions) {
         "[Regions]\r\nRegion1=0x20000\r\nRegion1Size=4096\r\nRegion7=16\r\nRegion7Size=-5\r\n"
         "Region64=100\r\nRegion64Size=0xFFFFFFFF\r\nRegion65=1\r\n"
         "[TABLES]\r\nJavaTable=0x500\r\n");
-    flashsmith::firmware::FirmwareState st;
+    FirmwareState st;
     st.FirmwareDescription.VersionAddr = 77;  // detected values are overwritten
     flashsmith::firmware::ReadDescription(st, ini);
     const auto& d = st.FirmwareDescription;
@@ -127,13 +130,13 @@ TEST(ReadDescription, KeysSectionsAndRegions) {
 }
 
 TEST(ReadDescription, MissingOrBinaryFileGivesDefaults) {
-    flashsmith::firmware::FirmwareState st;
+    FirmwareState st;
     flashsmith::firmware::ReadDescription(st, "/nonexistent/file.sdf");
     EXPECT_EQ(st.FirmwareDescription.ImageTable, 0);
     EXPECT_EQ(st.Firmware.Regions.size(), 64u);
     std::string garbage;
     for (int i = 0; i < 5000; ++i) garbage += static_cast<char>((i * 131) & 0xFF);
-    flashsmith::firmware::ReadDescription(st, flashsmith::firmware::IniFile::Parse(garbage));
+    flashsmith::firmware::ReadDescription(st, IniFile::Parse(garbage));
     EXPECT_EQ(st.FirmwareDescription.LanguageCount, 0);
 }
 

@@ -5,29 +5,30 @@
 #include "TestImage.h"
 #include "firmware/Images.h"
 
+using namespace flashsmith::firmware;
+
 namespace {
 
-using flashsmith::firmware::Picture;
 
-std::unique_ptr<flashsmith::firmware::BinFile> Bytes(const std::string& s) { return flashsmith::firmware::BinFile::FromBytes(s); }
+std::unique_ptr<BinFile> Bytes(const std::string& s) { return BinFile::FromBytes(s); }
 
 // The value a colour has after a trip through RGB565.
 uint32_t Via565(uint32_t rgb) {
-    return flashsmith::firmware::Rgb565To24(flashsmith::firmware::Rgb24To565(static_cast<uint8_t>(rgb >> 16), static_cast<uint8_t>(rgb >> 8),
+    return Rgb565To24(Rgb24To565(static_cast<uint8_t>(rgb >> 16), static_cast<uint8_t>(rgb >> 8),
                                          static_cast<uint8_t>(rgb)));
 }
 
 TEST(ColourArithmetic, ConversionsTruncate) {
-    EXPECT_EQ(flashsmith::firmware::Rgb565To24(0xFFFF), 0xFFFFFFu);
-    EXPECT_EQ(flashsmith::firmware::Rgb565To24(0x0000), 0u);
-    EXPECT_EQ(flashsmith::firmware::Rgb565To24(0x0801), (8u << 16) | 8u);  // 1 * 255 / 31 = 8 for red and blue
-    EXPECT_EQ(flashsmith::firmware::Rgb565To24(0x0020), 4u << 8);             // 1 * 255 / 63 = 4 for green
-    EXPECT_EQ(flashsmith::firmware::Rgb332To24(0xE0), 0xFF0000u);
-    EXPECT_EQ(flashsmith::firmware::Rgb332To24(0x01), 85u);                   // 1 * 255 / 3
-    EXPECT_EQ(flashsmith::firmware::Rgb332To24(0x04), 36u << 8);              // 1 * 255 / 7
-    EXPECT_EQ(flashsmith::firmware::Rgb24To565(255, 255, 255), 0xFFFF);
-    EXPECT_EQ(flashsmith::firmware::Rgb24To565(7, 3, 7), 0);
-    EXPECT_EQ(flashsmith::firmware::Rgb24To565(8, 4, 8), 0x0821);
+    EXPECT_EQ(Rgb565To24(0xFFFF), 0xFFFFFFu);
+    EXPECT_EQ(Rgb565To24(0x0000), 0u);
+    EXPECT_EQ(Rgb565To24(0x0801), (8u << 16) | 8u);  // 1 * 255 / 31 = 8 for red and blue
+    EXPECT_EQ(Rgb565To24(0x0020), 4u << 8);             // 1 * 255 / 63 = 4 for green
+    EXPECT_EQ(Rgb332To24(0xE0), 0xFF0000u);
+    EXPECT_EQ(Rgb332To24(0x01), 85u);                   // 1 * 255 / 3
+    EXPECT_EQ(Rgb332To24(0x04), 36u << 8);              // 1 * 255 / 7
+    EXPECT_EQ(Rgb24To565(255, 255, 255), 0xFFFF);
+    EXPECT_EQ(Rgb24To565(7, 3, 7), 0);
+    EXPECT_EQ(Rgb24To565(8, 4, 8), 0x0821);
 }
 
 TEST(Encode09, SinglePixelAndPairAsInTheFormat) {
@@ -122,7 +123,7 @@ TEST(Encode09, RoundTripsPicturesAcrossRowEnds) {
         std::string raw;
         ASSERT_EQ(flashsmith::firmware::EncodeRaw16(p, w, h, raw), w * h * 2);
         Picture back16(w, h);
-        ASSERT_EQ(flashsmith::firmware::DecodeRaw16(*Bytes(raw), 0, w, h, back16), w * h * 2);
+        ASSERT_EQ(DecodeRaw16(*Bytes(raw), 0, w, h, back16), w * h * 2);
         EXPECT_EQ(back16.Pixels, back.Pixels);
     }
 }
@@ -152,20 +153,20 @@ TEST(Decode09, RejectsBadPaletteSizesAndHandlesTruncation) {
 
 TEST(RawDecoders, PixelOrderAndLimits) {
     Picture t(2, 2);
-    EXPECT_EQ(flashsmith::firmware::DecodeRaw8(*Bytes("\xE0\x1C\x03\xFF"), 0, 2, 2, t), 4);
+    EXPECT_EQ(DecodeRaw8(*Bytes("\xE0\x1C\x03\xFF"), 0, 2, 2, t), 4);
     EXPECT_EQ(t.Pixels, (std::vector<uint32_t>{0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}));
-    EXPECT_EQ(flashsmith::firmware::DecodeRaw16(*Bytes(std::string("\x00\xF8\xE0\x07\x1F\x00\x00\x00", 8)), 0, 2, 2, t), 8);
+    EXPECT_EQ(DecodeRaw16(*Bytes(std::string("\x00\xF8\xE0\x07\x1F\x00\x00\x00", 8)), 0, 2, 2, t), 8);
     EXPECT_EQ(t.Pixels, (std::vector<uint32_t>{0xFF0000, 0x00FF00, 0x0000FF, 0}));
     Picture wide(640, 1);
-    EXPECT_EQ(flashsmith::firmware::DecodeRaw16(*Bytes(std::string(641 * 2, '\0')), 0, 641, 1, wide), 0);
-    EXPECT_EQ(flashsmith::firmware::DecodeRaw8(*Bytes("x"), 0, 0, 1, wide), 0);
+    EXPECT_EQ(DecodeRaw16(*Bytes(std::string(641 * 2, '\0')), 0, 641, 1, wide), 0);
+    EXPECT_EQ(DecodeRaw8(*Bytes("x"), 0, 0, 1, wide), 0);
 }
 
 TEST(WbmpDecoder, BandsOfEightRowsLeastSignificantBitOnTop) {
     Picture t(2, 10, 7);
     // band 0: column 0 = 0x01 (top pixel black), column 1 = 0x80 (row 7 black)
     // band 1: column 0 = 0x02 (row 9 black), column 1 = 0xFC (rows below the picture ignored)
-    EXPECT_EQ(flashsmith::firmware::DecodeWbmp(*Bytes(std::string("\x01\x80\x02\xFC", 4)), 0, 2, 10, t), 4);
+    EXPECT_EQ(DecodeWbmp(*Bytes(std::string("\x01\x80\x02\xFC", 4)), 0, 2, 10, t), 4);
     EXPECT_EQ(t.At(0, 0), 0u);
     for (int y = 1; y < 10; ++y) EXPECT_EQ(t.At(0, y), y == 9 ? 0u : 0xFFFFFFu) << y;
     EXPECT_EQ(t.At(1, 7), 0u);

@@ -10,6 +10,9 @@
 #include "base/FileUtil.h"
 #include "firmware/PictureFile.h"
 
+using namespace flashsmith::base;
+using namespace flashsmith::firmware;
+
 namespace {
 
 namespace stdfs = std::filesystem;
@@ -17,8 +20,8 @@ namespace stdfs = std::filesystem;
 // 7 x 5: odd width, so 24-bit and palette rows need padding; a different
 // colour in every pixel (35 of them, more than a 4-bit palette holds) and
 // pure colours in the corners to catch flipped rows or swapped channels.
-flashsmith::firmware::Picture Distinct() {
-    flashsmith::firmware::Picture p(7, 5);
+Picture Distinct() {
+    Picture p(7, 5);
     for (int y = 0; y < 5; ++y)
         for (int x = 0; x < 7; ++x)
             p.At(x, y) = uint32_t((x * 37 + y * 71) & 0xFF) << 16 | uint32_t((x * 91 + y * 23 + 40) & 0xFF) << 8 |
@@ -31,8 +34,8 @@ flashsmith::firmware::Picture Distinct() {
 }
 
 // Only full or empty channels: exact in any bit-field depth.
-flashsmith::firmware::Picture Primaries() {
-    flashsmith::firmware::Picture p(7, 5);
+Picture Primaries() {
+    Picture p(7, 5);
     for (int y = 0; y < 5; ++y)
         for (int x = 0; x < 7; ++x) {
             int i = (x + 3 * y) % 8;
@@ -49,7 +52,7 @@ std::string Hex(uint32_t v) {
     return buf;
 }
 
-::testing::AssertionResult SamePixels(const flashsmith::firmware::Picture& got, const flashsmith::firmware::Picture& want, int tolerance = 0) {
+::testing::AssertionResult SamePixels(const Picture& got, const Picture& want, int tolerance = 0) {
     if (got.Width != want.Width || got.Height != want.Height)
         return ::testing::AssertionFailure() << "size " << got.Width << "x" << got.Height << ", want "
                                              << want.Width << "x" << want.Height;
@@ -105,8 +108,8 @@ std::string MakeBmp(const BmpLayout& s) {
     return "BM" + Le32(off + uint32_t(s.data.size())) + Le32(0) + Le32(off) + info + s.data;
 }
 
-flashsmith::firmware::Picture Rows(int w, std::initializer_list<uint32_t> pixels) {
-    flashsmith::firmware::Picture p(w, int(pixels.size()) / w);
+Picture Rows(int w, std::initializer_list<uint32_t> pixels) {
+    Picture p(w, int(pixels.size()) / w);
     std::copy(pixels.begin(), pixels.end(), p.Pixels.begin());
     return p;
 }
@@ -140,15 +143,15 @@ protected:
         return out;
     }
 
-    void WritePpm(const std::string& path, const flashsmith::firmware::Picture& p) {
+    void WritePpm(const std::string& path, const Picture& p) {
         std::string bytes = "P6\n" + std::to_string(p.Width) + " " + std::to_string(p.Height) + "\n255\n";
         for (uint32_t c : p.Pixels) bytes += std::string{char(c >> 16), char(c >> 8 & 0xFF), char(c & 0xFF)};
-        ASSERT_TRUE(flashsmith::base::WriteFileAtomic(path, bytes));
+        ASSERT_TRUE(WriteFileAtomic(path, bytes));
     }
 
     // Writes `picture` through convert with `options` to `name` in `target`
     // format ("BMP3:", "JPG:", ...) and returns the file's path.
-    std::string Convert(const flashsmith::firmware::Picture& picture, const std::string& options, const std::string& target,
+    std::string Convert(const Picture& picture, const std::string& options, const std::string& target,
                         const std::string& name) {
         std::string ppm = Path("source.ppm"), out = Path(name);
         WritePpm(ppm, picture);
@@ -158,13 +161,13 @@ protected:
     }
 
     // ImageMagick's own reading of a file, for comparison.
-    flashsmith::firmware::Picture ReadWithImageMagick(const std::string& path) {
+    Picture ReadWithImageMagick(const std::string& path) {
         std::istringstream in(Capture("convert '" + path + "' -colorspace sRGB -depth 8 txt:- 2>/dev/null"));
         std::string line;
         std::getline(in, line);  // "# ImageMagick pixel enumeration: W,H,..."
         int w = 0, h = 0;
         std::sscanf(line.c_str(), "# ImageMagick pixel enumeration: %d,%d", &w, &h);
-        flashsmith::firmware::Picture p(w, h);
+        Picture p(w, h);
         while (std::getline(in, line)) {
             int x, y;
             unsigned r, g, b;
@@ -208,10 +211,10 @@ TEST_F(PictureFiles, BmpWrittenByImageMagickInEveryDepth) {
     int n = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.target) + " " + c.options);
-        flashsmith::firmware::Picture source = c.primaries ? Primaries() : Distinct();
+        Picture source = c.primaries ? Primaries() : Distinct();
         std::string path = Convert(source, c.options, c.target, "f" + std::to_string(n++) + ".bmp");
         std::string bytes;
-        ASSERT_TRUE(flashsmith::base::ReadWholeFile(path, bytes));
+        ASSERT_TRUE(ReadWholeFile(path, bytes));
         // The fixture must really be the layout this case is about.
         ASSERT_GE(bytes.size(), 34u);
         ASSERT_EQ(uint8_t(bytes[14]), c.headerSize);
@@ -220,9 +223,9 @@ TEST_F(PictureFiles, BmpWrittenByImageMagickInEveryDepth) {
             ASSERT_EQ(uint8_t(bytes[30]), c.compression);
         }
 
-        flashsmith::firmware::Picture got;
+        Picture got;
         std::string err;
-        ASSERT_TRUE(flashsmith::firmware::LoadBmp(path).Take(got, &err)) << err;
+        ASSERT_TRUE(LoadBmp(path).Take(got, &err)) << err;
         EXPECT_TRUE(SamePixels(got, c.lossless ? source : ReadWithImageMagick(path)));
     }
 }
@@ -233,9 +236,9 @@ TEST_F(PictureFiles, BitFieldFlagWithoutMasksIsRefused) {
     // where the masks belong; reading pixels as masks would give garbage.
     REQUIRE_CONVERT();
     std::string path = Convert(Primaries(), "-define bmp:subtype=RGB565", "BMP3:", "nomasks.bmp");
-    flashsmith::firmware::Picture got;
+    Picture got;
     std::string err;
-    EXPECT_FALSE(flashsmith::firmware::LoadBmp(path).Take(got, &err));
+    EXPECT_FALSE(LoadBmp(path).Take(got, &err));
     EXPECT_NE(err.find("mask"), std::string::npos) << err;
     EXPECT_NE(err.find(path), std::string::npos) << err;
 }
@@ -246,10 +249,10 @@ std::string Bytes(std::initializer_list<int> b) {
     return s;
 }
 
-flashsmith::firmware::Picture MustLoad(const std::string& bytes) {
-    flashsmith::firmware::Picture p;
+Picture MustLoad(const std::string& bytes) {
+    Picture p;
     std::string err;
-    EXPECT_TRUE(flashsmith::firmware::LoadBmpBytes(bytes).Take(p, &err)) << err;
+    EXPECT_TRUE(LoadBmpBytes(bytes).Take(p, &err)) << err;
     return p;
 }
 
@@ -354,13 +357,13 @@ TEST(BmpRle, Rle8EscapesRunsAndClipping) {
                     2, 3,              // two blue
                     0, 1});            // end of bitmap; the rest stays black
     const uint32_t R = 0xFF0000, G = 0x00FF00, B = 0x0000FF, W = 0xFFFFFF;
-    flashsmith::firmware::Picture bottomUp = Rows(6, {B, B, 0, 0, 0, 0,  //
+    Picture bottomUp = Rows(6, {B, B, 0, 0, 0, 0,  //
                                     0, 0, W, W, W, W,  //
                                     0, 0, 0, 0, 0, 0,  //
                                     R, R, R, G, B, W});
     EXPECT_TRUE(SamePixels(MustLoad(MakeBmp(s)), bottomUp));
     s.height = -4;
-    flashsmith::firmware::Picture topDown(6, 4);
+    Picture topDown(6, 4);
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 6; ++x) topDown.At(x, y) = bottomUp.At(x, 3 - y);
     EXPECT_TRUE(SamePixels(MustLoad(MakeBmp(s)), topDown));
@@ -389,7 +392,7 @@ TEST(BmpRle, WhereTheDataMayEnd) {
     s.bpp = 8;
     s.compression = 1;
     s.palette = kRlePalette;
-    flashsmith::firmware::Picture p;
+    Picture p;
     std::string err;
     // Ends after the last row without the end-of-bitmap escape: accepted.
     s.data = Bytes({2, 1, 0, 0, 2, 2});
@@ -400,7 +403,7 @@ TEST(BmpRle, WhereTheDataMayEnd) {
     // Ends before the last row, inside a run, inside an absolute run or a delta: refused.
     for (const std::string& data : {Bytes({2, 1, 0, 0}), Bytes({2}), Bytes({0, 4, 1, 2}), Bytes({0, 2, 1})}) {
         s.data = data;
-        EXPECT_FALSE(flashsmith::firmware::LoadBmpBytes(MakeBmp(s)).Take(p, &err));
+        EXPECT_FALSE(LoadBmpBytes(MakeBmp(s)).Take(p, &err));
         EXPECT_NE(err.find("truncated"), std::string::npos) << err;
     }
 }
@@ -447,9 +450,9 @@ TEST(BmpHostile, RefusedWithAReasonAndOutputUntouched) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        flashsmith::firmware::Picture out(1, 1, 0x123456);
+        Picture out(1, 1, 0x123456);
         std::string err;
-        EXPECT_FALSE(flashsmith::firmware::LoadBmpBytes(c.bytes).Take(out, &err));
+        EXPECT_FALSE(LoadBmpBytes(c.bytes).Take(out, &err));
         EXPECT_FALSE(err.empty());
         EXPECT_EQ(out.Width, 1);
         EXPECT_EQ(out.Pixels, std::vector<uint32_t>{0x123456});
@@ -460,14 +463,14 @@ TEST(BmpHostile, RefusedWithAReasonAndOutputUntouched) {
 // Cut and damaged versions of valid files must fail or load consistently,
 // never read out of bounds (the sanitizer build watches this).
 void Mangle(const std::string& valid, int seed) {
-    flashsmith::firmware::Picture p;
-    for (size_t n = 0; n < valid.size(); ++n) flashsmith::firmware::LoadBmpBytes(valid.substr(0, n)).Take(p);
+    Picture p;
+    for (size_t n = 0; n < valid.size(); ++n) LoadBmpBytes(valid.substr(0, n)).Take(p);
     std::mt19937 rng(seed);
     for (int i = 0; i < 3000; ++i) {
         std::string bytes = valid;
         int edits = 1 + int(rng() % 4);
         for (int e = 0; e < edits; ++e) bytes[rng() % bytes.size()] = char(rng());
-        if (flashsmith::firmware::LoadBmpBytes(bytes).Take(p)) {
+        if (LoadBmpBytes(bytes).Take(p)) {
             ASSERT_GT(p.Width, 0);
             ASSERT_GT(p.Height, 0);
             ASSERT_EQ(p.Pixels.size(), size_t(p.Width) * size_t(p.Height));
@@ -506,15 +509,15 @@ TEST(BmpHostile, DamagedFilesNeverCrash) {
 }
 
 TEST_F(PictureFiles, Bmp32SavedReadsBackHereAndInImageMagick) {
-    flashsmith::firmware::Picture p = Distinct();
+    Picture p = Distinct();
     p.At(3, 2) |= 0xAB000000;  // stray high bits are not written
     std::string path = Path("out.bmp");
     std::string err;
-    ASSERT_TRUE(flashsmith::firmware::SaveBmp32(path, p).Ok(&err)) << err;
+    ASSERT_TRUE(SaveBmp32(path, p).Ok(&err)) << err;
     p.At(3, 2) &= 0xFFFFFF;
 
     std::string bytes;
-    ASSERT_TRUE(flashsmith::base::ReadWholeFile(path, bytes));
+    ASSERT_TRUE(ReadWholeFile(path, bytes));
     ASSERT_EQ(bytes.size(), 54u + 7 * 5 * 4);
     EXPECT_EQ(bytes.substr(0, 2), "BM");
     EXPECT_EQ(bytes.substr(14, 4), Le32(40));
@@ -523,8 +526,8 @@ TEST_F(PictureFiles, Bmp32SavedReadsBackHereAndInImageMagick) {
     for (size_t i = 54 + 3; i < bytes.size(); i += 4) EXPECT_EQ(bytes[i], 0) << i;
     EXPECT_EQ(bytes.substr(54, 4), Bytes({255, 0, 0, 0}));  // bottom-left pixel first: blue
 
-    flashsmith::firmware::Picture back;
-    ASSERT_TRUE(flashsmith::firmware::LoadBmp(path).Take(back, &err)) << err;
+    Picture back;
+    ASSERT_TRUE(LoadBmp(path).Take(back, &err)) << err;
     EXPECT_TRUE(SamePixels(back, p));
 
     REQUIRE_CONVERT();
@@ -534,29 +537,29 @@ TEST_F(PictureFiles, Bmp32SavedReadsBackHereAndInImageMagick) {
 
 TEST_F(PictureFiles, FailedSavesLeaveTheEarlierFile) {
     std::string path = Path("keep.bmp");
-    ASSERT_TRUE(flashsmith::firmware::SaveBmp32(path, Distinct()));
+    ASSERT_TRUE(SaveBmp32(path, Distinct()));
     std::string err;
-    flashsmith::firmware::Picture broken(3, 3);
+    Picture broken(3, 3);
     broken.Pixels.pop_back();
-    for (const flashsmith::firmware::Picture& bad : {flashsmith::firmware::Picture(), flashsmith::firmware::Picture(0, 4), broken}) {
+    for (const Picture& bad : {Picture(), Picture(0, 4), broken}) {
         err.clear();
-        EXPECT_FALSE(flashsmith::firmware::SaveBmp32(path, bad).Ok(&err));
+        EXPECT_FALSE(SaveBmp32(path, bad).Ok(&err));
         EXPECT_FALSE(err.empty());
         err.clear();
-        EXPECT_FALSE(flashsmith::firmware::SaveJpeg(path, bad, 100).Ok(&err));
+        EXPECT_FALSE(SaveJpeg(path, bad, 100).Ok(&err));
         EXPECT_FALSE(err.empty());
     }
-    EXPECT_FALSE(flashsmith::firmware::SaveBmp32(Path("no/such/dir.bmp"), Distinct()).Ok(&err));
-    EXPECT_FALSE(flashsmith::firmware::SaveJpeg(Path("no/such/dir.jpg"), Distinct(), 100).Ok(&err));
-    flashsmith::firmware::Picture back;
-    ASSERT_TRUE(flashsmith::firmware::LoadBmp(path).Take(back, &err)) << err;
+    EXPECT_FALSE(SaveBmp32(Path("no/such/dir.bmp"), Distinct()).Ok(&err));
+    EXPECT_FALSE(SaveJpeg(Path("no/such/dir.jpg"), Distinct(), 100).Ok(&err));
+    Picture back;
+    ASSERT_TRUE(LoadBmp(path).Take(back, &err)) << err;
     EXPECT_TRUE(SamePixels(back, Distinct()));
     for (auto& e : stdfs::directory_iterator(dir_)) EXPECT_EQ(e.path().filename(), "keep.bmp");
 }
 
 // 48 x 40 with smooth areas and noise: big enough for quality to matter.
-flashsmith::firmware::Picture Textured() {
-    flashsmith::firmware::Picture p(48, 40);
+Picture Textured() {
+    Picture p(48, 40);
     std::mt19937 rng(7);
     for (int y = 0; y < p.Height; ++y)
         for (int x = 0; x < p.Width; ++x)
@@ -565,18 +568,18 @@ flashsmith::firmware::Picture Textured() {
 }
 
 TEST_F(PictureFiles, JpegSavedAtQualityHundredIsClose) {
-    flashsmith::firmware::Picture p = Distinct();
+    Picture p = Distinct();
     std::string path = Path("out.jpg");
     std::string err;
-    ASSERT_TRUE(flashsmith::firmware::SaveJpeg(path, p, 100).Ok(&err)) << err;
-    flashsmith::firmware::Picture back;
-    ASSERT_TRUE(flashsmith::firmware::LoadJpeg(path).Take(back, &err)) << err;
+    ASSERT_TRUE(SaveJpeg(path, p, 100).Ok(&err)) << err;
+    Picture back;
+    ASSERT_TRUE(LoadJpeg(path).Take(back, &err)) << err;
     EXPECT_TRUE(SamePixels(back, p, 6));
 
     // The quality is honoured, not fixed.
     std::string best, worst;
-    ASSERT_TRUE(flashsmith::firmware::EncodeJpeg(Textured(), 100).Take(best, &err)) << err;
-    ASSERT_TRUE(flashsmith::firmware::EncodeJpeg(Textured(), 10).Take(worst, &err)) << err;
+    ASSERT_TRUE(EncodeJpeg(Textured(), 100).Take(best, &err)) << err;
+    ASSERT_TRUE(EncodeJpeg(Textured(), 10).Take(worst, &err)) << err;
     EXPECT_LT(worst.size() * 2, best.size());
 
     REQUIRE_CONVERT();
@@ -586,7 +589,7 @@ TEST_F(PictureFiles, JpegSavedAtQualityHundredIsClose) {
 
 TEST_F(PictureFiles, JpegGrayAndCmykFromImageMagick) {
     REQUIRE_CONVERT();
-    flashsmith::firmware::Picture p = Textured();
+    Picture p = Textured();
     std::string err;
     struct Case {
         const char* options;
@@ -597,8 +600,8 @@ TEST_F(PictureFiles, JpegGrayAndCmykFromImageMagick) {
         SCOPED_TRACE(c.options);
         std::string path = Convert(p, c.options, "JPG:", "in" + std::to_string(n++) + ".jpg");
         ASSERT_EQ(Capture("identify -format '%[colorspace]' '" + path + "'"), c.colorspace);
-        flashsmith::firmware::Picture got;
-        ASSERT_TRUE(flashsmith::firmware::LoadJpeg(path).Take(got, &err)) << err;
+        Picture got;
+        ASSERT_TRUE(LoadJpeg(path).Take(got, &err)) << err;
         EXPECT_TRUE(SamePixels(got, ReadWithImageMagick(path), 3));
         if (std::string(c.colorspace) == "Gray") {
             for (uint32_t px : got.Pixels) ASSERT_TRUE((px >> 16) == (px & 0xFF) && (px >> 8 & 0xFF) == (px & 0xFF));
@@ -608,22 +611,22 @@ TEST_F(PictureFiles, JpegGrayAndCmykFromImageMagick) {
 
 TEST(JpegHostile, DamagedDataFailsWithoutExiting) {
     std::string good, err;
-    ASSERT_TRUE(flashsmith::firmware::EncodeJpeg(Distinct(), 90).Take(good, &err)) << err;
-    flashsmith::firmware::Picture p(1, 1, 0x123456);
+    ASSERT_TRUE(EncodeJpeg(Distinct(), 90).Take(good, &err)) << err;
+    Picture p(1, 1, 0x123456);
     for (size_t n = 0; n < good.size(); ++n) {
         err.clear();
-        ASSERT_FALSE(flashsmith::firmware::LoadJpegBytes(good.substr(0, n)).Take(p, &err)) << n;
+        ASSERT_FALSE(LoadJpegBytes(good.substr(0, n)).Take(p, &err)) << n;
         ASSERT_FALSE(err.empty());
     }
     EXPECT_EQ(p.Pixels, std::vector<uint32_t>{0x123456});
-    EXPECT_FALSE(flashsmith::firmware::LoadJpegBytes(Bytes({0xFF, 0xD8}) + "not a picture at all").Take(p, &err));
+    EXPECT_FALSE(LoadJpegBytes(Bytes({0xFF, 0xD8}) + "not a picture at all").Take(p, &err));
 
     // A frame header claiming 60000 x 60000 is refused before decoding.
     std::string huge = good;
     size_t sof = huge.find(Bytes({0xFF, 0xC0}));
     ASSERT_NE(sof, std::string::npos);
     huge.replace(sof + 5, 4, Bytes({0xEA, 0x60, 0xEA, 0x60}));
-    EXPECT_FALSE(flashsmith::firmware::LoadJpegBytes(huge).Take(p, &err));
+    EXPECT_FALSE(LoadJpegBytes(huge).Take(p, &err));
     EXPECT_NE(err.find("too large"), std::string::npos) << err;
 
     std::mt19937 rng(11);
@@ -631,7 +634,7 @@ TEST(JpegHostile, DamagedDataFailsWithoutExiting) {
         std::string bytes = good;
         int edits = 1 + int(rng() % 4);
         for (int e = 0; e < edits; ++e) bytes[2 + rng() % (bytes.size() - 2)] = char(rng());
-        if (flashsmith::firmware::LoadJpegBytes(bytes).Take(p)) {
+        if (LoadJpegBytes(bytes).Take(p)) {
             ASSERT_EQ(p.Pixels.size(), size_t(p.Width) * size_t(p.Height));
         }
     }
@@ -639,22 +642,22 @@ TEST(JpegHostile, DamagedDataFailsWithoutExiting) {
 
 TEST_F(PictureFiles, FileTypeComesFromTheContentNotTheName) {
     std::string bmpNamedJpg = Path("a.jpg"), jpgNamedBmp = Path("b.bmp"), text = Path("c.bmp");
-    ASSERT_TRUE(flashsmith::firmware::SaveBmp32(bmpNamedJpg, Distinct()));
-    ASSERT_TRUE(flashsmith::firmware::SaveJpeg(jpgNamedBmp, Distinct(), 100));
-    ASSERT_TRUE(flashsmith::base::WriteFileAtomic(text, std::string_view("hello")));
-    flashsmith::firmware::Picture p;
+    ASSERT_TRUE(SaveBmp32(bmpNamedJpg, Distinct()));
+    ASSERT_TRUE(SaveJpeg(jpgNamedBmp, Distinct(), 100));
+    ASSERT_TRUE(WriteFileAtomic(text, std::string_view("hello")));
+    Picture p;
     std::string err;
-    ASSERT_TRUE(flashsmith::firmware::LoadPictureFile(bmpNamedJpg).Take(p, &err)) << err;
+    ASSERT_TRUE(LoadPictureFile(bmpNamedJpg).Take(p, &err)) << err;
     EXPECT_TRUE(SamePixels(p, Distinct()));
-    ASSERT_TRUE(flashsmith::firmware::LoadPictureFile(jpgNamedBmp).Take(p, &err)) << err;
+    ASSERT_TRUE(LoadPictureFile(jpgNamedBmp).Take(p, &err)) << err;
     EXPECT_TRUE(SamePixels(p, Distinct(), 6));
     for (const std::string& bad : {text, Path("missing.bmp")}) {
         err.clear();
-        EXPECT_FALSE(flashsmith::firmware::LoadPictureFile(bad).Take(p, &err));
+        EXPECT_FALSE(LoadPictureFile(bad).Take(p, &err));
         EXPECT_NE(err.find(bad), std::string::npos) << err;
     }
-    EXPECT_FALSE(flashsmith::firmware::LoadBmp(jpgNamedBmp).Take(p, &err));
-    EXPECT_FALSE(flashsmith::firmware::LoadJpeg(bmpNamedJpg).Take(p, &err));
+    EXPECT_FALSE(LoadBmp(jpgNamedBmp).Take(p, &err));
+    EXPECT_FALSE(LoadJpeg(bmpNamedJpg).Take(p, &err));
 }
 
 // PNG in the colour types, depths and layouts people's files come in, each
@@ -664,7 +667,7 @@ TEST_F(PictureFiles, PngOfEveryColourTypeFromImageMagick) {
     struct Case {
         const char* options;
         const char* target;
-        flashsmith::firmware::Picture picture;
+        Picture picture;
     } cases[] = {
         {"", "PNG24:", Distinct()},
         {"-interlace PNG", "PNG24:", Distinct()},
@@ -677,9 +680,9 @@ TEST_F(PictureFiles, PngOfEveryColourTypeFromImageMagick) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.target) + " " + c.options);
         const std::string path = Convert(c.picture, c.options, c.target, "p" + std::to_string(n++) + ".png");
-        flashsmith::firmware::Picture got;
+        Picture got;
         std::string err;
-        ASSERT_TRUE(flashsmith::firmware::LoadPictureFile(path).Take(got, &err)) << err;
+        ASSERT_TRUE(LoadPictureFile(path).Take(got, &err)) << err;
         EXPECT_TRUE(SamePixels(got, ReadWithImageMagick(path), 1));
     }
 }
@@ -690,13 +693,13 @@ TEST_F(PictureFiles, PngSeeThroughPixelsBecomeWhiteAndSavedPngReadsBack) {
     const std::string path = Path("alpha.png");
     const std::string cmd = "convert -size 2x2 xc:red -size 2x2 xc:none +append 'PNG32:" + path + "'";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
-    flashsmith::firmware::Picture got;
+    Picture got;
     std::string err;
-    ASSERT_TRUE(flashsmith::firmware::LoadPictureFile(path).Take(got, &err)) << err;
+    ASSERT_TRUE(LoadPictureFile(path).Take(got, &err)) << err;
     EXPECT_TRUE(SamePixels(got, Rows(4, {0xFF0000, 0xFF0000, 0xFFFFFF, 0xFFFFFF, 0xFF0000, 0xFF0000, 0xFFFFFF, 0xFFFFFF})));
 
-    ASSERT_TRUE(flashsmith::firmware::SavePng(Path("saved.png"), Distinct()).Ok(&err)) << err;
-    ASSERT_TRUE(flashsmith::firmware::LoadPictureFile(Path("saved.png")).Take(got, &err)) << err;
+    ASSERT_TRUE(SavePng(Path("saved.png"), Distinct()).Ok(&err)) << err;
+    ASSERT_TRUE(LoadPictureFile(Path("saved.png")).Take(got, &err)) << err;
     EXPECT_TRUE(SamePixels(got, Distinct()));
     EXPECT_TRUE(SamePixels(ReadWithImageMagick(Path("saved.png")), Distinct()));
 }
@@ -706,10 +709,10 @@ TEST_F(PictureFiles, GifFirstFrameWithInterlaceAndTransparency) {
     // Few colours, so the GIF palette holds them exactly.
     const std::string plain = Convert(Primaries(), "", "GIF:", "plain.gif");
     const std::string interlaced = Convert(Primaries(), "-interlace GIF", "GIF:", "interlaced.gif");
-    flashsmith::firmware::Picture got;
+    Picture got;
     std::string err;
     for (const std::string& path : {plain, interlaced}) {
-        ASSERT_TRUE(flashsmith::firmware::LoadPictureFile(path).Take(got, &err)) << err;
+        ASSERT_TRUE(LoadPictureFile(path).Take(got, &err)) << err;
         EXPECT_TRUE(SamePixels(got, Primaries())) << path;
     }
     // An animation: only its first frame; a frame smaller than the screen
@@ -717,12 +720,12 @@ TEST_F(PictureFiles, GifFirstFrameWithInterlaceAndTransparency) {
     const std::string anim = Path("anim.gif");
     std::string cmd = "convert -size 3x2 xc:blue -size 3x2 xc:lime 'GIF:" + anim + "'";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
-    ASSERT_TRUE(flashsmith::firmware::LoadPictureFile(anim).Take(got, &err)) << err;
+    ASSERT_TRUE(LoadPictureFile(anim).Take(got, &err)) << err;
     EXPECT_TRUE(SamePixels(got, Rows(3, {0x0000FF, 0x0000FF, 0x0000FF, 0x0000FF, 0x0000FF, 0x0000FF})));
     const std::string offset = Path("offset.gif");
     cmd = "convert -size 2x1 xc:red -fill none -draw 'color 1,0 point' -page 4x3+1+2 'GIF:" + offset + "'";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
-    ASSERT_TRUE(flashsmith::firmware::LoadPictureFile(offset).Take(got, &err)) << err;
+    ASSERT_TRUE(LoadPictureFile(offset).Take(got, &err)) << err;
     EXPECT_TRUE(SamePixels(got, Rows(4, {0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF,
                                          0xFFFFFF, 0xFFFFFF, 0xFF0000, 0xFFFFFF, 0xFFFFFF})));
 }
@@ -730,23 +733,23 @@ TEST_F(PictureFiles, GifFirstFrameWithInterlaceAndTransparency) {
 TEST_F(PictureFiles, DamagedPngAndGifFailWithoutCrashing) {
     REQUIRE_CONVERT();
     std::string png, gif, err;
-    ASSERT_TRUE(flashsmith::firmware::EncodePng(Distinct()).Take(png, &err)) << err;
-    ASSERT_TRUE(flashsmith::base::ReadWholeFile(Convert(Primaries(), "", "GIF:", "g.gif"), gif).Ok(&err)) << err;
-    flashsmith::firmware::Picture p(1, 1, 0x123456);
+    ASSERT_TRUE(EncodePng(Distinct()).Take(png, &err)) << err;
+    ASSERT_TRUE(ReadWholeFile(Convert(Primaries(), "", "GIF:", "g.gif"), gif).Ok(&err)) << err;
+    Picture p(1, 1, 0x123456);
     // A PNG cut anywhere before its closing chunk.
-    for (size_t n = 0; n + 12 < png.size(); ++n) ASSERT_FALSE(flashsmith::firmware::LoadPngBytes(png.substr(0, n)).Take(p)) << n;
+    for (size_t n = 0; n + 12 < png.size(); ++n) ASSERT_FALSE(LoadPngBytes(png.substr(0, n)).Take(p)) << n;
     // A GIF cut before its last picture byte; what lies after (the
     // terminator) may go.
-    for (size_t n = 0; n + 2 < gif.size(); ++n) ASSERT_FALSE(flashsmith::firmware::LoadGifBytes(gif.substr(0, n)).Take(p)) << n;
+    for (size_t n = 0; n + 2 < gif.size(); ++n) ASSERT_FALSE(LoadGifBytes(gif.substr(0, n)).Take(p)) << n;
     EXPECT_EQ(p.Pixels, std::vector<uint32_t>{0x123456});
 
     // Headers claiming 60000 x 60000 pixels are refused before decoding.
     std::string huge = png;
     huge.replace(16, 8, Bytes({0, 0, 0xEA, 0x60, 0, 0, 0xEA, 0x60}));
-    EXPECT_FALSE(flashsmith::firmware::LoadPngBytes(huge).Take(p, &err));
+    EXPECT_FALSE(LoadPngBytes(huge).Take(p, &err));
     std::string wide = gif;
     wide.replace(6, 4, Bytes({0x60, 0xEA, 0x60, 0xEA}));
-    EXPECT_FALSE(flashsmith::firmware::LoadGifBytes(wide).Take(p, &err));
+    EXPECT_FALSE(LoadGifBytes(wide).Take(p, &err));
     EXPECT_NE(err.find("too large"), std::string::npos) << err;
 
     std::mt19937 rng(5);
@@ -754,7 +757,7 @@ TEST_F(PictureFiles, DamagedPngAndGifFailWithoutCrashing) {
         for (int i = 0; i < 800; ++i) {
             std::string bytes = *good;
             for (int e = 0; e < 1 + int(rng() % 4); ++e) bytes[8 + rng() % (bytes.size() - 8)] = char(rng());
-            if (flashsmith::firmware::LoadPngBytes(bytes).Take(p) || flashsmith::firmware::LoadGifBytes(bytes).Take(p)) {
+            if (LoadPngBytes(bytes).Take(p) || LoadGifBytes(bytes).Take(p)) {
                 ASSERT_EQ(p.Pixels.size(), size_t(p.Width) * size_t(p.Height));
             }
         }

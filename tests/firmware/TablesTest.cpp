@@ -4,13 +4,15 @@
 #include "firmware/Firmware.h"
 #include "firmware/Images.h"
 
+using namespace flashsmith::firmware;
+
 namespace {
 
-using fstest::ImageBytes;
-using fstest::StateFor;
+using flashsmith::test::ImageBytes;
+using flashsmith::test::StateFor;
 
-flashsmith::firmware::ParseResult Parse(flashsmith::firmware::FirmwareState& st, const std::string& ini = "") {
-    return flashsmith::firmware::ParseTables(st, flashsmith::firmware::IniFile::Parse(ini));
+ParseResult Parse(FirmwareState& st, const std::string& ini = "") {
+    return ParseTables(st, IniFile::Parse(ini));
 }
 
 TEST(PictureTable, LinksSizesKindsAndTheEnd) {
@@ -27,14 +29,14 @@ TEST(PictureTable, LinksSizesKindsAndTheEnd) {
     entry(7, 641, 1, 0x6000);  // too wide: ends the table
     entry(8, 1, 1, 0x7000);
     std::string px09;
-    flashsmith::firmware::Encode09(flashsmith::firmware::Picture(2, 1, 0x00FF0000), 2, 1, px09, 0, 0);
+    Encode09(Picture(2, 1, 0x00FF0000), 2, 1, px09, 0, 0);
     img.Put(0x4000, px09);
     auto st = StateFor(img);
     st.FirmwareDescription.ImageTable = t;
     auto r = Parse(st, "[IMAGE1]\nType=2\nID=5\n[IMAGE2]\nType=1\nWidth=5\nHeight=2\n[IMAGE3]\nType=2\n"
                        "[IMAGE4]\nType=3\nWidth=8\n[IMAGE5]\nType=2\n[IMAGE7]\nType=7\n");
     ASSERT_TRUE(r.Ok);
-    EXPECT_EQ(r.Flags, flashsmith::firmware::kTablePictures);
+    EXPECT_EQ(r.Flags, kTablePictures);
     const auto& im = st.Firmware.Images;
     ASSERT_EQ(im.size(), 7u);
     EXPECT_EQ(im[0].Size, 16);
@@ -175,7 +177,7 @@ ImageBytes LanguageImage() {
     return img;
 }
 
-flashsmith::firmware::FirmwareState LanguageState(const ImageBytes& img) {
+FirmwareState LanguageState(const ImageBytes& img) {
     auto st = StateFor(img);
     st.FirmwareDescription.LanguageTable1 = 0x100;
     st.FirmwareDescription.LanguageTable2 = 0x180;
@@ -193,7 +195,7 @@ TEST(LanguageTables, LinksBorrowedAndOutsideStrings) {
     auto st = LanguageState(img);
     auto r = Parse(st);
     ASSERT_TRUE(r.Ok) << r.Error;
-    EXPECT_EQ(r.Flags, flashsmith::firmware::kTableLang1 | flashsmith::firmware::kTableLang2);
+    EXPECT_EQ(r.Flags, kTableLang1 | kTableLang2);
     const auto& s1 = st.Firmware.Strings1;
     ASSERT_EQ(s1.size(), 2u);
     ASSERT_EQ(s1[0].size(), 4u);

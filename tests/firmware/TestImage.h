@@ -7,7 +7,7 @@
 #include "firmware/BinFile.h"
 #include "firmware/Variables.h"
 
-namespace fstest {
+namespace flashsmith::test {
 
 class ImageBytes {
 public:
@@ -46,4 +46,4 @@ inline flashsmith::firmware::FirmwareState StateFor(const ImageBytes& img) {
     return st;
 }
 
-}  // namespace fstest
+}  // namespace flashsmith::test

@@ -6,7 +6,7 @@
 
 #include "PhoneFixture.h"
 
-using namespace fstest;
+using namespace flashsmith::test;
 
 extern char** environ;
 

@@ -1,12 +1,12 @@
 #include <zlib.h>
 
-#include "FileSizeLimit.h"
+#include "support/FileSizeLimit.h"
 #include "PhoneFixture.h"
 #include "base/FileUtil.h"
 #include "phonelink/ZipMember.h"
 
 using namespace flashsmith::phonelink;
-using namespace fstest;
+using namespace flashsmith::test;
 
 namespace {
 
@@ -256,7 +256,7 @@ TEST_F(PhoneTest, AFetchedFileThatDoesNotFitKeepsTheEarlierCopy) {
     std::filesystem::create_directories(out);
     Write("out/big.jar", "older copy");
     const auto r = [&] {
-        fstest::FileSizeLimit limit(1024);
+        flashsmith::test::FileSizeLimit limit(1024);
         return session->ReadJavaFromPhone({0}, out);
     }();
     ASSERT_EQ(r.size(), 1u);

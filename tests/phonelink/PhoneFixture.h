@@ -13,7 +13,7 @@
 #include "support/CliRun.h"
 #include "phonelink/PhoneSession.h"
 
-namespace fstest {
+namespace flashsmith::test {
 
 class RecordingEvents : public flashsmith::phonelink::PhoneEvents {
 public:
@@ -71,4 +71,4 @@ inline std::string Pattern(size_t n, unsigned seed) {
     return s;
 }
 
-}  // namespace fstest
+}  // namespace flashsmith::test

@@ -1,8 +1,8 @@
-#include "BoundedRun.h"
+#include "support/BoundedRun.h"
 #include "PhoneFixture.h"
 
 using namespace flashsmith::phonelink;
-using namespace fstest;
+using namespace flashsmith::test;
 
 TEST(AnswerText, CleaningErrorsNumbersAndNames) {
     EXPECT_EQ(CleanAnswer("\r\nSGH-X100\r\n\r\nOK\r\n", "AT+CGMM\r"), "SGH-X100");

@@ -6,25 +6,28 @@
 #include "base/FileUtil.h"
 #include "firmware/Firmware.h"
 
+using namespace flashsmith::base;
+using namespace flashsmith::firmware;
+
 namespace {
 
-using fstest::RunCli;
-using fstest::ScratchDir;
+using flashsmith::test::RunCli;
+using flashsmith::test::ScratchDir;
 
 TEST(CliProfile, CreatesRefusesToOverwriteAndForces) {
     ScratchDir dir("cliprof");
-    fstest::ProfileImage pi;
+    flashsmith::test::ProfileImage pi;
     const std::string image = dir / "x480.bin", fw = dir / "Firmwares";
-    ASSERT_TRUE(flashsmith::base::WriteFileAtomic(image, pi.img.Bytes()));
+    ASSERT_TRUE(WriteFileAtomic(image, pi.img.Bytes()));
     std::filesystem::create_directories(fw);
 
     auto r = RunCli({"profile", "create", image, "--firmwares", fw, "--display", "128x160", "--transparent", "0xFF00FF"});
     ASSERT_EQ(r.Code, 0) << r.Err;
     EXPECT_NE(r.Out.find("Table of Sounds:        0x00003000"), std::string::npos) << r.Out;
     EXPECT_NE(r.Out.find("Profile saved to the file: X480XXAB1.sdf"), std::string::npos) << r.Out;
-    const std::string sdf = flashsmith::base::JoinPath(fw, "X480XXAB1.sdf");
+    const std::string sdf = JoinPath(fw, "X480XXAB1.sdf");
     std::string first;
-    ASSERT_TRUE(flashsmith::base::ReadWholeFile(sdf, first));
+    ASSERT_TRUE(ReadWholeFile(sdf, first));
     EXPECT_NE(first.find("Transparent=0x00FF00FF"), std::string::npos);
     EXPECT_NE(first.find("LanguageCount=3"), std::string::npos);
 
@@ -32,7 +35,7 @@ TEST(CliProfile, CreatesRefusesToOverwriteAndForces) {
     EXPECT_EQ(r.Code, 1);
     EXPECT_NE(r.Err.find("exists"), std::string::npos);
     std::string kept;
-    flashsmith::base::ReadWholeFile(sdf, kept);
+    ReadWholeFile(sdf, kept);
     EXPECT_EQ(kept, first);
 
     // without --display the common sizes are tried; 128 x 160 is among them
@@ -40,7 +43,7 @@ TEST(CliProfile, CreatesRefusesToOverwriteAndForces) {
     ASSERT_EQ(r.Code, 0) << r.Err;
     EXPECT_NE(r.Out.find("\"ImageTable\":8192,"), std::string::npos) << r.Out;
     EXPECT_NE(r.Out.find("\"JavaTableLength\":136,"), std::string::npos);
-    flashsmith::base::ReadWholeFile(sdf, kept);
+    ReadWholeFile(sdf, kept);
     EXPECT_EQ(kept.find("LanguageTable1"), std::string::npos);
     EXPECT_NE(kept.find("Region3Size="), std::string::npos);
     EXPECT_EQ(kept.find("Region4="), std::string::npos);
@@ -48,10 +51,10 @@ TEST(CliProfile, CreatesRefusesToOverwriteAndForces) {
     EXPECT_EQ(RunCli({"profile", "create", image, "--display", "128"}).Code, 2);
     EXPECT_EQ(RunCli({"profile", "create", image, "--out", "a", "--firmwares", fw}).Code, 2);
     const std::string blank = dir / "blank.bin";
-    ASSERT_TRUE(flashsmith::base::WriteFileAtomic(blank, std::string(4096, '\0')));
+    ASSERT_TRUE(WriteFileAtomic(blank, std::string(4096, '\0')));
     r = RunCli({"profile", "create", blank, "--out", dir / "blank.sdf"});
     EXPECT_EQ(r.Code, 1);
-    EXPECT_FALSE(flashsmith::base::FileExists(dir / "blank.sdf"));
+    EXPECT_FALSE(FileExists(dir / "blank.sdf"));
 }
 
 // The demo written by the CLI is read back by the CLI's profile creator to the
@@ -63,9 +66,9 @@ TEST(CliProfile, DemoTablesAreFound) {
     auto r = RunCli({"profile", "create", dir / "d/demo.bin", "--out", found, "--transparent", "0xFFFF00"});
     ASSERT_EQ(r.Code, 0) << r.Err;
     EXPECT_NE(r.Out.find("Images Found:           15"), std::string::npos) << r.Out;
-    flashsmith::firmware::FirmwareState mine, own;
-    flashsmith::firmware::ReadDescription(mine, found);
-    flashsmith::firmware::ReadDescription(own, dir / "d/Firmwares/E250XXJE1.sdf");
+    FirmwareState mine, own;
+    ReadDescription(mine, found);
+    ReadDescription(own, dir / "d/Firmwares/E250XXJE1.sdf");
     const auto &m = mine.FirmwareDescription, &o = own.FirmwareDescription;
     EXPECT_EQ(std::tie(m.ImageTable, m.SoundTable, m.JavaTable, m.LanguageTable1, m.LanguageTable2),
               std::tie(o.ImageTable, o.SoundTable, o.JavaTable, o.LanguageTable1, o.LanguageTable2));

@@ -12,13 +12,17 @@
 #include "profilecreator/ProfileCreator.h"
 #include "profilecreator/TableSearch.h"
 
+using namespace flashsmith::base;
+using namespace flashsmith::firmware;
+using namespace flashsmith::profilecreator;
+
 namespace {
 
-using fstest::ProfileImage;
-using fstest::ScratchDir;
+using flashsmith::test::ProfileImage;
+using flashsmith::test::ScratchDir;
 
-flashsmith::profilecreator::ProfileSearchOptions All(int32_t w, int32_t h) {
-    flashsmith::profilecreator::ProfileSearchOptions o;
+ProfileSearchOptions All(int32_t w, int32_t h) {
+    ProfileSearchOptions o;
     o.SearchImages = o.SearchSounds = o.SearchJava = o.SearchLanguages = true;
     o.DisplayWidth = w;
     o.DisplayHeight = h;
@@ -26,17 +30,17 @@ flashsmith::profilecreator::ProfileSearchOptions All(int32_t w, int32_t h) {
 }
 
 struct Opened {
-    flashsmith::firmware::FirmwareState st;
-    flashsmith::firmware::OpenResult open;
+    FirmwareState st;
+    OpenResult open;
     Opened(const std::string& image, const std::string& sdf) {
-        flashsmith::firmware::OpenOptions o;
+        OpenOptions o;
         o.SdfPath = sdf;
-        open = flashsmith::firmware::OpenFirmware(st, image, o, flashsmith::base::NullProgress());
+        open = OpenFirmware(st, image, o, NullProgress());
     }
 };
 
 // The same entries, field by field, in both opens.
-void ExpectSameTables(const flashsmith::firmware::tFirmware& a, const flashsmith::firmware::tFirmware& b) {
+void ExpectSameTables(const tFirmware& a, const tFirmware& b) {
     ASSERT_EQ(a.Images.size(), b.Images.size());
     for (size_t i = 0; i < a.Images.size(); ++i) {
         const auto &x = a.Images[i], &y = b.Images[i];
@@ -67,20 +71,20 @@ TEST(ProfileCreator, FindsEveryTableOfAFirmwareAndItsDescriptionOpensTheSame) {
     ProfileImage pi;
     ScratchDir dir("prof");
     const std::string image = dir / "x480.bin", byHand = dir / "hand.sdf";
-    ASSERT_TRUE(flashsmith::base::WriteFileAtomic(image, pi.img.Bytes()));
-    ASSERT_TRUE(flashsmith::base::WriteFileAtomic(byHand, pi.sdf));
-    std::unique_ptr<flashsmith::firmware::BinFile> file;
-    ASSERT_TRUE(flashsmith::firmware::BinFile::Open(image).Take(file));
+    ASSERT_TRUE(WriteFileAtomic(image, pi.img.Bytes()));
+    ASSERT_TRUE(WriteFileAtomic(byHand, pi.sdf));
+    std::unique_ptr<BinFile> file;
+    ASSERT_TRUE(BinFile::Open(image).Take(file));
 
-    flashsmith::profilecreator::ProfileSearch s = flashsmith::profilecreator::RunProfileSearch(*file, All(128, 160), flashsmith::base::NullProgress());
-    ASSERT_EQ(s.Status, flashsmith::profilecreator::ProfileSearchStatus::Ok);
+    ProfileSearch s = RunProfileSearch(*file, All(128, 160), NullProgress());
+    ASSERT_EQ(s.Status, ProfileSearchStatus::Ok);
     EXPECT_EQ(s.PhoneModel, "X480");
     EXPECT_EQ(s.Version, "X480XXAB1");
     EXPECT_EQ(s.ImageTable, ProfileImage::kPictures);
     ASSERT_EQ(s.FoundImages.size(), 6u);
     std::vector<int32_t> kinds;
     for (const auto& e : s.FoundImages) kinds.push_back(e.Kind);
-    EXPECT_EQ(kinds, (std::vector<int32_t>{flashsmith::firmware::k09, flashsmith::firmware::kRaw16, flashsmith::firmware::kWbmp, flashsmith::firmware::kRaw8, flashsmith::firmware::kRaw16, flashsmith::firmware::k09}));
+    EXPECT_EQ(kinds, (std::vector<int32_t>{k09, kRaw16, kWbmp, kRaw8, kRaw16, k09}));
     // the last entry shares the first sound: the table still starts at entry 0
     EXPECT_EQ(s.SoundTable, ProfileImage::kSounds);
     EXPECT_EQ(s.SndTableLength, 12);
@@ -93,16 +97,16 @@ TEST(ProfileCreator, FindsEveryTableOfAFirmwareAndItsDescriptionOpensTheSame) {
     EXPECT_EQ(s.LanguageCount, ProfileImage::kLangCount);
 
     s.Transparent = 0x00FF00FF;
-    flashsmith::profilecreator::EstimateRegions(*file, s);
+    EstimateRegions(*file, s);
     EXPECT_EQ(s.Regions, pi.regions);
 
-    const std::string written = flashsmith::profilecreator::FreeProfilePath(dir / "Firmwares", s.Version);
+    const std::string written = FreeProfilePath(dir / "Firmwares", s.Version);
     std::filesystem::create_directories(dir / "Firmwares");
-    const flashsmith::base::Status saved = flashsmith::profilecreator::WriteDescriptionFile(written, s, false);
+    const flashsmith::base::Status saved = WriteDescriptionFile(written, s, false);
     ASSERT_TRUE(saved) << saved.Error();
     Opened mine(image, written), theirs(image, byHand);
-    ASSERT_EQ(mine.open.Status, flashsmith::firmware::OpenStatus::Ok) << mine.open.Error;
-    ASSERT_EQ(theirs.open.Status, flashsmith::firmware::OpenStatus::Ok) << theirs.open.Error;
+    ASSERT_EQ(mine.open.Status, OpenStatus::Ok) << mine.open.Error;
+    ASSERT_EQ(theirs.open.Status, OpenStatus::Ok) << theirs.open.Error;
     ExpectSameTables(mine.st.Firmware, theirs.st.Firmware);
     const auto &m = mine.st.FirmwareDescription, &t = theirs.st.FirmwareDescription;
     EXPECT_EQ(std::tie(m.PhoneModel, m.Version, m.VersionAddr, m.ImageTable, m.SoundTable, m.JavaTable,
@@ -114,9 +118,9 @@ TEST(ProfileCreator, FindsEveryTableOfAFirmwareAndItsDescriptionOpensTheSame) {
         EXPECT_EQ(mine.st.Firmware.Regions[r].Range, theirs.st.Firmware.Regions[r].Range) << r;
 
     // Saving again never replaces the first file: the next name has "_0".
-    const std::string first = flashsmith::profilecreator::FreeProfilePath(dir / "Firmwares", s.Version);
-    EXPECT_EQ(flashsmith::base::BaseName(first), "X480XXAB1_0.sdf");
-    const flashsmith::base::Status again = flashsmith::profilecreator::WriteDescriptionFile(written, s, false);
+    const std::string first = FreeProfilePath(dir / "Firmwares", s.Version);
+    EXPECT_EQ(BaseName(first), "X480XXAB1_0.sdf");
+    const flashsmith::base::Status again = WriteDescriptionFile(written, s, false);
     EXPECT_FALSE(again);
     EXPECT_NE(again.Error().find("exists"), std::string::npos);
 }
@@ -133,12 +137,12 @@ TEST(ProfileCreator, DemoImageTablesMatchItsDescription) {
         flashsmith::demo::DemoResult demo;
         std::string error;
         ASSERT_TRUE(flashsmith::demo::WriteDemoFirmware(dir.Str(), {0, lead}).Take(demo, &error)) << error;
-        std::unique_ptr<flashsmith::firmware::BinFile> file;
-        ASSERT_TRUE(flashsmith::firmware::BinFile::Open(demo.ImagePath).Take(file));
-        flashsmith::profilecreator::ProfileSearch s = flashsmith::profilecreator::RunProfileSearch(*file, All(176, 220), flashsmith::base::NullProgress());
-        ASSERT_EQ(s.Status, flashsmith::profilecreator::ProfileSearchStatus::Ok);
-        flashsmith::firmware::FirmwareState own;
-        flashsmith::firmware::ReadDescription(own, demo.ProfilePath);
+        std::unique_ptr<BinFile> file;
+        ASSERT_TRUE(BinFile::Open(demo.ImagePath).Take(file));
+        ProfileSearch s = RunProfileSearch(*file, All(176, 220), NullProgress());
+        ASSERT_EQ(s.Status, ProfileSearchStatus::Ok);
+        FirmwareState own;
+        ReadDescription(own, demo.ProfilePath);
         const auto& d = own.FirmwareDescription;
         EXPECT_EQ(std::tie(s.PhoneModel, s.Version, s.VersionAddr), std::tie(d.PhoneModel, d.Version, d.VersionAddr));
         EXPECT_EQ(std::tie(s.ImageTable, s.SoundTable, s.SndTableLength, s.JavaTable, s.JavaTableLength),
@@ -147,19 +151,19 @@ TEST(ProfileCreator, DemoImageTablesMatchItsDescription) {
         EXPECT_EQ(s.LanguageCount, d.LanguageCount);
 
         s.Transparent = static_cast<uint32_t>(d.Transparent);
-        flashsmith::profilecreator::EstimateRegions(*file, s);
+        EstimateRegions(*file, s);
         ASSERT_EQ(s.Regions.size(), 3u + 2u * static_cast<size_t>(d.LanguageCount));
         const std::string written = dir / "found.sdf";
-        const flashsmith::base::Status saved = flashsmith::profilecreator::WriteDescriptionFile(written, s, false);
+        const flashsmith::base::Status saved = WriteDescriptionFile(written, s, false);
         ASSERT_TRUE(saved) << saved.Error();
         Opened mine(demo.ImagePath, written), theirs(demo.ImagePath, demo.ProfilePath);
-        ASSERT_EQ(mine.open.Status, flashsmith::firmware::OpenStatus::Ok) << mine.open.Error;
-        ASSERT_EQ(theirs.open.Status, flashsmith::firmware::OpenStatus::Ok) << theirs.open.Error;
+        ASSERT_EQ(mine.open.Status, OpenStatus::Ok) << mine.open.Error;
+        ASSERT_EQ(theirs.open.Status, OpenStatus::Ok) << theirs.open.Error;
         EXPECT_EQ(mine.st.FirmwareDescription.Transparent, d.Transparent);
 
         // The demo's description gives one picture another size than its
         // table entry; the search can only report the entry.
-        flashsmith::firmware::tFirmware corrected = mine.st.Firmware;
+        tFirmware corrected = mine.st.Firmware;
         int resized = 0;
         for (size_t i = 0; i < corrected.Images.size() && i < theirs.st.Firmware.Images.size(); ++i) {
             auto &x = corrected.Images[i];
@@ -192,7 +196,7 @@ TEST(ProfileCreator, DemoImageTablesMatchItsDescription) {
 }
 
 TEST(ProfileCreator, DescriptionLayoutAndRefusals) {
-    flashsmith::profilecreator::ProfileSearch s;
+    ProfileSearch s;
     s.PhoneModel = "X480";
     s.Version = "X480XXAB1";
     s.FileSizeValue = 1000;
@@ -210,7 +214,7 @@ TEST(ProfileCreator, DescriptionLayoutAndRefusals) {
     s.LanguageCount = 3;
     s.Transparent = 0xFF;
     s.Regions = {{0, 0}, {0x1000, 0xFFFFFFF0}, {0, 0}};  // a length of -16 as the arithmetic left it
-    EXPECT_EQ(flashsmith::profilecreator::DescriptionText(s),
+    EXPECT_EQ(DescriptionText(s),
               "[FIRMWARE]\r\nPhoneModel=X480\r\nFileSize=1000\r\nVersion=X480XXAB1\r\nVersionAddr=0x00000117\r\n"
               "\r\n[TABLES]\r\nSoundTable=0x00000300\r\nSndTableLength=20\r\nSndTableSizeOfs=4\r\n"
               "SndTableVolOfs=17\r\nStartAddr=0x00000040\r\n"
@@ -220,42 +224,42 @@ TEST(ProfileCreator, DescriptionLayoutAndRefusals) {
     s.FoundImages[0].Kind = 3;
     s.FoundImages[0].Width = 64;
     s.FoundImages[0].Height = 20;
-    const std::string text = flashsmith::profilecreator::DescriptionText(s);
+    const std::string text = DescriptionText(s);
     EXPECT_NE(text.find("VersionAddr=0x00000117\r\nTransparent=0x000000FF\r\n\r\n[TABLES]\r\nImageTable=0x00000200\r\n"),
               std::string::npos);
     EXPECT_NE(text.find("\r\n[IMAGE1]\r\nType=3\r\nWidth=64\r\nHeight=20\r\nID=0\r\n"), std::string::npos);
     s.PhoneModel = "X\nA=";  // raw image bytes never start a line of their own
-    EXPECT_NE(flashsmith::profilecreator::DescriptionText(s).find("PhoneModel=X?A=\r\n"), std::string::npos);
+    EXPECT_NE(DescriptionText(s).find("PhoneModel=X?A=\r\n"), std::string::npos);
 
     ScratchDir dir("profsave");
-    ASSERT_TRUE(flashsmith::base::WriteFileAtomic(dir / "keep.sdf", std::string("old")));
-    EXPECT_FALSE(flashsmith::profilecreator::WriteDescriptionFile(dir / "keep.sdf", s, false));
+    ASSERT_TRUE(WriteFileAtomic(dir / "keep.sdf", std::string("old")));
+    EXPECT_FALSE(WriteDescriptionFile(dir / "keep.sdf", s, false));
     std::string kept;
-    flashsmith::base::ReadWholeFile(dir / "keep.sdf", kept);
+    ReadWholeFile(dir / "keep.sdf", kept);
     EXPECT_EQ(kept, "old");
-    const flashsmith::base::Status replaced = flashsmith::profilecreator::WriteDescriptionFile(dir / "keep.sdf", s, true);
+    const flashsmith::base::Status replaced = WriteDescriptionFile(dir / "keep.sdf", s, true);
     EXPECT_TRUE(replaced) << replaced.Error();
     s.JavaSearched = false;  // a save needs the picture, sound and Java searches
-    EXPECT_FALSE(flashsmith::profilecreator::WriteDescriptionFile(dir / "new.sdf", s, false));
-    EXPECT_FALSE(flashsmith::base::FileExists(dir / "new.sdf"));
+    EXPECT_FALSE(WriteDescriptionFile(dir / "new.sdf", s, false));
+    EXPECT_FALSE(FileExists(dir / "new.sdf"));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Str()), {}), 1);  // no scratch left
 }
 
 TEST(ProfileCreator, ImageTypeDialogRows) {
-    std::vector<flashsmith::firmware::tImgType> images(2);
+    std::vector<tImgType> images(2);
     images[0].Kind = 0;
     images[0].Width = 128;
     images[0].Height = 160;
     images[1].ID = 4;
-    std::vector<flashsmith::firmware::tResourceIDType> names(6);
+    std::vector<tResourceIDType> names(6);
     names[5].Name = "Wallpaper";
-    auto row = flashsmith::profilecreator::MakeFoundImageRow(images, 0, names);
+    auto row = MakeFoundImageRow(images, 0, names);
     EXPECT_EQ(std::tie(row.Name, row.Type, row.Dimension, row.Id),
               std::tie("Image_1", "", "128 x 160", "0:Unknown ID"));
-    row = flashsmith::profilecreator::MakeFoundImageRow(images, 1, names);
+    row = MakeFoundImageRow(images, 1, names);
     EXPECT_EQ(std::tie(row.Name, row.Type, row.Id), std::tie("Image_2", "09", "5:Wallpaper"));
-    EXPECT_STREQ(flashsmith::profilecreator::RegionComment(2), "Region of Java Files");
-    EXPECT_STREQ(flashsmith::profilecreator::RegionComment(7), "Region of Language");
+    EXPECT_STREQ(RegionComment(2), "Region of Java Files");
+    EXPECT_STREQ(RegionComment(7), "Region of Language");
 }
 
 // Truncated and scrambled images end every search without a crash or a
@@ -265,9 +269,9 @@ TEST(ProfileCreator, HostileImagesNeverCrash) {
     const std::string& good = pi.img.Bytes();
     std::mt19937 rng(7);
     for (size_t cut = 0; cut < good.size(); cut += 797 + rng() % 512) {
-        auto file = flashsmith::firmware::BinFile::FromBytes(good.substr(0, cut));
-        flashsmith::profilecreator::ProfileSearch s = flashsmith::profilecreator::RunProfileSearch(*file, All(128, 160), flashsmith::base::NullProgress());
-        if (s.Status == flashsmith::profilecreator::ProfileSearchStatus::Ok) flashsmith::profilecreator::EstimateRegions(*file, s);
+        auto file = BinFile::FromBytes(good.substr(0, cut));
+        ProfileSearch s = RunProfileSearch(*file, All(128, 160), NullProgress());
+        if (s.Status == ProfileSearchStatus::Ok) EstimateRegions(*file, s);
         for (int32_t t : s.LanguageTables) EXPECT_LT(t, static_cast<int32_t>(cut));
     }
     for (int round = 0; round < 40; ++round) {
@@ -282,10 +286,10 @@ TEST(ProfileCreator, HostileImagesNeverCrash) {
             uint32_t v = round % 2 ? static_cast<uint32_t>(rng()) : static_cast<uint32_t>(rng() % bytes.size());
             for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>(v >> (8 * i));
         }
-        auto file = flashsmith::firmware::BinFile::FromBytes(bytes);
-        flashsmith::profilecreator::ProfileSearch s = flashsmith::profilecreator::RunProfileSearch(*file, All(128, 160), flashsmith::base::NullProgress());
-        ASSERT_EQ(s.Status, flashsmith::profilecreator::ProfileSearchStatus::Ok);
-        flashsmith::profilecreator::EstimateRegions(*file, s);
+        auto file = BinFile::FromBytes(bytes);
+        ProfileSearch s = RunProfileSearch(*file, All(128, 160), NullProgress());
+        ASSERT_EQ(s.Status, ProfileSearchStatus::Ok);
+        EstimateRegions(*file, s);
         for (const auto& r : s.Regions) EXPECT_LE(int64_t(r.Start), int64_t(bytes.size()));
     }
 }

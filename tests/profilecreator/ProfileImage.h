@@ -10,7 +10,7 @@
 #include "firmware/TestImage.h"
 #include "profilecreator/RegionEstimate.h"
 
-namespace fstest {
+namespace flashsmith::test {
 
 struct ProfileImage {
     ImageBytes img{0x60000};
@@ -113,4 +113,4 @@ struct ProfileImage {
     }
 };
 
-}  // namespace fstest
+}  // namespace flashsmith::test

@@ -12,7 +12,7 @@
 #include "firmware/FindPattern.h"
 #include "profilecreator/TableSearch.h"
 
-namespace fstest::ref {
+namespace flashsmith::test::ref {
 
 inline int32_t I32At(const uint8_t* p) {
     uint32_t v;
@@ -165,4 +165,4 @@ inline std::vector<int32_t> RefLanguageTables(const flashsmith::firmware::BinFil
     return tables;
 }
 
-}  // namespace fstest::ref
+}  // namespace flashsmith::test::ref

@@ -8,10 +8,12 @@
 #include "firmware/TestImage.h"
 #include "profilecreator/TableSearch.h"
 
+using namespace flashsmith::profilecreator;
+
 namespace {
 
 using flashsmith::base::NullProgress;
-using fstest::ImageBytes;
+using flashsmith::test::ImageBytes;
 
 // An image of size bytes built from table fragments, whole and damaged,
 // over a background of zeros, random bytes or both.
@@ -132,29 +134,29 @@ private:
     std::vector<size_t> sounds_;
 };
 
-std::vector<flashsmith::profilecreator::scan::Kernel> Kernels() {
-    std::vector<flashsmith::profilecreator::scan::Kernel> k = {nullptr, flashsmith::profilecreator::scan::portable::Masks};
+std::vector<scan::Kernel> Kernels() {
+    std::vector<scan::Kernel> k = {nullptr, scan::portable::Masks};
 #if defined(__x86_64__) || defined(__i386__)
     // where the processor runs them (and the build has them: the best is one)
-    if (flashsmith::profilecreator::scan::BestKernel() != flashsmith::profilecreator::scan::portable::Masks) {
-        if (__builtin_cpu_supports("avx2")) k.push_back(flashsmith::profilecreator::scan::avx2::Masks);
-        if (__builtin_cpu_supports("avx512bw")) k.push_back(flashsmith::profilecreator::scan::avx512::Masks);
+    if (scan::BestKernel() != scan::portable::Masks) {
+        if (__builtin_cpu_supports("avx2")) k.push_back(scan::avx2::Masks);
+        if (__builtin_cpu_supports("avx512bw")) k.push_back(scan::avx512::Masks);
     }
 #endif
     return k;
 }
 
 void ExpectSame(const flashsmith::firmware::BinFile& file, int64_t start, int w, int h, const std::string& what) {
-    const int32_t image = fstest::ref::RefImageTable(file, start, w, h, NullProgress());
-    const flashsmith::profilecreator::FoundSoundTable sound = fstest::ref::RefSoundTable(file, start, NullProgress());
-    const flashsmith::profilecreator::FoundJavaTable java = fstest::ref::RefJavaTable(file, start, NullProgress());
-    const std::vector<int32_t> languages = fstest::ref::RefLanguageTables(file, start, NullProgress());
-    flashsmith::profilecreator::TableSearchRequest all;
+    const int32_t image = flashsmith::test::ref::RefImageTable(file, start, w, h, NullProgress());
+    const FoundSoundTable sound = flashsmith::test::ref::RefSoundTable(file, start, NullProgress());
+    const FoundJavaTable java = flashsmith::test::ref::RefJavaTable(file, start, NullProgress());
+    const std::vector<int32_t> languages = flashsmith::test::ref::RefLanguageTables(file, start, NullProgress());
+    TableSearchRequest all;
     all.SearchImages = all.SearchSounds = all.SearchJava = all.SearchLanguages = true;
     all.DisplayWidth = w;
     all.DisplayHeight = h;
-    for (flashsmith::profilecreator::scan::Kernel kernel : Kernels()) {
-        const flashsmith::profilecreator::TableSearchResult r = flashsmith::profilecreator::SearchTables(file, start, all, NullProgress(), kernel);
+    for (scan::Kernel kernel : Kernels()) {
+        const TableSearchResult r = SearchTables(file, start, all, NullProgress(), kernel);
         EXPECT_EQ(r.ImageTable, image) << what;
         EXPECT_EQ(std::tie(r.Sound.Table, r.Sound.RecordLength, r.Sound.SizeOfs, r.Sound.VolOfs),
                   std::tie(sound.Table, sound.RecordLength, sound.SizeOfs, sound.VolOfs))
@@ -163,10 +165,10 @@ void ExpectSame(const flashsmith::firmware::BinFile& file, int64_t start, int w,
         EXPECT_EQ(r.LanguageTables, languages) << what;
     }
     // Each search alone, as the page runs it with one box ticked.
-    EXPECT_EQ(flashsmith::profilecreator::FindImageTable(file, start, w, h, NullProgress()), image) << what;
-    EXPECT_EQ(flashsmith::profilecreator::FindSoundTable(file, start, NullProgress()).Table, sound.Table) << what;
-    EXPECT_EQ(flashsmith::profilecreator::FindJavaTable(file, start, NullProgress()).Table, java.Table) << what;
-    EXPECT_EQ(flashsmith::profilecreator::FindLanguageTables(file, start, NullProgress()), languages) << what;
+    EXPECT_EQ(FindImageTable(file, start, w, h, NullProgress()), image) << what;
+    EXPECT_EQ(FindSoundTable(file, start, NullProgress()).Table, sound.Table) << what;
+    EXPECT_EQ(FindJavaTable(file, start, NullProgress()).Table, java.Table) << what;
+    EXPECT_EQ(FindLanguageTables(file, start, NullProgress()), languages) << what;
 }
 
 TEST(SearchEquivalence, RandomImagesFindWhatTheStraightforwardSearchesFind) {
@@ -183,11 +185,11 @@ TEST(SearchEquivalence, RandomImagesFindWhatTheStraightforwardSearchesFind) {
         const int64_t starts[] = {0, static_cast<int64_t>(rnd() % (size + 1)), static_cast<int64_t>(size) - 7, -1};
         for (int64_t start : starts)
             ExpectSame(*file, start, w, h, "seed " + std::to_string(seed) + " start " + std::to_string(start));
-        flashsmith::profilecreator::TableSearchRequest all;
+        TableSearchRequest all;
         all.SearchImages = all.SearchSounds = all.SearchJava = all.SearchLanguages = true;
         all.DisplayWidth = w;
         all.DisplayHeight = h;
-        const auto r = flashsmith::profilecreator::SearchTables(*file, 0, all, NullProgress());
+        const auto r = SearchTables(*file, 0, all, NullProgress());
         found += (r.ImageTable > 0) + (r.Sound.Table > 0) + (r.Java.Table > 0) + !r.LanguageTables.empty();
         if (HasFailure()) break;
     }
@@ -204,11 +206,11 @@ TEST(SearchEquivalence, ImagesSearchedOnTwoThreadsFindWhatTheStraightforwardSear
         auto file = f.Image().File();
         for (int64_t start : {int64_t{0}, static_cast<int64_t>(size / 3)})
             ExpectSame(*file, start, 176, 220, "seed " + std::to_string(seed) + " start " + std::to_string(start));
-        flashsmith::profilecreator::TableSearchRequest all;
+        TableSearchRequest all;
         all.SearchImages = all.SearchSounds = all.SearchJava = all.SearchLanguages = true;
         all.DisplayWidth = 176;
         all.DisplayHeight = 220;
-        const auto r = flashsmith::profilecreator::SearchTables(*file, 0, all, NullProgress());
+        const auto r = SearchTables(*file, 0, all, NullProgress());
         EXPECT_TRUE(r.ImageTable > 0 && r.Sound.Table > 0 && r.Java.Table > 0 && !r.LanguageTables.empty()) << seed;
     }
 }

@@ -1,16 +1,19 @@
 // Edge cases of the table searches and the region estimate on hand-made bytes.
 #include <gtest/gtest.h>
 
-#include "BoundedRun.h"
+#include "support/BoundedRun.h"
 #include "firmware/HostileImages.h"
 #include "firmware/TestImage.h"
 #include "profilecreator/RegionEstimate.h"
 #include "profilecreator/TableSearch.h"
 
+using namespace flashsmith::base;
+using namespace flashsmith::firmware;
+using namespace flashsmith::profilecreator;
+
 namespace {
 
-using fstest::ImageBytes;
-using flashsmith::base::NullProgress;
+using flashsmith::test::ImageBytes;
 
 // A picture table entry with the display size 100 x 80 and a data offset.
 void Screen(ImageBytes& img, size_t at, uint32_t data) { img.U16(at, 100).U16(at + 2, 80).U32(at + 4, data); }
@@ -53,13 +56,13 @@ TEST(ClassifyImages, EndsAtImplausibleEntriesAndDecidesByTheRoomLeft) {
     EXPECT_TRUE(flashsmith::profilecreator::ClassifyImages(*img.File(), 0x1001, 0x100).empty());
     auto found = flashsmith::profilecreator::ClassifyImages(*img.File(), 0x200, 0x100);
     ASSERT_EQ(found.size(), 4u);
-    EXPECT_EQ(std::make_tuple(found[0].Kind, found[0].Size), std::make_tuple(int32_t(flashsmith::firmware::k09), 6));
-    EXPECT_EQ(std::make_tuple(found[1].Kind, found[1].Size), std::make_tuple(int32_t(flashsmith::firmware::kRaw8), 8));
-    EXPECT_EQ(std::make_tuple(found[2].Kind, found[2].Size), std::make_tuple(int32_t(flashsmith::firmware::kRaw16), 16));
-    EXPECT_EQ(found[3].Kind, flashsmith::firmware::k09);  // the last one always
+    EXPECT_EQ(std::make_tuple(found[0].Kind, found[0].Size), std::make_tuple(int32_t(k09), 6));
+    EXPECT_EQ(std::make_tuple(found[1].Kind, found[1].Size), std::make_tuple(int32_t(kRaw8), 8));
+    EXPECT_EQ(std::make_tuple(found[2].Kind, found[2].Size), std::make_tuple(int32_t(kRaw16), 16));
+    EXPECT_EQ(found[3].Kind, k09);  // the last one always
     EXPECT_EQ(found[3].ID, -1);
     img.Put(0x1000, std::string("\x09\x01\x00\xF8\xC4\x00", 6));  // decodes to 4 pixels only: not "09"
-    EXPECT_NE(flashsmith::profilecreator::ClassifyImages(*img.File(), 0x200, 0x100)[0].Kind, flashsmith::firmware::k09);
+    EXPECT_NE(flashsmith::profilecreator::ClassifyImages(*img.File(), 0x200, 0x100)[0].Kind, k09);
 }
 
 TEST(FindSoundTable, TwoSoundsShareTheirGapAndOneIsNotEnough) {
@@ -100,7 +103,7 @@ TEST(FindLanguageTables, RunsOfThreeValidHeadersOnly) {
     Languages(img, 0x300, 3, 256, 0x10000);
     img.U32(0x5400 + 4 * 255, 0x30000);  // one pointer of the third run lies outside the image
     EXPECT_EQ(flashsmith::profilecreator::FindLanguageTables(*img.File(), 0, NullProgress()), (std::vector<int32_t>{0x200}));
-    EXPECT_EQ(flashsmith::profilecreator::CountLanguages(*img.File(), 0x200), 3);
+    EXPECT_EQ(CountLanguages(*img.File(), 0x200), 3);
 }
 
 TEST(FindLanguageTables, ImageLongRunOfHeadersSharingOneFullTableIsCheckedOnce) {
@@ -115,11 +118,11 @@ TEST(FindLanguageTables, ImageLongRunOfHeadersSharingOneFullTableIsCheckedOnce) 
     size_t at = 0x11100;
     for (; at + 12 + 64 <= size; at += 12) img.U32(at, table).U32(at + 4, count);
     EXPECT_EQ(flashsmith::profilecreator::FindLanguageTables(*img.File(), 0, NullProgress()), (std::vector<int32_t>{0x11100}));
-    EXPECT_EQ(flashsmith::profilecreator::CountLanguages(*img.File(), 0x11100), static_cast<int32_t>((at - 0x11100) / 12));
+    EXPECT_EQ(CountLanguages(*img.File(), 0x11100), static_cast<int32_t>((at - 0x11100) / 12));
 }
 
 // Counts what a search reports: the page's bar and event loop live on it.
-class CountingProgress : public flashsmith::base::ProgressSink {
+class CountingProgress : public ProgressSink {
 public:
     void SetRange(int64_t max) override { range = max; }
     void SetPosition(int64_t pos) override {
@@ -144,7 +147,7 @@ TEST(SearchTables, ProgressRunsOnceOverTheImageAndTheEventLoopRunsEveryMebibyte)
     img.Put(0x1000, std::string("MMMD\0\0\0\x20", 8)).Put(0x2000, std::string("MMMD\0\0\0\x20", 8));
     img.U32(0x200, 0x1000).U32(0x210, 0x2000);
     for (bool sounds : {false, true}) {
-        flashsmith::profilecreator::TableSearchRequest all;
+        TableSearchRequest all;
         all.SearchImages = all.SearchJava = all.SearchLanguages = true;
         all.SearchSounds = sounds;
         all.DisplayWidth = 176;
@@ -166,18 +169,18 @@ TEST(LanguageRegions, LaterBlockOnlyAndShortRegionsSuppressAll) {
     ImageBytes img(0x20000);
     Languages(img, 0x200, 3, 256, 0x10000);  // 2560 bytes each, shared
     Languages(img, 0x300, 3, 256, 0x10000);
-    auto regions = flashsmith::profilecreator::FindLanguageRegions(*img.File(), 0x200, 3);
+    auto regions = FindLanguageRegions(*img.File(), 0x200, 3);
     ASSERT_EQ(regions.size(), 3u);
-    EXPECT_EQ(regions[0], (flashsmith::base::AddressRange{0x10000, 2550 + 9}));
+    EXPECT_EQ(regions[0], (AddressRange{0x10000, 2550 + 9}));
     EXPECT_EQ(flashsmith::profilecreator::LanguageRegions(*img.File(), 0x200, 0x300, 3).size(), 6u);
     // A string far before the others starts an earlier block that is left out.
     img.U32(0x4000, 0x8000).Put(0x8000, "far");
-    EXPECT_EQ(flashsmith::profilecreator::FindLanguageRegions(*img.File(), 0x200, 3)[0], (flashsmith::base::AddressRange{0x1000A, 2540 + 9}));
+    EXPECT_EQ(FindLanguageRegions(*img.File(), 0x200, 3)[0], (AddressRange{0x1000A, 2540 + 9}));
     // One language of 2048 bytes or less: no language regions at all.
     img.U32(0x304, 200);         // table 2, language 0: 200 strings, 1999 bytes
-    EXPECT_EQ(flashsmith::profilecreator::FindLanguageRegions(*img.File(), 0x300, 3).size(), 2u);
+    EXPECT_EQ(FindLanguageRegions(*img.File(), 0x300, 3).size(), 2u);
     EXPECT_TRUE(flashsmith::profilecreator::LanguageRegions(*img.File(), 0x200, 0x300, 3).empty());
-    EXPECT_TRUE(flashsmith::profilecreator::FindLanguageRegions(*img.File(), 0, 3).empty());
+    EXPECT_TRUE(FindLanguageRegions(*img.File(), 0, 3).empty());
 }
 
 TEST(ComputeRegions, CategoriesWithoutTablesAndLowerCaseJavaPaths) {
@@ -185,16 +188,16 @@ TEST(ComputeRegions, CategoriesWithoutTablesAndLowerCaseJavaPaths) {
     img.Put(0x100, "e:\\s100\\a.jar").U32(0x100 + 24, 0x40).U32(0x100 + 28, 0x1000);
     img.Put(0x120, "C:\\x").U32(0x120 + 24, 0x40).U32(0x120 + 28, 0x10);
     img.Put(0x140, "E:\\S100\\b.jad").U32(0x140 + 24, 0x20).U32(0x140 + 28, 0x1800);
-    flashsmith::profilecreator::FoundTables t;
+    FoundTables t;
     t.JavaTable = 0x100;
     t.JavaTableLength = 32;
     t.SoundTable = 0x400;  // a table whose first entry ends it
     t.SndTableLength = 8;
     auto r = flashsmith::profilecreator::ComputeRegions(*img.File(), t);
     ASSERT_EQ(r.size(), 3u);
-    EXPECT_EQ(r[0], (flashsmith::base::AddressRange{}));
-    EXPECT_EQ(r[1], (flashsmith::base::AddressRange{}));
-    EXPECT_EQ(r[2], (flashsmith::base::AddressRange{0x1000, 0x820}));
+    EXPECT_EQ(r[0], (AddressRange{}));
+    EXPECT_EQ(r[1], (AddressRange{}));
+    EXPECT_EQ(r[2], (AddressRange{0x1000, 0x820}));
 }
 
 }  // namespace
@@ -205,9 +208,9 @@ namespace {
 // overlapping ones after a linear amount of work.
 TEST(ClassifyImages, HostileTablesCostLinearWork) {
     for (bool same : {true, false}) {
-        const auto img = fstest::HostilePictureImage(200000, same);
-        const auto cost = fstest::RunBounded([&] {
-            const auto images = flashsmith::profilecreator::ClassifyImages(*img.File(), 0, fstest::kHostilePictureTable);
+        const auto img = flashsmith::test::HostilePictureImage(200000, same);
+        const auto cost = flashsmith::test::RunBounded([&] {
+            const auto images = flashsmith::profilecreator::ClassifyImages(*img.File(), 0, flashsmith::test::kHostilePictureTable);
             return images.size() == 200000;
         });
         EXPECT_TRUE(cost.WithinBounds() && cost.ExitCode == 0) << (same ? "one picture: " : "overlapping: ") << cost;

@@ -94,7 +94,7 @@ protected:
 };
 
 TEST_F(ProfilePage, PicturesReviewedInTheDialogAreSavedAndTheImageOpensWithTheFile) {
-    fstest::ProfileImage pi;
+    flashsmith::test::ProfileImage pi;
     const QString image = Path("x480.bin");
     ASSERT_TRUE(WriteFileAtomic(image.toStdString(), pi.img.Bytes()));
     prompts.Files.push_back(image);

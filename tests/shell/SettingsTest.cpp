@@ -14,7 +14,7 @@
 #include <QMenuBar>
 #include <QTabWidget>
 
-#include "FileSizeLimit.h"
+#include "support/FileSizeLimit.h"
 #include "shell/AboutBox.h"
 #include "shell/ResourceModel.h"
 #include "shell/ConverterPage.h"
@@ -334,7 +334,7 @@ TEST_F(Settings, SettingsThatDoNotFitKeepTheEarlierFile) {
     ASSERT_GT(before.size(), 64);
     prompts.Messages.clear();
     const bool closed = [&] {
-        fstest::FileSizeLimit limit(64);
+        flashsmith::test::FileSizeLimit limit(64);
         return window->close();
     }();
     EXPECT_TRUE(closed);

@@ -11,10 +11,10 @@
 #include "sound/AudioConvert.h"
 #include "sound/SmafCrc.h"
 
+using namespace flashsmith::sound;
+
 namespace {
 
-using flashsmith::sound::ConvertOptions;
-using flashsmith::sound::ConvertToSmaf;
 using soundtest::Sine;
 
 uint32_t U32(const std::vector<uint8_t>& b, size_t at) {
@@ -74,7 +74,7 @@ double Rms(const std::vector<double>& x) {
 }
 
 TEST(AudioConvert, StereoWavBecomesAMonoAdpcmTrackThatFfmpegPlaysBack) {
-    fstest::ScratchDir dir("convert");
+    flashsmith::test::ScratchDir dir("convert");
     const std::string wav = dir / "tone.wav";
     ASSERT_TRUE(soundtest::WriteWavFile(wav, Sine(1000, 44100, 1.0, 2), 44100, 2));
     for (int rate : {8000, 11025, 22050}) {
@@ -99,33 +99,33 @@ TEST(AudioConvert, StereoWavBecomesAMonoAdpcmTrackThatFfmpegPlaysBack) {
         const std::vector<double> back = soundtest::DecodeWithFfmpeg(out, &decodedRate);
         EXPECT_EQ(decodedRate, rate);
         EXPECT_NEAR(static_cast<double>(back.size()), rate, 4);
-        EXPECT_NEAR(fstest::Spectrum(back, rate).PeakHz(100, 3900), 1000, 2);
+        EXPECT_NEAR(flashsmith::test::Spectrum(back, rate).PeakHz(100, 3900), 1000, 2);
         // Both channels mixed to one at the same level: amplitude 0.5 of full scale.
         EXPECT_NEAR(Rms(back), 16383 / std::sqrt(2.0), 16383 * 0.15);
     }
 }
 
 TEST(AudioConvert, CompressedFormatsMadeByFfmpegConvert) {
-    fstest::ScratchDir dir("formats");
+    flashsmith::test::ScratchDir dir("formats");
     const std::string wav = dir / "src.wav";
     ASSERT_TRUE(soundtest::WriteWavFile(wav, Sine(1000, 22050, 0.5), 22050, 1));
     for (const char* ext : {"mp3", "ogg", "flac"}) {
         SCOPED_TRACE(ext);
         const std::string in = dir / (std::string("src.") + ext);
-        const std::string cmd = "ffmpeg -nostdin -loglevel error -y -i " + fstest::ShellQuote(wav) + " " +
-                                fstest::ShellQuote(in);
+        const std::string cmd = "ffmpeg -nostdin -loglevel error -y -i " + flashsmith::test::ShellQuote(wav) + " " +
+                                flashsmith::test::ShellQuote(in);
         ASSERT_EQ(std::system(cmd.c_str()), 0) << "ffmpeg (Debian package ffmpeg) is needed";
         auto smaf = ConvertToSmaf(in, {});
         ASSERT_TRUE(smaf) << smaf.Error();
         CheckLayout(*smaf);
         int rate = 0;
         const auto back = soundtest::DecodeWithFfmpeg(WriteBytes(dir / (std::string(ext) + ".mmf"), *smaf), &rate);
-        EXPECT_NEAR(fstest::Spectrum(back, 8000).PeakHz(100, 3900), 1000, 2);
+        EXPECT_NEAR(flashsmith::test::Spectrum(back, 8000).PeakHz(100, 3900), 1000, 2);
     }
 }
 
 TEST(AudioConvert, LongAndShortSoundsGetSequencesThatSpanThem) {
-    fstest::ScratchDir dir("lengths");
+    flashsmith::test::ScratchDir dir("lengths");
     // 70 s outgrows 16511 ticks of 4 ms: the track switches to 10 ms ticks.
     const std::string longWav = dir / "long.wav";
     ASSERT_TRUE(soundtest::WriteWavFile(longWav, Sine(440, 8000, 70), 8000, 1));
@@ -152,7 +152,7 @@ TEST(AudioConvert, LongAndShortSoundsGetSequencesThatSpanThem) {
 }
 
 TEST(AudioConvert, RatesAndLengthsOutsideTheLimitsAreRefused) {
-    fstest::ScratchDir dir("limits");
+    flashsmith::test::ScratchDir dir("limits");
     const std::string wav = dir / "tone.wav";
     ASSERT_TRUE(soundtest::WriteWavFile(wav, Sine(1000, 8000, 1), 8000, 1));
     auto refused = ConvertToSmaf(wav, ConvertOptions{44100});
@@ -168,7 +168,7 @@ TEST(AudioConvert, RatesAndLengthsOutsideTheLimitsAreRefused) {
 }
 
 TEST(AudioConvert, GarbageIsRefusedCleanly) {
-    fstest::ScratchDir dir("garbage");
+    flashsmith::test::ScratchDir dir("garbage");
     std::mt19937 rng(7);
     std::vector<uint8_t> noise(20000);
     for (auto& b : noise) b = static_cast<uint8_t>(rng());

@@ -5,7 +5,7 @@
 #include "support/CliRun.h"
 #include "sound/SmafFixtures.h"
 
-using namespace fstest;
+using namespace flashsmith::test;
 
 namespace {
 

@@ -56,12 +56,12 @@ TEST(DemoTones, EveryKindOfTrackReadsAndSounds) {
     // The chime: C6, then G6.
     const auto chime = RenderSmaf(Span(tones[4]), {});
     ASSERT_TRUE(chime) << chime.Error();
-    EXPECT_NEAR(fstest::Spectrum(Left(*chime, 10, 190), 48000).PeakHz(200, 4000), 1047, 10);
-    EXPECT_NEAR(fstest::Spectrum(Left(*chime, 210, 390), 48000).PeakHz(200, 4000), 1568, 10);
+    EXPECT_NEAR(flashsmith::test::Spectrum(Left(*chime, 10, 190), 48000).PeakHz(200, 4000), 1047, 10);
+    EXPECT_NEAR(flashsmith::test::Spectrum(Left(*chime, 210, 390), 48000).PeakHz(200, 4000), 1568, 10);
     // The Handy Phone tune opens on C5.
     const auto ring1 = RenderSmaf(Span(tones[0]), {});
     ASSERT_TRUE(ring1) << ring1.Error();
-    EXPECT_NEAR(fstest::Spectrum(Left(*ring1, 20, 180), 48000).PeakHz(200, 4000), 523.25, 5);
+    EXPECT_NEAR(flashsmith::test::Spectrum(Left(*ring1, 20, 180), 48000).PeakHz(200, 4000), 523.25, 5);
 }
 
 TEST(DemoTones, AdpcmEncoderWritesWhatFfmpegWrites) {

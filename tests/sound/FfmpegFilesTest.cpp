@@ -6,7 +6,9 @@
 #include "sound/Smaf.h"
 #include "sound/Spectrum.h"
 
-using namespace fstest;
+using namespace flashsmith::sound;
+
+using namespace flashsmith::test;
 
 namespace {
 
@@ -23,11 +25,11 @@ std::vector<int16_t> AsSamples(const std::string& raw) {
     return out;
 }
 
-flashsmith::sound::RenderedSound RenderFile(const std::string& path, int rate) {
+RenderedSound RenderFile(const std::string& path, int rate) {
     const std::string bytes = Slurp(path);
-    auto r = flashsmith::sound::RenderSmaf({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, {rate});
+    auto r = RenderSmaf({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, {rate});
     EXPECT_TRUE(r) << r.Error();
-    return r ? *r : flashsmith::sound::RenderedSound{};
+    return r ? *r : RenderedSound{};
 }
 
 }  // namespace
@@ -49,9 +51,9 @@ TEST(FfmpegFiles, MonoAndStereoAdpcmMatchFfmpegsDecoder) {
         const std::vector<int16_t> theirs = AsSamples(Slurp(f + ".raw"));
         const bool isStereo = f == stereo;
         const int rate = isStereo ? 22050 : 8000;
-        flashsmith::sound::RenderedSound ours = RenderFile(f, rate);
-        EXPECT_EQ(ours.info.crc, flashsmith::sound::CrcState::Missing);
-        EXPECT_EQ(ours.info.format, flashsmith::sound::SmafFormat::AudioOnly);
+        RenderedSound ours = RenderFile(f, rate);
+        EXPECT_EQ(ours.info.crc, CrcState::Missing);
+        EXPECT_EQ(ours.info.format, SmafFormat::AudioOnly);
         const size_t frames = theirs.size() / (isStereo ? 2 : 1);
         ASSERT_GE(ours.samples.size() / 2, frames) << f;
         for (size_t i = 0; i < frames; ++i) {
@@ -62,7 +64,7 @@ TEST(FfmpegFiles, MonoAndStereoAdpcmMatchFfmpegsDecoder) {
         for (size_t i = 2 * frames; i < ours.samples.size(); ++i) ASSERT_EQ(ours.samples[i], 0) << f;
     }
     // The mono file rendered at 48 kHz is still a 1 kHz tone.
-    flashsmith::sound::RenderedSound up = RenderFile(mono, 48000);
+    RenderedSound up = RenderFile(mono, 48000);
     std::vector<double> left;
     for (size_t i = 4800; i < 43200; ++i) left.push_back(up.samples[2 * i]);
     EXPECT_NEAR(Spectrum(left, 48000).PeakHz(100, 4000), 1000.0, 5.0);

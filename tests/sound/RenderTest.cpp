@@ -10,7 +10,7 @@
 #include "sound/WaveDecode.h"
 
 using namespace flashsmith::sound;
-using namespace fstest;
+using namespace flashsmith::test;
 
 namespace {
 

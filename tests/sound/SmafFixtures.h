@@ -9,7 +9,7 @@
 
 #include "sound/SmafCrc.h"
 
-namespace fstest {
+namespace flashsmith::test {
 
 using ByteVec = std::vector<uint8_t>;
 
@@ -109,4 +109,4 @@ inline ByteVec Contents(uint8_t type = 0x00, const std::string& options = "") {
     return Chunk("CNTI", body);
 }
 
-}  // namespace fstest
+}  // namespace flashsmith::test

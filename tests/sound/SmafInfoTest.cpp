@@ -8,7 +8,7 @@
 #include "sound/SmafFixtures.h"
 
 using namespace flashsmith::sound;
-using namespace fstest;
+using namespace flashsmith::test;
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace fstest {
+namespace flashsmith::test {
 
 inline void Fft(std::vector<std::complex<double>>& a) {
     const size_t n = a.size();
@@ -67,4 +67,4 @@ struct Spectrum {
     }
 };
 
-}  // namespace fstest
+}  // namespace flashsmith::test

@@ -11,7 +11,7 @@
 
 #include "support/TempDir.h"
 
-namespace fstest {
+namespace flashsmith::test {
 
 struct CliResult {
     int Code = -1;
@@ -59,4 +59,4 @@ inline CliResult RunCli(const std::vector<std::string>& args, const std::string&
 // The CLI tests' name for it.
 using ScratchDir = flashsmith::test::TempDir;
 
-}  // namespace fstest
+}  // namespace flashsmith::test

@@ -31,7 +31,7 @@ inline void WriteFile(const std::string& path, const std::string& bytes) {
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-using fstest::ShellQuote;
+using flashsmith::test::ShellQuote;
 
 // Exit status of the command; stdout and stderr go to *output when given.
 inline int RunCommand(const std::string& command, std::string* output = nullptr) {

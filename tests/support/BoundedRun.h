@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <functional>
 
-namespace fstest {
+namespace flashsmith::test {
 
 // The bounds hostile inputs must meet: 2 s of CPU and 200 MB, loosened under
 // the sanitizers, whose checks and shadow memory cost several times more.
@@ -59,13 +59,13 @@ inline RunCost RunBounded(const std::function<bool()>& work) {
     return cost;
 }
 
-}  // namespace fstest
+}  // namespace flashsmith::test
 
 #include <ostream>
 
-namespace fstest {
+namespace flashsmith::test {
 inline std::ostream& operator<<(std::ostream& out, const RunCost& c) {
     return out << (c.Finished ? "exit " + std::to_string(c.ExitCode) : std::string("killed")) << ", "
                << c.CpuSeconds << " s CPU, " << (c.PeakBytes >> 20) << " MB peak";
 }
-}  // namespace fstest
+}  // namespace flashsmith::test

@@ -5,7 +5,7 @@
 #include <csignal>
 #include <sys/resource.h>
 
-namespace fstest {
+namespace flashsmith::test {
 
 class FileSizeLimit {
 public:
@@ -28,4 +28,4 @@ private:
     void (*oldHandler_)(int) = nullptr;
 };
 
-}  // namespace fstest
+}  // namespace flashsmith::test
