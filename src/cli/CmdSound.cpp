@@ -71,6 +71,12 @@ Result<SmafInfo> ReadInfo(const std::string& file) {
     return ReadSmafInfo({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()});
 }
 
+// A failed read's message names the file already ("path: reason"); the
+// parser's does not.
+std::string NamedError(const std::string& file, const std::string& error) {
+    return error.rfind(file + ": ", 0) == 0 ? error : file + ": " + error;
+}
+
 int RunInfo(const ArgParser& p) {
     const bool json = p.Has("--json");
     int rc = kExitOk;
@@ -81,7 +87,7 @@ int RunInfo(const ArgParser& p) {
         if (!info) rc = kExitFailed;
         if (json) all.push_back(JsonInfo(file, info));
         else if (info) PrintInfo(file, *info);
-        else std::cerr << "error: " << file << ": " << info.Error() << "\n";
+        else std::cerr << "error: " << NamedError(file, info.Error()) << "\n";
     }
     if (json) PrintJson(all);
     return rc;

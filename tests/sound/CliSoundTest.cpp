@@ -62,11 +62,13 @@ TEST(CliSound, InfoReportsEachFileAndFailsOnUnreadableOnes) {
               std::string::npos)
         << r.Out;
 
-    r = RunCli({"sound", "info", dir / "a.mmf", dir / "missing.mmf"});
+    r = RunCli({"sound", "info", dir / "a.mmf", dir / "missing.mmf", dir / "junk.mmf"});
     EXPECT_EQ(r.Code, 1);
     EXPECT_NE(r.Out.find("format:    HandyPhoneStandard"), std::string::npos);
     EXPECT_NE(r.Out.find("length:    1.000 s"), std::string::npos);
-    EXPECT_NE(r.Err.find("error: " + dir / "missing.mmf"), std::string::npos);
+    // each named once, whether it cannot be read or cannot be parsed
+    EXPECT_NE(r.Err.find("error: " + dir / "missing.mmf" + ": No such file"), std::string::npos) << r.Err;
+    EXPECT_NE(r.Err.find("error: " + dir / "junk.mmf" + ": not a SMAF file"), std::string::npos) << r.Err;
 
     EXPECT_EQ(RunCli({"sound"}).Code, 2);
     EXPECT_EQ(RunCli({"sound", "info"}).Code, 2);
