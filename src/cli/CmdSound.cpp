@@ -104,9 +104,9 @@ int RunRender(const ArgParser& p) {
         options.sampleRate = static_cast<int>(v);
     }
     std::string bytes;
-    Status s = ReadWholeFile(pos[1], bytes);
-    if (s) s = RenderSmafToWav(bytes, options, pos[2]);
-    if (!s) return Fail(pos[1] + ": " + s.Error());
+    // The read's message names the file already; the renderer's does not.
+    if (Status s = ReadWholeFile(pos[1], bytes); !s) return Fail(s.Error());
+    if (Status s = RenderSmafToWav(bytes, options, pos[2]); !s) return Fail(pos[1] + ": " + s.Error());
     std::cout << pos[2] << "\n";
     return kExitOk;
 }

@@ -100,6 +100,10 @@ TEST(CliSound, RenderWritesAWavOfTheWholeSequence) {
     r = RunCli({"sound", "render", dir / "cut.mmf", dir / "cut.wav"});
     EXPECT_EQ(r.Code, 1);
     EXPECT_NE(r.Err.find("error: " + dir / "cut.mmf" + ": truncated"), std::string::npos) << r.Err;
+    r = RunCli({"sound", "render", dir / "missing.mmf", dir / "m.wav"});
+    EXPECT_EQ(r.Code, 1);
+    EXPECT_EQ(r.Err.find(dir / "missing.mmf"), r.Err.rfind(dir / "missing.mmf")) << r.Err;  // named once
+    EXPECT_NE(r.Err.find("error: " + dir / "missing.mmf" + ": No such file"), std::string::npos) << r.Err;
     EXPECT_FALSE(std::filesystem::exists(dir / "cut.wav"));
 }
 
