@@ -14,6 +14,7 @@
 #include "editing/ResourceList.h"
 #include "demo/DemoFirmware.h"
 #include "base/FileUtil.h"
+#include "firmware/FileFront.h"
 #include "firmware/Firmware.h"
 #include "base/Hex.h"
 #include "base/Cp1251.h"
@@ -51,9 +52,11 @@ int RunIdentify(const Args& args) {
     p.Option("--firmwares").Flag("--json");
     int rc;
     if (!p.Parse(args, 1, 1, &rc)) return rc;
+    // Only the front the searches reach is read: a dump of tens of megabytes
+    // is usually identified within its first few.
     std::string error;
-    std::unique_ptr<BinFile> file;
-    if (!BinFile::Open(p.Positionals()[0]).Take(file, &error)) return Fail(error);
+    std::unique_ptr<FileFront> file;
+    if (!FileFront::Open(p.Positionals()[0]).Take(file, &error)) return Fail(error);
     ProgressSink& progress = TerminalProgress();
     progress.SetRange(file->Size());
     int64_t start = FindStartAddr(*file, progress);
@@ -68,6 +71,7 @@ int RunIdentify(const Args& args) {
     } else {
         model.clear();
     }
+    if (!file->Error().empty()) return Fail(file->Error());
     if (p.Has("--json")) {
         Json names = Json::array();
         for (const auto& n : profiles) names.push_back(ByteText(n));

@@ -12,10 +12,21 @@
 #include <string_view>
 
 #include "base/Result.h"
+#include "firmware/FileRead.h"
 
 namespace flashsmith::firmware {
 
-class BinFile {
+// The bytes of an image as the searches that identify it read them: a whole
+// file in memory (BinFile) or the front of one, read as far as a search
+// reaches (FileFront).
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    virtual int64_t Size() const = 0;
+    virtual std::string_view View(int64_t offset, size_t n) const = 0;  // clipped to the file
+};
+
+class BinFile final : public ByteSource {
 public:
     // Reads the file whole; a file over kMaxSize, or one that shrinks while
     // it is read, fails ("path: reason"). Never writes to the file.
@@ -28,11 +39,11 @@ public:
 
     static constexpr uint64_t kMaxSize = uint64_t(1) << 30;
 
-    ~BinFile();
+    ~BinFile() override;
     BinFile(const BinFile&) = delete;
     BinFile& operator=(const BinFile&) = delete;
 
-    int64_t Size() const { return size_; }
+    int64_t Size() const override { return size_; }
     const uint8_t* Data() const { return data_; }
     const std::string& Path() const { return path_; }
 
@@ -43,20 +54,15 @@ public:
     bool Has(int64_t offset, int64_t n) const {
         return offset >= 0 && n >= 0 && offset <= size_ && n <= size_ - offset;
     }
-    std::string_view View(int64_t offset, size_t n) const;  // clipped to the file
+    std::string_view View(int64_t offset, size_t n) const override;  // clipped to the file
     uint32_t U32(int64_t offset) const;  // caller checks Has(offset, 4)
     uint16_t U16(int64_t offset) const;
 
 private:
     BinFile() = default;
-    // Unmaps what Open read into.
-    struct Unmap {
-        size_t length;
-        void operator()(void* p) const;
-    };
     const uint8_t* data_ = nullptr;
     int64_t size_ = 0;
-    std::unique_ptr<void, Unmap> read_;  // what Open read
+    std::unique_ptr<void, detail::Unmap> read_;  // what Open read
     std::string owned_;                  // what FromBytes was given
     std::string path_;
 };

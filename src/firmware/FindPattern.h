@@ -10,7 +10,7 @@
 namespace flashsmith::firmware {
 
 // Offset of the first occurrence at or after start, -1 when none.
-int64_t FindPattern(const BinFile& file, int64_t start, const std::string& pattern,
+int64_t FindPattern(const ByteSource& file, int64_t start, const std::string& pattern,
                     base::ProgressSink& progress);
 
 }  // namespace flashsmith::firmware

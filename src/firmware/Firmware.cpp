@@ -15,7 +15,7 @@
 namespace flashsmith::firmware {
 using namespace flashsmith::base;
 
-int64_t FindStartAddr(const BinFile& file, ProgressSink& progress) {
+int64_t FindStartAddr(const ByteSource& file, ProgressSink& progress) {
     if (file.Size() <= kSampledImageSize) return 0;
     constexpr int64_t kSample = 64, kSkip = 409600;
     for (int64_t pos = 0; pos < file.Size(); pos += kSample + kSkip) {
@@ -27,14 +27,14 @@ int64_t FindStartAddr(const BinFile& file, ProgressSink& progress) {
     return -1;
 }
 
-std::string FindPhoneModel(const BinFile& file, int64_t start, ProgressSink& progress) {
+std::string FindPhoneModel(const ByteSource& file, int64_t start, ProgressSink& progress) {
     static const std::string marker("\0SGH-", 5);
     int64_t at = FindPattern(file, start, marker, progress);
     if (at < 0) return {};
     return std::string(file.View(at + 5, 4));
 }
 
-FoundVersion FindVersion(const BinFile& file, const std::string& model, int64_t start, ProgressSink& progress) {
+FoundVersion FindVersion(const ByteSource& file, const std::string& model, int64_t start, ProgressSink& progress) {
     if (model.size() <= 2) return {};
     const std::string key = model.substr(0, model.size() - 2);
     progress.SetRange(file.Size() - start + 1);

@@ -15,13 +15,15 @@ namespace flashsmith::firmware {
 
 constexpr int64_t kSampledImageSize = 52428800;  // larger dumps may begin with an empty area
 
-int64_t FindStartAddr(const BinFile& file, base::ProgressSink& progress);
-std::string FindPhoneModel(const BinFile& file, int64_t start, base::ProgressSink& progress);
+// The searches that identify an image; each stops at its first hit, so on a
+// FileFront they read no further than that.
+int64_t FindStartAddr(const ByteSource& file, base::ProgressSink& progress);
+std::string FindPhoneModel(const ByteSource& file, int64_t start, base::ProgressSink& progress);
 struct FoundVersion {
     std::string Version;
     int64_t Address = -1;
 };
-FoundVersion FindVersion(const BinFile& file, const std::string& model, int64_t start, base::ProgressSink& progress);
+FoundVersion FindVersion(const ByteSource& file, const std::string& model, int64_t start, base::ProgressSink& progress);
 // Names (no folder) of the description files for a version in firmwaresDir:
 // "<version>.sdf" first, then "<version>_*.sdf" sorted; at most 128.
 std::vector<std::string> FindProfiles(const std::string& firmwaresDir, const std::string& version);

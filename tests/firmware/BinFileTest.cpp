@@ -3,11 +3,13 @@
 #include <atomic>
 #include <chrono>
 #include <fcntl.h>
+#include <iostream>
 #include <thread>
 #include <unistd.h>
 
 #include "support/CliRun.h"
 #include "firmware/BinFile.h"
+#include "firmware/FileFront.h"
 #include "base/FileHandle.h"
 #include "base/FileUtil.h"
 
@@ -99,8 +101,35 @@ TEST(BinFileOpen, AFileCutWhileItIsReadFailsOrHasEveryByte) {
     }
     stop = true;
     cutter.join();
-    EXPECT_GT(cut, 0);
-    EXPECT_GT(read, 0);
+    // How often the cutter caught a read in flight depends on the machine's
+    // load (under a sanitizer it may never): only the outcomes are checked
+    // here; ReadAllSaysWhereAShortFileEnds fixes the messages.
+    std::cout << "[          ] " << read << " whole reads, " << cut << " cut reads\n";
+}
+
+// A file shorter than the size it had when it was opened, as the two readers
+// meet it: where the lower half ends early, its end is the one reported,
+// whatever the upper half found.
+TEST(BinFileOpen, ReadAllSaysWhereAShortFileEnds) {
+    flashsmith::test::ScratchDir dir("binfile_short");
+    const size_t mib = size_t(1) << 20, asked = 16 * mib;
+    std::unique_ptr<char[]> buffer(new char[asked]);
+    for (size_t n : {size_t(0), 3 * mib + 7, 12 * mib + 1, asked - 1, asked, 5 * mib}) {
+        const std::string bytes = Pattern(n);
+        const std::string path = dir / ("f" + std::to_string(n));
+        ASSERT_TRUE(WriteFileAtomic(path, bytes));
+        const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        ASSERT_TRUE(fd.Valid());
+        for (size_t size : {asked, 4 * mib}) {  // two readers, one reader
+            const std::string why = detail::ReadAll(fd.Get(), buffer.get(), size);
+            if (n >= size) {
+                EXPECT_EQ(why, "") << n;
+                EXPECT_EQ(std::string_view(buffer.get(), size), std::string_view(bytes).substr(0, size)) << n;
+            } else {
+                EXPECT_EQ(why, "the file shrank to " + std::to_string(n) + " bytes while it was read") << n;
+            }
+        }
+    }
 }
 
 TEST(BinFileOpen, RefusesWhatItCannotReadWhole) {
@@ -118,6 +147,13 @@ TEST(BinFileOpen, RefusesWhatItCannotReadWhole) {
     const auto tooLarge = flashsmith::firmware::BinFile::Open(big);
     EXPECT_FALSE(tooLarge);
     EXPECT_NE(tooLarge.Error().find("too large"), std::string::npos) << tooLarge.Error();
+    // Reading only the front refuses the same files with the same words.
+    for (const auto& [path, whole] : {std::pair{dir / "missing.bin", missing.Error()},
+                                      std::pair{dir.Str(), folder.Error()}, std::pair{big, tooLarge.Error()}}) {
+        const auto front = FileFront::Open(path);
+        EXPECT_FALSE(front) << path;
+        EXPECT_EQ(front.Error(), whole);
+    }
 }
 
 }  // namespace

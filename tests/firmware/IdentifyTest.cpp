@@ -3,8 +3,15 @@
 #include <filesystem>
 #include <fstream>
 
+#include <sys/types.h>
+#include <unistd.h>
+
 #include "TestImage.h"
+#include "base/FileUtil.h"
+#include "firmware/FileFront.h"
+#include "firmware/FindPattern.h"
 #include "firmware/Firmware.h"
+#include "support/TempDir.h"
 
 using namespace flashsmith::base;
 using namespace flashsmith::firmware;
@@ -56,6 +63,97 @@ TEST(FindVersion, SkipsCandidatesTooLongWithBlankOrUnderscore) {
     eight.Put(0x8, std::string("D500abcd\0", 9));
     EXPECT_EQ(flashsmith::firmware::FindVersion(*eight.File(), "D500", 0, NullProgress()).Version, "D500abcd");
     EXPECT_EQ(flashsmith::firmware::FindVersion(*eight.File(), "D5", 0, NullProgress()).Address, -1);  // empty key
+}
+
+struct Identified {
+    int64_t Start = -1;
+    std::string Model;
+    FoundVersion Version;
+    bool operator==(const Identified& o) const {
+        return Start == o.Start && Model == o.Model && Version.Version == o.Version.Version &&
+               Version.Address == o.Version.Address;
+    }
+};
+
+Identified Identify(const ByteSource& file) {
+    Identified r;
+    r.Start = FindStartAddr(file, NullProgress());
+    if (r.Start >= 0) r.Model = FindPhoneModel(file, r.Start, NullProgress());
+    if (!r.Model.empty()) r.Version = FindVersion(file, r.Model, r.Start, NullProgress());
+    return r;
+}
+
+std::ostream& operator<<(std::ostream& os, const Identified& r) {
+    return os << r.Start << " '" << r.Model << "' '" << r.Version.Version << "' @" << r.Version.Address;
+}
+
+// Identifying from the front of a file read step by step finds what the
+// whole file in memory gives, also where a marker, a model or a version lies
+// across the edge of a read step or is cut by the end of the file; and a hit
+// early in the file leaves the rest unread.
+TEST(FileFront, IdentifiesAsTheWholeFileDoesReadingOnlyWhatItNeeds) {
+    flashsmith::test::TempDir dir("filefront");
+    const size_t mib = size_t(1) << 20;
+    struct Case {
+        const char* name;
+        ImageBytes image;
+        size_t mostRead;  // at most this much of the file is read
+    };
+    std::vector<Case> cases;
+    cases.push_back({"early", ImageBytes(5 * mib, 'x'), 2 * mib});
+    cases.back().image.Put(0x100, std::string("\0SGH-E250 ", 10)).Put(0x200, std::string("E250XXJE1\0", 10));
+    cases.push_back({"across steps", ImageBytes(9 * mib, 'x'), 6 * mib});
+    cases.back().image.Put(2 * mib - 3, std::string("\0SGH-X480", 9)).Put(4 * mib - 5, std::string("X480ABCDE1\0", 11));
+    cases.push_back({"model's last byte across", ImageBytes(7 * mib, 'x'), 7 * mib});
+    cases.back().image.Put(4 * mib - 8, std::string("\0SGH-C100", 9)).Put(6 * mib, std::string("C100ABCD", 8));
+    cases.push_back({"at the very end", ImageBytes(3 * mib + 5, 'x'), 3 * mib + 5});
+    cases.back().image.Put(3 * mib - 30, std::string("\0SGH-D500", 9)).Put(3 * mib - 5, std::string("D500ABCD\0", 9));
+    cases.push_back({"version cut by the end", ImageBytes(3 * mib, 'x'), 3 * mib});
+    cases.back().image.Put(100, std::string("\0SGH-D500", 9)).Put(3 * mib - 9, "D500ABCDE");
+    cases.push_back({"nothing", ImageBytes(5 * mib + 1, 'x'), 5 * mib + 1});
+    cases.push_back({"empty", ImageBytes(0), 0});
+    // Larger than the sampled size: an empty lead, the first data in a late sample.
+    cases.push_back({"sampled", ImageBytes(kSampledImageSize + 3 * mib), 18 * mib});
+    cases.back().image.Put(409664 * 40 + 63, "!").Put(409664 * 40 + 100, std::string("\0SGH-E250", 9))
+        .Put(409664 * 40 + 300, std::string("E250XXJE2\0", 10));
+    for (const Case& c : cases) {
+        const std::string path = dir / c.name;
+        ASSERT_TRUE(WriteFileAtomic(path, c.image.Bytes()));
+        std::unique_ptr<FileFront> front;
+        ASSERT_TRUE(FileFront::Open(path).Take(front)) << c.name;
+        const Identified whole = Identify(*c.image.File());
+        EXPECT_EQ(Identify(*front), whole) << c.name;
+        EXPECT_EQ(front->Error(), "") << c.name;
+        EXPECT_LE(front->BytesRead(), c.mostRead) << c.name;
+    }
+    // The cases find what they were built for, so the comparison above is not
+    // between two empty results.
+    EXPECT_EQ(Identify(*cases[1].image.File()).Version.Version, "X480ABCDE1");
+    EXPECT_EQ(Identify(*cases[2].image.File()).Version.Version, "");  // eight characters, no zero
+    EXPECT_EQ(Identify(*cases[3].image.File()).Version.Address, int64_t(3 * mib - 5));
+    EXPECT_EQ(Identify(*cases[7].image.File()).Start, 409664 * 40);
+}
+
+// Another program cuts the file after it was opened: the views end where the
+// bytes read end, and the front says where the file ended.
+TEST(FileFront, AFileCutAfterOpeningEndsTheViewsAndSaysWhere) {
+    flashsmith::test::TempDir dir("filefront_cut");
+    const size_t mib = size_t(1) << 20;
+    const std::string path = dir / "image.bin";
+    std::string bytes(6 * mib, 'a');
+    bytes[mib] = 'b';
+    ASSERT_TRUE(WriteFileAtomic(path, bytes));
+    std::unique_ptr<FileFront> front;
+    ASSERT_TRUE(FileFront::Open(path).Take(front));
+    EXPECT_EQ(front->View(mib, 2), "ba");
+    const size_t read = front->BytesRead();
+    ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(3 * mib)), 0);
+    EXPECT_EQ(front->View(5 * mib, 10), "");
+    EXPECT_EQ(front->Error(), path + ": the file shrank to " + std::to_string(3 * mib) + " bytes while it was read");
+    EXPECT_EQ(front->View(read - 1, 10).size(), 1u);  // what was read stays readable
+    EXPECT_EQ(front->View(mib, 1), "b");
+    EXPECT_EQ(front->Size(), int64_t(6 * mib));
+    EXPECT_EQ(FindPattern(*front, static_cast<int64_t>(read), "a", NullProgress()), -1);  // searches stop where the bytes do
 }
 
 TEST(FindProfiles, ExactNameFirstThenSuffixedOnes) {
