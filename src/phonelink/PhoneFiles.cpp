@@ -318,6 +318,7 @@ std::vector<FetchOutcome> PhoneSession::ReadJavaFromPhone(const std::vector<size
         progress.SetRange(length + 1);
         progress.SetPosition(0);
         std::string rest;
+        bool allPieces = false;
         // Written under a temporary name and renamed only when every piece
         // arrived: a broken transfer leaves no truncated file and keeps an
         // older file of that name.
@@ -335,8 +336,10 @@ std::vector<FetchOutcome> PhoneSession::ReadJavaFromPhone(const std::vector<size
                     progress.Step(static_cast<int64_t>(piece));
                     progress.ProcessEvents();
                 }
+                allPieces = length > 0;
                 return true;
             }).Ok();
+        if (allPieces && !Contains(rest, "OK\r\n")) AwaitClosingAnswer(rest);
         if (outcome.Complete && !Contains(rest, "OK\r\n")) CheckPhoneError(rest);
         out.push_back(outcome);
     }

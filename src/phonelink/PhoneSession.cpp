@@ -142,9 +142,9 @@ void PhoneSession::DropStale() {
     rxCount_ = 0;
 }
 
-bool PhoneSession::CommandDone(std::string_view terminator) const {
-    if (rxCount_ == 0) return false;
-    const std::string_view a(rx_.data(), rxCount_);
+bool PhoneSession::CommandDone(std::string_view terminator, size_t from) const {
+    if (rxCount_ <= from) return false;
+    const std::string_view a(rx_.data() + from, rxCount_ - from);
     if (Contains(a, "OK\r\n")) return true;
     if (size_t p = a.find("ERR"); p != std::string_view::npos && Contains(a.substr(p + 3, 24), "\r\n")) return true;
     return !terminator.empty() && Contains(a, terminator);
@@ -181,6 +181,15 @@ bool PhoneSession::ReadRawBytes(size_t count, std::string& data, std::string& re
     data.assign(rx_.data(), count);
     rest.assign(rx_.data() + count, rxCount_ - count);
     return true;
+}
+
+void PhoneSession::AwaitClosingAnswer(std::string& rest) {
+    // The phone closes a transfer with "OK" (or an error) after the last
+    // piece, and it may come a moment after the piece. Left on the line it
+    // would be taken for the answer to the next command.
+    const size_t from = rxCount_ - std::min(rest.size(), rxCount_);
+    Wait([&] { return CommandDone("", from); });
+    rest.assign(rx_.data() + from, rxCount_ - from);
 }
 
 bool PhoneSession::CheckPhoneError(const std::string& answer) {

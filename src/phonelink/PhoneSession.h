@@ -143,7 +143,9 @@ public:
 private:
     // True when done() held before TimeOut ran out.
     bool Wait(const std::function<bool()>& done);
-    bool CommandDone(std::string_view terminator) const;
+    // Looks at the receive buffer from `from` on.
+    bool CommandDone(std::string_view terminator, size_t from = 0) const;
+    void AwaitClosingAnswer(std::string& rest);
     void DropStale();
     void Pump(std::chrono::milliseconds slice);
     std::string Received() const { return std::string(rx_.data(), rxCount_); }

@@ -2,7 +2,6 @@
 #include <csignal>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <thread>
 
 #include "PhoneFixture.h"
 
@@ -19,20 +18,16 @@ TEST(CliPhone, SendListDeleteFetchAgainstThePhonesimProgram) {
         std::fputs("tone bytes", f);
         std::fclose(f);
     }
-    std::vector<std::string> argv = {simPath, "--pty-file", dir / "pty", "--exit-after", "60"};
+    std::vector<std::string> argv = {simPath, "--pty-file", dir / "pty", "--exit-after", "120"};
     std::vector<char*> cargv;
     for (auto& a : argv) cargv.push_back(a.data());
     cargv.push_back(nullptr);
     pid_t pid;
     ASSERT_EQ(::posix_spawn(&pid, simPath, nullptr, nullptr, cargv.data(), environ), 0);
     std::string pty;
-    for (int i = 0; i < 100 && pty.empty(); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        pty = Slurp(dir / "pty");
-    }
-    ASSERT_FALSE(pty.empty());
+    ASSERT_TRUE(Eventually([&] { return !(pty = Slurp(dir / "pty")).empty(); }));
     pty.pop_back();
-    const std::vector<std::string> common = {"--port", pty, "--log-dir", dir.Str(), "--timeout", "1500"};
+    const std::vector<std::string> common = {"--port", pty, "--log-dir", dir.Str(), "--timeout", std::to_string(kAnswerTimeOutMs)};
     auto run = [&](std::vector<std::string> args) {
         args.insert(args.begin(), "phone");
         args.insert(args.end(), common.begin(), common.end());

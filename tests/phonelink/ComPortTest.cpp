@@ -27,7 +27,8 @@ struct Pty {
     std::string ReadAll(size_t want) {
         std::string out;
         char buf[4096];
-        for (int idle = 0; out.size() < want && idle < 50;) {
+        // Gives up after 30 s without a byte: a bound on a hang only.
+        for (int idle = 0; out.size() < want && idle < 300;) {
             pollfd p{master, POLLIN, 0};
             if (::poll(&p, 1, 100) <= 0) { ++idle; continue; }
             const ssize_t n = ::read(master, buf, sizeof buf);
@@ -77,7 +78,7 @@ TEST(ComPort, ChunksArriveWholeInOrderAndOnlyOnTheOwnersThread) {
     std::string sent;
     for (int i = 0; i < 3000; ++i) sent += static_cast<char>(i * 7);
     ASSERT_EQ(::write(pty.master, sent.data(), sent.size()), static_cast<ssize_t>(sent.size()));
-    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    const auto deadline = std::chrono::steady_clock::now() + 30s;
     while (got.size() < sent.size() && std::chrono::steady_clock::now() < deadline) port.WaitAndDeliver(50ms);
     EXPECT_EQ(got, sent);
     EXPECT_LE(largest, 256u);
@@ -86,11 +87,11 @@ TEST(ComPort, ChunksArriveWholeInOrderAndOnlyOnTheOwnersThread) {
     // Without a handler a chunk is dropped, and the next one still comes.
     port.SetOnRead(nullptr);
     ASSERT_EQ(::write(pty.master, "lost", 4), 4);
-    ASSERT_TRUE(port.WaitAndDeliver(2000ms));
+    ASSERT_TRUE(port.WaitAndDeliver(10000ms));
     got.clear();
     port.SetOnRead([&](std::string_view c) { got.append(c); });
     ASSERT_EQ(::write(pty.master, "kept", 4), 4);
-    ASSERT_TRUE(port.WaitAndDeliver(2000ms));
+    ASSERT_TRUE(port.WaitAndDeliver(10000ms));
     EXPECT_EQ(got, "kept");
 }
 
@@ -117,8 +118,12 @@ TEST(ComPort, ReleaseEndsAWaitingOrBlockedReaderWithoutDelivering) {
     {
         TComPort parked(pty.path, 115200);  // reader holds a chunk nobody takes
         parked.SetOnRead([&](std::string_view) { ++delivered; });
+        std::atomic<bool> waiting{false};
+        parked.SetChunkNotifier([&] { waiting = true; });
         ASSERT_EQ(::write(pty.master, "x", 1), 1);
-        std::this_thread::sleep_for(100ms);
+        const auto deadline = std::chrono::steady_clock::now() + 30s;
+        while (!waiting && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(1ms);
+        ASSERT_TRUE(waiting);
     }
     EXPECT_EQ(delivered, 0);
 }

@@ -3,9 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -15,8 +18,29 @@
 
 namespace flashsmith::test {
 
+// A wait's answer time-out: it only bounds a hang, so a loaded machine never
+// reaches it. Tests that expect a time-out set a short one of their own.
+inline constexpr int32_t kAnswerTimeOutMs = 10000;
+
+// Polls pred until it holds; false when it still does not after 10 s. For
+// what the simulator's thread does a moment after the session moved on.
+template <class Pred>
+bool Eventually(Pred pred) {
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!pred()) {
+        if (std::chrono::steady_clock::now() >= limit) return pred();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
 class RecordingEvents : public flashsmith::phonelink::PhoneEvents {
 public:
+    bool ProcessEvents(std::chrono::milliseconds) override {
+        if (WhileWaiting) WhileWaiting();
+        return false;
+    }
+    std::function<void()> WhileWaiting;  // runs in every slice of a wait
     void Warning(const std::string& text) override { Warnings.push_back(text); }
     void Error(const std::string& text) override { Errors.push_back(text); }
     void Status(int panel, const std::string& text) override { Panels[panel] = text; }
@@ -33,12 +57,19 @@ protected:
         const flashsmith::base::Status started = sim->Start();
         ASSERT_TRUE(started) << started.Error();
         conn.PortDevice = sim->SlavePath();
-        conn.TimeOut = 2000;
+        conn.TimeOut = kAnswerTimeOutMs;
         session = std::make_unique<flashsmith::phonelink::PhoneSession>(conn, dir.Str(), &events);
     }
     void Connected(phonesim::Options options = {}) {
         StartSim(options);
         ASSERT_EQ(session->Connect(), flashsmith::phonelink::ConnectResult::kConnected);
+    }
+    // A wait for a request the simulator leaves unanswered ends ms after it
+    // began; answers keep the long time-out. The first request after an
+    // unanswered one must reach the simulator within ms, which is all a
+    // loaded machine has to manage, rather than a whole exchange.
+    void EndUnansweredWaitsAfter(int32_t ms) {
+        events.WhileWaiting = [this, ms] { conn.TimeOut = sim && sim->Withholding() ? ms : kAnswerTimeOutMs; };
     }
     std::string Write(const std::string& name, const std::string& data) {
         const std::string path = dir / name;

@@ -1,5 +1,6 @@
 // Waiting in GUI tests for what the event loop brings, instead of sleeping a
-// fixed time that a busy machine may overrun.
+// fixed time that a busy machine may overrun. The time-outs only bound a
+// hang: both return as soon as their condition holds.
 #pragma once
 
 #include <QAbstractEventDispatcher>
@@ -13,7 +14,7 @@ namespace flashsmith::test {
 // passed; returns pred's last answer. Each slice lets the loop wait, so idle
 // handlers run too.
 template <class Pred>
-bool WaitUntil(Pred pred, int timeoutMs = 5000) {
+bool WaitUntil(Pred pred, int timeoutMs = 30000) {
     QElapsedTimer clock;
     clock.start();
     while (!pred()) {
@@ -28,7 +29,7 @@ bool WaitUntil(Pred pred, int timeoutMs = 5000) {
 // Runs the event loop until it has nothing left to do and is about to wait:
 // the moment idle handlers (a window's enabling rules) run. False when it
 // stayed busy for timeoutMs.
-inline bool WaitForIdle(int timeoutMs = 5000) {
+inline bool WaitForIdle(int timeoutMs = 30000) {
     QEventLoop loop;
     bool idle = false;
     QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);

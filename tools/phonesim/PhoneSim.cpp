@@ -163,6 +163,7 @@ void PhoneSim::Run() {
 }
 
 void PhoneSim::Handle(const std::string& bytes) {
+    if (state_ != State::kDropped) withholding_ = false;
     for (size_t i = 0; i < bytes.size(); ++i) {
         const char c = bytes[i];
         switch (state_) {
@@ -172,6 +173,7 @@ void PhoneSim::Handle(const std::string& bytes) {
             if (opt_.DropAfterBytes >= 0 && static_cast<int64_t>(rxFile_.Data.size()) >= opt_.DropAfterBytes) {
                 opt_.DropAfterBytes = -1;
                 state_ = State::kDropped;
+                withholding_ = true;
                 return;
             }
             size_t n = std::min<size_t>(bytes.size() - i, static_cast<size_t>(rxSize_) - rxFile_.Data.size());
@@ -198,14 +200,20 @@ void PhoneSim::Handle(const std::string& bytes) {
         case State::kSendingJava:
             if (c == '>') {
                 // Every second '>' of ">>" asks for the next piece of 128 bytes.
-                if (++unacked_ % 2 == 0 && piecesSent_++ != opt_.StallAfterPieces) {
-                    const size_t n = std::min<size_t>(128, txData_.size() - txPos_);
-                    Send(txData_.substr(txPos_, n));
-                    txPos_ += n;
-                    if (txPos_ >= txData_.size()) {
-                        state_ = State::kCommand;
-                        Ok();
-                    }
+                if (++unacked_ % 2 != 0) continue;
+                if (piecesSent_++ == opt_.StallAfterPieces) {
+                    withholding_ = true;
+                    continue;
+                }
+                const size_t n = std::min<size_t>(128, txData_.size() - txPos_);
+                Send(txData_.substr(txPos_, n));
+                txPos_ += n;
+                if (txPos_ >= txData_.size()) {
+                    state_ = State::kCommand;
+                    const auto delay = static_cast<useconds_t>(opt_.ClosingOkDelayMs) * 1000;
+                    if (delay > 0) ::usleep(delay);
+                    Ok();
+                    if (delay > 0) ::usleep(delay);
                 }
                 continue;
             }
@@ -249,17 +257,23 @@ void PhoneSim::FinishBlock(bool whole, const char* prompt) {
 
 void PhoneSim::HandleLine(const std::string& line) {
     if (line.empty()) return;
+    // Read before the line is recorded: once a test sees the command, a mode
+    // it sets next applies to the next command only.
+    const Mode mode = mode_;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         commands_.push_back(line);
     }
-    if (mode_ == Mode::kSilent) return;
+    if (mode == Mode::kSilent) {
+        withholding_ = true;
+        return;
+    }
     if (opt_.Echo) Send(line + "\r");
-    if (mode_ == Mode::kGarbage) {
+    if (mode == Mode::kGarbage) {
         Send("\r\n#~garbage~#\r");
         return;
     }
-    if (mode_ == Mode::kOverlong) {
+    if (mode == Mode::kOverlong) {
         Send(std::string(40000, 'x') + "\r\nOK\r\n");
         return;
     }
@@ -271,6 +285,7 @@ void PhoneSim::HandleLine(const std::string& line) {
     if (line == "ATZ") {
         if (opt_.IgnoreResets > 0) {
             --opt_.IgnoreResets;
+            withholding_ = true;
             return;
         }
         Ok();

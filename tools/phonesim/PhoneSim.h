@@ -41,6 +41,10 @@ struct Options {
     // rest of that transfer is lost and the phone is back at its command
     // prompt after a quiet pause.
     int64_t DropAfterBytes = -1;
+    // A Java file's closing "OK" comes this long after its last piece, and
+    // the phone reads on only as long again after it: the "OK" arrives on
+    // its own, well before the answer to whatever was sent meanwhile.
+    int ClosingOkDelayMs = 0;
 };
 
 struct File {
@@ -68,6 +72,11 @@ public:
     std::vector<File> Slots(int kind) const;
     // Command lines received, in order (data blocks and ">>" requests not included).
     std::vector<std::string> Commands() const;
+    // True from the moment a request was deliberately left unanswered (a
+    // silent phone, an ignored reset, a stalled piece, a dropped line) until
+    // the next request arrives. Lets a test end that wait early instead of
+    // shortening every wait.
+    bool Withholding() const { return withholding_; }
 
 private:
     void Run();
@@ -86,6 +95,7 @@ private:
     std::thread thread_;
     std::atomic<bool> running_{false};
     std::atomic<Mode> mode_;
+    std::atomic<bool> withholding_{false};
     int piecesSent_ = 0;
 
     mutable std::mutex mutex_;
