@@ -18,8 +18,12 @@ int64_t FindPattern(const ByteSource& file, int64_t start, const std::string& pa
         int64_t end = std::min(size, pos + kStep + m - 1);
         if (end - pos >= m) {
             const std::string_view step = file.View(pos, static_cast<size_t>(end - pos));
+            // Shorter than asked: a file read on demand could not be read
+            // further, and there is nothing more to look at.
+            if (step.size() < pattern.size()) return -1;
             const void* hit = ::memmem(step.data(), step.size(), pattern.data(), pattern.size());
             if (hit) return pos + (static_cast<const char*>(hit) - step.data());
+            if (step.size() < static_cast<size_t>(end - pos)) return -1;
         }
         progress.Step(std::min(kStep, size - pos));
         progress.ProcessEvents();
