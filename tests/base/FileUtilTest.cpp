@@ -9,8 +9,6 @@
 #include "base/FileUtil.h"
 #include "support/TempDir.h"
 
-using namespace flashsmith::base;
-
 namespace {
 
 std::string TempPath(const char* name) {
