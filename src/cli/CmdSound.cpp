@@ -65,29 +65,21 @@ Json JsonInfo(const std::string& file, const Result<SmafInfo>& info) {
     return j;
 }
 
-Result<SmafInfo> ReadInfo(const std::string& file) {
-    std::string bytes;
-    if (Status s = ReadWholeFile(file, bytes); !s) return s;
-    return ReadSmafInfo({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()});
-}
-
-// A failed read's message names the file already ("path: reason"); the
-// parser's does not.
-std::string NamedError(const std::string& file, const std::string& error) {
-    return error.rfind(file + ": ", 0) == 0 ? error : file + ": " + error;
-}
-
 int RunInfo(const ArgParser& p) {
     const bool json = p.Has("--json");
     int rc = kExitOk;
     Json all = Json::array();
     for (size_t i = 1; i < p.Positionals().size(); ++i) {
         const std::string& file = p.Positionals()[i];
-        const Result<SmafInfo> info = ReadInfo(file);
+        std::string bytes;
+        const Status read = ReadWholeFile(file, bytes);
+        const Result<SmafInfo> info =
+            read ? ReadSmafInfo({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}) : Result<SmafInfo>(read);
         if (!info) rc = kExitFailed;
         if (json) all.push_back(JsonInfo(file, info));
         else if (info) PrintInfo(file, *info);
-        else std::cerr << "error: " << NamedError(file, info.Error()) << "\n";
+        // The read's message names the file already; the parser's does not.
+        else std::cerr << "error: " << (read ? file + ": " : "") << info.Error() << "\n";
     }
     if (json) PrintJson(all);
     return rc;
