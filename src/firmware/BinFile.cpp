@@ -9,9 +9,8 @@ namespace flashsmith::firmware {
 using namespace flashsmith::base;
 
 Result<std::unique_ptr<BinFile>> BinFile::Open(const std::string& path) {
-    auto fail = [&](const std::string& why) { return Status::Fail(path + ": " + why); };
-    Result<detail::RegularFile> file = detail::OpenRegularFile(path, kMaxSize);
-    if (!file) return fail(file.Error());
+    Result<detail::OpenedFile> file = detail::OpenForReading(path, kMaxSize);
+    if (!file) return file.ToStatus();
     std::unique_ptr<BinFile> f(new BinFile());
     f->path_ = path;
     const size_t size = file->Size;
@@ -21,14 +20,13 @@ Result<std::unique_ptr<BinFile>> BinFile::Open(const std::string& path) {
         f->data_ = &kNothing;
         return f;
     }
-    f->read_ = std::unique_ptr<void, detail::Unmap>(detail::MapBuffer(size), detail::Unmap{size});
-    if (!f->read_) return fail("not enough memory to read " + std::to_string(size) + " bytes");
-    char* const buffer = static_cast<char*>(f->read_.get());
+    char* const buffer = file->Bytes();
     const std::string why = detail::ReadAll(file->Fd.Get(), buffer, size);
-    if (!why.empty()) return fail(why);
+    if (!why.empty()) return Status::Fail(path + ": " + why);
     // The copy is read-only from here on: a stray write faults at once
     // instead of changing what later scans see.
     ::mprotect(buffer, size, PROT_READ);
+    f->read_ = std::move(file->Buffer);
     f->data_ = reinterpret_cast<const uint8_t*>(buffer);
     return f;
 }

@@ -21,7 +21,7 @@ public:
     // before reading, with the same messages.
     static base::Result<std::unique_ptr<FileFront>> Open(const std::string& path);
 
-    int64_t Size() const override { return static_cast<int64_t>(size_); }
+    int64_t Size() const override { return static_cast<int64_t>(file_.Size); }
     // Reads the file up to the view's end first. After a failed read, views
     // end where the bytes read end; Error() says why.
     std::string_view View(int64_t offset, size_t n) const override;
@@ -37,9 +37,7 @@ private:
     void ReadUpTo(size_t end) const;
 
     std::string path_;
-    size_t size_ = 0;
-    base::UniqueFd fd_;
-    std::unique_ptr<void, detail::Unmap> buffer_{nullptr, detail::Unmap{0}};
+    detail::OpenedFile file_;
     mutable size_t filled_ = 0;
     mutable std::string error_;
 };

@@ -12,29 +12,18 @@
 namespace flashsmith::firmware::detail {
 using namespace flashsmith::base;
 
-Result<RegularFile> OpenRegularFile(const std::string& path, uint64_t maxSize) {
-    RegularFile file{UniqueFd(::open(path.c_str(), O_RDONLY | O_CLOEXEC))};
-    if (!file.Fd.Valid()) return Status::Fail(std::strerror(errno));
-    struct stat st{};
-    if (::fstat(file.Fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return Status::Fail("not a regular file");
-    if (static_cast<uint64_t>(st.st_size) > maxSize)
-        return Status::Fail("too large (" + std::to_string(st.st_size) + " bytes; at most " +
-                            std::to_string(maxSize) + " are read)");
-    file.Size = static_cast<size_t>(st.st_size);
-    return file;
-}
-
 void Unmap::operator()(void* p) const { ::munmap(p, length); }
+
+namespace {
 
 constexpr size_t kHugePage = size_t(2) << 20;
 
 // Fresh memory for a file's bytes, left unfilled: every byte is read over
-// before it is looked at, so zero-filling it first would be a second pass
-// for nothing. Most of
-// an open's time goes to faulting these pages in, so an image of megabytes
-// asks for huge pages (one fault per 2 MiB instead of per 4 KiB); where the
-// kernel has none to give, ordinary pages serve the same. The returned span
-// is exactly `length` bytes long and released with munmap.
+// before it is looked at, so zero-filling it first would be a second pass for
+// nothing. Most of an open's time goes to faulting these pages in, so an
+// image of megabytes asks for huge pages (one fault per 2 MiB instead of per
+// 4 KiB); where the kernel has none to give, ordinary pages serve the same.
+// The returned span is exactly `length` bytes long and released with munmap.
 void* MapBuffer(size_t length) {
     if (length < kHugePage) {
         void* p = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -57,6 +46,25 @@ void* MapBuffer(size_t length) {
     return reinterpret_cast<void*>(aligned);
 }
 
+}  // namespace
+
+Result<OpenedFile> OpenForReading(const std::string& path, uint64_t maxSize) {
+    auto fail = [&](const std::string& why) { return Status::Fail(path + ": " + why); };
+    OpenedFile file{UniqueFd(::open(path.c_str(), O_RDONLY | O_CLOEXEC))};
+    if (!file.Fd.Valid()) return fail(std::strerror(errno));
+    struct stat st{};
+    if (::fstat(file.Fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return fail("not a regular file");
+    if (static_cast<uint64_t>(st.st_size) > maxSize)
+        return fail("too large (" + std::to_string(st.st_size) + " bytes; at most " + std::to_string(maxSize) +
+                    " are read)");
+    file.Size = static_cast<size_t>(st.st_size);
+    if (file.Size > 0) {
+        file.Buffer = std::unique_ptr<void, Unmap>(MapBuffer(file.Size), Unmap{file.Size});
+        if (!file.Buffer) return fail("not enough memory to read " + std::to_string(file.Size) + " bytes");
+    }
+    return file;
+}
+
 // Reads [from, to) of the file into buffer + from: empty when done, else why not.
 std::string ReadRange(int fd, char* buffer, size_t from, size_t to) {
     for (size_t done = from; done < to;) {
@@ -70,11 +78,15 @@ std::string ReadRange(int fd, char* buffer, size_t from, size_t to) {
     return {};
 }
 
+namespace {
+
 // From this size on, the second half of a file is read on a thread of its
 // own. Most of a read's time goes to the kernel clearing the fresh pages and
 // copying into them, and both scale with the cores that do it; a small file
 // is read before a thread would have started.
 constexpr size_t kTwoReadersFrom = size_t(8) << 20;
+
+}  // namespace
 
 // Reads the whole file into buffer, large files in two halves at once.
 std::string ReadAll(int fd, char* buffer, size_t size) {
@@ -89,6 +101,5 @@ std::string ReadAll(int fd, char* buffer, size_t size) {
     // file ended as a read from the front finds it.
     return !low.empty() ? low : high;
 }
-
 
 }  // namespace flashsmith::firmware::detail

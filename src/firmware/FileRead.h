@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "base/FileHandle.h"
@@ -12,24 +13,25 @@
 
 namespace flashsmith::firmware::detail {
 
-// A regular file opened for reading, with its size when it was opened.
-struct RegularFile {
-    base::UniqueFd Fd;
-    size_t Size = 0;
-};
-
-// Opens path for reading; refuses what is not a regular file and files over
-// maxSize bytes. The message does not name the file (callers put the path
-// before it).
-base::Result<RegularFile> OpenRegularFile(const std::string& path, uint64_t maxSize);
-
-// Fresh memory for length bytes, left unfilled (nullptr when there is none);
-// released with Unmap{length}.
-void* MapBuffer(size_t length);
+// Releases what OpenForReading reserved.
 struct Unmap {
     size_t length;
     void operator()(void* p) const;
 };
+
+// A regular file opened for reading, with its size when it was opened and
+// fresh, unfilled memory reserved for all of it (none for an empty file):
+// pages come into being as they are read into.
+struct OpenedFile {
+    base::UniqueFd Fd;
+    size_t Size = 0;
+    std::unique_ptr<void, Unmap> Buffer{nullptr, Unmap{0}};
+    char* Bytes() const { return static_cast<char*>(Buffer.get()); }
+};
+
+// Opens path for reading and reserves the memory for its bytes; refuses what
+// is not a regular file and files over maxSize bytes ("path: reason").
+base::Result<OpenedFile> OpenForReading(const std::string& path, uint64_t maxSize);
 
 // Reads [from, to) of the file into buffer + from: empty when done, else why
 // not ("the file shrank to N bytes while it was read" when it ends early).
